@@ -1,0 +1,5 @@
+// app/WinMain.cpp
+#include "core/modMain.h"
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return RunProgram(); }

@@ -1,0 +1,36 @@
+// app/core/ClassHandler.cpp
+#include "core/ClassHandler.h"
+#include "core/clsSort.h"
+#include "core/clsTimer.h"
+#include "errors/clsError.h"
+#include "registry/clsKeyFunc.h"
+#include "scan/clsFiles.h"
+
+clsClassHandler::clsClassHandler() = default;
+clsClassHandler::~clsClassHandler() { Reset(); }
+
+template <class T>
+static T& Slot(std::unique_ptr<T>& slot, clsClassHandler& h) {
+    if (!slot) slot = std::make_unique<T>(h);
+    return *slot;
+}
+
+clsKeyFunc& clsClassHandler::KeyFunc() { return Slot(keyFunc_, *this); }
+clsError& clsClassHandler::Error() { return Slot(error_, *this); }
+clsFiles& clsClassHandler::Files() { return Slot(files_, *this); }
+clsSort& clsClassHandler::Sort() { return Slot(sort_, *this); }
+clsTimer& clsClassHandler::Timer() { return Slot(timer_, *this); }
+
+void clsClassHandler::Reset() {
+    // The order in which the slots are emptied when the handler goes away.
+    error_.reset();
+    sort_.reset();
+    timer_.reset();
+    keyFunc_.reset();
+    files_.reset();
+}
+
+clsClassHandler& ClassHandler() {
+    static clsClassHandler handler;
+    return handler;
+}

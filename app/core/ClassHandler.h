@@ -1,0 +1,37 @@
+// app/core/ClassHandler.h
+#pragma once
+#include <memory>
+
+class clsKeyFunc;
+class clsError;
+class clsFiles;
+class clsSort;
+class clsTimer;
+
+// Creates the one shared instance of each service class on first request and hands it out.
+class clsClassHandler {
+public:
+    clsClassHandler();
+    ~clsClassHandler();
+    clsClassHandler(const clsClassHandler&) = delete;
+    clsClassHandler& operator=(const clsClassHandler&) = delete;
+
+    clsKeyFunc& KeyFunc();
+    clsError& Error();
+    clsFiles& Files();
+    clsSort& Sort();
+    clsTimer& Timer();
+
+    // Empties every slot (the next request creates a fresh instance).
+    void Reset();
+
+private:
+    std::unique_ptr<clsError> error_;
+    std::unique_ptr<clsSort> sort_;
+    std::unique_ptr<clsTimer> timer_;
+    std::unique_ptr<clsKeyFunc> keyFunc_;
+    std::unique_ptr<clsFiles> files_;
+};
+
+// The program's one class handler, created by Main.
+clsClassHandler& ClassHandler();

@@ -1,0 +1,264 @@
+// app/core/modMain.cpp
+#include "core/modMain.h"
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/DoEvents.h"
+#include "core/HtmlHelp.h"
+#include "core/Text.h"
+#include "core/Trap.h"
+#include "core/WindowHandler.h"
+#include "core/clsTimer.h"
+#include "core/modCheckOS.h"
+#include "errors/clsError.h"
+#include "registry/clsKeyFunc.h"
+#include "scan/clsFiles.h"
+#include "ui/frmLogin.h"
+#include "ui/frmMDI.h"
+#include <windows.h>
+#include <shlobj.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+namespace {
+const wchar_t* kModule = L"modMain";
+
+void Log(const std::wstring& message, const wchar_t* procedure = L"Main") { Trace(kModule, procedure, message); }
+
+// A reader that fails leaves its value empty and logs a warning.
+template <class Read>
+std::wstring Reader(const wchar_t* name, Read read) {
+    std::wstring value;
+    Trap(kModule, name, [&] { value = read(); });
+    return value;
+}
+
+std::wstring BufferCall(DWORD (*call)(wchar_t*, DWORD)) {
+    std::wstring buf(MAX_PATH, L'\0');
+    DWORD n = call(buf.data(), static_cast<DWORD>(buf.size()));
+    if (n >= buf.size()) {
+        buf.resize(n + 1);
+        n = call(buf.data(), static_cast<DWORD>(buf.size()));
+    }
+    if (n == 0) RaiseWin32(GetLastError());
+    buf.resize(n);
+    return buf;
+}
+}  // namespace
+
+std::wstring ReadComputerName() {
+    return Reader(L"ReadComputerName", [] {
+        wchar_t buf[MAX_COMPUTERNAME_LENGTH + 1];
+        DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
+        if (!GetComputerNameW(buf, &n)) RaiseWin32(GetLastError());
+        return std::wstring(buf, n);
+    });
+}
+
+std::wstring ReadUserName() {
+    return Reader(L"ReadUserName", [] {
+        wchar_t buf[257];
+        DWORD n = 257;
+        if (!GetUserNameW(buf, &n)) RaiseWin32(GetLastError());
+        return std::wstring(buf);
+    });
+}
+
+std::wstring ReadWinDir() {
+    return Reader(L"ReadWinDir", [] {
+        return WithBackslash(BufferCall([](wchar_t* b, DWORD n) -> DWORD { return GetWindowsDirectoryW(b, n); }));
+    });
+}
+
+std::wstring ReadSysDir() {
+    return Reader(L"ReadSysDir", [] {
+        return WithBackslash(BufferCall([](wchar_t* b, DWORD n) -> DWORD { return GetSystemDirectoryW(b, n); }));
+    });
+}
+
+std::wstring ReadTmpDir() {
+    return Reader(L"ReadTmpDir", [] {
+        return WithBackslash(BufferCall([](wchar_t* b, DWORD n) -> DWORD { return GetTempPathW(n, b); }));
+    });
+}
+
+std::wstring ReadSpecialFolder(int id) {
+    PIDLIST_ABSOLUTE pidl = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, id, &pidl)) || !pidl) return L"";
+    wchar_t path[MAX_PATH] = L"";
+    BOOL ok = SHGetPathFromIDListW(pidl, path);
+    CoTaskMemFree(pidl);
+    return ok ? WithBackslash(path) : L"";
+}
+
+bool IsTempFilesMode(const std::wstring& commandLine) { return ToLower(commandLine) == L"/d"; }
+
+std::vector<std::wstring> ReadTmpDirs(const std::wstring& file) {
+    HANDLE f = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
+    std::string bytes;
+    char buf[4096];
+    DWORD n = 0;
+    while (ReadFile(f, buf, sizeof buf, &n, nullptr) && n) bytes.append(buf, n);
+    CloseHandle(f);
+    std::vector<std::wstring> folders;
+    std::wstring text = FromAnsi(bytes);
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(L'\n', start);
+        std::wstring line = text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        line = Trim(line);
+        if (!line.empty()) folders.push_back(WithBackslash(line));
+        if (end == std::wstring::npos) break;
+        start = end + 1;
+    }
+    return folders;
+}
+
+void Tempfiledelete() {
+    const AppEnvironmentRecord& env = AppEnvironment;
+    Log(L"Tempfiledelete startet");
+    frmLogin& wait = WindowHandler().Login();
+    wait.SetMessage(env.AppTitle + L" " + env.AppVersion + L"\r\nDie temporären Dateien werden gelöscht. Bitte warten...");
+    wait.ShowWindowNow();
+    ClassHandler().Timer().Pause(0);
+
+    const std::wstring list = env.InstallDir + L"tmpdirs.txt";
+    std::vector<std::wstring> folders;
+    for (;;) {
+        try {
+            folders = ReadTmpDirs(list);
+            break;
+        } catch (const RuntimeError& e) {
+            if (e.number != Err::FileNotFound && e.number != Err::BadFileName) throw;
+            // A missing list is created empty and the mode goes on with nothing to delete.
+            ClassHandler().Error().HandleError(kModule, L"Main", list + L" musste angelegt werden.", e.number,
+                                               e.description, Style::Warning, false);
+            HANDLE f = CreateFileW(list.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (f == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
+            CloseHandle(f);
+        }
+    }
+    Log(L"Tempfiledelete: " + ProgramFolder() + L"tmpdirs.txt geöffnet");
+    for (const std::wstring& folder : folders) {
+        // Only absolute folders: a relative line would empty whatever the current folder is.
+        const bool absolute = (folder.size() >= 3 && folder[1] == L':' && folder[2] == L'\\') || StartsWith(folder, L"\\\\");
+        if (!absolute) {
+            ClassHandler().Error().HandleError(kModule, L"Main", folder + L" ist kein vollständiger Pfad und wurde übergangen.",
+                                               0, L"", Style::Warning, false);
+            continue;
+        }
+        ClassHandler().Files().FileDel(folder);
+    }
+    Log(L"Tempfiledelete: Dateien und Ordner gelöscht");
+    Log(L"Tempfiledelete endet");
+
+    if (AppSwitches.RecyclerAutoClean == 1) {
+        Log(L"Papierkorb leeren startet");
+        wait.SetMessage(env.AppTitle + L" " + env.AppVersion + L"\r\nDer Papierkorb wird geleert. Bitte warten...");
+        ClassHandler().Files().EmptyRecycler(wait.hwnd(), false);
+        Log(L"Papierkorb leeren endet");
+    }
+    WindowHandler().CloseWindow(WindowNo::Login);
+}
+
+void CheckFirstRun() {
+    Log(L"started", L"CheckFirstRun");
+    HWND help = nullptr;
+    Trap(kModule, L"CheckFirstRun", [&] {
+        // Asking for the main window's handle loads it (tray icon, greeting) before the help opens.
+        help = OpenHelp(WindowHandler().MDI().hwnd());
+        if (!help)
+            ClassHandler().Error().HandleError(
+                kModule, L"CheckFirstRun", L"", 10002,
+                L"Die Hilfedatei zum Programm wurde nicht gefunden.\r\nInstallieren Sie das Programm erneut.", Style::Warning, true);
+    }, Style::Warning, false, L"Hilfeaufruf Rückgabe=" + std::to_wstring(reinterpret_cast<intptr_t>(help)));
+    Trap(kModule, L"CheckFirstRun", [] { ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"1stRun", L"0"); });
+    Log(L"endet", L"CheckFirstRun");
+}
+
+bool Main(const std::wstring& commandLine) {
+    // One instance only; a second start ends silently.
+    static HANDLE instance = CreateMutexW(nullptr, FALSE, L"Local\\Torvane.SingleInstance");
+    if (!instance || GetLastError() == ERROR_ALREADY_EXISTS) return false;
+
+    AppEnvironmentRecord& env = AppEnvironment;
+    try {
+        ClassHandler();
+        WindowHandler();
+        env.AppTitle = L"Torvane";
+        ReadProgramVersion();
+        clsKeyFunc& keys = ClassHandler().KeyFunc();
+        env.InstallDir = WithBackslash(keys.GetSetting(L"Optionen", L"InstallDir", ProgramFolder()));
+        ClassHandler().Error().WriteStartEntry();
+        keys.ReadAppSwitch();
+        Log(env.InstallDir);
+        env.BackupDir = env.InstallDir + L"Backup\\";
+        Log(env.BackupDir);
+        env.ComputerName = ReadComputerName();
+        Log(env.ComputerName);
+        env.UserName = ReadUserName();
+        Log(env.UserName);
+        env.WinDir = ReadWinDir();
+        Log(env.WinDir);
+        env.AgentDir = env.WinDir + L"msagent\\";
+        env.AgentCharsDir = env.WinDir + L"msagent\\chars\\";
+        Log(env.AgentDir);
+        env.SysDir = ReadSysDir();
+        Log(env.SysDir);
+        env.TmpDir = ReadTmpDir();
+        Log(env.TmpDir);
+        env.RecentDir = ReadSpecialFolder(CSIDL_RECENT);
+        Log(env.RecentDir);
+        KeyValue pf = keys.QueryKeyValue(kHKLM, L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir");
+        env.ProgramFilesDir = WithBackslash(std::holds_alternative<std::wstring>(pf) ? std::get<std::wstring>(pf) : L"");
+        Log(env.ProgramFilesDir);
+        OS();
+        if (env.OSName == L"Windows 95") {
+            MessageBoxW(nullptr, (env.OSName + L" wird nicht unterstützt.").c_str(), env.AppTitle.c_str(),
+                        MB_ICONINFORMATION | MB_OK);
+            return false;
+        }
+        env.OSServicePack = ReadServicePack();
+        Log(env.OSName + L" " + env.OSServicePack + L" Build: " + env.OSBuild);
+
+        if (IsTempFilesMode(commandLine)) {
+            Tempfiledelete();
+            return false;
+        }
+        if (AppSwitches.FirstRun == 1) CheckFirstRun();
+        if (Logging())
+            MessageBoxW(nullptr, L"Die Protokollierung ist aktiviert.", env.AppTitle.c_str(), MB_ICONINFORMATION | MB_OK);
+        WindowHandler().MDI().Show();
+        return true;
+    } catch (...) {
+        ReportError(kModule, L"Main", CurrentError(), Style::Critical, true);
+        return false;
+    }
+}
+
+int RunProgram() {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES |
+                                             ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+    // The command line without the program's own name.
+    std::wstring args = GetCommandLineW();
+    int argc = 0;
+    if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
+        std::wstring self = argv[0];
+        LocalFree(argv);
+        size_t skip = (args.size() && args[0] == L'"') ? self.size() + 2 : self.size();
+        args = skip <= args.size() ? args.substr(skip) : L"";
+        size_t first = args.find_first_not_of(L' ');
+        args = first == std::wstring::npos ? L"" : args.substr(first);
+    }
+    if (!Main(args)) return 0;
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (RouteMainWindowKeys(msg) || RouteDialogMessage(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}

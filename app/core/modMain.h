@@ -1,0 +1,28 @@
+// app/core/modMain.h
+#pragma once
+#include <string>
+#include <vector>
+
+// Start-up: fills AppEnvironment and AppSwitches, writes the start entry, and either runs the
+// temporary-files mode ("/d") or shows the main window. Returns true when the main window is open
+// and the message loop should run.
+bool Main(const std::wstring& commandLine);
+// Main plus the message loop; the process's exit code.
+int RunProgram();
+
+// The temporary-files mode: empties the folders of tmpdirs.txt (and the recycle bin when so set).
+void Tempfiledelete();
+void CheckFirstRun();
+
+// Environment readers.
+std::wstring ReadComputerName();
+std::wstring ReadUserName();
+std::wstring ReadWinDir();
+std::wstring ReadSysDir();
+std::wstring ReadTmpDir();
+std::wstring ReadSpecialFolder(int id);
+
+// True when the command line selects the temporary-files mode ("/d" in any case, nothing else).
+bool IsTempFilesMode(const std::wstring& commandLine);
+// The folders listed in tmpdirs.txt: blank lines skipped, each ending with "\".
+std::vector<std::wstring> ReadTmpDirs(const std::wstring& file);

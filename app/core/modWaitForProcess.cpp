@@ -1,0 +1,44 @@
+// app/core/modWaitForProcess.cpp
+#include "core/modWaitForProcess.h"
+#include "core/DoEvents.h"
+#include "core/RuntimeError.h"
+#include "core/Trap.h"
+#include "errors/clsError.h"
+#include "core/ClassHandler.h"
+#include <windows.h>
+
+namespace {
+PROCESS_INFORMATION Start(const std::wstring& commandLine) {
+    STARTUPINFOW si{sizeof si};
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION pi{};
+    std::wstring cmd = commandLine;  // CreateProcessW may write into it
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        RaiseWin32(GetLastError());
+    CloseHandle(pi.hThread);
+    return pi;
+}
+}  // namespace
+
+void StartProgram(const std::wstring& commandLine) { CloseHandle(Start(commandLine).hProcess); }
+
+bool ShelledApp(const std::wstring& commandLine, unsigned long& exitCode) {
+    PROCESS_INFORMATION pi = Start(commandLine);
+    DWORD wait;
+    while ((wait = WaitForSingleObject(pi.hProcess, 10)) == WAIT_TIMEOUT) DoEvents();
+    exitCode = 0;
+    if (wait == WAIT_OBJECT_0) {
+        GetExitCodeProcess(pi.hProcess, &exitCode);
+        ClassHandler().Error().HandleError(L"modWaitForProcess", L"ShelledApp", L"Die Anwendung wurde beendet", 0, L"",
+                                           Style::Warning, false);
+    }
+    CloseHandle(pi.hProcess);
+    DoEvents();
+    return true;
+}
+
+bool ShelledApp(const std::wstring& commandLine) {
+    unsigned long code = 0;
+    return ShelledApp(commandLine, code);
+}

@@ -1,0 +1,88 @@
+// app/core/win/Dialog.cpp
+#include "core/win/Dialog.h"
+#include "core/DoEvents.h"
+#include "core/Trap.h"
+
+int TwipsPerPixelX() {
+    HDC dc = GetDC(nullptr);
+    int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(nullptr, dc);
+    return dpi > 0 ? 1440 / dpi : 15;
+}
+int TwipsPerPixelY() {
+    HDC dc = GetDC(nullptr);
+    int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return dpi > 0 ? 1440 / dpi : 15;
+}
+
+Dialog::~Dialog() { Destroy(); }
+
+HWND Dialog::CreateModeless(HWND parent, int templateId) {
+    modal_ = false;
+    HWND h = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), parent, Proc,
+                                reinterpret_cast<LPARAM>(this));
+    if (h) RegisterModeless(h);
+    return h;
+}
+
+INT_PTR Dialog::DoModal(HWND parent, int templateId) {
+    modal_ = true;
+    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), parent, Proc,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+void Dialog::Destroy() {
+    if (h_ && IsWindow(h_)) {
+        HWND h = h_;
+        if (modal_) EndDialog(h, 0);
+        else DestroyWindow(h);
+    }
+}
+
+INT_PTR CALLBACK Dialog::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    Dialog* self = nullptr;
+    if (msg == WM_INITDIALOG) {
+        self = reinterpret_cast<Dialog*>(lp);
+        self->h_ = h;
+        SetWindowLongPtrW(h, DWLP_USER, lp);
+    } else {
+        self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(h, DWLP_USER));
+    }
+    if (!self) return FALSE;
+    INT_PTR r = FALSE;
+    try {
+        r = self->Dispatch(msg, wp, lp);
+    } catch (...) {
+        ReportError(self->Name(), L"WindowProc", CurrentError(), 48);
+    }
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(h, DWLP_USER, 0);
+        UnregisterModeless(h);
+        self->h_ = nullptr;
+    }
+    return r;
+}
+
+INT_PTR Dialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT result = 0;
+    switch (msg) {
+    case WM_INITDIALOG: return OnInit() ? TRUE : FALSE;
+    case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return TRUE;
+    case WM_NOTIFY:
+        SetWindowLongPtrW(h_, DWLP_MSGRESULT, OnNotify(reinterpret_cast<NMHDR*>(lp)));
+        return TRUE;
+    case WM_SIZE: OnSize(LOWORD(lp), HIWORD(lp)); return FALSE;
+    case WM_TIMER: OnTimer(wp); return TRUE;
+    case WM_CLOSE: OnClose(); return TRUE;
+    case WM_DESTROY: OnDestroy(); return FALSE;
+    default:
+        if (OnMessage(msg, wp, lp, result)) {
+            // Colour messages return their brush directly; all others through DWLP_MSGRESULT.
+            if (msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC) return static_cast<INT_PTR>(result);
+            SetWindowLongPtrW(h_, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+        return FALSE;
+    }
+}

@@ -1,0 +1,41 @@
+// app/core/win/Dialog.h
+#pragma once
+#include "core/win/Window.h"
+#include <commctrl.h>
+
+// A window laid out by a dialog template. One static procedure stores `this` at WM_INITDIALOG,
+// clears it when the window goes, and stops every exception at the window boundary.
+// Derived windows override the typed handlers they need.
+class Dialog : public Wnd {
+public:
+    virtual ~Dialog();
+    Dialog() = default;
+    Dialog(const Dialog&) = delete;
+    Dialog& operator=(const Dialog&) = delete;
+
+    // Modeless (WS_CHILD templates inside a parent, or popups); keyboard navigation is served.
+    HWND CreateModeless(HWND parent, int templateId);
+    // Modal: returns the code passed to EndDialog.
+    INT_PTR DoModal(HWND parent, int templateId);
+    void Destroy();
+
+    // Name of the window as the protocol log shows it ("frmError").
+    virtual const wchar_t* Name() const = 0;
+
+protected:
+    virtual bool OnInit() { return true; }
+    virtual void OnCommand(int id, int code, HWND control) {}
+    virtual LRESULT OnNotify(NMHDR* hdr) { return 0; }
+    virtual void OnSize(int width, int height) {}
+    virtual void OnTimer(UINT_PTR id) {}
+    virtual void OnClose() {}
+    virtual void OnDestroy() {}
+    // Any other message; return true when handled (result in `result`).
+    virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) { return false; }
+
+    bool modal_ = false;
+
+private:
+    static INT_PTR CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    INT_PTR Dispatch(UINT msg, WPARAM wp, LPARAM lp);
+};

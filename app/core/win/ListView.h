@@ -1,0 +1,66 @@
+// app/core/win/ListView.h
+#pragma once
+#include "core/win/Window.h"
+#include <commctrl.h>
+#include <string>
+#include <vector>
+
+// Report-style list view: columns, rows of texts, selection, sorting by a column's text.
+class ListView : public Wnd {
+public:
+    ListView(HWND h = nullptr) : Wnd(h) {}
+    void SetFullRowSelect() const {
+        ListView_SetExtendedListViewStyle(h_, LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_DOUBLEBUFFER);
+    }
+    void AddColumn(const std::wstring& title, int widthPx) const {
+        LVCOLUMNW c{};
+        c.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        c.cx = widthPx;
+        c.pszText = const_cast<wchar_t*>(title.c_str());
+        c.iSubItem = ColumnCount();
+        ListView_InsertColumn(h_, c.iSubItem, &c);
+    }
+    int ColumnCount() const { return Header_GetItemCount(ListView_GetHeader(h_)); }
+    int Count() const { return ListView_GetItemCount(h_); }
+    // Appends a row; returns its index. `data` is kept with the row (e.g. an index into the caller's records).
+    int AddRow(const std::vector<std::wstring>& cells, LPARAM data = 0) const {
+        LVITEMW it{};
+        it.mask = LVIF_TEXT | LVIF_PARAM;
+        it.iItem = Count();
+        it.pszText = const_cast<wchar_t*>(cells.empty() ? L"" : cells[0].c_str());
+        it.lParam = data;
+        int row = ListView_InsertItem(h_, &it);
+        for (size_t i = 1; i < cells.size(); ++i)
+            ListView_SetItemText(h_, row, static_cast<int>(i), const_cast<wchar_t*>(cells[i].c_str()));
+        return row;
+    }
+    std::wstring Cell(int row, int column) const {
+        std::wstring buf(1024, L'\0');
+        for (;;) {
+            LVITEMW it{};
+            it.iSubItem = column;
+            it.pszText = buf.data();
+            it.cchTextMax = static_cast<int>(buf.size());
+            int n = static_cast<int>(SendMessageW(h_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&it)));
+            if (n < static_cast<int>(buf.size()) - 1) { buf.resize(n); return buf; }
+            buf.resize(buf.size() * 4);
+        }
+    }
+    LPARAM Data(int row) const {
+        LVITEMW it{};
+        it.mask = LVIF_PARAM;
+        it.iItem = row;
+        ListView_GetItem(h_, &it);
+        return it.lParam;
+    }
+    void DeleteRow(int row) const { ListView_DeleteItem(h_, row); }
+    void Clear() const { ListView_DeleteAllItems(h_); }
+    bool Selected(int row) const { return ListView_GetItemState(h_, row, LVIS_SELECTED) != 0; }
+    int SelectedCount() const { return ListView_GetSelectedCount(h_); }
+    int Focused() const { return ListView_GetNextItem(h_, -1, LVNI_FOCUSED); }
+    void Select(int row, bool on = true) const {
+        ListView_SetItemState(h_, row, on ? LVIS_SELECTED | LVIS_FOCUSED : 0, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    // Sorts the rows by the text of a column, binary comparison; ascending or descending.
+    void SortByColumn(int column, bool ascending) const;
+};

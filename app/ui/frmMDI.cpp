@@ -1,0 +1,425 @@
+// app/ui/frmMDI.cpp
+#include "ui/frmMDI.h"
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/DoEvents.h"
+#include "core/HtmlHelp.h"
+#include "core/Text.h"
+#include "core/Trap.h"
+#include "core/WindowHandler.h"
+#include "core/modWaitForProcess.h"
+#include "core/win/Menu.h"
+#include "errors/clsError.h"
+#include "registry/clsKeyFunc.h"
+#include "scan/clsFiles.h"
+#include "ui/frmMDI.rh"
+#include "ui/frmPopUp.h"
+
+namespace {
+const wchar_t* kModule = L"frmMDI";
+const wchar_t* kClass = L"TorvaneMDIFrame";
+
+// Positions of the sub-menus of "Bearbeiten" and the window each one belongs to.
+struct EditMenu {
+    int position;
+    int window;
+};
+constexpr EditMenu kEditMenus[] = {{0, WindowNo::RegScan}, {1, WindowNo::Backup}, {2, WindowNo::InstalledPrograms},
+                                   {3, WindowNo::HDD},     {4, WindowNo::Office}, {5, WindowNo::ExtraScan}};
+constexpr int kMenuBearbeiten = 1;
+
+// Commands and the window they need; without that window they stay disabled.
+struct WindowCommand {
+    int id;
+    int window;
+};
+constexpr WindowCommand kWindowCommands[] = {
+    {IDM_mnuRegScanShow, WindowNo::RegScan},          {IDM_mnuBackupShow, WindowNo::Backup},
+    {IDM_mnuInstalledProgramsShow, WindowNo::InstalledPrograms}, {IDM_mnuHDDShow, WindowNo::HDD},
+    {IDM_mnuOfficeShow, WindowNo::Office},            {IDM_mnuExtraScanShow, WindowNo::ExtraScan},
+    {IDM_mnuOptionenShow, WindowNo::Optionen},        {IDM_mnuBugReportShow, WindowNo::BugReport},
+    {IDM_mnuLiveUpdate, WindowNo::BugReport},         {IDM_mnuHomepage, WindowNo::BugReport},
+    {IDM_mnuPopUpStartScan, WindowNo::RegScan},       {IDM_mnuPopUpBackupZeigen, WindowNo::Backup},
+    {IDM_mnuPopUpDeinstall, WindowNo::InstalledPrograms}, {IDM_mnuPopUpLiveUpdate, WindowNo::BugReport},
+    {IDM_mnuPopUpOptionen, WindowNo::Optionen},
+};
+
+struct ToolButton {
+    int image;  // -1: separator
+    int command;
+    const wchar_t* caption;
+    const wchar_t* tip;
+};
+// Index 1, 5 and 9 are separators.
+constexpr ToolButton kButtons[] = {
+    {-1, 0, nullptr, nullptr},
+    {0, IDM_mnuRegScanShow, L"Registry Scan", L"Hier kann die Registry auf Fehler geprüft werden."},
+    {1, IDM_mnuBackupShow, L"Backup", L"Backup-Bereich zeigen"},
+    {2, IDM_mnuInstalledProgramsShow, L"Programme", L"Installierte Programme zeigen"},
+    {-1, 0, nullptr, nullptr},
+    {3, IDM_mnuHDDShow, L"Festplatte", L"Festplatte aufräumen"},
+    {4, IDM_mnuOfficeShow, L"Office", L"Microsoft Office Einstellungen"},
+    {5, IDM_mnuExtraScanShow, L"Extra Scan", L"Zusätzliche Registry Funktionen"},
+    {-1, 0, nullptr, nullptr},
+    {6, IDM_mnuHelp, L"Hilfe", L"Hilfe"},
+};
+
+int ToPixelsX(int twips) { return twips / TwipsPerPixelX(); }
+int ToPixelsY(int twips) { return twips / TwipsPerPixelY(); }
+}  // namespace
+
+std::function<void(int)>& frmMDI::ExitAction() {
+    static std::function<void(int)> action = [](int code) { ExitProcess(code); };
+    return action;
+}
+
+frmMDI::~frmMDI() {
+    RemoveTrayIcon();
+    if (hwnd_ && IsWindow(hwnd_)) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+    if (trayMenu_) DestroyMenu(trayMenu_);
+    if (images_) ImageList_Destroy(images_);
+}
+
+void frmMDI::Load() {
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSEXW wc{sizeof wc};
+        wc.lpfnWndProc = WndProc;
+        wc.hInstance = inst;
+        wc.hIcon = LoadIconW(inst, MAKEINTRESOURCEW(IDI_Torvane));
+        wc.hIconSm = static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_Torvane), IMAGE_ICON, 16, 16, 0));
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+        wc.lpszClassName = kClass;
+        RegisterClassExW(&wc);
+        registered = true;
+    }
+    menu_ = LoadMenuW(inst, MAKEINTRESOURCEW(IDR_frmMDI_Menu));
+    trayMenu_ = LoadMenuW(inst, MAKEINTRESOURCEW(IDR_frmMDI_PopUp));
+    hwnd_ = CreateWindowExW(0, kClass, AppEnvironment.AppTitle.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                            CW_USEDEFAULT, CW_USEDEFAULT, ToPixelsX(kDesignWidthTwips), ToPixelsY(kDesignHeightTwips),
+                            nullptr, menu_, inst, this);
+    if (!hwnd_) RaiseWin32(GetLastError());
+    CLIENTCREATESTRUCT ccs{GetSubMenu(menu_, 2), 50000};
+    client_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"MDICLIENT", nullptr,
+                              WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_VISIBLE, 0, 0, 0, 0, hwnd_,
+                              nullptr, inst, &ccs);
+    CreateToolbar();
+    status_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_,
+                              reinterpret_cast<HMENU>(IDC_StatusBar), inst, nullptr);
+    SetMainWindowKeys(hwnd_, client_, nullptr);
+    UpdateCommandStates();
+    MDIForm_Load();
+    LayoutBars();
+}
+
+void frmMDI::CreateToolbar() {
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                               WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER,
+                               0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(IDC_tlbMainMenu), inst, nullptr);
+    SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    // 24x24 pictures, 16x16 on small screens where the bar would take too much room.
+    const bool large = GetSystemMetrics(SM_CYSCREEN) >= 700;
+    const int size = large ? 24 : 16;
+    images_ = ImageList_Create(size, size, ILC_COLOR32, 7, 0);
+    HBITMAP strip = static_cast<HBITMAP>(LoadImageW(inst, MAKEINTRESOURCEW(large ? IDB_imlMDI24 : IDB_imlMDI16),
+                                                    IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (strip) {
+        ImageList_Add(images_, strip, nullptr);
+        DeleteObject(strip);
+    }
+    SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+    for (const ToolButton& b : kButtons) {
+        TBBUTTON tb{};
+        if (b.image < 0) {
+            tb.fsStyle = BTNS_SEP;
+        } else {
+            tb.iBitmap = b.image;
+            tb.idCommand = b.command;
+            tb.fsState = TBSTATE_ENABLED;
+            tb.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE;
+            tb.iString = reinterpret_cast<INT_PTR>(b.caption);
+        }
+        SendMessageW(toolbar_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&tb));
+    }
+    SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
+}
+
+void frmMDI::UpdateCommandStates() {
+    for (const WindowCommand& c : kWindowCommands) {
+        const bool on = clsWindowHandler::Available(c.window);
+        MenuItem::Enable(menu_, c.id, on);
+        MenuItem::Enable(trayMenu_, c.id, on);
+        if (toolbar_) SendMessageW(toolbar_, TB_ENABLEBUTTON, c.id, MAKELPARAM(on, 0));
+    }
+}
+
+void frmMDI::MDIForm_Load() {
+    Trap(kModule, L"MDIForm_Load", [&] {
+        Trace(kModule, L"MDIForm_Load", L"started");
+        loaded_ = false;
+    }, Style::Critical, true);
+    Trap(kModule, L"MDIForm_Load", [&] { Status().SetPanel(2, L"Version " + AppEnvironment.AppVersion); },
+         Style::Critical, true);
+    Trap(kModule, L"MDIForm_Load", [&] {
+        AddTrayIcon();
+        MenuItem::Enable(trayMenu_, IDM_mnuPopUpShowForm, true);
+        loaded_ = true;
+    }, Style::Critical, true);
+    Trap(kModule, L"MDIForm_Load", [&] { RestorePosition(); }, Style::Critical, true);
+    Trap(kModule, L"MDIForm_Load", [&] { Trace(kModule, L"MDIForm_Load", L"endet"); }, Style::Critical, true);
+}
+
+void frmMDI::AddTrayIcon() {
+    tray_ = NOTIFYICONDATAW{};
+    tray_.cbSize = sizeof tray_;
+    tray_.hWnd = hwnd_;
+    tray_.uID = 1;
+    tray_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    tray_.uCallbackMessage = kTrayMessage;
+    tray_.hIcon = static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_Torvane), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                   GetSystemMetrics(SM_CYSMICON), 0));
+    std::wstring tip = AppEnvironment.AppTitle + L"\r" + L"Version " + AppEnvironment.AppVersion;
+    tip = tip.substr(0, 63);
+    lstrcpynW(tray_.szTip, tip.c_str(), 64);
+    trayAdded_ = Shell_NotifyIconW(NIM_ADD, &tray_) != FALSE;
+}
+
+void frmMDI::RemoveTrayIcon() {
+    if (trayAdded_) Shell_NotifyIconW(NIM_DELETE, &tray_);
+    trayAdded_ = false;
+}
+
+void frmMDI::RestorePosition() {
+    const auto& s = AppSwitches;
+    if (s.ScreenSave != 1) return;
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    int width = r.right - r.left, height = r.bottom - r.top;
+    // "ScreenX" holds the top edge and "ScreenY" the left edge.
+    int top = ToPixelsY(s.ScreenX), left = ToPixelsX(s.ScreenY);
+    if (ToPixelsY(s.Form_Height) > height) height = ToPixelsY(s.Form_Height);
+    if (ToPixelsX(s.Form_Width) > width) width = ToPixelsX(s.Form_Width);
+    SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (s.Form_Width >= GetSystemMetrics(SM_CXSCREEN) * TwipsPerPixelX()) ShowWindow(hwnd_, SW_MAXIMIZE);
+}
+
+void frmMDI::SavePosition() {
+    if (AppSwitches.ScreenSave != 1 || IsIconic(hwnd_) || IsZoomed(hwnd_)) return;
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    clsKeyFunc& k = ClassHandler().KeyFunc();
+    k.SaveSetting(L"Screen", L"Form_Height", std::to_wstring((r.bottom - r.top) * TwipsPerPixelY()));
+    k.SaveSetting(L"Screen", L"Form_Width", std::to_wstring((r.right - r.left) * TwipsPerPixelX()));
+    k.SaveSetting(L"Screen", L"ScreenX", std::to_wstring(r.top * TwipsPerPixelY()));
+    k.SaveSetting(L"Screen", L"ScreenY", std::to_wstring(r.left * TwipsPerPixelX()));
+}
+
+void frmMDI::Show() {
+    ShowWindow(hwnd_, IsZoomed(hwnd_) ? SW_SHOWMAXIMIZED : SW_SHOW);
+    UpdateWindow(hwnd_);
+    SetForegroundWindow(hwnd_);
+}
+
+void frmMDI::LayoutBars() {
+    if (!toolbar_ || !status_) return;
+    SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
+    SendMessageW(status_, WM_SIZE, 0, 0);
+    RECT c{}, t{}, s{};
+    GetClientRect(hwnd_, &c);
+    GetWindowRect(toolbar_, &t);
+    GetWindowRect(status_, &s);
+    int top = t.bottom - t.top, bottom = s.bottom - s.top;
+    MoveWindow(client_, 0, top, c.right, std::max(0L, c.bottom - top - bottom), TRUE);
+    MDIForm_Resize();
+}
+
+void frmMDI::MDIForm_Resize() {
+    Trap(kModule, L"MDIForm_Resize", [&] {
+        RECT c{};
+        GetClientRect(hwnd_, &c);
+        // Panel 2 holds "Version 2.0" (the scan also writes there), panel 3 the scan's progress.
+        const int panel2 = 110, panel3 = 190;
+        Status().SetPanelWidths({std::max<int>(0, c.right - panel2 - panel3), panel2, panel3});
+    });
+}
+
+void frmMDI::MDIForm_Activate() {
+    // The scan window is the first child the user sees; closing the last child brings it back.
+    if (SendMessageW(client_, WM_MDIGETACTIVE, 0, 0)) return;
+    if (clsWindowHandler::Available(WindowNo::RegScan)) {
+        MenuItem::EnablePopup(GetSubMenu(menu_, kMenuBearbeiten), 0, true);
+        ShowChild(WindowNo::RegScan);
+    }
+}
+
+void frmMDI::ShowChild(int windowNumber) {
+    // Until a child window exists in the program its commands stay disabled, so nothing reaches here.
+    if (!clsWindowHandler::Available(windowNumber)) return;
+}
+
+void frmMDI::Command(int id) {
+    switch (id) {
+    case IDM_mnuPopUpFileQuit: case IDM_mnuPopUpQuit: Quit(); break;
+    case IDM_mnuRegScanShow: ShowChild(WindowNo::RegScan); break;
+    case IDM_mnuBackupShow: case IDM_mnuPopUpBackupZeigen: ShowChild(WindowNo::Backup); break;
+    case IDM_mnuInstalledProgramsShow: case IDM_mnuPopUpDeinstall: ShowChild(WindowNo::InstalledPrograms); break;
+    case IDM_mnuHDDShow: ShowChild(WindowNo::HDD); break;
+    case IDM_mnuOfficeShow: ShowChild(WindowNo::Office); break;
+    case IDM_mnuExtraScanShow: ShowChild(WindowNo::ExtraScan); break;
+    case IDM_mnuHDDEmptyRecycler:
+        Trap(kModule, L"mnuHDDEmptyRecycler_Click", [&] { ClassHandler().Files().EmptyRecycler(hwnd_, true); });
+        break;
+    case IDM_mnuAnsichtRegeditShow: mnuAnsichtRegeditShow_Click(); break;
+    case IDM_mnuProtokollShow: mnuProtokollShow_Click(); break;
+    case IDM_mnuProtokollDel: mnuProtokollDel_Click(); break;
+    case IDM_mnuHelp: mnuHelp_Click(); break;
+    case IDM_mnuInfo: case IDM_mnuPopUpAbout: mnuInfo_Click(); break;
+    case IDM_mnuPopUpShowForm:
+        if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+        break;
+    default: break;
+    }
+}
+
+void frmMDI::mnuHelp_Click() {
+    Trap(kModule, L"mnuHelp_Click", [&] {
+        if (!OpenHelp(hwnd_))
+            Raise(10002, L"Die Hilfedatei zum Programm wurde nicht gefunden.\r\nInstallieren Sie das Programm erneut.");
+    }, Style::Warning, true);
+}
+
+void frmMDI::mnuInfo_Click() {
+    std::wstring text = AppEnvironment.AppTitle + L" V." + AppEnvironment.AppVersion + L" (" + AppEnvironment.AppBuild + L")";
+    MessageBoxW(hwnd_, text.c_str(), AppEnvironment.AppTitle.c_str(), MB_ICONINFORMATION | MB_OK);
+}
+
+void frmMDI::mnuAnsichtRegeditShow_Click() {
+    Trap(kModule, L"mnuAnsichtRegeditShow_Click", [&] { StartProgram(AppEnvironment.WinDir + L"regedit.exe"); },
+         Style::Warning, true);
+}
+
+void frmMDI::mnuProtokollShow_Click() {
+    Trap(kModule, L"mnuProtokollShow_Click", [&] {
+        StartProgram(AppEnvironment.WinDir + L"notepad.exe \"" + AppEnvironment.InstallDir + L"torvane.log\"");
+    }, Style::Warning, true);
+}
+
+void frmMDI::mnuProtokollDel_Click() {
+    Trap(kModule, L"mnuProtokollDel_Click", [&] { ClassHandler().Files().FileDel(clsError::LogPath()); });
+}
+
+void frmMDI::ShowTrayMenu() {
+    HWND popup = WindowHandler().PopUp().hwnd();
+    SetForegroundWindow(popup ? popup : hwnd_);
+    SetForegroundWindow(hwnd_);
+    HMENU m = GetSubMenu(trayMenu_, 0);
+    SetMenuDefaultItem(m, IDM_mnuPopUpShowForm, FALSE);
+    POINT pt{};
+    GetCursorPos(&pt);
+    TrackPopupMenuEx(m, TPM_RIGHTBUTTON, pt.x, pt.y, hwnd_, nullptr);
+    PostMessageW(hwnd_, WM_NULL, 0, 0);
+}
+
+void frmMDI::Quit() { WindowHandler().CloseWindow(WindowNo::All); }
+
+void frmMDI::Unload() {
+    if (unloading_) return;
+    unloading_ = true;
+    MDIForm_Unload();
+}
+
+void frmMDI::MDIForm_Unload() {
+    Trap(kModule, L"MDIForm_Unload", [&] { Trace(kModule, L"MDIForm_Unload", L"started"); });
+    Trap(kModule, L"MDIForm_Unload", [&] { SavePosition(); });
+    Trap(kModule, L"MDIForm_Unload", [&] { RemoveTrayIcon(); });
+    Trap(kModule, L"MDIForm_Unload", [&] { CloseAllHelp(); });
+    Trap(kModule, L"MDIForm_Unload", [&] { Trace(kModule, L"MDIForm_Unload", L"endet"); });
+    ExitAction()(0);
+    // Only reached when a test keeps the process: the window goes like any other.
+    if (hwnd_ && IsWindow(hwnd_)) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+    hwnd_ = nullptr;
+}
+
+LRESULT CALLBACK frmMDI::WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+        SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        static_cast<frmMDI*>(cs->lpCreateParams)->hwnd_ = h;
+    }
+    auto* self = reinterpret_cast<frmMDI*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+    HWND client = self ? self->client_ : nullptr;
+    if (self) {
+        try {
+            return self->Handle(msg, wp, lp);
+        } catch (...) {
+            ReportError(kModule, L"WindowProc", CurrentError());
+        }
+    }
+    return DefFrameProcW(h, client, msg, wp, lp);
+}
+
+LRESULT frmMDI::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_SIZE:
+        if (client_) {
+            LayoutBars();
+            return 0;
+        }
+        break;
+    case WM_WINDOWPOSCHANGING: {
+        // In the normal state the frame is at least 8040 by 9855 twips.
+        auto* wpos = reinterpret_cast<WINDOWPOS*>(lp);
+        if (!(wpos->flags & SWP_NOSIZE) && !IsIconic(hwnd_) && !IsZoomed(hwnd_)) {
+            wpos->cx = std::max(wpos->cx, ToPixelsX(kMinWidthTwips));
+            wpos->cy = std::max(wpos->cy, ToPixelsY(kMinHeightTwips));
+        }
+        break;
+    }
+    case WM_GETMINMAXINFO: {
+        auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
+        mm->ptMinTrackSize.x = ToPixelsX(kMinWidthTwips);
+        mm->ptMinTrackSize.y = ToPixelsY(kMinHeightTwips);
+        return 0;
+    }
+    case WM_ACTIVATE:
+        if (LOWORD(wp) != WA_INACTIVE && loaded_) MDIForm_Activate();
+        break;
+    case WM_COMMAND:
+        if (lp == 0 || reinterpret_cast<HWND>(lp) == toolbar_) {
+            const int id = LOWORD(wp);
+            if (id >= IDB_BASE_frmMDI_FIRST && id <= IDB_BASE_frmMDI_LAST) {
+                Command(id);
+                return 0;
+            }
+        }
+        break;
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lp);
+        if (hdr->code == TTN_GETDISPINFOW) {
+            auto* info = reinterpret_cast<NMTTDISPINFOW*>(lp);
+            for (const ToolButton& b : kButtons)
+                if (b.tip && static_cast<UINT_PTR>(b.command) == hdr->idFrom) info->lpszText = const_cast<wchar_t*>(b.tip);
+            return 0;
+        }
+        break;
+    }
+    case kTrayMessage:
+        // Only the right button's release opens the menu; every other mouse message is ignored.
+        if (LOWORD(lp) == WM_RBUTTONUP) ShowTrayMenu();
+        return 0;
+    case WM_CLOSE:
+        Quit();
+        return 0;
+    }
+    return DefFrameProcW(hwnd_, client_, msg, wp, lp);
+}

@@ -1,0 +1,70 @@
+// app/ui/frmMDI.h
+#pragma once
+#include "core/win/Form.h"
+#include "core/win/StatusBar.h"
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <functional>
+#include <string>
+
+// The main window: an MDI frame with menu, tool bar, status bar and tray icon. Every command either
+// shows a child window or calls a command of the child window that owns the work.
+class frmMDI : public Form {
+public:
+    frmMDI() = default;
+    ~frmMDI() override;
+    frmMDI(const frmMDI&) = delete;
+    frmMDI& operator=(const frmMDI&) = delete;
+
+    void Load() override;      // creates the frame hidden and runs its load
+    void Unload() override;    // saves the position when so set, removes the tray icon, ends the process
+    bool Loaded() const override { return hwnd_ && IsWindow(hwnd_); }
+
+    void Show();
+    HWND hwnd() const { return hwnd_; }
+    HWND MdiClient() const { return client_; }
+    HWND Toolbar() const { return toolbar_; }
+    StatusBar Status() const { return StatusBar(status_); }
+    HMENU MenuBar() const { return menu_; }
+    HMENU TrayMenu() const { return trayMenu_; }
+    bool TrayIconAdded() const { return trayAdded_; }
+
+    // Runs a menu or tool bar command by its id.
+    void Command(int id);
+    // How the process ends after the unload; tests replace it.
+    static std::function<void(int)>& ExitAction();
+
+    static constexpr int kMinHeightTwips = 8040, kMinWidthTwips = 9855;
+    static constexpr int kDesignHeightTwips = 9000, kDesignWidthTwips = 9825;
+    static constexpr UINT kTrayMessage = WM_APP + 1;
+
+private:
+    static LRESULT CALLBACK WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    void MDIForm_Load();
+    void MDIForm_Unload();
+    void MDIForm_Resize();
+    void MDIForm_Activate();
+    void CreateToolbar();
+    void LayoutBars();
+    void RestorePosition();
+    void SavePosition();
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    void ShowTrayMenu();
+    void UpdateCommandStates();
+    void ShowChild(int windowNumber);
+    void mnuHelp_Click();
+    void mnuInfo_Click();
+    void mnuProtokollShow_Click();
+    void mnuProtokollDel_Click();
+    void mnuAnsichtRegeditShow_Click();
+    void Quit();
+
+    HWND hwnd_ = nullptr, client_ = nullptr, toolbar_ = nullptr, status_ = nullptr;
+    HMENU menu_ = nullptr, trayMenu_ = nullptr;
+    HIMAGELIST images_ = nullptr;
+    NOTIFYICONDATAW tray_{};
+    bool loaded_ = false, trayAdded_ = false, unloading_ = false;
+};

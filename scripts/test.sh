@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Runs every test under Wine in a private prefix below the build folder, inside
+# one virtual X server, with one persistent wineserver for the whole run.
+set -uo pipefail
+build=${1:-build}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "$root" && cd "$build" && pwd)
+export WINEPREFIX="$build/wineprefix"
+source "$root/scripts/wineprefix.sh"
+
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  wineserver -p
+  ctest --test-dir "$0" --output-on-failure
+  rc=$?
+  wineserver -k 2>/dev/null
+  exit $rc' "$build"
