@@ -1,0 +1,141 @@
+// app/scan/ScanEngine.h
+#pragma once
+#include "registry/RegKey.h"
+#include <windows.h>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class clsClassHandler;
+
+// One value found by the registry walk. The record is what the program acts on; its text line
+// (root "[" key "]" name "=" data) is only derived for display and the protocol log, never parsed
+// back to find a key.
+struct ScanHit {
+    RootKey root = 0;
+    std::wstring key;       // key path below the root, no leading or trailing backslash
+    std::wstring name;      // value name, "" for the default value
+    DWORD type = REG_NONE;  // the value's type (REG_NONE for a key that holds no values)
+    std::wstring data;      // the value's data as the scan reads it (text types and REG_BINARY only)
+
+    // The hit's text line: root in signed decimal "[" key "]" name ("@" for the default) "=" data.
+    std::wstring Line() const;
+    // The key text as the checks see it: the key path followed by "]".
+    std::wstring KeyText() const { return key + L"]"; }
+};
+
+// One row of the result list. The four column texts are ready for display; `hit` says which
+// key the row stands for, and is what the removal exports and deletes.
+struct ResultRow {
+    std::wstring item;     // "Registryschlüssel": "[" + root name + "\" + key + "]"
+    std::wstring name;     // "Variable": "@" or the value name in double quotes
+    std::wstring data;     // "Wert"
+    std::wstring rootText; // "HKey": the root handle in signed decimal
+    ScanHit hit;
+};
+
+// The questions the scan has to ask the user (unknown or network drive). The window answers with
+// a Yes/No message box, the console tool from its command line.
+class ScanQuestions {
+public:
+    virtual ~ScanQuestions() = default;
+    // Returns true for Yes. `text` is the complete German question; `driveRoot` e.g. "X:\".
+    virtual bool AskDrive(const std::wstring& text, const std::wstring& driveRoot) = 0;
+};
+
+// Progress reports while the scan runs. All calls come on the calling (user-interface) thread,
+// between steps; the default implementations do nothing. The scan pumps window messages itself
+// (at most every few milliseconds), so a window timer that animates the progress bar keeps running.
+class ScanProgress {
+public:
+    virtual ~ScanProgress() = default;
+    // Reading step `step` (1..9) begins; `activity` is the text for lblScanTxt, `linesRead` the
+    // number of hit lines read so far (status panel 3: linesRead + " Schlüssel eingelesen").
+    virtual void OnStep(int step, const std::wstring& activity, size_t linesRead) {}
+    // A reading step has finished (status "Einen Moment bitte...", lblScanTxt
+    // "Registrierungsschlüssel werden verarbeitet...", progress value 0).
+    virtual void OnStepDone(int step, size_t linesRead) {}
+    // Reading is complete; the evaluation of `total` lines begins (progress maximum = total).
+    virtual void OnEvaluationBegin(size_t total) {}
+    // Line `index` of `total` is being evaluated. Reported when the whole percentage changes and
+    // otherwise at most every few milliseconds, always for the last line.
+    virtual void OnEvaluate(size_t index, size_t total, int percent) {}
+    // A result row was appended (rows()[index]).
+    virtual void OnRowAdded(size_t index, const ResultRow& row) {}
+};
+
+// Outcome of a removal.
+struct RemovalResult {
+    bool completed = false;   // false: stopped because the undo file could not be created or written
+    std::wstring undoFile;    // full path of the undo file ("" when it could not be created)
+    size_t removed = 0;       // rows whose key is gone
+    size_t failed = 0;        // rows whose key could not be deleted (they stay in the list)
+    std::wstring report;      // text for lblScanBericht
+    COLORREF colour = 0;      // its colour
+    std::wstring errorMessage;  // when !completed: the message box text for the user
+};
+
+// The registry scan without any window: reads the nine areas, evaluates every line with
+// clsCheckKeys, rates the result and removes the rows the user chose, writing each key into an
+// undo file before it is deleted. frmRegScan and torvane-scan.exe both drive it.
+class ScanEngine {
+public:
+    explicit ScanEngine(clsClassHandler& handler);
+
+    struct Step {
+        RootKey root;
+        const wchar_t* key;
+        const wchar_t* activity;
+    };
+    static constexpr int kSteps = 9;
+    static const Step& StepAt(int step);  // 1..9
+
+    void SetQuestions(ScanQuestions* questions) { questions_ = questions; }
+    void SetProgress(ScanProgress* progress) { progress_ = progress; }
+
+    // Runs a whole scan: reading, evaluation, rating. Sets clsSearch's ScanRun while it runs and
+    // clears it at the end. Returns false when it was cancelled: cancelled while reading leaves no
+    // rows; cancelled while evaluating keeps the rows found so far (no rating then).
+    bool Scan();
+    // Asks a running scan to stop at its next check (clsSearch's StopSearch).
+    void Cancel();
+    // Ends a scan and forgets the drive answers (ScanClose): StopSearch true, ScanRun false.
+    void Close();
+    bool Running() const;
+
+    const std::vector<ResultRow>& Rows() const { return rows_; }
+    size_t Total() const { return total_; }      // T: lines read
+    size_t Errors() const { return rows_.size(); }  // E
+    double Percent() const { return percent_; }  // P, rounded to two decimals
+    // lblScanBericht after a scan: the rating plus " (" E " von " T " Einträgen = " P "%)".
+    const std::wstring& RatingText() const { return rating_; }
+    // Navy (0x800000) after a scan.
+    COLORREF RatingColour() const { return RGB(0, 0, 128); }
+    // The rating sentence alone for P, E (testable without a scan).
+    static std::wstring Rating(double percent, size_t errors);
+    // The whole lblScanBericht text for E and T, P computed and rounded here.
+    static std::wstring RatingReport(size_t errors, size_t total, double* percentOut = nullptr);
+
+    // Removes all rows (marked == nullptr) or only the rows whose indices into Rows() are listed.
+    // Rows are processed in ascending order of their key column; each row's key is written with
+    // its whole subtree to the undo file and flushed before it is deleted. Rows that were removed
+    // leave Rows(); rows that failed or were not reached stay (in that sorted order).
+    RemovalResult ProblemeEntfernen(const std::vector<size_t>* marked = nullptr);
+
+    // The undo file's first lines (header, comments 2 to 10) for a stamp taken at `when`.
+    static std::wstring UndoFileIntro(const SYSTEMTIME& when);
+
+    // Used by clsCheckKeys to append rows.
+    void AddRow(ResultRow row);
+    ScanQuestions* Questions() const { return questions_; }
+
+private:
+    clsClassHandler& handler_;
+    ScanQuestions* questions_ = nullptr;
+    ScanProgress* progress_ = nullptr;
+    std::vector<ResultRow> rows_;
+    size_t total_ = 0;
+    double percent_ = 0;
+    std::wstring rating_;
+};
