@@ -1,0 +1,50 @@
+// app/scan/clsFiles.h
+#pragma once
+#include <windows.h>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class clsClassHandler;
+
+// File-system helpers of the scan and the cleanups: drive kinds with the network check, the file
+// search, deletion to the recycle bin or for good, folder picker, file date and attribute class.
+// No method raises: each writes its own failures to the protocol log and goes on.
+class clsFiles {
+public:
+    explicit clsFiles(clsClassHandler& handler) : handler_(handler) {}
+
+    // Set once the user has agreed to drop entries on unreachable network drives; GetDrive then
+    // no longer asks.
+    bool bErrorNetPath = false;
+
+    // Kind of a drive root ("C:\"): 2 removable, 3 fixed, 4 network, 5 CD-ROM, 6 RAM disk, 0 else.
+    int16_t GetDrive(const std::wstring& root);
+    // Network path a drive ("X:") is connected to; empty when it is none or unreachable.
+    std::wstring GetUNCPath(const std::wstring& drive);
+    // Appends path + name of every entry matching the pattern (recursively if asked) to the list,
+    // whose element 0 stays empty, and returns their total size in bytes. Never enters links.
+    uint64_t FindFilesAPI(const std::wstring& path, const std::wstring& pattern, bool recurse,
+                          std::vector<std::wstring>& list);
+    // A path ending in "\" empties that folder (the folder itself stays); any other path is deleted.
+    void FileDel(const std::wstring& path);
+    // Deletes one file or folder, to the recycle bin when the setting "Recycler" is 1.
+    void DoFileDel(const std::wstring& path);
+    // Folder picker; "" when cancelled.
+    std::wstring SelFolder();
+    // Last-write date in local time, "d.m.yyyy" without leading zeros; "" on failure.
+    std::wstring FileDate(const std::wstring& path);
+    // The attribute value when it is exactly one of 4, 1, 32, 16, 2, 256; 0 otherwise.
+    int32_t FileKind(const std::wstring& path);
+    void EmptyRecycler(HWND owner, bool speak);
+    // The text up to its first zero character.
+    static std::wstring StripNull(const std::wstring& text);
+
+private:
+    void DeleteToRecycler(const std::wstring& path, DWORD attributes);
+    void DeleteForGood(const std::wstring& path, DWORD attributes);
+
+    clsClassHandler& handler_;
+    std::wstring lastNetMessage_;  // German text of the last failed connection query
+    int32_t lastAnswer_ = 0;       // answer to the last network question
+};
