@@ -5,6 +5,7 @@
 #include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/clsFiles.h"
+#include "scan/clsLibRegister.h"
 
 clsClassHandler::clsClassHandler() = default;
 clsClassHandler::~clsClassHandler() { Reset(); }
@@ -20,6 +21,7 @@ clsError& clsClassHandler::Error() { return Slot(error_, *this); }
 clsFiles& clsClassHandler::Files() { return Slot(files_, *this); }
 clsSort& clsClassHandler::Sort() { return Slot(sort_, *this); }
 clsTimer& clsClassHandler::Timer() { return Slot(timer_, *this); }
+clsLibRegister& clsClassHandler::LibRegister() { return Slot(libRegister_, *this); }
 
 void clsClassHandler::Reset() {
     // The order in which the slots are emptied when the handler goes away.
@@ -28,6 +30,7 @@ void clsClassHandler::Reset() {
     timer_.reset();
     keyFunc_.reset();
     files_.reset();
+    libRegister_.reset();
 }
 
 clsClassHandler& ClassHandler() {

@@ -7,6 +7,7 @@ class clsError;
 class clsFiles;
 class clsSort;
 class clsTimer;
+class clsLibRegister;
 
 // Creates the one shared instance of each service class on first request and hands it out.
 class clsClassHandler {
@@ -21,6 +22,7 @@ public:
     clsFiles& Files();
     clsSort& Sort();
     clsTimer& Timer();
+    clsLibRegister& LibRegister();
 
     // Empties every slot (the next request creates a fresh instance).
     void Reset();
@@ -31,6 +33,7 @@ private:
     std::unique_ptr<clsTimer> timer_;
     std::unique_ptr<clsKeyFunc> keyFunc_;
     std::unique_ptr<clsFiles> files_;
+    std::unique_ptr<clsLibRegister> libRegister_;
 };
 
 // The program's one class handler, created by Main.

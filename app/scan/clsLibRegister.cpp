@@ -1,0 +1,166 @@
+// app/scan/clsLibRegister.cpp
+#include "scan/clsLibRegister.h"
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/Trap.h"
+#include "core/WindowHandler.h"
+#include "core/clsTimer.h"
+#include "core/modWaitForProcess.h"
+#include "errors/clsError.h"
+#include "registry/clsKeyFunc.h"
+#include "ui/frmLogin.h"
+#include <windows.h>
+#include <memory>
+
+bool WinInetMissing = false;
+
+namespace {
+const wchar_t* kModule = L"clsLibRegister";
+constexpr int kWinInetMissing = 10110;
+constexpr REGSAM kKeyAccess = 0x20000;
+const wchar_t* kReinstall = L" wurde nicht gefunden. Deinstallieren Sie das Programm und installieren Sie es neu.";
+
+// The platform part of type library keys for this build of the program.
+const wchar_t* kPlatform = sizeof(void*) == 8 ? L"win64" : L"win32";
+
+std::wstring FolderOf(LibComponent::Folder f) {
+    switch (f) {
+    case LibComponent::Folder::Sys: return AppEnvironment.SysDir;
+    case LibComponent::Folder::Agent: return AppEnvironment.AgentDir;
+    case LibComponent::Folder::Install: return AppEnvironment.InstallDir;
+    }
+    return L"";
+}
+
+bool FileThere(const std::wstring& path) {
+    DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+struct LibraryDeleter {
+    void operator()(HMODULE h) const { FreeLibrary(h); }
+};
+using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
+}  // namespace
+
+std::wstring ClsidKey(const std::wstring& clsid) { return L"Software\\Classes\\CLSID\\" + clsid + L"\\InprocServer32"; }
+
+std::wstring TypeLibKey(const std::wstring& libid, const std::wstring& version, const std::wstring& platform) {
+    return L"Software\\Classes\\TypeLib\\" + libid + L"\\" + version + L"\\" + platform;
+}
+
+std::vector<LibComponent> clsLibRegister::Components() {
+    using F = LibComponent::Folder;
+    using R = LibComponent::Registration;
+    // Type libraries are looked for under the platform this program runs as: a 64-bit program
+    // loads the 64-bit controls, whose libraries are registered as "win64".
+    return {
+        {L"hhctrl.ocx", F::Sys,
+         {ClsidKey(L"{4662DAB0-D393-11D0-9A56-00C04FB68B66}"), ClsidKey(L"{ADB880A4-D8FF-11CF-9377-00AA003B7A11}"),
+          ClsidKey(L"{ADB880A6-D8FF-11CF-9377-00AA003B7A11}"),
+          TypeLibKey(L"{ADB880A2-D8FF-11CF-9377-00AA003B7A11}", L"4.0\\0", kPlatform)},
+         10101, kReinstall, R::Server},
+        {L"fennick.ocx", F::Install,
+         {ClsidKey(L"{8B918202-6B89-4703-9851-8921CE2F7787}"),
+          TypeLibKey(L"{CB53FD89-B29F-43AD-A55F-BA450F1947CB}", L"1.0\\0", kPlatform)},
+         10106, kReinstall, R::Server},
+        {L"wininet.dll", F::Sys, {}, kWinInetMissing,
+         L" wurde nicht gefunden. Es scheint, das kein Microsoft Internet Explorer installiert ist.", R::None},
+    };
+}
+
+void clsLibRegister::CheckLibs() { CheckLibs(Components()); }
+
+void clsLibRegister::CheckLibs(const std::vector<LibComponent>& components) {
+    Trace(kModule, L"CheckLibs", L"started");
+    WinInetMissing = false;
+    for (const auto& c : components) CheckComponent(c);
+    if (waitShown_) {
+        WindowHandler().CloseWindow(WindowNo::Login);
+        waitShown_ = false;
+    }
+    Trace(kModule, L"CheckLibs", L"endet");
+}
+
+void clsLibRegister::CheckComponent(const LibComponent& c) {
+    const std::wstring path = FolderOf(c.folder) + c.file;
+    if (!FileThere(path)) {
+        try {
+            Raise(c.error, L"Die Datei " + c.file + c.text);
+        } catch (const RuntimeError& e) {
+            if (e.number == kWinInetMissing) {
+                // Without the internet library the program still works, only offline.
+                ReportError(kModule, L"CheckLibs",
+                            RuntimeError{e.number, L"Die Datei wininet.dll wurde nicht gefunden. Es scheint, dass kein "
+                                                   L"Microsoft Internet Explorer installiert ist."},
+                            Style::Warning, false);
+                WinInetMissing = true;
+            } else {
+                ReportError(kModule, L"CheckLibs", e, Style::Critical, true);
+            }
+        }
+    } else {
+        bool missing = false;
+        Trap(kModule, L"CheckLibs", [&] {
+            for (const auto& key : c.keys) {
+                if (handler_.KeyFunc().KeyExist(kHKLM, key, kKeyAccess) == 0) {
+                    missing = true;
+                    break;
+                }
+            }
+        }, Style::Critical, true);
+        if (missing && c.registration != LibComponent::Registration::None) {
+            if (c.registration == LibComponent::Registration::AgentServer ||
+                c.registration == LibComponent::Registration::AgentControl) {
+                // The assistant must not start while its component is being registered.
+                Trap(kModule, L"CheckLibs", [&] { handler_.KeyFunc().SaveSetting(L"Optionen", L"AgentLoad", L"0"); },
+                     Style::Critical, true);
+                Trap(kModule, L"CheckLibs", [&] { handler_.KeyFunc().SaveSetting(L"Optionen", L"AgentType", L""); },
+                     Style::Critical, true);
+                AppSwitches.AgentLoad = 0;
+                AppSwitches.AgentType.clear();
+            }
+            if (c.registration == LibComponent::Registration::AgentServer)
+                RegisterEXE((path.find(L' ') == std::wstring::npos ? path : L"\"" + path + L"\"") + L" /regserver");
+            else
+                RegisterServer(path, true);
+            handler_.Timer().Pause(1);
+        }
+    }
+    Trace(kModule, L"CheckLibs", c.file + L" geprüft");
+}
+
+void clsLibRegister::ShowWait(const std::wstring& text) {
+    Trap(kModule, L"ShowWait", [&] {
+        frmLogin& wait = WindowHandler().Login();
+        wait.SetMessage(L"Die Komponente " + text + L" wird nachregistriert.");
+        wait.ShowWindowNow();
+        waitShown_ = true;
+    });
+}
+
+void clsLibRegister::RegisterServer(const std::wstring& path, bool registerFlag) {
+    try {
+        ShowWait(path);
+        Library lib(LoadLibraryW(path.c_str()));
+        if (!lib) RaiseWin32(GetLastError());
+        using Entry = HRESULT(WINAPI*)();
+        auto entry = reinterpret_cast<Entry>(
+            GetProcAddress(lib.get(), registerFlag ? "DllRegisterServer" : "DllUnregisterServer"));
+        if (!entry) RaiseWin32(GetLastError());
+        const HRESULT result = entry();
+        ReportError(kModule, L"RegisterServer", RuntimeError{}, Style::Warning, false,
+                    path + L"; Rückgabewert=" + std::to_wstring(static_cast<long>(result)));
+    } catch (...) {
+        ReportError(kModule, L"RegisterServer", CurrentError(), Style::Critical, false, path);
+    }
+}
+
+void clsLibRegister::RegisterEXE(const std::wstring& commandLine) {
+    try {
+        ShowWait(commandLine);
+        StartProgram(commandLine);
+    } catch (...) {
+        ReportError(kModule, L"RegisterEXE", CurrentError(), Style::Warning, false, commandLine);
+    }
+}
