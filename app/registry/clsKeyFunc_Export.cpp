@@ -1,0 +1,234 @@
+// app/registry/clsKeyFunc_Export.cpp
+// Export of a key tree in the registry editor's file syntax, and deletion of a whole tree.
+// Both walk the tree with an explicit stack: keys may nest deeper than a thread's stack allows.
+#include "core/RuntimeError.h"
+#include "registry/clsKeyFunc.h"
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// regedit starts a continuation line once a hex line has reached this many characters.
+constexpr size_t kHexLineLimit = 77;
+
+// The ANSI form of a text, only when it converts back to exactly the same text.
+bool AnsiExact(std::wstring_view s, std::string& out) {
+    out.clear();
+    if (s.empty()) return true;
+    BOOL usedDefault = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, s.data(), static_cast<int>(s.size()), nullptr, 0,
+                                nullptr, &usedDefault);
+    if (n <= 0 || usedDefault) return false;
+    out.resize(n);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr,
+                        &usedDefault);
+    if (usedDefault) return false;
+    int back = MultiByteToWideChar(CP_ACP, 0, out.data(), n, nullptr, 0);
+    if (back != static_cast<int>(s.size())) return false;
+    std::wstring check(back, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, out.data(), n, check.data(), back);
+    return check == s;
+}
+
+// Quoted-string escapes as regedit writes and reads them.
+void AppendEscaped(std::wstring& out, std::wstring_view s) {
+    for (wchar_t c : s) {
+        switch (c) {
+        case L'\\': out += L"\\\\"; break;
+        case L'"': out += L"\\\""; break;
+        case L'\r': out += L"\\r"; break;
+        case L'\n': out += L"\\n"; break;
+        default: out += c;
+        }
+    }
+}
+
+// The data of a string value as text, when the quoted form gives back exactly these bytes on
+// import: an even size, one terminating zero and no other, no line breaks (written as hex).
+bool PlainString(const RegValue& v, std::wstring_view& text) {
+    if (v.bytes < 2 || v.bytes % 2) return false;
+    std::wstring_view all(v.data.data(), v.bytes / 2);
+    if (all.back() != L'\0') return false;
+    text = all.substr(0, all.size() - 1);
+    return text.find_first_of(std::wstring_view(L"\0\r\n", 3)) == std::wstring_view::npos;
+}
+
+// Appends bytes as regedit's hex list: "xx,xx,..." with a "\" continuation line indented by two
+// blanks whenever the line has reached the limit. `column` is the length of the line so far.
+void AppendHex(std::wstring& out, const unsigned char* p, size_t size, size_t column) {
+    static const wchar_t digits[] = L"0123456789abcdef";
+    out.reserve(out.size() + size * 3 + size / 25 * 5 + 8);
+    for (size_t i = 0; i < size; ++i) {
+        out += digits[p[i] >> 4];
+        out += digits[p[i] & 15];
+        if (i + 1 == size) break;
+        out += L',';
+        column += 3;
+        if (column >= kHexLineLimit) {
+            out += L"\\\r\n  ";
+            column = 2;
+        }
+    }
+}
+
+void AppendHexValue(std::wstring& out, size_t lineStart, DWORD type, const void* data, size_t size) {
+    if (type == REG_BINARY) {
+        out += L"hex:";
+    } else {
+        wchar_t prefix[16];
+        swprintf(prefix, 16, L"hex(%x):", static_cast<unsigned>(type));
+        out += prefix;
+    }
+    AppendHex(out, static_cast<const unsigned char*>(data), size, out.size() - lineStart);
+}
+
+// One value line. For REGEDIT4 the data of string types is written in ANSI where ANSI holds it
+// exactly; otherwise the UTF-16 bytes are kept, so the file never holds a different string.
+void AppendValue(std::wstring& out, const RegValue& v, bool unicode, std::string& ansi) {
+    const size_t lineStart = out.size();
+    if (v.name.empty()) {
+        out += L"@=";
+    } else {
+        out += L'"';
+        AppendEscaped(out, v.name);
+        out += L"\"=";
+    }
+    const void* bytes = v.data.data();
+    std::wstring_view text;
+    switch (v.type) {
+    case REG_SZ:
+        if (PlainString(v, text) && (unicode || AnsiExact(text, ansi))) {
+            out += L'"';
+            AppendEscaped(out, text);
+            out += L'"';
+            break;
+        }
+        [[fallthrough]];
+    case REG_EXPAND_SZ:
+    case REG_MULTI_SZ:
+        if (!unicode && v.bytes % 2 == 0 && AnsiExact(std::wstring_view(v.data.data(), v.bytes / 2), ansi)) {
+            AppendHexValue(out, lineStart, v.type, ansi.data(), ansi.size());
+            break;
+        }
+        AppendHexValue(out, lineStart, v.type, bytes, v.bytes);
+        break;
+    case REG_DWORD:
+        if (v.bytes == 4) {
+            DWORD d;
+            memcpy(&d, bytes, 4);
+            wchar_t buf[16];
+            swprintf(buf, 16, L"dword:%08x", static_cast<unsigned>(d));
+            out += buf;
+            break;
+        }
+        [[fallthrough]];
+    default:
+        AppendHexValue(out, lineStart, v.type, bytes, v.bytes);
+    }
+    out += L"\r\n";
+}
+
+// Section header, every value of the key, and the empty line that ends the section.
+void AppendSection(std::wstring& out, HKEY key, const std::wstring& path, bool unicode) {
+    out.reserve(out.size() + path.size() + 8);
+    out += L'[';
+    out += path;
+    out += L"]\r\n";
+    RegValue v;
+    std::string ansi;
+    for (DWORD i = 0;; ++i) {
+        LSTATUS rc = EnumValue(key, i, v);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc != ERROR_SUCCESS) RaiseWin32(rc);
+        AppendValue(out, v, unicode, ansi);
+    }
+    out += L"\r\n";
+}
+
+}  // namespace
+
+std::wstring clsKeyFunc::ExportKey(RootKey root, const std::wstring& key, bool unicode) {
+    struct Frame {
+        RegKey key;
+        std::wstring path;
+        DWORD next = 0;
+    };
+    std::vector<Frame> stack;
+    std::wstring out;
+    {
+        Frame top;
+        if (LSTATUS rc = top.key.Open(ToHkey(root), key, KEY_READ); rc != ERROR_SUCCESS) RaiseWin32(rc);
+        top.path = HiveName(root);
+        if (!key.empty()) top.path += L"\\" + key;
+        AppendSection(out, top.key.get(), top.path, unicode);
+        stack.push_back(std::move(top));
+    }
+    std::wstring name;
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        LSTATUS rc = EnumKey(f.key.get(), f.next, name);
+        if (rc == ERROR_NO_MORE_ITEMS) {
+            stack.pop_back();
+            continue;
+        }
+        if (rc != ERROR_SUCCESS) RaiseWin32(rc);
+        ++f.next;
+        // A sub-key that cannot be read would be deleted without being saved: refuse instead.
+        Frame child;
+        if ((rc = child.key.Open(f.key.get(), name, KEY_READ)) != ERROR_SUCCESS) RaiseWin32(rc);
+        child.path.reserve(f.path.size() + 1 + name.size());
+        child.path = f.path;
+        child.path += L'\\';
+        child.path += name;
+        AppendSection(out, child.key.get(), child.path, unicode);
+        stack.push_back(std::move(child));
+    }
+    return out;
+}
+
+bool clsKeyFunc::DelKeyTree(RootKey root, const std::wstring& key) {
+    // Never a whole root.
+    if (key.empty()) return false;
+    // Keys are opened without following symbolic links, and every key is deleted through its own
+    // handle, so nothing a link points at outside the tree is ever touched.
+    constexpr REGSAM kAccess = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE;
+    struct Frame {
+        RegKey key;
+        DWORD skip = 0;  // sub-keys that could not be deleted stay at the front of the enumeration
+    };
+    auto open = [](HKEY parent, const std::wstring& path, RegKey& out) {
+        HKEY h = nullptr;
+        LSTATUS rc = RegOpenKeyExW(parent, path.c_str(), REG_OPTION_OPEN_LINK, kAccess, &h);
+        out = RegKey(rc == ERROR_SUCCESS ? h : nullptr);
+        return rc;
+    };
+    std::vector<Frame> stack;
+    {
+        Frame top;
+        LSTATUS rc = open(ToHkey(root), key, top.key);
+        if (rc == ERROR_FILE_NOT_FOUND) return true;
+        if (rc != ERROR_SUCCESS) return false;
+        stack.push_back(std::move(top));
+    }
+    std::wstring name;
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (EnumKey(f.key.get(), f.skip, name) == ERROR_SUCCESS) {
+            Frame child;
+            if (open(f.key.get(), name, child.key) != ERROR_SUCCESS) {
+                ++f.skip;
+                continue;
+            }
+            stack.push_back(std::move(child));
+            continue;
+        }
+        // All sub-keys are gone (or could not be): delete this key through its own handle.
+        const bool left = f.skip > 0;
+        const bool deleted = !left && RegDeleteKeyW(f.key.get(), L"") == ERROR_SUCCESS;
+        stack.pop_back();
+        if (!deleted && !stack.empty()) ++stack.back().skip;
+    }
+    RegKey check;
+    return check.Open(ToHkey(root), key, KEY_QUERY_VALUE) == ERROR_FILE_NOT_FOUND;
+}

@@ -1,0 +1,121 @@
+// app/scan/UndoFile.cpp
+#include "scan/UndoFile.h"
+#include "core/ClassHandler.h"
+#include "core/RuntimeError.h"
+#include "core/Text.h"
+#include "registry/clsKeyFunc.h"
+#include <cwchar>
+
+namespace {
+
+constexpr int kDiskFull = 61;
+
+[[noreturn]] void RaiseFileError(DWORD e) {
+    switch (e) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT: Raise(Err::PermissionDenied);
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_NOT_READY: Raise(Err::PathNotFound);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: Raise(kDiskFull, L"Datenträger voll");
+    default: Raise(Err::PathFileAccess);
+    }
+}
+
+// Creates every missing folder of the path of a file; failures show up when the file is created.
+void CreateFolders(const std::wstring& file) {
+    size_t end = file.find_last_of(L'\\');
+    if (end == std::wstring::npos) return;
+    size_t start = 0;
+    if (file.compare(0, 2, L"\\\\") == 0) {  // \\server\share\ is not a folder to create
+        start = file.find(L'\\', 2);
+        if (start != std::wstring::npos) start = file.find(L'\\', start + 1);
+        if (start == std::wstring::npos) return;
+    } else if (file.size() > 2 && file[1] == L':') {
+        start = 2;
+    }
+    for (size_t p = start; (p = file.find(L'\\', p + 1)) != std::wstring::npos && p <= end;)
+        CreateDirectoryW(file.substr(0, p).c_str(), nullptr);
+}
+
+std::wstring KeyId(const std::wstring& key) { return ToLower(key); }
+
+}  // namespace
+
+UndoFile::UndoFile(const std::wstring& path, const std::wstring& headerAndComments) : path_(path) {
+    unicode_ = StartsWith(headerAndComments, L"Windows Registry Editor Version 5.00");
+    CreateFolders(path_);
+    HANDLE h = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) RaiseFileError(GetLastError());
+    file_ = h;
+    if (unicode_) Write(L"\xFEFF");
+    Write(headerAndComments);
+    if (!FlushFileBuffers(file_)) RaiseFileError(GetLastError());
+}
+
+UndoFile::~UndoFile() {
+    if (file_) CloseHandle(static_cast<HANDLE>(file_));
+}
+
+bool UndoFile::Holds(RootKey root, const std::wstring& key) const {
+    // The key itself or any key on its path up to the root.
+    const std::wstring id = KeyId(key);
+    if (keys_.count({root, id}) || keys_.count({root, std::wstring()})) return true;
+    for (size_t p = id.find(L'\\'); p != std::wstring::npos; p = id.find(L'\\', p + 1))
+        if (keys_.count({root, id.substr(0, p)})) return true;
+    return false;
+}
+
+bool UndoFile::AddKey(RootKey root, const std::wstring& key) {
+    if (Holds(root, key)) return false;
+    std::wstring text = ClassHandler().KeyFunc().ExportKey(root, key, unicode_);
+    if (!unicode_) {
+        // A name that ANSI cannot hold would come back as another key or value: refuse the key
+        // (the caller then keeps it) rather than write something else.
+        BOOL lossy = FALSE;
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                            nullptr, &lossy);
+        if (lossy)
+            Raise(Err::PathFileAccess, L"Schlüssel " + clsKeyFunc::HiveName(root) + L"\\" + key +
+                                           L" lässt sich im Format REGEDIT4 nicht unverändert sichern");
+    }
+    Write(text);
+    if (!FlushFileBuffers(file_)) RaiseFileError(GetLastError());
+    keys_.insert({root, KeyId(key)});
+    return true;
+}
+
+void UndoFile::Write(const std::wstring& text) {
+    std::string bytes;
+    const void* data;
+    size_t size;
+    if (unicode_) {
+        data = text.data();
+        size = text.size() * sizeof(wchar_t);
+    } else {
+        bytes = ToAnsi(text);
+        data = bytes.data();
+        size = bytes.size();
+    }
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size), written = 0;
+        if (!WriteFile(static_cast<HANDLE>(file_), p, chunk, &written, nullptr)) RaiseFileError(GetLastError());
+        if (written == 0) RaiseFileError(ERROR_DISK_FULL);
+        p += written;
+        size -= written;
+    }
+}
+
+std::wstring UndoFileName(const std::wstring& kind) {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    wchar_t stamp[32];
+    swprintf(stamp, 32, L"_%02u%02u%04u_%02u%02u%02u.reg", t.wDay, t.wMonth, t.wYear, t.wHour, t.wMinute, t.wSecond);
+    return L"Rückgängig_" + kind + stamp;
+}
