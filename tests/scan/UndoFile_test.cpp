@@ -7,6 +7,7 @@
 #include "scan/UndoFile.h"
 #include "support/Sandbox.h"
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <algorithm>
 #include <map>
 #include <tuple>
@@ -416,4 +417,33 @@ TEST_F(UndoRoundTrip, Regedit4) {
     const std::wstring tree = base + L"\\Baum";
     FillCommon(tree);
     EXPECT_EQ(RoundTrip(kHeader4, tree), "");
+}
+
+// A symbolic link inside a deleted tree goes, the key it points at stays.
+TEST_F(UndoRoundTrip, DelKeyTreeLeavesLinkTargets) {
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    BYTE buf[256];
+    DWORD len = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, buf, sizeof buf, &len));
+    CloseHandle(token);
+    wchar_t* sid = nullptr;
+    ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf)->User.Sid, &sid));
+    const std::wstring target = L"\\Registry\\User\\" + std::wstring(sid) + L"\\" + base + L"\\Target";
+    LocalFree(sid);
+
+    SetText(HKEY_CURRENT_USER, base + L"\\Target\\Child", L"v", REG_SZ, L"keep");
+    HKEY link = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (base + L"\\Tree\\Link").c_str(), 0, nullptr,
+                              REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &link, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.c_str()),
+                             static_cast<DWORD>(target.size() * 2)),
+              ERROR_SUCCESS);
+    RegCloseKey(link);
+    ASSERT_EQ(KF().ReadKeyValue(kHKCU, base + L"\\Tree\\Link\\Child", L"v"), L"keep");  // the link works
+
+    EXPECT_TRUE(KF().DelKeyTree(kHKCU, base + L"\\Tree"));
+    EXPECT_FALSE(KeyThere(HKEY_CURRENT_USER, base + L"\\Tree"));
+    EXPECT_EQ(KF().ReadKeyValue(kHKCU, base + L"\\Target\\Child", L"v"), L"keep");
 }
