@@ -4,6 +4,8 @@
 #include "core/clsTimer.h"
 #include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
+#include "registry/clsSearch.h"
+#include "scan/clsCheckKeys.h"
 #include "scan/clsFiles.h"
 #include "scan/clsLibRegister.h"
 
@@ -21,6 +23,8 @@ clsError& clsClassHandler::Error() { return Slot(error_, *this); }
 clsFiles& clsClassHandler::Files() { return Slot(files_, *this); }
 clsSort& clsClassHandler::Sort() { return Slot(sort_, *this); }
 clsTimer& clsClassHandler::Timer() { return Slot(timer_, *this); }
+clsSearch& clsClassHandler::Search() { return Slot(search_, *this); }
+clsCheckKeys& clsClassHandler::CheckKeys() { return Slot(checkKeys_, *this); }
 clsLibRegister& clsClassHandler::LibRegister() { return Slot(libRegister_, *this); }
 
 void clsClassHandler::Reset() {
@@ -30,6 +34,8 @@ void clsClassHandler::Reset() {
     timer_.reset();
     keyFunc_.reset();
     files_.reset();
+    checkKeys_.reset();
+    search_.reset();
     libRegister_.reset();
 }
 

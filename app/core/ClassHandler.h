@@ -7,6 +7,8 @@ class clsError;
 class clsFiles;
 class clsSort;
 class clsTimer;
+class clsSearch;
+class clsCheckKeys;
 class clsLibRegister;
 
 // Creates the one shared instance of each service class on first request and hands it out.
@@ -22,6 +24,8 @@ public:
     clsFiles& Files();
     clsSort& Sort();
     clsTimer& Timer();
+    clsSearch& Search();
+    clsCheckKeys& CheckKeys();
     clsLibRegister& LibRegister();
 
     // Empties every slot (the next request creates a fresh instance).
@@ -33,6 +37,8 @@ private:
     std::unique_ptr<clsTimer> timer_;
     std::unique_ptr<clsKeyFunc> keyFunc_;
     std::unique_ptr<clsFiles> files_;
+    std::unique_ptr<clsSearch> search_;
+    std::unique_ptr<clsCheckKeys> checkKeys_;
     std::unique_ptr<clsLibRegister> libRegister_;
 };
 

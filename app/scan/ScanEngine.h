@@ -1,6 +1,7 @@
 // app/scan/ScanEngine.h
 #pragma once
 #include "registry/RegKey.h"
+#include "registry/clsSearch.h"
 #include <windows.h>
 #include <cstddef>
 #include <cstdint>
@@ -8,22 +9,6 @@
 #include <vector>
 
 class clsClassHandler;
-
-// One value found by the registry walk. The record is what the program acts on; its text line
-// (root "[" key "]" name "=" data) is only derived for display and the protocol log, never parsed
-// back to find a key.
-struct ScanHit {
-    RootKey root = 0;
-    std::wstring key;       // key path below the root, no leading or trailing backslash
-    std::wstring name;      // value name, "" for the default value
-    DWORD type = REG_NONE;  // the value's type (REG_NONE for a key that holds no values)
-    std::wstring data;      // the value's data as the scan reads it (text types and REG_BINARY only)
-
-    // The hit's text line: root in signed decimal "[" key "]" name ("@" for the default) "=" data.
-    std::wstring Line() const;
-    // The key text as the checks see it: the key path followed by "]".
-    std::wstring KeyText() const { return key + L"]"; }
-};
 
 // One row of the result list. The four column texts are ready for display; `hit` says which
 // key the row stands for, and is what the removal exports and deletes.

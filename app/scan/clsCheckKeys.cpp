@@ -1,0 +1,257 @@
+// app/scan/clsCheckKeys.cpp
+#include "scan/clsCheckKeys.h"
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/DoEvents.h"
+#include "core/Text.h"
+#include "core/Trap.h"
+#include "registry/clsKeyFunc.h"
+#include "scan/ScanEngine.h"
+#include "scan/clsFiles.h"
+
+namespace {
+const wchar_t kModule[] = L"clsCheckKeys";
+
+// The text occurs somewhere after the first character.
+bool After1(const std::wstring& s, const wchar_t* what) {
+    size_t p = s.find(what);
+    return p != std::wstring::npos && p >= 1;
+}
+
+void ReplaceAll(std::wstring& s, const std::wstring& what, const std::wstring& with) {
+    if (what.empty()) return;
+    for (size_t p = 0; (p = s.find(what, p)) != std::wstring::npos; p += with.size()) s.replace(p, what.size(), with);
+}
+
+bool SameText(const std::wstring& a, const wchar_t* b) { return lstrcmpiW(a.c_str(), b) == 0; }
+
+// Data as the file rule shows it: backslashes doubled, double quotes gone.
+std::wstring FileRuleData(const std::wstring& data) {
+    std::wstring out;
+    out.reserve(data.size() + 8);
+    for (wchar_t c : data) {
+        if (c == L'"') continue;
+        out += c;
+        if (c == L'\\') out += L'\\';
+    }
+    return out;
+}
+
+// A default value that holds nothing: absent, or a string of length zero.
+bool EmptyDefault(const ScanHit& e) {
+    if (!e.name.empty() || !e.data.empty()) return false;
+    return e.bytes == 0 || e.type == REG_SZ || e.type == REG_EXPAND_SZ;
+}
+
+bool Contains(const std::vector<std::wstring>& list, const std::wstring& s) {
+    for (const auto& x : list)
+        if (lstrcmpiW(x.c_str(), s.c_str()) == 0) return true;
+    return false;
+}
+}  // namespace
+
+std::wstring clsCheckKeys::CleanPath(const std::wstring& data) {
+    std::wstring p = ToLower(data);
+    ReplaceAll(p, L"%systemroot%\\", AppEnvironment.WinDir);
+    if (!AppEnvironment.ProgramFilesDir.empty()) ReplaceAll(p, L"%programfiles%\\", AppEnvironment.ProgramFilesDir);
+    ReplaceAll(p, L"%windir%\\", AppEnvironment.WinDir);
+    std::erase(p, L'"');
+    size_t q = p.find(L":\\");
+    if (q != std::wstring::npos && q >= 1) p.erase(0, q - 1);
+    for (const wchar_t* ext : {L".exe", L".dll", L".ocx", L".tlb"}) {
+        size_t e = p.find(ext);
+        if (e != std::wstring::npos && e >= 1) p.resize(e + 4);
+    }
+    return p;
+}
+
+std::wstring clsCheckKeys::DeriveGroupKey(const std::wstring& k, bool withBackslash) {
+    size_t brace = k.find(L'}');
+    if (brace != std::wstring::npos && brace >= 1) return k.substr(0, brace + 1);
+    if (After1(k, withBackslash ? L"app paths\\" : L"app paths")) return k.substr(0, k.size() - 1);
+    return k;
+}
+
+// A hit belongs to the open group when it lies in the group's key (or is that key) under the
+// same root. A bare substring test would let "App Paths\a.exe.bak" join "App Paths\a.exe", and a
+// class of the same GUID under the other root join this one.
+bool clsCheckKeys::InGroup(const ScanHit& hit, const std::wstring& k) const {
+    // Same root, and the hit lies in the group's key. A {GUID} group takes every key that starts
+    // with it; an App Paths entry only itself and its sub-keys (so "a.exe.bak" does not join
+    // "a.exe"); an uninstall group is exactly one key.
+    if (hit.root != groupRoot_ || groupKey_.empty() || k.compare(0, groupKey_.size(), groupKey_) != 0) return false;
+    if (groupKey_.back() == L']') return k.size() == groupKey_.size();
+    if (groupKey_.back() == L'}' || k.size() == groupKey_.size()) return true;
+    const wchar_t next = k[groupKey_.size()];
+    return next == L'\\' || next == L']';
+}
+
+void clsCheckKeys::CheckReg(const ScanHit& hit) {
+    Trap(kModule, L"CheckReg", [&] {
+        const std::wstring k = ToLower(hit.KeyText());
+        size_t brace = k.find(L'}');
+        const bool relevant = (brace != std::wstring::npos && brace >= 1) || After1(k, L"app paths\\") ||
+                              After1(k, L"uninstall\\");
+        if (!relevant) {
+            // A line outside any registration ends the group: judge it now, so that its entries
+            // are never judged together with the next registration's.
+            if (!group_.empty()) CheckGroup();
+            groupOpen_ = false;
+            return;
+        }
+        if (!groupOpen_) {
+            groupKey_ = DeriveGroupKey(k, true);
+            groupRoot_ = hit.root;
+        }
+        if (InGroup(hit, k)) {
+            group_.push_back(hit);
+            groupOpen_ = true;
+            return;
+        }
+        groupKey_ = DeriveGroupKey(k, false);
+        groupRoot_ = hit.root;
+        NotNext = true;
+        CheckGroup();
+    });
+}
+
+void clsCheckKeys::CheckGroup() {
+    const size_t n = group_.size();
+    for (size_t i = 0; i < n && !group_.empty(); ++i) {
+        DoEventsIfDue();
+        CheckFile(i);
+    }
+    group_.clear();
+}
+
+void clsCheckKeys::FinishGroup() {
+    Trap(kModule, L"CheckReg", [&] { CheckGroup(); });
+    groupOpen_ = false;
+    groupKey_.clear();
+}
+
+void clsCheckKeys::Reset() {
+    group_.clear();
+    groupOpen_ = false;
+    groupKey_.clear();
+    NotNext = false;
+    cToDelDrive.clear();
+    cNotToDelDrive.clear();
+}
+
+void clsCheckKeys::AddRow(const ScanHit& entry, const std::wstring& data, RootKey rowRoot) {
+    ResultRow row;
+    row.item = L"[" + clsKeyFunc::HiveName(rowRoot) + L"\\" + entry.key + L"]";
+    row.name = entry.name.empty() ? std::wstring(L"@") : L"\"" + entry.name + L"\"";
+    row.data = data;
+    row.rootText = std::to_wstring(rowRoot);
+    row.hit = entry;
+    row.hit.root = rowRoot;
+    if (sink_) sink_(std::move(row));
+}
+
+bool clsCheckKeys::DriveMayGo(const std::wstring& drive, int kind) {
+    if (Contains(cToDelDrive, drive)) return true;
+    if (Contains(cNotToDelDrive, drive)) return false;
+    const std::wstring text =
+        kind == 4 ? L"Es wurde ein Registryeintrag gefunden, der auf das Netzlaufwerk " + drive + L" verweist.\r\n"
+                    L"Wenn " + drive + L" nicht mehr vorhanden ist, kann der Eintrag gelöscht werden.\r\n"
+                    L"Wollen Sie das tun?"
+                  : L"Es wurde ein Registryeintrag gefunden, der auf das Laufwerk " + drive + L" verweist.\r\n"
+                    L"Dieses Laufwerk ist Windows jedoch unbekannt.\r\n"
+                    L"Wenn " + drive + L" nicht vorhanden ist, kann der Eintrag gelöscht werden.\r\n"
+                    L"Wollen Sie das tun?";
+    const bool yes = questions_ && questions_->AskDrive(text, drive);
+    (yes ? cToDelDrive : cNotToDelDrive).push_back(drive);
+    return yes;
+}
+
+void clsCheckKeys::Report(const ScanHit& judged, Rule rule) {
+    if (ToLower(judged.key).find(L"}\\clsid\\{") != std::wstring::npos) return;
+    // The whole group, last collected first, so that its removal takes the registration as a whole.
+    for (size_t i = group_.size(); i-- > 0;) {
+        const ScanHit& e = group_[i];
+        const std::wstring data = rule == Rule::File ? FileRuleData(e.data) : e.data;
+        if (Logging())
+            Trace(kModule, L"CheckFile",
+                  clsKeyFunc::HiveName(e.root) + L"\\" + e.KeyText() + L";" + (e.name.empty() ? L"@" : e.name) + L"=" +
+                      data + L"; wird zum Entfernen vorgesehen");
+        AddRow(e, data, e.root);
+    }
+    group_.clear();
+}
+
+void clsCheckKeys::CheckFile(size_t index) {
+    Trap(kModule, L"CheckFile", [&] {
+        if (handler_.Search().StopSearch || index >= group_.size()) return;
+        const ScanHit e = group_[index];
+
+        // A key that holds nothing at all. One with sub-keys is not empty: they are judged on their own.
+        if (group_.size() == 1 && EmptyDefault(e) && e.subKeys == 0) {
+            if (Logging())
+                Trace(kModule, L"CheckFile",
+                      clsKeyFunc::HiveName(e.root) + L"\\" + e.KeyText() + L";@=; wird zum Entfernen vorgesehen");
+            AddRow(e, e.data, e.root);
+            group_.erase(group_.begin() + index);
+            return;
+        }
+
+        const std::wstring lk = ToLower(e.key) + L"]";
+        const bool fileKey = After1(lk, L"inprocserver32") || After1(lk, L"inprochandler32") ||
+                             After1(lk, L"localserver32") || After1(lk, L"win32") ||
+                             (e.name.empty() && After1(lk, L"app paths"));
+        if (fileKey && !SameText(e.name, L"ThreadingModel")) {
+            const std::wstring p = CleanPath(e.data);
+            const bool unc = p.starts_with(L"\\\\");
+            if (unc || After1(p, L":\\")) {
+                if (GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                    group_.clear();  // the registration's file is there: the whole group is sound
+                    return;
+                }
+                int kind;
+                std::wstring drive;
+                if (unc) {
+                    // A UNC path lives on a share: ask about "\\server\share\", not its first three characters.
+                    size_t s1 = p.find(L'\\', 2), s2 = s1 == std::wstring::npos ? s1 : p.find(L'\\', s1 + 1);
+                    drive = p.substr(0, s2 == std::wstring::npos ? p.size() : s2);
+                    if (drive.back() != L'\\') drive += L'\\';
+                    CharUpperBuffW(drive.data(), static_cast<DWORD>(drive.size()));
+                    kind = 4;
+                } else {
+                    drive = p.substr(0, 3);
+                    CharUpperBuffW(drive.data(), static_cast<DWORD>(drive.size()));
+                    kind = handler_.Files().GetDrive(drive);
+                }
+                if (kind == 5) return;  // a CD-ROM may simply not be inserted
+                if ((kind == 4 || kind == 0) && !DriveMayGo(drive, kind)) return;
+                Report(e, Rule::File);
+                return;
+            }
+        }
+
+        if (After1(lk, L"uninstall") && group_.size() == 1 && e.subKeys == 0 &&
+            !SameText(e.name, L"SystemComponent") && !SameText(e.name, L"UninstallString"))
+            Report(e, Rule::Plain);
+    });
+}
+
+void clsCheckKeys::CheckQuerVerbindung(const ScanHit& hit) {
+    Trap(kModule, L"CheckQuerVerbindung", [&] {
+        if (handler_.Search().StopSearch) return;
+        const std::wstring& d = hit.data;
+        if (!hit.name.empty() || d.size() < 2 || d.front() != L'{' || d.back() != L'}') return;
+        const std::wstring lk = ToLower(hit.KeyText());
+        std::wstring target;
+        if (lk.find(L"}\\typelib]") != std::wstring::npos) target = L"Software\\Classes\\TypeLib\\" + d;
+        else if (lk.find(L"}\\clsid]") != std::wstring::npos) target = L"Software\\Classes\\clsid\\" + d;
+        else if (lk.find(L"}\\interface]") != std::wstring::npos) target = L"Software\\Classes\\interface\\" + d;
+        else return;
+        clsKeyFunc& kf = handler_.KeyFunc();
+        if (kf.KeyExist(kHKLM, target, READ_CONTROL) || kf.KeyExist(kHKCU, target, READ_CONTROL)) return;
+        if (group_.size() <= 2) {
+            for (size_t i = group_.size(); i-- > 0;) AddRow(group_[i], group_[i].data, group_[i].root);
+        } else {
+            AddRow(hit, hit.data, hit.root);
+        }
+    });
+}

@@ -1,0 +1,319 @@
+// tests/scan/ScanEngine_test.cpp
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/Text.h"
+#include "registry/clsKeyFunc.h"
+#include "scan/ScanEngine.h"
+#include "scan/ScanTestRegistry.h"
+#include "support/Sandbox.h"
+#include <gtest/gtest.h>
+#include <regex>
+
+namespace {
+const std::wstring kClsid = L"Software\\Classes\\CLSID\\";
+const std::wstring kUninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+std::wstring FileText(const std::wstring& path) {
+    std::string b = ReadBytes(path);
+    if (b.size() >= 2 && static_cast<unsigned char>(b[0]) == 0xFF && static_cast<unsigned char>(b[1]) == 0xFE)
+        return std::wstring(reinterpret_cast<const wchar_t*>(b.data() + 2), (b.size() - 2) / 2);
+    return FromAnsi(b);
+}
+
+// Runs a program and waits for it; its exit code.
+DWORD RunAndWait(std::wstring cmd) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return 0xFFFFFFFF;
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+struct EngineTest : ::testing::Test {
+    RegistrySandbox sandbox;
+    TempFolder folder;
+    ScanEngine engine{ClassHandler()};
+    void SetUp() override { PrepareEnvironment(folder.Path()); }
+};
+}  // namespace
+
+TEST(ScanEngineRating, ThresholdsAndFigures) {
+    EXPECT_EQ(ScanEngine::RatingReport(0, 10000), L"Hervorragend, keine Fehler gefunden. (0 von 10000 Einträgen = 0%)");
+    EXPECT_EQ(ScanEngine::RatingReport(1, 10000), L"Nur wenige Fehler gefunden. (1 von 10000 Einträgen = 0,01%)");
+    EXPECT_EQ(ScanEngine::RatingReport(1, 100000), L"Nur vereinzelt Fehler gefunden. (1 von 100000 Einträgen = 0%)");
+    EXPECT_EQ(ScanEngine::RatingReport(1, 100), L"Einige Fehler gefunden. (1 von 100 Einträgen = 1%)");
+    EXPECT_EQ(ScanEngine::RatingReport(299, 10000), L"Einige Fehler gefunden. (299 von 10000 Einträgen = 2,99%)");
+    EXPECT_EQ(ScanEngine::RatingReport(3, 100), L"Viele Fehler gefunden. (3 von 100 Einträgen = 3%)");
+    EXPECT_EQ(ScanEngine::RatingReport(499, 10000), L"Viele Fehler gefunden. (499 von 10000 Einträgen = 4,99%)");
+    // Exactly 5.00 %, also when it is reached by rounding.
+    EXPECT_EQ(ScanEngine::RatingReport(5, 100), L"Sehr viele Fehler gefunden. (5 von 100 Einträgen = 5%)");
+    EXPECT_EQ(ScanEngine::RatingReport(49996, 1000000), L"Sehr viele Fehler gefunden. (49996 von 1000000 Einträgen = 5%)");
+    EXPECT_EQ(ScanEngine::RatingReport(1, 8), L"Sehr viele Fehler gefunden. (1 von 8 Einträgen = 12,5%)");
+    // Nothing read: no percentage, the best rating.
+    EXPECT_EQ(ScanEngine::RatingReport(0, 0), L"Hervorragend, keine Fehler gefunden. (0 von 0 Einträgen = 0%)");
+}
+
+TEST_F(EngineTest, ScanOfAnEmptyRegistryAndCancel) {
+    ASSERT_TRUE(engine.Scan());
+    EXPECT_EQ(engine.Total(), 0u);
+    EXPECT_EQ(engine.RatingText(), L"Hervorragend, keine Fehler gefunden. (0 von 0 Einträgen = 0%)");
+    EXPECT_FALSE(engine.Running());
+
+    // Cancelled while reading: no rows, not running.
+    for (int i = 0; i < 50; ++i) PutKey(HKEY_CURRENT_USER, kUninstall + L"Leer" + std::to_wstring(i));
+    struct CancelAtStep : ScanProgress {
+        ScanEngine* e;
+        void OnStep(int step, const std::wstring&, size_t) override { if (step == 9) e->Cancel(); }
+    } cancel;
+    cancel.e = &engine;
+    engine.SetProgress(&cancel);
+    EXPECT_FALSE(engine.Scan());
+    EXPECT_TRUE(engine.Rows().empty());
+    EXPECT_FALSE(engine.Running());
+
+    // Cancelled while evaluating: the rows found so far stay.
+    struct CancelHalfway : ScanProgress {
+        ScanEngine* e;
+        void OnEvaluate(size_t i, size_t total, int) override { if (i > total / 2) e->Cancel(); }
+    } half;
+    half.e = &engine;
+    engine.SetProgress(&half);
+    EXPECT_FALSE(engine.Scan());
+    EXPECT_GT(engine.Rows().size(), 0u);
+    EXPECT_LT(engine.Rows().size(), 50u);
+    engine.SetProgress(nullptr);
+
+    ASSERT_TRUE(engine.Scan());
+    EXPECT_EQ(engine.Rows().size(), 50u);
+    // The area key itself is read too (51 lines).
+    EXPECT_EQ(engine.RatingText(), L"Sehr viele Fehler gefunden. (50 von 51 Einträgen = 98,04%)");
+}
+
+namespace {
+// Plants broken entries with awkward names and every value type; returns the keys that must go.
+std::vector<std::wstring> PlantAwkward(const std::wstring& folder) {
+    const std::wstring missing = folder + L"fehlt\\s.dll";
+    const std::wstring cls = kClsid + L"{A1A1A1A1-0000-0000-0000-000000000000}";
+    PutSz(HKEY_CURRENT_USER, cls, L"", L"Klasse mit \"Zitat\" und \\ und ]=[");
+    PutSz(HKEY_CURRENT_USER, cls + L"\\InprocServer32", L"", missing);
+    PutSz(HKEY_CURRENT_USER, cls + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
+    PutDword(HKEY_CURRENT_USER, cls + L"\\Werte", L"dword", 0xDEADBEEF);
+    unsigned long long q = 0x1122334455667788ull;
+    Put(HKEY_CURRENT_USER, cls + L"\\Werte", L"qword", REG_QWORD, &q, sizeof q);
+    std::string bin(300, '\x5a');
+    Put(HKEY_CURRENT_USER, cls + L"\\Werte", L"bin", REG_BINARY, bin.data(), static_cast<DWORD>(bin.size()));
+    const wchar_t multi[] = L"eins\0zwei \"z\"\0";
+    Put(HKEY_CURRENT_USER, cls + L"\\Werte", L"multi", REG_MULTI_SZ, multi, sizeof multi);
+    PutSz(HKEY_CURRENT_USER, cls + L"\\Werte", L"exp", L"%SystemRoot%\\x", REG_EXPAND_SZ);
+    Put(HKEY_CURRENT_USER, cls + L"\\Werte", L"none", REG_NONE, "\x01\x02", 2);
+    PutSz(HKEY_CURRENT_USER, cls + L"\\Werte", L"n]a=m\\e\"Ω", std::wstring(400, L'ü'));
+    PutSz(HKEY_CURRENT_USER, cls + L"\\Werte\\Tiefer\\Noch [tiefer]=x", L"", L"");
+    // A name with brackets and "=" in an uninstall key; its sibling with the leading part must stay.
+    PutSz(HKEY_LOCAL_MACHINE, kUninstall + L"a]b=c[d", L"DisplayName", L"Ωλ");
+    PutSz(HKEY_LOCAL_MACHINE, kUninstall + L"a", L"DisplayName", L"bleibt");
+    PutSz(HKEY_LOCAL_MACHINE, kUninstall + L"a", L"UninstallString", L"x.exe");
+    return {cls, kUninstall + L"a]b=c[d"};
+}
+}  // namespace
+
+TEST_F(EngineTest, RemovalSavesEverythingAndRegeditWritesItBack) {
+    AppEnvironment.UndoFileHeader = L"Windows Registry Editor Version 5.00\r\n\r\n";
+    AppEnvironment.AppVersion = L"2.0";
+    AppEnvironment.UserName = L"tester";
+    AppEnvironment.ComputerName = L"PC1";
+    AppEnvironment.OSName = L"Windows 10";
+    const auto keys = PlantAwkward(folder.Path());
+    clsKeyFunc& kf = ClassHandler().KeyFunc();
+    const std::wstring before0 = kf.ExportKey(kHKCU, keys[0], true), before1 = kf.ExportKey(kHKLM, keys[1], true);
+
+    ASSERT_TRUE(engine.Scan());
+    ASSERT_EQ(engine.Rows().size(), 13u);  // the twelve entries of the class group, one uninstall entry
+    bool sawUninstall = false;
+    for (const ResultRow& r : engine.Rows())
+        if (r.hit.key == keys[1]) {
+            sawUninstall = true;
+            EXPECT_EQ(r.item, L"[HKEY_LOCAL_MACHINE\\" + keys[1] + L"]");
+        }
+    EXPECT_TRUE(sawUninstall);
+
+    RemovalResult res = engine.ProblemeEntfernen();
+    ASSERT_TRUE(res.completed) << res.errorMessage;
+    EXPECT_EQ(res.failed, 0u);
+    EXPECT_EQ(res.removed, 13u);
+    EXPECT_EQ(res.report, L"Die erkannten Fehler wurden erfolgreich entfernt und gesichert.");
+    EXPECT_EQ(res.colour, RGB(0, 128, 0));
+    EXPECT_TRUE(engine.Rows().empty());
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, keys[0]));
+    EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, keys[1]));
+    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, kUninstall + L"a"));  // the sibling stays
+
+    // File name and the fixed first lines.
+    const std::wstring name = res.undoFile.substr(AppEnvironment.BackupDir.size());
+    EXPECT_EQ(res.undoFile.substr(0, AppEnvironment.BackupDir.size()), AppEnvironment.BackupDir);
+    EXPECT_TRUE(std::regex_match(name, std::wregex(L"Rückgängig_RegScan_[0-3][0-9][01][0-9]20[0-9][0-9]_[0-2][0-9][0-5][0-9][0-5][0-9]\\.reg")))
+        << name;
+    const std::string bytes = ReadBytes(res.undoFile);
+    ASSERT_GT(bytes.size(), 2u);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xFFu);
+    const std::wstring text = FileText(res.undoFile);
+    const std::wstring intro =
+        L"Windows Registry Editor Version 5.00\r\n\r\n\r\n"
+        L"; Die nachfolgenden  Registryschlüssel wurden von Torvane Version 2.0\r\n"
+        L"; als falsch erkannt und entfernt.\r\n"
+        L"; Mit einem Doppelklick im Windows-Explorer auf diese Datei, werden die hier\r\n"
+        L"; gesicherten Registryschlüssel wieder in die Registrierungs-Datenbank eingetragen.\r\n\r\n\r\n"
+        L"; erstellt am: ";
+    EXPECT_EQ(text.substr(0, intro.size()), intro);
+    EXPECT_NE(text.find(L"\r\n; erstellt von: tester Computername: PC1\r\n; Betriebssystem: Windows 10\r\n\r\r\n"),
+              std::wstring::npos);
+    // Each key once, although twelve rows named the class or keys below it.
+    size_t first = text.find(L"[HKEY_CURRENT_USER\\" + keys[0] + L"]");
+    ASSERT_NE(first, std::wstring::npos);
+    EXPECT_EQ(text.find(L"[HKEY_CURRENT_USER\\" + keys[0] + L"]", first + 1), std::wstring::npos);
+
+    // regedit writes the file back, identically. It runs without our sandbox, so it writes into
+    // this prefix's real keys; compare there and clean up.
+    wchar_t win[MAX_PATH];
+    GetWindowsDirectoryW(win, MAX_PATH);
+    ASSERT_EQ(RunAndWait(L"\"" + std::wstring(win) + L"\\regedit.exe\" /s \"" + res.undoFile + L"\""), 0u);
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    std::wstring after0, after1;
+    try {
+        after0 = kf.ExportKey(kHKCU, keys[0], true);
+        after1 = kf.ExportKey(kHKLM, keys[1], true);
+    } catch (...) {
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, keys[0].c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, keys[0].c_str());
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, keys[1].c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, keys[1].c_str());
+    HKEY hklm = nullptr, hkcu = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, (sandbox.Path() + L"\\HKLM").c_str(), 0, KEY_ALL_ACCESS, &hklm);
+    RegOpenKeyExW(HKEY_CURRENT_USER, (sandbox.Path() + L"\\HKCU").c_str(), 0, KEY_ALL_ACCESS, &hkcu);
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, hklm);
+    RegOverridePredefKey(HKEY_CURRENT_USER, hkcu);
+    EXPECT_EQ(after0, before0);
+    EXPECT_EQ(after1, before1);
+}
+
+TEST_F(EngineTest, MarkedRowsAnsiHeaderAndNothingSelected) {
+    AppEnvironment.UndoFileHeader = L"REGEDIT4\r\n\r\n";
+    for (int i = 0; i < 3; ++i) PutSz(HKEY_CURRENT_USER, kUninstall + L"P" + std::to_wstring(i), L"DisplayName", L"x");
+    ASSERT_TRUE(engine.Scan());
+    ASSERT_EQ(engine.Rows().size(), 3u);
+
+    // Nothing marked: a file with the fixed lines only, every row stays.
+    std::vector<size_t> none;
+    RemovalResult res = engine.ProblemeEntfernen(&none);
+    ASSERT_TRUE(res.completed);
+    EXPECT_EQ(engine.Rows().size(), 3u);
+    std::string bytes = ReadBytes(res.undoFile);
+    EXPECT_EQ(bytes.substr(0, 12), "REGEDIT4\r\n\r\n");
+    EXPECT_EQ(bytes.substr(bytes.size() - 3), "\r\r\n");
+    EXPECT_EQ(bytes.find('['), std::string::npos);
+
+    // Only the marked row goes; the others stay in the list and in the registry.
+    size_t pick = 0;
+    for (size_t i = 0; i < engine.Rows().size(); ++i)
+        if (engine.Rows()[i].hit.key == kUninstall + L"P1") pick = i;
+    std::vector<size_t> one{pick};
+    Sleep(1100);  // a new second gives a new file name
+    res = engine.ProblemeEntfernen(&one);
+    ASSERT_TRUE(res.completed);
+    EXPECT_EQ(res.report, L"Die markierten Fehler wurden erfolgreich entfernt und gesichert.");
+    EXPECT_EQ(engine.Rows().size(), 2u);
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kUninstall + L"P1"));
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kUninstall + L"P0"));
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kUninstall + L"P2"));
+    bytes = ReadBytes(res.undoFile);
+    EXPECT_NE(bytes.find("[HKEY_CURRENT_USER\\" + ToAnsi(kUninstall) + "P1]\r\n\"DisplayName\"=\"x\""), std::string::npos);
+}
+
+TEST_F(EngineTest, NoUndoFileMeansNothingIsDeleted) {
+    PutSz(HKEY_CURRENT_USER, kUninstall + L"Q", L"DisplayName", L"x");
+    ASSERT_TRUE(engine.Scan());
+    ASSERT_EQ(engine.Rows().size(), 1u);
+    // The backup folder cannot be made: a file stands where its parent should be.
+    folder.Write(L"blockiert", "x");
+    AppEnvironment.BackupDir = folder.Path() + L"blockiert\\Backup\\";
+    RemovalResult res = engine.ProblemeEntfernen();
+    EXPECT_FALSE(res.completed);
+    EXPECT_FALSE(res.errorMessage.empty());
+    EXPECT_EQ(res.removed, 0u);
+    EXPECT_EQ(engine.Rows().size(), 1u);
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kUninstall + L"Q"));
+    EXPECT_NE(res.report.find(L"nicht"), std::wstring::npos);
+}
+
+TEST_F(EngineTest, KeyThatCannotBeDeletedKeepsItsRow) {
+    PutSz(HKEY_CURRENT_USER, kUninstall + L"R", L"DisplayName", L"x");
+    // A sub-key nobody may delete.
+    SECURITY_DESCRIPTOR sd;
+    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    BYTE aclBuf[256];
+    ACL* acl = reinterpret_cast<ACL*>(aclBuf);
+    InitializeAcl(acl, sizeof aclBuf, ACL_REVISION);
+    BYTE sidBuf[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof sidBuf;
+    CreateWellKnownSid(WinWorldSid, nullptr, sidBuf, &sidSize);
+    AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ, sidBuf);
+    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+    SECURITY_ATTRIBUTES sa{sizeof sa, &sd, FALSE};
+    HKEY h = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, (kUninstall + L"R\\Fest").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, &sa, &h, nullptr);
+    RegCloseKey(h);
+    ASSERT_TRUE(engine.Scan());
+    RemovalResult res = engine.ProblemeEntfernen();
+    if (!Exists(HKEY_CURRENT_USER, kUninstall + L"R\\Fest") || res.failed == 0)
+        GTEST_SKIP() << "the platform does not enforce key security here";
+    EXPECT_TRUE(res.completed);
+    EXPECT_EQ(res.failed, 1u);
+    EXPECT_EQ(engine.Rows().size(), 1u);
+    EXPECT_EQ(res.report, L"Die erkannten Fehler wurden entfernt und gesichert. 1 Eintrag konnte nicht entfernt werden.");
+}
+
+TEST(ScanConsoleTool, PrintsRowsAndRatingAndRemoves) {
+    // Runs the console program against keys planted in this prefix's real HKCU.
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring exe = self;
+    exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"torvane-scan.exe";
+    if (!FileExists(exe)) GTEST_SKIP() << "torvane-scan.exe not built";
+    TempFolder folder;
+    const std::wstring key = kUninstall + L"TorvaneScanTest_" + std::to_wstring(GetCurrentProcessId());
+    PutSz(HKEY_CURRENT_USER, key, L"DisplayName", L"Größe\tTab");
+    PutSz(HKEY_CURRENT_USER, L"Software\\Torvane\\Optionen", L"InstallDir", folder.Path());
+    const std::wstring out = folder.Path() + L"out.txt";
+    auto run = [&](const std::wstring& args) {
+        return RunAndWait(L"cmd.exe /c \"\"" + exe + L"\" " + args + L" > \"" + out + L"\"\"");
+    };
+    EXPECT_EQ(run(L""), 0u);
+    std::wstring text = FromUtf8(ReadBytes(out));
+    const std::wstring row = L"[HKEY_CURRENT_USER\\" + key + L"]\t\"DisplayName\"\tGröße\tTab\t-2147483647\r\n";
+    EXPECT_NE(text.find(row), std::wstring::npos) << text;
+    std::wregex last(L"(Hervorragend|Nur|Einige|Viele|Sehr)[^\r\n]* \\([0-9]+ von [0-9]+ Einträgen = [0-9,]+%\\)\r\n$");
+    EXPECT_TRUE(std::regex_search(text, last)) << text;
+    size_t lines = std::count(text.begin(), text.end(), L'\n');
+    if (lines == 2) {
+        // Only our key is broken in this prefix: the removal touches nothing else.
+        EXPECT_EQ(run(L"/remove"), 0u);
+        text = FromUtf8(ReadBytes(out));
+        std::wsmatch m;
+        ASSERT_TRUE(std::regex_search(text, m, std::wregex(L"\r\nSicherungsdatei: ([^\r\n]+)\r\n$"))) << text;
+        EXPECT_TRUE(FileExists(m[1].str()));
+        EXPECT_FALSE(Exists(HKEY_CURRENT_USER, key));
+    }
+    RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Torvane\\Optionen", 0, KEY_SET_VALUE, &h) == ERROR_SUCCESS) {
+        RegDeleteValueW(h, L"InstallDir");
+        RegCloseKey(h);
+    }
+}

@@ -1,0 +1,105 @@
+// tools/torvane-scan.cpp
+// Runs the registry scan without a window: one line per result row (the four columns separated
+// by TAB), then the rating as the scan window shows it. "/remove" then removes every row as the
+// window's "&Entfernen" does; "/drives:yes" answers the drive questions with Yes (else No).
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/Text.h"
+#include "core/modCheckOS.h"
+#include "core/modMain.h"
+#include "registry/clsKeyFunc.h"
+#include "scan/ScanEngine.h"
+#include <windows.h>
+#include <string>
+
+namespace {
+
+class Output {
+public:
+    explicit Output(DWORD which) : h_(GetStdHandle(which)) {
+        DWORD mode;
+        console_ = GetConsoleMode(h_, &mode) != FALSE;
+    }
+    // Console: wide text as it is; file or pipe: UTF-8.
+    void Line(const std::wstring& text) {
+        std::wstring s = text + L"\r\n";
+        DWORD n = 0;
+        if (console_) {
+            WriteConsoleW(h_, s.data(), static_cast<DWORD>(s.size()), &n, nullptr);
+        } else {
+            std::string u = ToUtf8(s);
+            WriteFile(h_, u.data(), static_cast<DWORD>(u.size()), &n, nullptr);
+        }
+    }
+
+private:
+    HANDLE h_;
+    bool console_ = false;
+};
+
+class Answers : public ScanQuestions {
+public:
+    explicit Answers(bool yes) : yes_(yes) {}
+    bool AskDrive(const std::wstring&, const std::wstring&) override { return yes_; }
+
+private:
+    bool yes_;
+};
+
+void PrepareEnvironment() {
+    AppEnvironmentRecord& env = AppEnvironment;
+    env.AppTitle = L"Torvane";
+    ReadProgramVersion();
+    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    env.InstallDir = WithBackslash(keys.GetSetting(L"Optionen", L"InstallDir", ProgramFolder()));
+    keys.ReadAppSwitch();
+    env.BackupDir = env.InstallDir + L"Backup\\";
+    env.ComputerName = ReadComputerName();
+    env.UserName = ReadUserName();
+    env.WinDir = ReadWinDir();
+    env.SysDir = ReadSysDir();
+    env.TmpDir = ReadTmpDir();
+    KeyValue pf = keys.QueryKeyValue(kHKLM, L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir");
+    env.ProgramFilesDir = WithBackslash(std::holds_alternative<std::wstring>(pf) ? std::get<std::wstring>(pf) : L"");
+    OS();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    bool remove = false, drivesYes = false;
+    Output out(STD_OUTPUT_HANDLE), err(STD_ERROR_HANDLE);
+    for (int i = 1; i < argc; ++i) {
+        std::wstring a = ToLower(argv[i]);
+        if (a == L"/remove") remove = true;
+        else if (a == L"/drives:yes") drivesYes = true;
+        else if (a == L"/drives:no") drivesYes = false;
+        else {
+            err.Line(L"Aufruf: torvane-scan [/remove] [/drives:yes]");
+            return 2;
+        }
+    }
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    PrepareEnvironment();
+
+    Answers answers(drivesYes);
+    ScanEngine engine(ClassHandler());
+    engine.SetQuestions(&answers);
+    if (!engine.Scan()) {
+        err.Line(L"Der Registry-Scan wurde abgebrochen.");
+        return 1;
+    }
+    for (const ResultRow& r : engine.Rows()) out.Line(r.item + L"\t" + r.name + L"\t" + r.data + L"\t" + r.rootText);
+    out.Line(engine.RatingText());
+    engine.Close();
+    if (!remove || engine.Rows().empty()) return 0;
+
+    RemovalResult result = engine.ProblemeEntfernen();
+    if (!result.undoFile.empty()) out.Line(L"Sicherungsdatei: " + result.undoFile);
+    err.Line(result.report);
+    if (!result.completed) {
+        err.Line(result.errorMessage);
+        return 1;
+    }
+    return result.failed == 0 ? 0 : 1;
+}
