@@ -38,6 +38,12 @@ std::wstring PercentText(double p) {
     return s;
 }
 
+struct Busy {
+    bool& flag;
+    explicit Busy(bool& f) : flag(f) { flag = true; }
+    ~Busy() { flag = false; }
+};
+
 void Two(std::wstring& out, unsigned v) {
     out += static_cast<wchar_t>(L'0' + v / 10 % 10);
     out += static_cast<wchar_t>(L'0' + v % 10);
@@ -91,6 +97,9 @@ std::wstring ScanEngine::RatingReport(size_t errors, size_t total, double* perce
 }
 
 bool ScanEngine::Scan() {
+    // The scan pumps messages: a second start from a window must not run inside the first.
+    if (busy_) return false;
+    Busy busy(busy_);
     clsSearch& search = handler_.Search();
     clsCheckKeys& check = handler_.CheckKeys();
     search.ScanRun = true;
@@ -205,6 +214,11 @@ std::wstring ScanEngine::UndoFileIntro(const SYSTEMTIME& when) {
 RemovalResult ScanEngine::ProblemeEntfernen(const std::vector<size_t>* marked) {
     const wchar_t kProc[] = L"ProblemeEntfernen";
     RemovalResult result;
+    if (busy_) {
+        result.errorMessage = L"Es läuft bereits ein Registry-Scan.";
+        return result;
+    }
+    Busy busy(busy_);
     Trace(kWindow, kProc, L"started");
 
     SYSTEMTIME now;
@@ -244,8 +258,12 @@ RemovalResult ScanEngine::ProblemeEntfernen(const std::vector<size_t>* marked) {
     };
     const std::wstring path = AppEnvironment.BackupDir + fileName;
     std::optional<UndoFile> undo;
+    const bool folderThere = GetFileAttributesW(AppEnvironment.BackupDir.c_str()) != INVALID_FILE_ATTRIBUTES;
     try {
         undo.emplace(path, UndoFileIntro(now));
+        if (!folderThere)
+            ReportError(kWindow, kProc, RuntimeError{Err::PathNotFound, ErrorDescription(Err::PathNotFound)}, 48, false,
+                        L"Ordner " + AppEnvironment.BackupDir + L" musste angelegt werden");
     } catch (...) {
         RuntimeError e = CurrentError();
         ReportError(kWindow, kProc, e, 48, false, path);

@@ -82,6 +82,7 @@ public:
     // Runs a whole scan: reading, evaluation, rating. Sets clsSearch's ScanRun while it runs and
     // clears it at the end. Returns false when it was cancelled: cancelled while reading leaves no
     // rows; cancelled while evaluating keeps the rows found so far (no rating then).
+    // A call while a scan or removal of this engine runs returns false at once.
     bool Scan();
     // Asks a running scan to stop at its next check (clsSearch's StopSearch).
     void Cancel();
@@ -123,4 +124,5 @@ private:
     size_t total_ = 0;
     double percent_ = 0;
     std::wstring rating_;
+    bool busy_ = false;  // a scan or removal is running (they pump messages)
 };

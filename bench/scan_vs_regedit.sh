@@ -1,0 +1,33 @@
+#!/bin/sh
+# On a freshly created Wine prefix: time torvane-scan.exe (all nine areas) against
+# "regedit /e" of the five machine areas it reads, side by side, three rounds each.
+# Usage: bench/scan_vs_regedit.sh [build-dir]
+set -e
+bin=$(cd "${1:-build}/bin" && pwd)
+work=$(mktemp -d)
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all
+wineboot -i >/dev/null 2>&1 || true
+wineserver -w
+wineserver -p 60 &   # one server for the whole run
+sleep 1
+now() { date +%s.%N; }
+scan_total=0
+regedit_total=0
+for round in 1 2 3; do
+  t0=$(now)
+  wine "$bin/torvane-scan.exe" > "$work/scan.txt"
+  t1=$(now)
+  for key in "Software\\Classes\\CLSID" "Software\\Classes\\Interface" "Software\\Classes\\TypeLib" \
+             "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths" \
+             "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"; do
+    wine regedit /e "$work/export.reg" "HKEY_LOCAL_MACHINE\\$key"
+  done
+  t2=$(now)
+  s=$(echo "$t1 - $t0" | bc); r=$(echo "$t2 - $t1" | bc)
+  echo "round $round: torvane-scan $s s, regedit /e (five areas) $r s"
+  scan_total=$(echo "$scan_total + $s" | bc); regedit_total=$(echo "$regedit_total + $r" | bc)
+done
+echo "total: torvane-scan $scan_total s, regedit /e $regedit_total s, ratio $(echo "scale=2; $scan_total / $regedit_total" | bc)"
+echo "last scan line: $(tail -n 1 "$work/scan.txt")"
+wineserver -k || true
+rm -rf "$work"
