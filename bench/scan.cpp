@@ -6,10 +6,12 @@
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/DoEvents.h"
+#include "core/Text.h"
 #include "core/Trap.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/ScanEngine.h"
 #include <windows.h>
+#include <cstdarg>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -17,6 +19,24 @@
 #include <vector>
 
 namespace {
+// Console: wide text as it is; file or pipe: UTF-8.
+void Out(const wchar_t* format, ...) {
+    wchar_t buf[2048];
+    va_list args;
+    va_start(args, format);
+    vswprintf(buf, 2048, format, args);
+    va_end(args);
+    HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode, n;
+    std::wstring text = buf;
+    if (GetConsoleMode(h, &mode)) {
+        WriteConsoleW(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
+    } else {
+        std::string u = ToUtf8(text);
+        WriteFile(h, u.data(), static_cast<DWORD>(u.size()), &n, nullptr);
+    }
+}
+
 using Clock = LARGE_INTEGER;
 double Seconds(const Clock& a, const Clock& b) {
     LARGE_INTEGER f;
@@ -201,7 +221,7 @@ int wmain(int argc, wchar_t** argv) {
     Clock t0 = Now();
     Planted planted = Build(good, dir + L"missing\\", classes, interfaces, libs, apps, uninstall);
     Clock t1 = Now();
-    wprintf(L"built: %d classes, %d interfaces, %d type libraries, %d App Paths, %d uninstall entries in %.2f s\n",
+    Out(L"built: %d classes, %d interfaces, %d type libraries, %d App Paths, %d uninstall entries in %.2f s\n",
             classes, interfaces, libs, apps, uninstall, Seconds(t0, t1));
 
     // Floor.
@@ -270,21 +290,21 @@ int wmain(int argc, wchar_t** argv) {
     engine.Scan();
     const size_t afterRows = engine.Rows().size();
 
-    wprintf(L"plain walk:      %zu values in %.3f s = %.0f values/s\n", plain, tPlain, plain / tPlain);
-    wprintf(L"scan reading:    %zu lines  in %.3f s = %.0f values/s\n", T, tRead, T / tRead);
-    wprintf(L"scan evaluation: %zu lines  in %.3f s = %.0f values/s\n", T, tEval, T / tEval);
-    wprintf(L"reading+evaluation / plain walk = %.2f (target <= 2.00); reading / plain walk = %.2f\n",
+    Out(L"plain walk:      %zu values in %.3f s = %.0f values/s\n", plain, tPlain, plain / tPlain);
+    Out(L"scan reading:    %zu lines  in %.3f s = %.0f values/s\n", T, tRead, T / tRead);
+    Out(L"scan evaluation: %zu lines  in %.3f s = %.0f values/s\n", T, tEval, T / tEval);
+    Out(L"reading+evaluation / plain walk = %.2f (target <= 2.00); reading / plain walk = %.2f\n",
             (tRead + tEval) / tPlain, tRead / tPlain);
-    wprintf(L"pumping+protocol (logging off) at the scan's call rate: %.4f s = %.2f%% of the scan (target < 10%%)\n",
+    Out(L"pumping+protocol (logging off) at the scan's call rate: %.4f s = %.2f%% of the scan (target < 10%%)\n",
             tPump, 100.0 * tPump / (tRead + tEval));
-    wprintf(L"memory: %.0f bytes per hit line (%zu lines)\n", perLine, T);
-    wprintf(L"removal: %zu rows, %zu keys removed, %zu failed in %.3f s = %.0f rows/s; undo file %ls\n", rows,
+    Out(L"memory: %.0f bytes per hit line (%zu lines)\n", perLine, T);
+    Out(L"removal: %zu rows, %zu keys removed, %zu failed in %.3f s = %.0f rows/s; undo file %ls\n", rows,
             removal.removed, removal.failed, tRemove, rows / tRemove, removal.undoFile.c_str());
-    wprintf(L"rating: %ls\n", rating.c_str());
-    wprintf(L"planted problem rows: %zu, found: %zu, missed: %zu, unexpected: %zu; rows after removal: %zu\n",
+    Out(L"rating: %ls\n", rating.c_str());
+    Out(L"planted problem rows: %zu, found: %zu, missed: %zu, unexpected: %zu; rows after removal: %zu\n",
             planted.rows.size(), found.size(), missed, extra, afterRows);
     const bool ok = missed == 0 && extra == 0 && removal.completed && removal.failed == 0 && afterRows == 0;
-    wprintf(L"%ls\n", ok ? L"CHECK OK" : L"CHECK FAILED");
+    Out(L"%ls\n", ok ? L"CHECK OK" : L"CHECK FAILED");
 
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);

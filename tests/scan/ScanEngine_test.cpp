@@ -317,3 +317,26 @@ TEST(ScanConsoleTool, PrintsRowsAndRatingAndRemoves) {
         RegCloseKey(h);
     }
 }
+
+TEST_F(EngineTest, NoSecondScanOrRemovalInsideARunningScan) {
+    PutSz(HKEY_CURRENT_USER, kUninstall + L"S", L"DisplayName", L"x");
+    // The scan pumps messages; a window could ask for another start or a removal meanwhile.
+    struct Reenter : ScanProgress {
+        ScanEngine* e;
+        bool innerScan = true;
+        RemovalResult innerRemoval;
+        void OnStep(int step, const std::wstring&, size_t) override {
+            if (step != 9) return;
+            innerScan = e->Scan();
+            innerRemoval = e->ProblemeEntfernen();
+        }
+    } reenter;
+    reenter.e = &engine;
+    engine.SetProgress(&reenter);
+    ASSERT_TRUE(engine.Scan());
+    EXPECT_FALSE(reenter.innerScan);
+    EXPECT_FALSE(reenter.innerRemoval.completed);
+    EXPECT_TRUE(reenter.innerRemoval.undoFile.empty());
+    EXPECT_EQ(engine.Rows().size(), 1u);
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kUninstall + L"S"));
+}
