@@ -4,6 +4,7 @@
 #include "ui/frmLogin.h"
 #include "ui/frmMDI.h"
 #include "ui/frmPopUp.h"
+#include "core/win/MdiChild.h"
 
 template <class T>
 T& clsWindowHandler::Get(int number) {
@@ -23,6 +24,12 @@ frmMDI& clsWindowHandler::MDI() { return Get<frmMDI>(WindowNo::MDI); }
 frmError& clsWindowHandler::Error() { return Get<frmError>(WindowNo::Error); }
 frmLogin& clsWindowHandler::Login() { return Get<frmLogin>(WindowNo::Login); }
 frmPopUp& clsWindowHandler::PopUp() { return Get<frmPopUp>(WindowNo::PopUp); }
+
+MdiChildForm* clsWindowHandler::Child(int number) {
+    switch (number) {
+    default: return nullptr;
+    }
+}
 
 bool clsWindowHandler::Available(int number) {
     switch (number) {

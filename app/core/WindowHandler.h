@@ -8,6 +8,7 @@ class frmMDI;
 class frmError;
 class frmLogin;
 class frmPopUp;
+class MdiChildForm;
 
 // Window numbers, as CloseWindow takes them.
 namespace WindowNo {
@@ -23,6 +24,10 @@ public:
     frmError& Error();
     frmLogin& Login();
     frmPopUp& PopUp();
+
+    // The child window of this number inside the main window, created on first request;
+    // nullptr for numbers that are no child window or not part of the program yet.
+    MdiChildForm* Child(int number);
 
     // Whether the program has the window of this number (windows still to come are not offered).
     static bool Available(int number);

@@ -12,9 +12,11 @@
 #include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/clsFiles.h"
+#include "scan/clsLibRegister.h"
 #include "ui/frmLogin.h"
 #include "ui/frmMDI.h"
 #include <windows.h>
+#include <algorithm>
 #include <shlobj.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -148,6 +150,14 @@ void Tempfiledelete() {
                                                0, L"", Style::Warning, false);
             continue;
         }
+        // Never a whole drive or share (under Wine a drive can be the whole Linux file system).
+        const bool unc = StartsWith(folder, L"\\\\");
+        const size_t separators = std::count(folder.begin(), folder.end(), L'\\');
+        if ((!unc && separators <= 1) || (unc && separators <= 4)) {
+            ClassHandler().Error().HandleError(kModule, L"Main", folder + L" ist ein ganzes Laufwerk und wurde übergangen.",
+                                               0, L"", Style::Warning, false);
+            continue;
+        }
         ClassHandler().Files().FileDel(folder);
     }
     Log(L"Tempfiledelete: Dateien und Ordner gelöscht");
@@ -179,8 +189,10 @@ void CheckFirstRun() {
 
 bool Main(const std::wstring& commandLine) {
     // One instance only; a second start ends silently.
-    static HANDLE instance = CreateMutexW(nullptr, FALSE, L"Local\\Torvane.SingleInstance");
-    if (!instance || GetLastError() == ERROR_ALREADY_EXISTS) return false;
+    // (The handle stays open for the life of the process.)
+    HANDLE instance = CreateMutexW(nullptr, FALSE, L"Local\\Torvane.SingleInstance");
+    const DWORD created = GetLastError();
+    if (!instance || created == ERROR_ALREADY_EXISTS) return false;
 
     AppEnvironmentRecord& env = AppEnvironment;
     try {
@@ -221,6 +233,7 @@ bool Main(const std::wstring& commandLine) {
         }
         env.OSServicePack = ReadServicePack();
         Log(env.OSName + L" " + env.OSServicePack + L" Build: " + env.OSBuild);
+        ClassHandler().LibRegister().CheckLibs();
 
         if (IsTempFilesMode(commandLine)) {
             Tempfiledelete();

@@ -30,6 +30,15 @@ public:
                        std::vector<std::wstring>& openCommands);
     static std::wstring TrimAtNull(const std::wstring& text, size_t length);
 
+    // Export of a key and all its sub-keys in the registry editor's format: one section per key
+    // ("[HKEY_...\\path]"), every value with its type and exact data. `unicode` selects the
+    // "Windows Registry Editor Version 5.00" syntax (hex(2)/hex(7) data as UTF-16), else REGEDIT4.
+    // Raises when the key cannot be opened for reading. (Implemented in clsKeyFunc_Export.cpp.)
+    std::wstring ExportKey(RootKey root, const std::wstring& key, bool unicode);
+    // Deletes a key with its whole subtree, deepest keys first. Returns true when the key is gone;
+    // false when anything of it remains (e.g. access denied), in which case nothing outside it was touched.
+    bool DelKeyTree(RootKey root, const std::wstring& key);
+
     // Settings store: HKCU\Software\<AppTitle>\<section>, every value REG_SZ.
     std::wstring GetSetting(const std::wstring& section, const std::wstring& key, const std::wstring& def);
     void SaveSetting(const std::wstring& section, const std::wstring& key, const std::wstring& value);

@@ -56,8 +56,8 @@ std::vector<LibComponent> clsLibRegister::Components() {
     // loads the 64-bit controls, whose libraries are registered as "win64".
     return {
         {L"hhctrl.ocx", F::Sys,
-         {ClsidKey(L"{4662DAB0-D393-11D0-9A56-00C04FB68B66}"), ClsidKey(L"{ADB880A4-D8FF-11CF-9377-00AA003B7A11}"),
-          ClsidKey(L"{ADB880A6-D8FF-11CF-9377-00AA003B7A11}"),
+         // Only the keys the help call needs; the viewer's other classes are not used by the program.
+         {ClsidKey(L"{ADB880A6-D8FF-11CF-9377-00AA003B7A11}"),
           TypeLibKey(L"{ADB880A2-D8FF-11CF-9377-00AA003B7A11}", L"4.0\\0", kPlatform)},
          10101, kReinstall, R::Server},
         {L"fennick.ocx", F::Install,

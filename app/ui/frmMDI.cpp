@@ -9,6 +9,7 @@
 #include "core/WindowHandler.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
+#include "core/win/MdiChild.h"
 #include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/clsFiles.h"
@@ -113,8 +114,8 @@ void frmMDI::Load() {
                               reinterpret_cast<HMENU>(IDC_StatusBar), inst, nullptr);
     SetMainWindowKeys(hwnd_, client_, nullptr);
     UpdateCommandStates();
-    MDIForm_Load();
     LayoutBars();
+    MDIForm_Load();
 }
 
 void frmMDI::CreateToolbar() {
@@ -164,8 +165,10 @@ void frmMDI::MDIForm_Load() {
         Trace(kModule, L"MDIForm_Load", L"started");
         loaded_ = false;
     }, Style::Critical, true);
-    Trap(kModule, L"MDIForm_Load", [&] { Status().SetPanel(2, L"Version " + AppEnvironment.AppVersion); },
-         Style::Critical, true);
+    Trap(kModule, L"MDIForm_Load", [&] {
+        Status().SetPanel(1, L"Status");
+        Status().SetPanel(2, L"Version " + AppEnvironment.AppVersion);
+    }, Style::Critical, true);
     Trap(kModule, L"MDIForm_Load", [&] {
         AddTrayIcon();
         MenuItem::Enable(trayMenu_, IDM_mnuPopUpShowForm, true);
@@ -260,8 +263,16 @@ void frmMDI::MDIForm_Activate() {
 }
 
 void frmMDI::ShowChild(int windowNumber) {
-    // Until a child window exists in the program its commands stay disabled, so nothing reaches here.
-    if (!clsWindowHandler::Available(windowNumber)) return;
+    MdiChildForm* child = WindowHandler().Child(windowNumber);
+    if (!child) return;
+    if (reinterpret_cast<HWND>(SendMessageW(client_, WM_MDIGETACTIVE, 0, 0)) == child->Frame()) return;
+    child->ShowChild();
+    LayoutBars();
+    if (windowNumber == WindowNo::BugReport) return;
+    // The "Bearbeiten" sub-menu of the shown window becomes the only enabled one.
+    HMENU edit = GetSubMenu(menu_, kMenuBearbeiten);
+    for (const EditMenu& m : kEditMenus) MenuItem::EnablePopup(edit, m.position, m.window == windowNumber);
+    DrawMenuBar(hwnd_);
 }
 
 void frmMDI::Command(int id) {

@@ -1,0 +1,37 @@
+// app/scan/UndoFile.h
+#pragma once
+#include "registry/RegKey.h"
+#include <set>
+#include <string>
+#include <utility>
+
+// An undo file in the backup folder: the header line, the caller's comment lines, then the
+// complete export of every key before it is deleted, so that the registry editor can write back
+// exactly what was removed. "REGEDIT4" files are ANSI, "Windows Registry Editor Version 5.00"
+// files UTF-16LE with a byte-order mark (the header decides).
+class UndoFile {
+public:
+    // Creates the file (and the backup folder) and writes `headerAndComments` as its first lines.
+    // Raises a RuntimeError when the file cannot be created or written.
+    UndoFile(const std::wstring& path, const std::wstring& headerAndComments);
+    ~UndoFile();
+    UndoFile(const UndoFile&) = delete;
+    UndoFile& operator=(const UndoFile&) = delete;
+
+    // Appends the export of a key and its sub-keys and flushes it to disk before returning, so the
+    // caller may delete the key afterwards. A key this file already holds (itself or below a key it
+    // holds) adds nothing; returns false then. Raises a RuntimeError when writing failed.
+    bool AddKey(RootKey root, const std::wstring& key);
+    bool Holds(RootKey root, const std::wstring& key) const;
+    const std::wstring& Path() const { return path_; }
+
+private:
+    void Write(const std::wstring& text);
+    std::wstring path_;
+    bool unicode_ = false;
+    void* file_ = nullptr;  // HANDLE
+    std::set<std::pair<RootKey, std::wstring>> keys_;  // keys held, lower case
+};
+
+// "Rückgängig_" + kind + "_" + ddmmyyyy + "_" + hhmmss + ".reg" for the current local time.
+std::wstring UndoFileName(const std::wstring& kind);

@@ -1,0 +1,152 @@
+// tests/errors/clsError_test.cpp
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/Trap.h"
+#include "core/WindowHandler.h"
+#include "errors/clsError.h"
+#include "errors/frmError.h"
+#include "errors/frmError.rh"
+#include "support/Sandbox.h"
+#include <gtest/gtest.h>
+
+namespace {
+class ErrorHandler : public ::testing::Test {
+protected:
+    void SetUp() override { PrepareEnvironment(folder.Path()); }
+    std::string Log() { return ReadBytes(folder.Path() + L"torvane.log"); }
+    clsError& e() { return ClassHandler().Error(); }
+    RegistrySandbox sandbox;
+    TempFolder folder;
+};
+}  // namespace
+
+TEST_F(ErrorHandler, WhatIsWrittenDependsOnStyleAndLogging) {
+    AppSwitches.Protokoll = 0;
+    e().HandleError(L"modX", L"ProcW", L"warn", 53, L"Datei nicht gefunden", 48, false);
+    e().HandleError(L"modX", L"ProcC", L"crit", 5, L"", 16, false);
+    e().HandleError(L"modX", L"ProcI", L"info", 0, L"", 64, false);
+    e().HandleError(L"modX", L"ProcQ", L"question", 0, L"", 32, false);
+    e().HandleError(L"modX", L"ProcO", L"other", 0, L"", 17, false);
+    std::string log = Log();
+    EXPECT_NE(log.find("; modX; ProcW; warn; 53; Datei nicht gefunden\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("; modX; ProcC; crit; 5; \r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("ProcI"), std::string::npos);
+    EXPECT_EQ(log.find("ProcQ"), std::string::npos);
+    EXPECT_EQ(log.find("ProcO"), std::string::npos);
+
+    AppSwitches.Protokoll = 1;
+    e().HandleError(L"modX", L"ProcI", L"a; b", 0, L"", 64, false);
+    Trace(L"modX", L"ProcT", L"trace");
+    e().HandleError(L"modX", L"ProcO", L"other", 0, L"", 17, false);
+    log = Log();
+    // Nothing is escaped: a "; " in the message gives more fields.
+    EXPECT_NE(log.find("; modX; ProcI; a; b; 0; \r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("; modX; ProcT; trace; 0; \r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("ProcO"), std::string::npos);
+}
+
+TEST_F(ErrorHandler, StartLineAndUnwritableLog) {
+    e().WriteStartEntry();
+    std::string log = Log();
+    // date, blank, time, then the fixed fields
+    ASSERT_GT(log.size(), 20u);
+    EXPECT_NE(log.find(" "), std::string::npos);
+    EXPECT_NE(log.find("; started; Torvane; 2.0; Build "), std::string::npos) << log;
+    EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+
+    // A log that cannot be written loses the line, nothing else.
+    HANDLE lock = CreateFileW((folder.Path() + L"torvane.log").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    e().HandleError(L"modX", L"Locked", L"", 70, L"", 48, false);
+    CloseHandle(lock);
+    EXPECT_EQ(Log().find("Locked"), std::string::npos);
+    AppEnvironment.InstallDir = folder.Path() + L"no\\such\\folder\\";
+    e().HandleError(L"modX", L"Missing", L"", 76, L"", 48, false);
+    EXPECT_FALSE(FileExists(AppEnvironment.InstallDir + L"torvane.log"));
+
+    // Non-ANSI text goes to the ANSI log without breaking the line.
+    AppEnvironment.InstallDir = folder.Path();
+    e().HandleError(L"modX", L"Ключ", L"ü", 0, L"", 48, false);
+    EXPECT_NE(Log().find("; modX; ????; \xFC; 0; \r\n"), std::string::npos);
+}
+
+TEST_F(ErrorHandler, TrapResumesAndReportsTheCatalogueError) {
+    int after = 0;
+    bool ok = Trap(L"modX", L"Step", [] { Raise(53); });
+    after = 1;
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(after, 1);
+    EXPECT_NE(Log().find("; modX; Step; ; 53; Datei nicht gefunden\r\n"), std::string::npos) << Log();
+    EXPECT_TRUE(Trap(L"modX", L"Fine", [] {}));
+}
+
+TEST_F(ErrorHandler, EMailCheck) {
+    EXPECT_TRUE(clsError::EMailLooksValid(L"abc@def.de"));
+    EXPECT_FALSE(clsError::EMailLooksValid(L"a.c@def.de"));   // first dot at 2, before the at sign
+    EXPECT_FALSE(clsError::EMailLooksValid(L"abc.@de"));      // first dot at 4
+    EXPECT_FALSE(clsError::EMailLooksValid(L"abcd@ef.g"));    // one character after the dot
+    EXPECT_FALSE(clsError::EMailLooksValid(L"@bcdef.de"));    // at sign at 1
+    EXPECT_FALSE(clsError::EMailLooksValid(L"abcdef.de"));    // no at sign
+    EXPECT_FALSE(clsError::EMailLooksValid(L""));
+}
+
+TEST_F(ErrorHandler, DialogShowsTheErrorAndTogglesDetails) {
+    AppSwitches.EMail = L"me@example.de";
+    // Answered from another thread while the dialog runs modally.
+    struct Probe {
+        static DWORD WINAPI Run(void* p) {
+            auto* self = static_cast<Probe*>(p);
+            HWND d = nullptr;
+            for (int i = 0; i < 200 && !(d = FindWindowW(L"#32770", L"Fehlerbericht")); ++i) Sleep(50);
+            if (!d) return 0;
+            Sleep(200);
+            auto text = [&](int id) {
+                wchar_t b[512] = L"";
+                GetDlgItemTextW(d, id, b, 512);
+                return std::wstring(b);
+            };
+            RECT r{};
+            GetWindowRect(d, &r);
+            self->collapsed = r.bottom - r.top;
+            self->desc = text(IDC_lblErrDesc);
+            self->nr = text(IDC_lblErrNr);
+            self->mod = text(IDC_lblErrMod);
+            self->mail = text(IDC_txtEMail);
+            self->close = text(IDC_cmdSchliessen);
+            self->details = text(IDC_txtDetails);
+            self->reportVisible = IsWindowVisible(GetDlgItem(d, IDC_cmdReportSenden));
+            SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_cmdDetails, BN_CLICKED), 0);
+            GetWindowRect(d, &r);
+            self->expanded = r.bottom - r.top;
+            self->detailsShown = IsWindowVisible(GetDlgItem(d, IDC_txtDetails));
+            self->button = text(IDC_cmdDetails);
+            SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_cmdDetails, BN_CLICKED), 0);
+            GetWindowRect(d, &r);
+            self->collapsedAgain = r.bottom - r.top;
+            self->detailsHiddenAgain = !IsWindowVisible(GetDlgItem(d, IDC_txtDetails));
+            PostMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_cmdSchliessen, BN_CLICKED), 0);
+            return 0;
+        }
+        int collapsed = 0, expanded = 0, collapsedAgain = 0;
+        bool detailsShown = false, detailsHiddenAgain = false, reportVisible = true;
+        std::wstring desc, nr, mod, mail, close, details, button;
+    } probe;
+    HANDLE t = CreateThread(nullptr, 0, Probe::Run, &probe, 0, nullptr);
+    e().HandleError(L"frmTest", L"cmdStart_Click", L"", 76, L"Pfad nicht gefunden", 48, true);
+    WaitForSingleObject(t, 15000);
+    CloseHandle(t);
+    EXPECT_EQ(probe.desc, L"Pfad nicht gefunden");
+    EXPECT_EQ(probe.nr, L"76");
+    EXPECT_EQ(probe.mod, L"frmTest");
+    EXPECT_EQ(probe.mail, L"me@example.de");
+    EXPECT_EQ(probe.close, L"&Schließen");
+    EXPECT_FALSE(probe.reportVisible);
+    EXPECT_EQ(probe.details, L"Laufzeitfehler: 76\r\n\r\nFehlerbeschreibung:\r\nPfad nicht gefunden\r\n\r\nModul: frmTest\r\n"
+                             L"Prozedur: cmdStart_Click");
+    EXPECT_GT(probe.expanded, probe.collapsed);
+    EXPECT_TRUE(probe.detailsShown);
+    EXPECT_EQ(probe.button, L"<< Details");
+    EXPECT_EQ(probe.collapsedAgain, probe.collapsed);
+    EXPECT_TRUE(probe.detailsHiddenAgain);
+    EXPECT_NE(Log().find("; frmTest; cmdStart_Click; ; 76; Pfad nicht gefunden"), std::string::npos);
+}

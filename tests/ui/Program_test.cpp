@@ -1,0 +1,133 @@
+// tests/ui/Program_test.cpp: torvane.exe started as the user starts it.
+#include "core/AppEnvironment.h"
+#include "core/Text.h"
+#include "support/Sandbox.h"
+#include "ui/frmMDI.rh"
+#include <gtest/gtest.h>
+#include <windows.h>
+
+namespace {
+// The real settings key of the private test prefix (the program runs as its own process).
+const wchar_t* kSettings = L"Software\\Torvane";
+
+void SetSetting(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
+    HKEY h = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kSettings) + L"\\" + section).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &h, nullptr);
+    RegSetValueExW(h, key.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * 2));
+    RegCloseKey(h);
+}
+std::wstring GetSetting(const std::wstring& section, const std::wstring& key) {
+    wchar_t buf[256] = L"";
+    DWORD size = sizeof buf;
+    RegGetValueW(HKEY_CURRENT_USER, (std::wstring(kSettings) + L"\\" + section).c_str(), key.c_str(), RRF_RT_REG_SZ,
+                 nullptr, buf, &size);
+    return buf;
+}
+
+class Program : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettings);
+        SetSetting(L"Optionen", L"InstallDir", folder.Path().substr(0, folder.Path().size() - 1));  // no backslash
+        SetSetting(L"Optionen", L"1stRun", L"0");
+        // Installed as the installer lays it out: the control library beside the log.
+        CopyFileW((BinFolder() + L"fennick.ocx").c_str(), (folder.Path() + L"fennick.ocx").c_str(), FALSE);
+    }
+    static std::wstring BinFolder() {
+        wchar_t self[MAX_PATH];
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring exe = self;
+        return exe.substr(0, exe.find_last_of(L'\\') + 1);
+    }
+    void TearDown() override {
+        for (HANDLE p : started) {
+            if (WaitForSingleObject(p, 0) == WAIT_TIMEOUT) TerminateProcess(p, 99);
+            CloseHandle(p);
+        }
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettings);
+        RegDeleteKeyW(HKEY_CURRENT_USER, kSettings);
+    }
+    HANDLE Start(const std::wstring& args = L"") {
+        wchar_t self[MAX_PATH];
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring exe = self;
+        exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"torvane.exe";
+        std::wstring cmd = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
+        STARTUPINFOW si{sizeof si};
+        PROCESS_INFORMATION pi{};
+        EXPECT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        CloseHandle(pi.hThread);
+        started.push_back(pi.hProcess);
+        return pi.hProcess;
+    }
+    static HWND WaitForFrame(DWORD ms = 30000) {
+        for (DWORD waited = 0; waited < ms; waited += 100) {
+            if (HWND w = FindWindowW(L"TorvaneMDIFrame", L"Torvane"); w && IsWindowVisible(w)) return w;
+            Sleep(100);
+        }
+        return nullptr;
+    }
+    static DWORD ExitCodeAfter(HANDLE p, DWORD ms) {
+        if (WaitForSingleObject(p, ms) != WAIT_OBJECT_0) return 0xDEAD;
+        DWORD code = 0;
+        GetExitCodeProcess(p, &code);
+        return code;
+    }
+    static int Count(const std::string& text, const std::string& what) {
+        int n = 0;
+        for (size_t p = 0; (p = text.find(what, p)) != std::string::npos; p += what.size()) ++n;
+        return n;
+    }
+    TempFolder folder;
+    std::vector<HANDLE> started;
+};
+}  // namespace
+
+TEST_F(Program, StartsOnceLogsTheStartAndQuitsWithExitCodeZero) {
+    SetSetting(L"Screen", L"ScreenSave", L"1");
+    HANDLE first = Start();
+    HWND frame = WaitForFrame();
+    ASSERT_NE(frame, nullptr) << "main window did not appear";
+
+    // A second start ends silently and logs nothing.
+    HANDLE second = Start();
+    EXPECT_EQ(ExitCodeAfter(second, 20000), 0u);
+    std::string log = ReadBytes(folder.Path() + L"torvane.log");
+    EXPECT_EQ(Count(log, "; started; Torvane; 2.0; Build "), 1) << log;
+    EXPECT_EQ(log.find("\r\n"), log.size() - 2) << "one CR LF terminated line";
+
+    PostMessageW(frame, WM_COMMAND, IDM_mnuPopUpFileQuit, 0);
+    EXPECT_EQ(ExitCodeAfter(first, 20000), 0u);
+    // With "ScreenSave" 1 the position and size were saved on the way out.
+    EXPECT_FALSE(GetSetting(L"Screen", L"Form_Width").empty());
+    EXPECT_FALSE(GetSetting(L"Screen", L"ScreenX").empty());
+}
+
+TEST_F(Program, TemporaryFilesModeWithoutListCreatesItAndEnds) {
+    HANDLE p = Start(L"/D");
+    EXPECT_EQ(ExitCodeAfter(p, 30000), 0u);
+    EXPECT_TRUE(FileExists(folder.Path() + L"tmpdirs.txt"));
+    EXPECT_EQ(ReadBytes(folder.Path() + L"tmpdirs.txt"), "");
+    std::string log = ReadBytes(folder.Path() + L"torvane.log");
+    EXPECT_EQ(Count(log, "tmpdirs.txt musste angelegt werden."), 1) << log;
+    EXPECT_EQ(FindWindowW(L"TorvaneMDIFrame", nullptr), nullptr);
+}
+
+TEST_F(Program, TemporaryFilesModeEmptiesTheListedFolders) {
+    SetSetting(L"Optionen", L"Recycler", L"0");
+    std::wstring a = folder.Write(L"tmpA\\one.tmp"), b = folder.Write(L"tmpA\\sub\\two.tmp");
+    std::wstring keep = folder.Write(L"keep\\mine.txt");
+    std::string list = "\r\n" + ToAnsi(folder.Path()) + "tmpA\r\n   \r\n" + ToAnsi(folder.Path()) + "missing\\\r\nrelative\\dir\r\nZ:\\\r\n";
+    folder.Write(L"tmpdirs.txt", list);
+    HANDLE p = Start(L"/d");
+    EXPECT_EQ(ExitCodeAfter(p, 30000), 0u);
+    EXPECT_FALSE(FileExists(a));
+    EXPECT_FALSE(FileExists(b));
+    EXPECT_TRUE(FileExists(folder.Path() + L"tmpA"));  // the folder itself stays
+    EXPECT_TRUE(FileExists(keep));
+    std::string log = ReadBytes(folder.Path() + L"torvane.log");
+    EXPECT_NE(log.find("relative\\dir\\ ist kein vollst\xE4ndiger Pfad"), std::string::npos) << log;
+    EXPECT_NE(log.find("Z:\\ ist ein ganzes Laufwerk"), std::string::npos) << log;
+}

@@ -1,0 +1,157 @@
+// tests/ui/frmMDI_test.cpp
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/WindowHandler.h"
+#include "core/win/Menu.h"
+#include "core/win/Window.h"
+#include "registry/clsKeyFunc.h"
+#include "support/Sandbox.h"
+#include "ui/frmMDI.h"
+#include "ui/frmMDI.rh"
+#include <gtest/gtest.h>
+
+namespace {
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PrepareEnvironment(folder.Path());
+        frmMDI::ExitAction() = [this](int code) { exitCode = code; };
+    }
+    void TearDown() override {
+        WindowHandler().CloseWindow(WindowNo::All);
+        frmMDI::ExitAction() = [](int code) { ExitProcess(code); };
+    }
+    frmMDI& Open() {
+        frmMDI& f = WindowHandler().MDI();
+        f.Show();
+        return f;
+    }
+    static std::wstring TopCaption(HMENU m, int pos) {
+        wchar_t buf[128] = L"";
+        GetMenuStringW(m, pos, buf, 128, MF_BYPOSITION);
+        return buf;
+    }
+    static SIZE SizeTwips(HWND h) {
+        RECT r{};
+        GetWindowRect(h, &r);
+        return {(r.right - r.left) * TwipsPerPixelX(), (r.bottom - r.top) * TwipsPerPixelY()};
+    }
+    RegistrySandbox sandbox;
+    TempFolder folder;
+    int exitCode = -1;
+};
+}  // namespace
+
+TEST_F(MainWindow, MenuTreeToolbarAndStatusBar) {
+    frmMDI& f = Open();
+    EXPECT_EQ(Wnd(f.hwnd()).Text(), L"Torvane");
+    HMENU bar = f.MenuBar();
+    const wchar_t* tops[] = {L"Datei", L"Bearbeiten", L"Ansicht", L"Extras", L"Service", L"?"};
+    ASSERT_EQ(GetMenuItemCount(bar), 6);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(TopCaption(bar, i), tops[i]);
+    // The "Bearbeiten" sub-menus follow the child window shown; none is shown yet.
+    HMENU edit = GetSubMenu(bar, 1);
+    const wchar_t* edits[] = {L"Registry Scan", L"Backup-Bereich", L"Installierte Programme", L"Festplatte bereinigen",
+                              L"Microsoft &Office", L"Extra Scan"};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(TopCaption(edit, i), edits[i]);
+        EXPECT_FALSE(MenuItem::PopupEnabled(edit, i)) << i;
+    }
+    EXPECT_EQ(MenuItem::Caption(bar, IDM_mnuProtokollDel), L"Protokoll l&öschen");
+    EXPECT_EQ(MenuItem::Caption(bar, IDM_mnuInfo), L"&Über");
+    EXPECT_TRUE(MenuItem::Enabled(bar, IDM_mnuAnsichtRegeditShow));
+    EXPECT_TRUE(MenuItem::Enabled(bar, IDM_mnuProtokollShow));
+    EXPECT_TRUE(MenuItem::Enabled(bar, IDM_mnuHelp));
+    // Commands whose window the program does not have yet never pretend to work.
+    for (int id : {IDM_mnuBackupShow, IDM_mnuOptionenShow, IDM_mnuBugReportShow, IDM_mnuLiveUpdate})
+        EXPECT_EQ(MenuItem::Enabled(bar, id), clsWindowHandler::Available(id == IDM_mnuBackupShow ? WindowNo::Backup
+                                                                           : id == IDM_mnuOptionenShow ? WindowNo::Optionen
+                                                                                                        : WindowNo::BugReport))
+            << id;
+    EXPECT_TRUE(MenuItem::Enabled(f.TrayMenu(), IDM_mnuPopUpShowForm));
+    EXPECT_EQ(MenuItem::Caption(f.TrayMenu(), IDM_mnuPopUpDeinstall), L"Programme &deinstallieren");
+
+    // Tool bar: ten entries, separators at 1, 5 and 9 (counted from 1).
+    HWND tb = f.Toolbar();
+    ASSERT_EQ(SendMessageW(tb, TB_BUTTONCOUNT, 0, 0), 10);
+    const wchar_t* captions[] = {nullptr, L"Registry Scan", L"Backup", L"Programme", nullptr, L"Festplatte", L"Office",
+                                 L"Extra Scan", nullptr, L"Hilfe"};
+    for (int i = 0; i < 10; ++i) {
+        TBBUTTON b{};
+        SendMessageW(tb, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&b));
+        EXPECT_EQ((b.fsStyle & BTNS_SEP) != 0, captions[i] == nullptr) << i;
+        if (!captions[i]) continue;
+        wchar_t text[64] = L"";
+        SendMessageW(tb, TB_GETBUTTONTEXTW, b.idCommand, reinterpret_cast<LPARAM>(text));
+        EXPECT_STREQ(text, captions[i]);
+    }
+    EXPECT_TRUE(SendMessageW(tb, TB_ISBUTTONENABLED, IDM_mnuHelp, 0));
+
+    StatusBar s = f.Status();
+    EXPECT_EQ(s.Panel(1), L"Status");
+    EXPECT_EQ(s.Panel(2), L"Version " + AppEnvironment.AppVersion);
+    EXPECT_EQ(s.Panel(3), L"");
+    EXPECT_EQ(AppEnvironment.AppVersion, L"2.0");
+}
+
+TEST_F(MainWindow, NormalStateHasAMinimumSizeAndMaximisedIsLeftAlone) {
+    frmMDI& f = Open();
+    SetWindowPos(f.hwnd(), nullptr, 0, 0, 9000 / TwipsPerPixelX(), 8000 / TwipsPerPixelY(), SWP_NOMOVE | SWP_NOZORDER);
+    SIZE t = SizeTwips(f.hwnd());
+    EXPECT_GE(t.cx, frmMDI::kMinWidthTwips - TwipsPerPixelX());
+    EXPECT_GE(t.cy, frmMDI::kMinHeightTwips - TwipsPerPixelY());
+    EXPECT_LE(t.cx, frmMDI::kMinWidthTwips + TwipsPerPixelX());
+    ShowWindow(f.hwnd(), SW_MAXIMIZE);
+    EXPECT_TRUE(IsZoomed(f.hwnd()));
+}
+
+TEST_F(MainWindow, PositionIsRestoredAndSavedOnlyWhenAskedAndNotMinimised) {
+    clsKeyFunc& k = ClassHandler().KeyFunc();
+    k.SaveSetting(L"Screen", L"ScreenSave", L"1");
+    k.SaveSetting(L"Screen", L"ScreenX", std::to_wstring(100 * TwipsPerPixelY()));   // top edge
+    k.SaveSetting(L"Screen", L"ScreenY", std::to_wstring(40 * TwipsPerPixelX()));    // left edge
+    k.SaveSetting(L"Screen", L"Form_Width", std::to_wstring(800 * TwipsPerPixelX()));
+    k.SaveSetting(L"Screen", L"Form_Height", L"100");  // smaller than designed: ignored
+    k.ReadAppSwitch();
+    frmMDI& f = Open();
+    RECT r{};
+    GetWindowRect(f.hwnd(), &r);
+    EXPECT_EQ(r.top, 100);
+    EXPECT_EQ(r.left, 40);
+    EXPECT_EQ(r.right - r.left, 800);
+    EXPECT_EQ(r.bottom - r.top, frmMDI::kDesignHeightTwips / TwipsPerPixelY());
+
+    SetWindowPos(f.hwnd(), nullptr, 30, 20, 700, 560, SWP_NOZORDER);
+    WindowHandler().CloseWindow(WindowNo::All);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(k.GetSetting(L"Screen", L"ScreenX", L""), std::to_wstring(20 * TwipsPerPixelY()));
+    EXPECT_EQ(k.GetSetting(L"Screen", L"ScreenY", L""), std::to_wstring(30 * TwipsPerPixelX()));
+    EXPECT_EQ(k.GetSetting(L"Screen", L"Form_Width", L""), std::to_wstring(700 * TwipsPerPixelX()));
+    EXPECT_FALSE(WindowHandler().IsLoaded(WindowNo::MDI));
+
+    // A minimised frame at exit keeps what was saved.
+    frmMDI& g = Open();
+    ShowWindow(g.hwnd(), SW_MINIMIZE);
+    WindowHandler().CloseWindow(WindowNo::All);
+    EXPECT_EQ(k.GetSetting(L"Screen", L"ScreenY", L""), std::to_wstring(30 * TwipsPerPixelX()));
+}
+
+TEST_F(MainWindow, SavedWidthOfTheWholeScreenOpensMaximised) {
+    clsKeyFunc& k = ClassHandler().KeyFunc();
+    k.SaveSetting(L"Screen", L"ScreenSave", L"1");
+    k.SaveSetting(L"Screen", L"Form_Width", std::to_wstring(GetSystemMetrics(SM_CXSCREEN) * TwipsPerPixelX()));
+    k.ReadAppSwitch();
+    frmMDI& f = Open();
+    EXPECT_TRUE(IsZoomed(f.hwnd()));
+}
+
+TEST_F(MainWindow, WindowHandlerHandsOutOneInstanceUntilClosed) {
+    frmMDI* first = &WindowHandler().MDI();
+    EXPECT_EQ(first, &WindowHandler().MDI());
+    EXPECT_TRUE(WindowHandler().IsLoaded(WindowNo::MDI));
+    WindowHandler().CloseWindow(WindowNo::All);
+    EXPECT_FALSE(WindowHandler().IsLoaded(WindowNo::MDI));
+    EXPECT_TRUE(WindowHandler().MDI().Loaded());
+    WindowHandler().CloseWindow(42);  // unknown numbers do nothing
+    EXPECT_TRUE(WindowHandler().IsLoaded(WindowNo::MDI));
+}
