@@ -94,7 +94,7 @@ void frmMDI::Load() {
         wc.hIcon = LoadIconW(inst, MAKEINTRESOURCEW(IDI_Torvane));
         wc.hIconSm = static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_Torvane), IMAGE_ICON, 16, 16, 0));
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);  // behind the bars; the MDI client paints its own
         wc.lpszClassName = kClass;
         RegisterClassExW(&wc);
         registered = true;
