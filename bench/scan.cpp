@@ -248,12 +248,12 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<ScanHit> hits(1);
     const size_t m0 = PrivateBytes();
     for (int n = 1; n <= ScanEngine::kSteps; ++n) {
-        SearchSpec spec;
-        spec.KeyPath = ScanEngine::StepAt(n).key;
-        spec.Root = ScanEngine::StepAt(n).root;
-        spec.CompareMode = 1;
-        spec.Recurse = spec.MatchKeyName = spec.MatchValueName = spec.MatchValueData = true;
-        ClassHandler().Search().FindString(spec, hits);
+        SearchSpec query;
+        query.KeyPath = ScanEngine::StepAt(n).key;
+        query.Root = ScanEngine::StepAt(n).root;
+        query.CompareMode = 1;
+        query.Recurse = query.MatchKeyName = query.MatchValueName = query.MatchValueData = true;
+        ClassHandler().Search().FindString(query, hits);
     }
     const size_t m1 = PrivateBytes();
     const double perLine = double(m1 - m0) / double(hits.size() - 1);

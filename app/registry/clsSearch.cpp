@@ -20,10 +20,10 @@ bool Contains(const std::wstring& haystack, const std::wstring& needle) {
 
 // Keeps KeyPath as the caller gave it, whatever happens below.
 struct KeyPathGuard {
-    SearchSpec& spec;
+    SearchSpec& query;
     std::wstring saved;
-    explicit KeyPathGuard(SearchSpec& s) : spec(s), saved(s.KeyPath) {}
-    ~KeyPathGuard() { spec.KeyPath = std::move(saved); }
+    explicit KeyPathGuard(SearchSpec& s) : query(s), saved(s.KeyPath) {}
+    ~KeyPathGuard() { query.KeyPath = std::move(saved); }
 };
 }  // namespace
 
@@ -108,10 +108,10 @@ LSTATUS clsSearch::KeyStatus(RootKey root, const std::wstring& key, REGSAM acces
     return k.Open(ToHkey(root), key, access);
 }
 
-void clsSearch::FindString(SearchSpec& spec, std::vector<ScanHit>& result) {
+void clsSearch::FindString(SearchSpec& query, std::vector<ScanHit>& result) {
     if (result.empty()) result.emplace_back();
     try {
-        Walk(spec, result);
+        Walk(query, result);
     } catch (...) {
         result.assign(1, ScanHit{});
         ReportError(kModule, L"FindString", CurrentError());
@@ -119,23 +119,23 @@ void clsSearch::FindString(SearchSpec& spec, std::vector<ScanHit>& result) {
 }
 
 // One key: its values (read in one pass over the open key, data included), then its sub-keys.
-void clsSearch::Walk(SearchSpec& spec, std::vector<ScanHit>& result) {
-    if (spec.CompareMode != 0 && spec.CompareMode != 1) return;  // matches nothing
+void clsSearch::Walk(SearchSpec& query, std::vector<ScanHit>& result) {
+    if (query.CompareMode != 0 && query.CompareMode != 1) return;  // matches nothing
     RegKey k;
     bool valuesReadable = true;
-    if (k.Open(ToHkey(spec.Root), spec.KeyPath, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS) {
+    if (k.Open(ToHkey(query.Root), query.KeyPath, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS) {
         // An unreadable key contributes nothing; its sub-keys may still be reachable.
         valuesReadable = false;
-        if (k.Open(ToHkey(spec.Root), spec.KeyPath, KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS) return;
+        if (k.Open(ToHkey(query.Root), query.KeyPath, KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS) return;
     }
     DWORD subKeys = 0, values = 0, maxName = 0, maxData = 0;
     RegQueryInfoKeyW(k.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, &maxName, &maxData,
                      nullptr, nullptr);
 
-    const bool contains = spec.CompareMode == 1;
-    const std::wstring& text = spec.SearchText;
+    const bool contains = query.CompareMode == 1;
+    const std::wstring& text = query.SearchText;
     const bool emptyContains = contains && text.empty();
-    std::wstring keyText = spec.KeyPath;
+    std::wstring keyText = query.KeyPath;
     if (keyText.find(L'\\') == std::wstring::npos) keyText += L'\\';
     const std::wstring needle = contains ? Upper(text) : text;
     const std::wstring keyCmp = contains && !emptyContains ? Upper(keyText) : keyText;
@@ -144,20 +144,20 @@ void clsSearch::Walk(SearchSpec& spec, std::vector<ScanHit>& result) {
 
     auto matches = [&](const std::wstring& name, const std::wstring& data) {
         if (!contains) {
-            if (spec.MatchValueData && data == text) return true;
-            if (spec.MatchValueName && name == text) return true;
-            return keyText == text || (spec.MatchKeyName && lastPart == text);
+            if (query.MatchValueData && data == text) return true;
+            if (query.MatchValueName && name == text) return true;
+            return keyText == text || (query.MatchKeyName && lastPart == text);
         }
         if (emptyContains)
-            return (spec.MatchValueData && !data.empty()) || (spec.MatchValueName && !name.empty()) ||
-                   spec.MatchKeyName;
-        return (spec.MatchValueData && Contains(Upper(data), needle)) ||
-               (spec.MatchValueName && Contains(Upper(name), needle)) || (spec.MatchKeyName && Contains(keyCmp, needle));
+            return (query.MatchValueData && !data.empty()) || (query.MatchValueName && !name.empty()) ||
+                   query.MatchKeyName;
+        return (query.MatchValueData && Contains(Upper(data), needle)) ||
+               (query.MatchValueName && Contains(Upper(name), needle)) || (query.MatchKeyName && Contains(keyCmp, needle));
     };
     auto add = [&](const std::wstring& name, DWORD type, DWORD bytes, std::wstring&& data) {
         ScanHit h;
-        h.root = spec.Root;
-        h.key = spec.KeyPath;
+        h.root = query.Root;
+        h.key = query.KeyPath;
         h.name = name;
         h.type = type;
         h.bytes = bytes;
@@ -193,7 +193,7 @@ void clsSearch::Walk(SearchSpec& spec, std::vector<ScanHit>& result) {
         // A key without values stands for its (absent) default value.
         if (index == 0 && !stopped && matches(L"", L"")) add(L"", REG_NONE, 0, L"");
     }
-    if (stopped || !spec.Recurse || subKeys == 0) return;
+    if (stopped || !query.Recurse || subKeys == 0) return;
 
     std::vector<std::wstring> names;
     names.reserve(subKeys);
@@ -203,8 +203,8 @@ void clsSearch::Walk(SearchSpec& spec, std::vector<ScanHit>& result) {
     for (const std::wstring& sub : names) {
         if (StopSearch) return;
         DoEventsIfDue();
-        KeyPathGuard guard(spec);
-        spec.KeyPath = guard.saved.empty() ? sub : guard.saved + L"\\" + sub;
-        Walk(spec, result);
+        KeyPathGuard guard(query);
+        query.KeyPath = guard.saved.empty() ? sub : guard.saved + L"\\" + sub;
+        Walk(query, result);
     }
 }

@@ -122,13 +122,13 @@ bool ScanEngine::Scan() {
         if (progress_) progress_->OnStep(n, step.activity, hits.size() - 1);
         DoEvents();
         Trace(kWindow, L"cmdStart_Click", L"einlesen beginnt");
-        SearchSpec spec;
-        spec.SearchText = L"";
-        spec.KeyPath = step.key;
-        spec.Root = step.root;
-        spec.CompareMode = 1;
-        spec.Recurse = spec.MatchKeyName = spec.MatchValueName = spec.MatchValueData = true;
-        search.FindString(spec, hits);
+        SearchSpec query;
+        query.SearchText = L"";
+        query.KeyPath = step.key;
+        query.Root = step.root;
+        query.CompareMode = 1;
+        query.Recurse = query.MatchKeyName = query.MatchValueName = query.MatchValueData = true;
+        search.FindString(query, hits);
         if (search.StopSearch) {
             Trace(kWindow, L"cmdStart_Click", L"Scan abgebrochen");
             search.ScanRun = false;
