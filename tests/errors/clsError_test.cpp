@@ -120,6 +120,7 @@ TEST_F(ErrorHandler, DialogShowsTheErrorAndTogglesDetails) {
             self->expanded = r.bottom - r.top;
             self->detailsShown = IsWindowVisible(GetDlgItem(d, IDC_txtDetails));
             self->button = text(IDC_cmdDetails);
+            Sleep(1500);  // long enough to look at (and photograph) the expanded dialog
             SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_cmdDetails, BN_CLICKED), 0);
             GetWindowRect(d, &r);
             self->collapsedAgain = r.bottom - r.top;
