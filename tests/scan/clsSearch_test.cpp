@@ -9,7 +9,7 @@
 namespace {
 const std::wstring kBase = L"Software\\SearchTest";
 
-SearchSpec Spec(const std::wstring& text, const std::wstring& key, int mode, bool recurse, bool keyName,
+SearchSpec MakeSearch(const std::wstring& text, const std::wstring& key, int mode, bool recurse, bool keyName,
                 bool valueName, bool valueData) {
     SearchSpec s;
     s.SearchText = text;
@@ -49,22 +49,22 @@ TEST_F(SearchTest, ExactModeMatchesKeyNamesAndWholeKeyText) {
     PutSz(HKEY_CURRENT_USER, kBase + L"\\Zwei", L"b", L"y");
 
     // An empty key found by its own name gives one hit for its (absent) default value.
-    auto hits = Find(Spec(L"Leer", kBase, 0, true, true, false, false));
+    auto hits = Find(MakeSearch(L"Leer", kBase, 0, true, true, false, false));
     ASSERT_EQ(hits.size(), 2u) << HitLines(hits);
     EXPECT_TRUE(hits[0].key.empty());  // element 0 stays the caller's
     EXPECT_EQ(hits[1].Line(), L"-2147483647[" + kBase + L"\\Leer]@=");
 
     // The whole key text matches every value of the key even without MatchKeyName.
-    hits = Find(Spec(kBase + L"\\Zwei", kBase, 0, true, false, false, false));
+    hits = Find(MakeSearch(kBase + L"\\Zwei", kBase, 0, true, false, false, false));
     ASSERT_EQ(hits.size(), 3u) << HitLines(hits);
     EXPECT_EQ(hits[1].name, L"a");
     EXPECT_EQ(hits[2].name, L"b");
 
     // Exact mode is case-sensitive on data.
-    EXPECT_EQ(Find(Spec(L"X", kBase, 0, true, false, false, true)).size(), 1u);
-    EXPECT_EQ(Find(Spec(L"x", kBase, 0, true, false, false, true)).size(), 2u);
+    EXPECT_EQ(Find(MakeSearch(L"X", kBase, 0, true, false, false, true)).size(), 1u);
+    EXPECT_EQ(Find(MakeSearch(L"x", kBase, 0, true, false, false, true)).size(), 2u);
     // Any other mode matches nothing.
-    EXPECT_EQ(Find(Spec(L"", kBase, 7, true, true, true, true)).size(), 1u);
+    EXPECT_EQ(Find(MakeSearch(L"", kBase, 7, true, true, true, true)).size(), 1u);
 }
 
 TEST_F(SearchTest, ContainsModeDataTypesAndRecursion) {
@@ -81,12 +81,12 @@ TEST_F(SearchTest, ContainsModeDataTypesAndRecursion) {
     PutSz(HKEY_CURRENT_USER, k + L"\\Unten", L"tief", L"wert");
 
     // Lower-case text found in data written in capitals.
-    auto hits = Find(Spec(L"wert.exe", k, 1, false, false, false, true));
+    auto hits = Find(MakeSearch(L"wert.exe", k, 1, false, false, false, true));
     ASSERT_EQ(hits.size(), 2u);
     EXPECT_EQ(hits[1].name, L"sz");
 
     // Every value with all flags and an empty text; data text by type.
-    hits = Find(Spec(L"", k, 1, true, true, true, true));
+    hits = Find(MakeSearch(L"", k, 1, true, true, true, true));
     std::map<std::wstring, std::wstring> data;
     for (size_t i = 1; i < hits.size(); ++i) data[hits[i].name] = hits[i].data;
     EXPECT_EQ(hits.size(), 8u) << HitLines(hits);
@@ -98,9 +98,9 @@ TEST_F(SearchTest, ContainsModeDataTypesAndRecursion) {
     EXPECT_EQ(data[L"tief"], L"wert");
 
     // A DWORD never matches on its data; without recursion the sub-key is not visited.
-    EXPECT_EQ(Find(Spec(L"1", k, 0, true, false, false, true)).size(), 1u);
-    EXPECT_EQ(Find(Spec(L"wert", k, 0, false, false, false, true)).size(), 1u);
-    EXPECT_EQ(Find(Spec(L"wert", k, 0, true, false, false, true)).size(), 2u);
+    EXPECT_EQ(Find(MakeSearch(L"1", k, 0, true, false, false, true)).size(), 1u);
+    EXPECT_EQ(Find(MakeSearch(L"wert", k, 0, false, false, false, true)).size(), 1u);
+    EXPECT_EQ(Find(MakeSearch(L"wert", k, 0, true, false, false, true)).size(), 2u);
     EXPECT_EQ(ClassHandler().Search().Get_ValueData(kHKCU, k, L"bin"), L"-2");
     EXPECT_EQ(ClassHandler().Search().Get_ValueData(kHKCU, k, L"fehlt"), L"");
 }
@@ -109,7 +109,7 @@ TEST_F(SearchTest, NamesWithBracketsQuotesAndNonLatinStayRecords) {
     const std::wstring k = kBase + L"\\a]b=c[\"d\" Ωλ😀";
     PutSz(HKEY_CURRENT_USER, k, L"n]a=m\\e\"", L"da]ta=\"x\"");
     PutSz(HKEY_CURRENT_USER, k, L"", L"");
-    auto hits = Find(Spec(L"", k, 1, true, true, true, true));
+    auto hits = Find(MakeSearch(L"", k, 1, true, true, true, true));
     ASSERT_EQ(hits.size(), 3u) << HitLines(hits);
     bool sawNamed = false, sawDefault = false;
     for (size_t i = 1; i < hits.size(); ++i) {
@@ -130,7 +130,7 @@ TEST_F(SearchTest, DeepTreesAndWideKeys) {
     std::wstring deep = kBase + L"\\Tief";
     for (int i = 0; i < 200; ++i) deep += L"\\e" + std::to_wstring(i);
     PutSz(HKEY_CURRENT_USER, deep, L"ganz", L"unten");
-    auto hits = Find(Spec(L"unten", kBase, 0, true, false, false, true));
+    auto hits = Find(MakeSearch(L"unten", kBase, 0, true, false, false, true));
     ASSERT_EQ(hits.size(), 2u);
     EXPECT_EQ(hits[1].key, deep);
 
@@ -143,7 +143,7 @@ TEST_F(SearchTest, DeepTreesAndWideKeys) {
                        static_cast<DWORD>((n.size() + 1) * 2));
     }
     RegCloseKey(h);
-    hits = Find(Spec(L"", wide, 1, false, true, true, true));
+    hits = Find(MakeSearch(L"", wide, 1, false, true, true, true));
     EXPECT_EQ(hits.size(), 50001u);
     EXPECT_EQ(hits.back().name, hits.back().data);
 }
@@ -167,7 +167,7 @@ TEST_F(SearchTest, StopSearchEndsTheWalkAndKeepsHits) {
         RegCloseKey(h);
     }
     std::vector<ScanHit> hits(1);
-    SearchSpec s = Spec(L"", kBase, 1, true, true, true, true);
+    SearchSpec s = MakeSearch(L"", kBase, 1, true, true, true, true);
     clsSearch& search = ClassHandler().Search();
     search.StopSearch = false;
     // The timer fires from the walk's own message pumping.
@@ -198,6 +198,6 @@ TEST_F(SearchTest, UnreadableKeyContributesNothing) {
     RegSetValueExW(h, L"v", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
     RegCloseKey(h);
     if (Exists(HKEY_CURRENT_USER, k)) GTEST_SKIP() << "the platform does not enforce key security here";
-    auto hits = Find(Spec(L"", kBase, 1, true, true, true, true));
+    auto hits = Find(MakeSearch(L"", kBase, 1, true, true, true, true));
     for (size_t i = 1; i < hits.size(); ++i) EXPECT_NE(hits[i].key, k);
 }
