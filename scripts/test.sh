@@ -10,6 +10,9 @@ source "$root/scripts/wineprefix.sh"
 
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   wineserver -p
+  # Start Wine'"'"'s own background processes now, detached from ctest'"'"'s output pipes:
+  # started by the first test they would keep its pipe open and ctest would wait for ever.
+  wine wineboot </dev/null >/dev/null 2>&1
   ctest --test-dir "$0" --output-on-failure
   rc=$?
   wineserver -k 2>/dev/null
