@@ -3,6 +3,7 @@
 #include "core/Text.h"
 #include "support/Sandbox.h"
 #include "ui/frmMDI.rh"
+#include "errors/frmError.rh"
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -130,4 +131,49 @@ TEST_F(Program, TemporaryFilesModeEmptiesTheListedFolders) {
     std::string log = ReadBytes(folder.Path() + L"torvane.log");
     EXPECT_NE(log.find("relative\\dir\\ ist kein vollst\xE4ndiger Pfad"), std::string::npos) << log;
     EXPECT_NE(log.find("Z:\\ ist ein ganzes Laufwerk"), std::string::npos) << log;
+}
+
+TEST_F(Program, WithLoggingOnEachStartValueIsLoggedAndTheUserIsTold) {
+    SetSetting(L"Optionen", L"Protokoll", L"1");
+    AutoAnswer notice(L"Torvane", IDOK, 30000);
+    HANDLE p = Start();
+    ASSERT_TRUE(notice.Wait());
+    EXPECT_EQ(notice.Text(), L"Die Protokollierung ist aktiviert.");
+    HWND frame = WaitForFrame();
+    ASSERT_NE(frame, nullptr);
+    PostMessageW(frame, WM_COMMAND, IDM_mnuPopUpFileQuit, 0);
+    EXPECT_EQ(ExitCodeAfter(p, 20000), 0u);
+    std::string log = ReadBytes(folder.Path() + L"torvane.log");
+    // The start line comes first, then InstallDir (with exactly one backslash before the name).
+    size_t start = log.find("; started; Torvane; 2.0; ");
+    size_t install = log.find("; modMain; Main; " + ToAnsi(folder.Path()) + "; 0; ");
+    EXPECT_EQ(start, log.find("; ")) << log;
+    EXPECT_NE(install, std::string::npos) << log;
+    EXPECT_GT(install, start);
+    EXPECT_NE(log.find("; modMain; Main; " + ToAnsi(folder.Path()) + "Backup\\; 0; "), std::string::npos) << log;
+    EXPECT_NE(log.find(" Build: "), std::string::npos);
+    EXPECT_NE(log.find("; clsKeyFunc; ReadAppSwitch; vollst\xE4ndig gelesen; 0; "), std::string::npos);
+    EXPECT_NE(log.find("; frmMDI; MDIForm_Unload; endet; 0; "), std::string::npos);
+}
+
+TEST_F(Program, FirstStartWithoutHelpFileSaysSoOnceAndNotAgain) {
+    SetSetting(L"Optionen", L"1stRun", L"1");
+    AutoAnswer missing(L"Fehlerbericht", IDC_cmdSchliessen, 30000);
+    HANDLE p = Start();
+    ASSERT_TRUE(missing.Wait());
+    HWND frame = WaitForFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(GetSetting(L"Optionen", L"1stRun"), L"0");
+    PostMessageW(frame, WM_COMMAND, IDM_mnuPopUpFileQuit, 0);
+    EXPECT_EQ(ExitCodeAfter(p, 20000), 0u);
+    std::string log = ReadBytes(folder.Path() + L"torvane.log");
+    EXPECT_NE(log.find("; modMain; CheckFirstRun; ; 10002; Die Hilfedatei zum Programm wurde nicht gefunden."),
+              std::string::npos) << log;
+    // The second start opens no help and shows nothing.
+    HANDLE q = Start();
+    HWND again = WaitForFrame();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(FindWindowW(L"#32770", L"Fehlerbericht"), nullptr);
+    PostMessageW(again, WM_COMMAND, IDM_mnuPopUpFileQuit, 0);
+    EXPECT_EQ(ExitCodeAfter(q, 20000), 0u);
 }
