@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Copies Torvane into the Wine prefix ($WINEPREFIX, default ~/.wine) and starts it.
+# Installs Torvane into the Wine prefix ($WINEPREFIX, default ~/.wine) with its setup, silently,
+# and starts the installed program.
 set -euo pipefail
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -7,17 +8,22 @@ build=$(cd "$root" && cd "$build" && pwd)
 export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
 source "$root/scripts/wineprefix.sh"
 
-dest="$WINEPREFIX/drive_c/Program Files/Torvane"
-mkdir -p "$dest"
-for f in torvane.exe torvane-scan.exe fennick.ocx Torvane.chm; do
-  [ -f "$build/bin/$f" ] && cp -f "$build/bin/$f" "$dest/"
-done
-if [ -f "$dest/fennick.ocx" ]; then
-  wine regsvr32 /s 'C:\Program Files\Torvane\fennick.ocx' || true
-fi
-cmd=(wine 'C:\Program Files\Torvane\torvane.exe')
+setup="$build/bin/Torvane-Setup.exe"
+[ -f "$setup" ] || { echo "$setup fehlt: erst bauen (make build)." >&2; exit 1; }
+
+install_and_start() {
+  local rc=0
+  wine "$setup" /S || rc=$?
+  case $rc in
+    0) ;;
+    4) echo "Torvane läuft noch in $WINEPREFIX; bitte erst beenden." >&2; return 1 ;;
+    *) echo "Die Installation ist fehlgeschlagen (Exit-Code $rc)." >&2; return 1 ;;
+  esac
+  exec wine 'C:\Program Files\Torvane\torvane.exe'
+}
+
 if [ -z "${DISPLAY:-}" ]; then
   echo "No DISPLAY: starting in a virtual X server." >&2
-  exec xvfb-run -a "${cmd[@]}"
+  exec xvfb-run -a bash "$0" "$build"
 fi
-exec "${cmd[@]}"
+install_and_start
