@@ -1,5 +1,6 @@
 // app/core/WindowHandler.cpp
 #include "core/WindowHandler.h"
+#include "backup/frmBackup.h"
 #include "errors/frmError.h"
 #include "ui/frmLogin.h"
 #include "ui/frmMDI.h"
@@ -24,9 +25,11 @@ frmMDI& clsWindowHandler::MDI() { return Get<frmMDI>(WindowNo::MDI); }
 frmError& clsWindowHandler::Error() { return Get<frmError>(WindowNo::Error); }
 frmLogin& clsWindowHandler::Login() { return Get<frmLogin>(WindowNo::Login); }
 frmPopUp& clsWindowHandler::PopUp() { return Get<frmPopUp>(WindowNo::PopUp); }
+frmBackup& clsWindowHandler::Backup() { return Get<frmBackup>(WindowNo::Backup); }
 
 MdiChildForm* clsWindowHandler::Child(int number) {
     switch (number) {
+    case WindowNo::Backup: return &Backup();
     default: return nullptr;
     }
 }
@@ -34,6 +37,7 @@ MdiChildForm* clsWindowHandler::Child(int number) {
 bool clsWindowHandler::Available(int number) {
     switch (number) {
     case WindowNo::MDI: case WindowNo::Error: case WindowNo::Login: case WindowNo::PopUp: return true;
+    case WindowNo::Backup: return true;
     default: return false;
     }
 }

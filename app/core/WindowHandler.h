@@ -5,6 +5,7 @@
 #include <memory>
 
 class frmMDI;
+class frmBackup;
 class frmError;
 class frmLogin;
 class frmPopUp;
@@ -24,6 +25,7 @@ public:
     frmError& Error();
     frmLogin& Login();
     frmPopUp& PopUp();
+    frmBackup& Backup();
 
     // The child window of this number inside the main window, created on first request;
     // nullptr for numbers that are no child window or not part of the program yet.

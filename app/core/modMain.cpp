@@ -240,6 +240,7 @@ bool Main(const std::wstring& commandLine) {
             return false;
         }
         if (AppSwitches.FirstRun == 1) CheckFirstRun();
+        if (AppSwitches.AutoRegFileDel == 1) AutoFileDel();
         if (Logging())
             MessageBoxW(nullptr, L"Die Protokollierung ist aktiviert.", env.AppTitle.c_str(), MB_ICONINFORMATION | MB_OK);
         WindowHandler().MDI().Show();

@@ -13,6 +13,8 @@ int RunProgram();
 // The temporary-files mode: empties the folders of tmpdirs.txt (and the recycle bin when so set).
 void Tempfiledelete();
 void CheckFirstRun();
+// Deletes the undo files of the backup folder older than "DelAfterDays" days (at start, when so set).
+void AutoFileDel();
 
 // Environment readers.
 std::wstring ReadComputerName();

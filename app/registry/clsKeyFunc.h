@@ -38,6 +38,9 @@ public:
     // Deletes a key with its whole subtree, deepest keys first. Returns true when the key is gone;
     // false when anything of it remains (e.g. access denied), in which case nothing outside it was touched.
     bool DelKeyTree(RootKey root, const std::wstring& key);
+    // Type and exact bytes of one value, for checking a write-back against its file; false when
+    // the key or the value does not exist. (Implemented in clsKeyFunc_Verify.cpp.)
+    bool ReadValueRaw(RootKey root, const std::wstring& key, const std::wstring& name, RegValue& out);
 
     // Settings store: HKCU\Software\<AppTitle>\<section>, every value REG_SZ.
     std::wstring GetSetting(const std::wstring& section, const std::wstring& key, const std::wstring& def);

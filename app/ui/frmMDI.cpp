@@ -1,5 +1,6 @@
 // app/ui/frmMDI.cpp
 #include "ui/frmMDI.h"
+#include "backup/frmBackup.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/DoEvents.h"
@@ -281,6 +282,15 @@ void frmMDI::Command(int id) {
     case IDM_mnuRegScanShow: ShowChild(WindowNo::RegScan); break;
     case IDM_mnuBackupShow: case IDM_mnuPopUpBackupZeigen: ShowChild(WindowNo::Backup); break;
     case IDM_mnuInstalledProgramsShow: case IDM_mnuPopUpDeinstall: ShowChild(WindowNo::InstalledPrograms); break;
+    case IDM_mnuBackupZeigen:
+        if (WindowHandler().IsLoaded(WindowNo::Backup)) WindowHandler().Backup().cmdAnzeigen_Click();
+        break;
+    case IDM_mnuBackupEinfuegen:
+        if (WindowHandler().IsLoaded(WindowNo::Backup)) WindowHandler().Backup().cmdEintragen_Click();
+        break;
+    case IDM_mnuBackupLoeschen:
+        if (WindowHandler().IsLoaded(WindowNo::Backup)) WindowHandler().Backup().cmdLoeschen_Click();
+        break;
     case IDM_mnuHDDShow: ShowChild(WindowNo::HDD); break;
     case IDM_mnuOfficeShow: ShowChild(WindowNo::Office); break;
     case IDM_mnuExtraScanShow: ShowChild(WindowNo::ExtraScan); break;

@@ -1,0 +1,385 @@
+// app/backup/frmBackup.cpp
+#include "backup/frmBackup.h"
+#include "backup/RegFileImport.h"
+#include "backup/frmBackup.rh"
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/Text.h"
+#include "core/Trap.h"
+#include "core/WindowHandler.h"
+#include "core/clsTimer.h"
+#include "core/modReboot.h"
+#include "core/modWaitForProcess.h"
+#include "core/win/Menu.h"
+#include "errors/clsError.h"
+#include "scan/clsFiles.h"
+#include "ui/frmMDI.h"
+#include "ui/frmMDI.rh"
+#include <shellapi.h>
+#include <cwchar>
+
+namespace {
+const wchar_t* kModule = L"frmBackup";
+
+void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
+
+// Creates the folder with every missing parent; true when it exists afterwards.
+bool CreateFolder(const std::wstring& folder) {
+    for (size_t p = folder.find(L'\\', 3); p != std::wstring::npos; p = folder.find(L'\\', p + 1))
+        CreateDirectoryW(folder.substr(0, p).c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const DWORD a = GetFileAttributesW(folder.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FileThere(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring UserDecimalSeparator() {
+    wchar_t buf[8] = L"";
+    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, buf, 8) <= 0) return L".";
+    return buf;
+}
+
+void ReportNoFile(const wchar_t* procedure) { Info(procedure, L"Es wurde keine Datei gewählt."); }
+}  // namespace
+
+std::function<void()>& frmBackup::RebootAction() {
+    static std::function<void()> action = [] {
+        ClassHandler().Timer().Pause(7);
+        RebootSystem();
+        WindowHandler().CloseWindow(WindowNo::All);
+    };
+    return action;
+}
+
+std::wstring frmBackup::SizeText(unsigned long long bytes, const std::wstring& decimalSeparator) {
+    // The quotient as the shortest exact text (up to 15 significant digits), then cut.
+    wchar_t buf[64];
+    swprintf(buf, 64, L"%.15g", static_cast<double>(bytes) / 1024.0);
+    std::wstring text = buf;
+    if (size_t dot = text.find(L'.'); dot != std::wstring::npos) text.replace(dot, 1, decimalSeparator);
+    return text.substr(0, 5) + L" KB";
+}
+
+std::wstring frmBackup::SizeText(unsigned long long bytes) { return SizeText(bytes, UserDecimalSeparator()); }
+
+std::wstring frmBackup::DateTimeText(const FILETIME& lastWrite) {
+    SYSTEMTIME utc{}, local{};
+    if (!FileTimeToSystemTime(&lastWrite, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return L"";
+    wchar_t date[128] = L"", time[128] = L"";
+    GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 128, nullptr);
+    // The general form leaves out a time of exactly midnight.
+    if (local.wHour == 0 && local.wMinute == 0 && local.wSecond == 0) return date;
+    GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &local, nullptr, time, 128);
+    return std::wstring(date) + L" " + time;
+}
+
+void frmBackup::Load() { CreateChild(WindowHandler().MDI().MdiClient(), IDD_frmBackup, L"Backup-Bereich"); }
+
+std::wstring frmBackup::RecyclerText() const { return Item(IDC_lblRecycler).Text(); }
+
+bool frmBackup::OnInit() {
+    Trap(kModule, L"Form_Load", [&] {
+        lvw_ = Item(IDC_lvwBackup);
+        ListView list(lvw_);
+        SetWindowLongPtrW(lvw_, GWL_STYLE, GetWindowLongPtrW(lvw_, GWL_STYLE) & ~LVS_SINGLESEL);
+        list.SetFullRowSelect();
+        list.AddColumn(L"Dateiname", 300);
+        list.AddColumn(L"Größe", 80);
+        list.AddColumn(L"Erstellt", 140);
+        // imlBackup: the shell's picture of a registry file, the program icon where it has none.
+        HIMAGELIST iml = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                          ILC_COLOR32 | ILC_MASK, 1, 0);
+        SHFILEINFOW sfi{};
+        if (SHGetFileInfoW(L".reg", FILE_ATTRIBUTE_NORMAL, &sfi, sizeof sfi,
+                           SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) && sfi.hIcon) {
+            ImageList_AddIcon(iml, sfi.hIcon);
+            DestroyIcon(sfi.hIcon);
+        } else {
+            ImageList_AddIcon(iml, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_Torvane)));
+        }
+        ListView_SetImageList(lvw_, iml, LVSIL_SMALL);
+    });
+    MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), L"frmBackup");
+    return true;
+}
+
+void frmBackup::OnSize(int width, int height) {
+    RECT du{6, 14, 52, 0};  // margin, button height, button width
+    MapDialogRect(hwnd(), &du);
+    const int m = du.left, bh = du.top, bw = du.right;
+    const int buttonsTop = height - m - bh;
+    if (lvw_) MoveWindow(lvw_, m, m, std::max(0, width - 2 * m), std::max(0, buttonsTop - 2 * m), TRUE);
+    const int ids[] = {IDC_cmdAnzeigen, IDC_cmdEintragen, IDC_cmdLoeschen};
+    int x = width - m - 3 * bw - 2 * m;
+    for (int id : ids) {
+        Item(id).Move(x, buttonsTop, bw, bh);
+        x += bw + m;
+    }
+    Item(IDC_lblRecycler).Move(m, buttonsTop + (bh - bh * 5 / 7) / 2, std::max(0, width - 3 * bw - 5 * m), bh * 5 / 7);
+}
+
+bool frmBackup::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == Item(IDC_lblRecycler).hwnd()) {
+        HDC dc = reinterpret_cast<HDC>(wp);
+        SetTextColor(dc, recyclerColour_);
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        return true;
+    }
+    return false;
+}
+
+void frmBackup::OnActivate(bool active) {
+    if (active) Form_Activate();
+}
+
+void frmBackup::Form_Activate() {
+    Trap(kModule, L"Form_Activate", [&] {
+        if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
+        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    });
+    Trap(kModule, L"Form_Activate", [&] {
+        if (AppSwitches.Recycler == 1) {
+            Item(IDC_lblRecycler).SetText(L"Zu löschende Dateien werden in den Papierkorb verschoben.");
+            recyclerColour_ = RGB(0, 128, 0);
+        } else {
+            Item(IDC_lblRecycler).SetText(L"Zu löschende Dateien werden unwiederbringlich gelöscht.");
+            recyclerColour_ = RGB(255, 0, 0);
+        }
+        InvalidateRect(Item(IDC_lblRecycler), nullptr, TRUE);
+    });
+    ReadBackupFiles();
+}
+
+void frmBackup::ReadBackupFiles() {
+    const wchar_t* proc = L"ReadBackupFiles";
+    Info(proc, L"started");
+    auto status = [](const std::wstring& text) {
+        if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().MDI().Status().SetPanel(1, text);
+    };
+    Trap(kModule, proc, [&] { status(L"Daten werden gelesen..."); });
+    ListView list(lvw_);
+    Trap(kModule, proc, [&] { list.Clear(); });
+    const std::wstring folder = AppEnvironment.BackupDir;
+    Trap(kModule, proc, [&] {
+        if (FileThere(folder)) return;
+        // A missing folder is created, except on a floppy disk.
+        if (StartsWith(ToLower(AppEnvironment.InstallDir), L"a:\\")) Raise(Err::PathNotFound);
+        if (!CreateFolder(folder)) RaiseWin32(GetLastError());
+        Info(proc, folder + L" musste angelegt werden");
+    });
+    std::vector<std::wstring> files;
+    Trap(kModule, proc, [&] { ClassHandler().Files().FindFilesAPI(folder, L"*.reg", false, files); });
+    for (size_t i = 1; i < files.size(); ++i) {
+        const std::wstring& path = files[i];
+        const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
+        int row = -1;
+        Trap(kModule, proc, [&] {
+            row = list.AddRow({name});
+            LVITEMW it{};
+            it.mask = LVIF_IMAGE;
+            it.iItem = row;
+            it.iImage = 0;
+            ListView_SetItem(lvw_, &it);
+        });
+        if (row < 0) continue;
+        Trap(kModule, proc, [&] {
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) RaiseWin32(GetLastError());
+            const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            std::wstring sizeText = SizeText(size), dateText = DateTimeText(data.ftLastWriteTime);
+            ListView_SetItemText(lvw_, row, 1, sizeText.data());
+            ListView_SetItemText(lvw_, row, 2, dateText.data());
+        }, 48, false, path);
+    }
+    Trap(kModule, proc, [&] { list.SortByColumn(sortColumn_, sortAscending_); });
+    Info(proc, L"endet");
+    Trap(kModule, proc, [&] { status(L"Status"); });
+}
+
+void frmBackup::SortBy(int column) {
+    sortColumn_ = column;
+    sortAscending_ = !sortAscending_;
+    List().SortByColumn(sortColumn_, sortAscending_);
+}
+
+std::vector<std::wstring> frmBackup::SelectedNames() const {
+    std::vector<std::wstring> names;
+    ListView list(lvw_);
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.Selected(i)) names.push_back(list.Cell(i, 0));
+    return names;
+}
+
+int frmBackup::Ask(const std::wstring& text, UINT icon) {
+    HWND owner = GetAncestor(hwnd(), GA_ROOT);
+    return MessageBoxW(owner, text.c_str(), AppEnvironment.AppTitle.c_str(), icon);
+}
+
+void frmBackup::cmdAnzeigen_Click() {
+    const wchar_t* proc = L"cmdAnzeigen_Click";
+    if (busy_) return;
+    Info(proc, L"started");
+    ListView list(lvw_);
+    if (list.SelectedCount() == 0) ReportNoFile(proc);
+    for (int i = 0; i < list.Count(); ++i) {
+        if (!list.Selected(i)) continue;
+        const std::wstring name = list.Cell(i, 0);
+        const std::wstring path = AppEnvironment.BackupDir + name;
+        Trap(kModule, proc, [&] {
+            SHELLEXECUTEINFOW info{sizeof info};
+            info.fMask = SEE_MASK_FLAG_NO_UI;
+            info.hwnd = hwnd();
+            info.lpVerb = L"Edit";
+            info.lpFile = path.c_str();
+            info.nShow = SW_SHOWNORMAL;
+            // No editor registered for the file type (as under Wine): Notepad opens it.
+            if (!ShellExecuteExW(&info)) StartProgram(AppEnvironment.WinDir + L"notepad.exe \"" + path + L"\"");
+            Info(proc, name + L" zum bearbeiten geöffnet");
+        });
+        list.Select(i, false);
+    }
+    Info(proc, L"endet");
+}
+
+bool frmBackup::DeleteBackupFile(const std::wstring& name, const wchar_t* procedure) {
+    const std::wstring path = AppEnvironment.BackupDir + name;
+    ClassHandler().Files().FileDel(path);
+    if (!FileThere(path)) return true;
+    // FileDel has logged why; the user learns that the file is still there.
+    const std::wstring text = L"Das Löschen der Sicherungsdatei " + name + L" ist fehlgeschlagen.";
+    Info(procedure, text);
+    Ask(text, MB_ICONINFORMATION | MB_OK);
+    return false;
+}
+
+void frmBackup::cmdEintragen_Click() {
+    const wchar_t* proc = L"cmdEintragen_Click";
+    if (busy_) return;
+    busy_ = true;
+    Info(proc, L"started");
+    // The names are taken first: the list is read again after each file.
+    const std::vector<std::wstring> names = SelectedNames();
+    if (names.empty()) ReportNoFile(proc);
+    int writtenBack = 0;
+    for (const std::wstring& name : names) {
+        Trap(kModule, proc, [&] {
+            const std::wstring question = L"Sind Sie sicher, dass Sie die Datei " + name + L"\r" +
+                                          L"in die Registry eintragen wollen?\r\rHinweis!\r" +
+                                          L"Nach dem Bestätigen des Fensters mit Ja, folgen zwei weitere Dialoge. \r" +
+                                          L"Bestätigen Sie die erste Aufforderung mit Ja und die zweite mit OK.";
+            if (Ask(question, MB_ICONQUESTION | MB_YESNO) != IDYES) return;
+            const std::wstring path = AppEnvironment.BackupDir + name;
+            // Success only when the registry holds the file's content again: the editor's exit
+            // code says nothing, and the file is the only copy of what was removed.
+            const WriteBackResult r = WriteBackRegFile(path);
+            std::wstring message;
+            if (r.applied) {
+                message = L"Die Sicherungdatei " + name + L" wurde erfolgreich in die Registry eingetragen.";
+                ++writtenBack;
+                if (AppSwitches.AutoFileDelAfterReentry == 1) DeleteBackupFile(name, proc);
+            } else {
+                message = L"Die Sicherungdatei " + name + L" konnte nicht in die Registry eingetragen.";
+                ClassHandler().Error().HandleError(kModule, proc, message + L" (" + r.problem + L")", 0, L"",
+                                                   Style::Warning, false);
+                Ask(message, MB_ICONEXCLAMATION | MB_OK);
+            }
+            ReadBackupFiles();
+            Info(proc, L"Shellrückgabewert=" + std::to_wstring(r.started ? r.exitCode : 0) + L"; " + message);
+        });
+    }
+    busy_ = false;
+    // A restart only makes sense when something was written back. It closes every window, this
+    // one included, so nothing of the window is touched after it.
+    if (AppSwitches.RebootAfterEntry == 1 && writtenBack > 0) {
+        Info(proc, L"Reboot nach eintragen wird ausgeführt");
+        Info(proc, L"endet");
+        Trap(kModule, proc, [] { RebootAction()(); });
+        return;
+    }
+    Info(proc, L"endet");
+}
+
+void frmBackup::cmdLoeschen_Click() {
+    const wchar_t* proc = L"cmdLoeschen_Click";
+    if (busy_) return;
+    busy_ = true;
+    Info(proc, L"started");
+    ListView list(lvw_);
+    if (list.SelectedCount() == 0) ReportNoFile(proc);
+    for (int i = 0; i < list.Count(); ++i) {
+        if (!list.Selected(i)) continue;
+        const std::wstring name = list.Cell(i, 0);
+        Trap(kModule, proc, [&] {
+            const bool ask = AppSwitches.Recycler != 1 && AppSwitches.Loeschsicherheit == 0;
+            if (ask && Ask(L"Sind Sie sicher, dass Sie die Datei " + name + L" löschen wollen?",
+                           MB_ICONQUESTION | MB_YESNO) != IDYES)
+                return;
+            // A file that is still there keeps its row.
+            if (!DeleteBackupFile(name, proc)) return;
+            Info(proc, L"Datei " + name + L" wurde gelöscht");
+            list.DeleteRow(i);
+            --i;
+            Info(proc, L"Eintrag " + name + L" wurde aus der Liste entfernt");
+        });
+    }
+    if (list.Count() > 0) list.Select(0, false);
+    busy_ = false;
+    Info(proc, L"endet");
+}
+
+void frmBackup::lvwBackup_MouseUp() {
+    Trap(kModule, L"lvwBackup_MouseUp", [&] {
+        frmMDI& mdi = WindowHandler().MDI();
+        HMENU bar = mdi.MenuBar();
+        const bool plural = List().SelectedCount() >= 2;
+        MenuItem::SetCaption(bar, IDM_mnuBackupZeigen,
+                             plural ? L"markierte Einträge anzeigen/bearbeiten" : L"markierten Eintrag anzeigen/bearbeiten");
+        MenuItem::SetCaption(bar, IDM_mnuBackupEinfuegen,
+                             plural ? L"markierte Einträge in Registry einfügen" : L"markierten Eintrag in Registry einfügen");
+        MenuItem::SetCaption(bar, IDM_mnuBackupLoeschen,
+                             plural ? L"markierte Einträge löschen" : L"markierten Eintrag löschen");
+        POINT pt{};
+        GetCursorPos(&pt);
+        TrackPopupMenuEx(GetSubMenu(GetSubMenu(bar, 1), 1), TPM_RIGHTBUTTON, pt.x, pt.y, mdi.hwnd(), nullptr);
+    });
+}
+
+void frmBackup::lvwBackup_KeyDown(WORD key) {
+    switch (key) {
+    case VK_F4: SortBy(0); break;
+    case VK_F5: ReadBackupFiles(); break;
+    case VK_F6: SortBy(1); break;
+    case VK_F7: SortBy(2); break;
+    case VK_F8: cmdEintragen_Click(); break;
+    case VK_DELETE: case VK_CLEAR: cmdLoeschen_Click(); break;
+    case VK_RETURN: case VK_EXECUTE: cmdAnzeigen_Click(); break;
+    default: break;
+    }
+}
+
+void frmBackup::OnCommand(int id, int code, HWND control) {
+    switch (id) {
+    case IDC_cmdAnzeigen: cmdAnzeigen_Click(); break;
+    case IDC_cmdEintragen: cmdEintragen_Click(); break;
+    case IDC_cmdLoeschen: cmdLoeschen_Click(); break;
+    case IDOK:
+        // Enter in the list reaches the window as the dialog's default command.
+        if (GetFocus() == lvw_) cmdAnzeigen_Click();
+        break;
+    default: break;
+    }
+}
+
+LRESULT frmBackup::OnNotify(NMHDR* hdr) {
+    if (hdr->hwndFrom != lvw_) return 0;
+    switch (hdr->code) {
+    case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
+    case LVN_KEYDOWN: lvwBackup_KeyDown(reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey); break;
+    case NM_DBLCLK: cmdAnzeigen_Click(); break;
+    case NM_RCLICK: lvwBackup_MouseUp(); break;
+    default: break;
+    }
+    return 0;
+}

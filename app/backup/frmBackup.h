@@ -1,0 +1,75 @@
+// app/backup/frmBackup.h
+#pragma once
+#include "core/win/Form.h"
+#include "core/win/ListView.h"
+#include "core/win/MdiChild.h"
+#include "core/win/MenuBottomLineSite.h"
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The backup area: lists the undo files of the backup folder, opens them for editing, writes them
+// back into the registry and deletes them.
+class frmBackup : public MdiChildForm, public Form {
+public:
+    const wchar_t* Name() const override { return L"frmBackup"; }
+    void Load() override;
+    void Unload() override { CloseChild(); }
+    bool Loaded() const override { return Alive(); }
+
+    // (Re)fills the list from the backup folder.
+    void ReadBackupFiles();
+    // Opens each selected file for editing.
+    void cmdAnzeigen_Click();
+    // Writes each selected file back into the registry, after asking.
+    void cmdEintragen_Click();
+    // Deletes each selected file.
+    void cmdLoeschen_Click();
+    // Right button released over the list: the main window's backup menu as a pop-up, its
+    // captions in singular or plural.
+    void lvwBackup_MouseUp();
+    // Sorts by a column as a click on its header does: every call flips the direction.
+    void SortBy(int column);
+
+    ListView List() const { return ListView(lvw_); }
+    std::wstring RecyclerText() const;
+    COLORREF RecyclerColour() const { return recyclerColour_; }
+    int SortColumn() const { return sortColumn_; }
+    bool SortAscending() const { return sortAscending_; }
+
+    // Column "Größe": bytes / 1024 as text with the decimal separator, cut to five characters, " KB".
+    static std::wstring SizeText(unsigned long long bytes, const std::wstring& decimalSeparator);
+    // The same with the user's decimal separator.
+    static std::wstring SizeText(unsigned long long bytes);
+    // Column "Erstellt": the local time in the user's general date-time form.
+    static std::wstring DateTimeText(const FILETIME& lastWrite);
+
+    // The restart after a write-back (pause, restart, close all windows); tests replace it.
+    static std::function<void()>& RebootAction();
+
+protected:
+    bool OnInit() override;
+    void OnCommand(int id, int code, HWND control) override;
+    LRESULT OnNotify(NMHDR* hdr) override;
+    void OnSize(int width, int height) override;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    void OnActivate(bool active) override;
+    // A write-back or deletion in progress pumps messages: the window stays until it is done.
+    bool OnQueryClose() override { return !busy_; }
+
+private:
+    void Form_Activate();
+    void lvwBackup_KeyDown(WORD key);
+    std::vector<std::wstring> SelectedNames() const;
+    // Deletes backup folder + name; shows the failure message when the file is still there.
+    bool DeleteBackupFile(const std::wstring& name, const wchar_t* procedure);
+    int Ask(const std::wstring& text, UINT icon);
+
+    HWND lvw_ = nullptr;
+    COLORREF recyclerColour_ = 0;
+    int sortColumn_ = 0;
+    bool sortAscending_ = true;
+    bool busy_ = false;
+    std::unique_ptr<MenuBottomLineSite> MenuBottomLine1;
+};
