@@ -30,6 +30,16 @@ constexpr EditMenu kEditMenus[] = {{0, WindowNo::RegScan}, {1, WindowNo::Backup}
                                    {3, WindowNo::HDD},     {4, WindowNo::Office}, {5, WindowNo::ExtraScan}};
 constexpr int kMenuBearbeiten = 1;
 
+// The "Bearbeiten" menu. A maximised child puts its system menu in front of the frame's menus,
+// so it is found by its first item, not by its position.
+HMENU EditMenuOf(HMENU bar) {
+    for (int p = 0; p < GetMenuItemCount(bar); ++p) {
+        HMENU sub = GetSubMenu(bar, p);
+        if (sub && GetSubMenu(sub, 0) && GetMenuItemID(GetSubMenu(sub, 0), 0) == IDM_mnuRegScanStart) return sub;
+    }
+    return GetSubMenu(bar, kMenuBearbeiten);
+}
+
 // Commands and the window they need; without that window they stay disabled.
 struct WindowCommand {
     int id;
@@ -258,7 +268,7 @@ void frmMDI::MDIForm_Activate() {
     // The scan window is the first child the user sees; closing the last child brings it back.
     if (SendMessageW(client_, WM_MDIGETACTIVE, 0, 0)) return;
     if (clsWindowHandler::Available(WindowNo::RegScan)) {
-        MenuItem::EnablePopup(GetSubMenu(menu_, kMenuBearbeiten), 0, true);
+        MenuItem::EnablePopup(EditMenuOf(menu_), 0, true);
         ShowChild(WindowNo::RegScan);
     }
 }
@@ -266,12 +276,15 @@ void frmMDI::MDIForm_Activate() {
 void frmMDI::ShowChild(int windowNumber) {
     MdiChildForm* child = WindowHandler().Child(windowNumber);
     if (!child) return;
-    if (reinterpret_cast<HWND>(SendMessageW(client_, WM_MDIGETACTIVE, 0, 0)) == child->Frame()) return;
+    // A child just created is already the active one, but still hidden.
+    if (reinterpret_cast<HWND>(SendMessageW(client_, WM_MDIGETACTIVE, 0, 0)) == child->Frame() &&
+        IsWindowVisible(child->Frame()))
+        return;
     child->ShowChild();
     LayoutBars();
     if (windowNumber == WindowNo::BugReport) return;
     // The "Bearbeiten" sub-menu of the shown window becomes the only enabled one.
-    HMENU edit = GetSubMenu(menu_, kMenuBearbeiten);
+    HMENU edit = EditMenuOf(menu_);
     for (const EditMenu& m : kEditMenus) MenuItem::EnablePopup(edit, m.position, m.window == windowNumber);
     DrawMenuBar(hwnd_);
 }

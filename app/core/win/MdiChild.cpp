@@ -48,8 +48,13 @@ bool MdiChildForm::CreateChild(HWND mdiClient, int templateId, const std::wstrin
 
 void MdiChildForm::ShowChild() {
     if (!Alive()) return;
+    // The client activates a child when it is created, before the child can hear of it; then the
+    // activation below changes nothing, so the child is told here when it first shows.
+    const bool hiddenActive = !IsWindowVisible(frame_) &&
+                              reinterpret_cast<HWND>(SendMessageW(client_, WM_MDIGETACTIVE, 0, 0)) == frame_;
     ShowWindow(frame_, SW_SHOW);
     SendMessageW(client_, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(frame_), 0);
+    if (hiddenActive) OnActivate(true);
 }
 
 void MdiChildForm::CloseChild() {
