@@ -6,6 +6,7 @@
 #include "ui/frmMDI.h"
 #include "ui/frmPopUp.h"
 #include "core/win/MdiChild.h"
+#include "scan/frmRegScan.h"
 
 template <class T>
 T& clsWindowHandler::Get(int number) {
@@ -26,9 +27,11 @@ frmError& clsWindowHandler::Error() { return Get<frmError>(WindowNo::Error); }
 frmLogin& clsWindowHandler::Login() { return Get<frmLogin>(WindowNo::Login); }
 frmPopUp& clsWindowHandler::PopUp() { return Get<frmPopUp>(WindowNo::PopUp); }
 frmBackup& clsWindowHandler::Backup() { return Get<frmBackup>(WindowNo::Backup); }
+frmRegScan& clsWindowHandler::RegScan() { return Get<frmRegScan>(WindowNo::RegScan); }
 
 MdiChildForm* clsWindowHandler::Child(int number) {
     switch (number) {
+    case WindowNo::RegScan: return &RegScan();
     case WindowNo::Backup: return &Backup();
     default: return nullptr;
     }
@@ -37,6 +40,7 @@ MdiChildForm* clsWindowHandler::Child(int number) {
 bool clsWindowHandler::Available(int number) {
     switch (number) {
     case WindowNo::MDI: case WindowNo::Error: case WindowNo::Login: case WindowNo::PopUp: return true;
+    case WindowNo::RegScan: return true;
     case WindowNo::Backup: return true;
     default: return false;
     }

@@ -9,6 +9,7 @@ class frmBackup;
 class frmError;
 class frmLogin;
 class frmPopUp;
+class frmRegScan;
 class MdiChildForm;
 
 // Window numbers, as CloseWindow takes them.
@@ -26,6 +27,7 @@ public:
     frmLogin& Login();
     frmPopUp& PopUp();
     frmBackup& Backup();
+    frmRegScan& RegScan();
 
     // The child window of this number inside the main window, created on first request;
     // nullptr for numbers that are no child window or not part of the program yet.

@@ -14,6 +14,8 @@
 #include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/clsFiles.h"
+#include "scan/frmRegScan.h"
+#include "registry/clsSearch.h"
 #include "ui/frmMDI.rh"
 #include "ui/frmPopUp.h"
 
@@ -274,6 +276,8 @@ void frmMDI::MDIForm_Activate() {
 }
 
 void frmMDI::ShowChild(int windowNumber) {
+    // While a scan or search runs the user has to cancel or wait.
+    if (ClassHandler().Search().ScanRun) return;
     MdiChildForm* child = WindowHandler().Child(windowNumber);
     if (!child) return;
     // A child just created is already the active one, but still hidden.
@@ -293,6 +297,20 @@ void frmMDI::Command(int id) {
     switch (id) {
     case IDM_mnuPopUpFileQuit: case IDM_mnuPopUpQuit: Quit(); break;
     case IDM_mnuRegScanShow: ShowChild(WindowNo::RegScan); break;
+    case IDM_mnuRegScanStart: case IDM_mnuRegScanAll:
+        if (WindowHandler().IsLoaded(WindowNo::RegScan)) WindowHandler().RegScan().cmdStart_Click();
+        break;
+    case IDM_mnuRegScanCurrent:
+        if (WindowHandler().IsLoaded(WindowNo::RegScan)) WindowHandler().RegScan().mnuRegScanCurrent_Click();
+        break;
+    case IDM_mnuRegScanAbbrechen:
+        if (WindowHandler().IsLoaded(WindowNo::RegScan)) WindowHandler().RegScan().cmdAbbrechen_Click();
+        break;
+    case IDM_mnuPopUpStartScan:
+        // As "Starten" of the scan menu: it only starts a scan, never the removal waiting there.
+        ShowChild(WindowNo::RegScan);
+        if (MenuItem::Enabled(menu_, IDM_mnuRegScanStart)) WindowHandler().RegScan().cmdStart_Click();
+        break;
     case IDM_mnuBackupShow: case IDM_mnuPopUpBackupZeigen: ShowChild(WindowNo::Backup); break;
     case IDM_mnuInstalledProgramsShow: case IDM_mnuPopUpDeinstall: ShowChild(WindowNo::InstalledPrograms); break;
     case IDM_mnuBackupZeigen:

@@ -1,0 +1,547 @@
+// app/scan/frmRegScan.cpp
+#include "scan/frmRegScan.h"
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/Trap.h"
+#include "core/WindowHandler.h"
+#include "core/modReboot.h"
+#include "core/win/Menu.h"
+#include "registry/clsKeyFunc.h"
+#include "registry/clsSearch.h"
+#include "scan/clsCheckKeys.h"
+#include "scan/frmRegScan.rh"
+#include "ui/frmMDI.h"
+#include "ui/frmMDI.rh"
+#include <algorithm>
+
+namespace {
+const wchar_t kModule[] = L"frmRegScan";
+const wchar_t kStart[] = L"cmdStart_Click";
+constexpr UINT_PTR kTimer = 1;
+// Activation work runs after WM_MDIACTIVATE has finished, not inside it: it may start a scan.
+constexpr UINT kActivated = WM_APP + 10;
+
+std::wstring StartText() {
+    const std::wstring br = L"\r\n\r\n";
+    return L"Der " + AppEnvironment.AppTitle + L" ist ein Programm, das nach Fehlern " +
+           L"in der Windows Registrierungs- Datenbank sucht und diese behebt." + br +
+           L"Sollten Fehler in der Windows Registrierungs-Datenbank gefunden werden, " +
+           L"können diese von Ihnen entfernt werden. Die entfernten Registryeinträge werden " +
+           L"anschließend in Form einer Datei im Backup-Bereich abgelegt." + br +
+           L"Sollte Windows oder eine andere Anwendung nicht mehr einwandfrei funktionieren, " +
+           L"können Sie den ursprünglichen Zustand, durch Einspielen der Sicherungsdatei " +
+           L"aus dem Backup-Bereich erreichen. Als ob sie nie entfernt worden sind.";
+}
+
+HMENU ScanMenuOwner() { return WindowHandler().MDI().MenuBar(); }
+
+// The frame's "Bearbeiten" menu. A maximised child puts its system menu in front of the frame's
+// menus, so it is found by its first command, not by its position.
+HMENU EditMenu() {
+    HMENU bar = ScanMenuOwner();
+    for (int p = 0; p < GetMenuItemCount(bar); ++p) {
+        HMENU sub = GetSubMenu(bar, p);
+        if (sub && GetSubMenu(sub, 0) && GetMenuItemID(GetSubMenu(sub, 0), 0) == IDM_mnuRegScanStart) return sub;
+    }
+    return nullptr;
+}
+}  // namespace
+
+const wchar_t* const frmRegScan::kStartCaption = L"&Start";
+const wchar_t* const frmRegScan::kRemoveCaption = L"&Entfernen";
+
+frmRegScan::frmRegScan() : engine_(std::make_shared<ScanEngine>(ClassHandler())) {
+    engine_->SetQuestions(this);
+    engine_->SetProgress(this);
+}
+
+frmRegScan::~frmRegScan() {
+    // A scan that pumped the message which closed us goes on until its next check: it must not
+    // call back into this object.
+    *alive_ = false;
+    engine_->SetProgress(nullptr);
+    engine_->SetQuestions(nullptr);
+    if (engine_->Running()) {
+        engine_->Cancel();
+        ClassHandler().CheckKeys().SetQuestions(nullptr);
+    }
+    if (imlRegKeys) ImageList_Destroy(imlRegKeys);
+}
+
+void frmRegScan::Load() { CreateChild(WindowHandler().MDI().MdiClient(), IDD_frmRegScan, L"Registry Scan"); }
+
+void frmRegScan::Unload() {
+    if (engine_->Running()) engine_->Close();
+    CloseChild();
+}
+
+bool frmRegScan::RemovalPending() const { return hwnd() && Item(IDC_cmdStart).Text() == kRemoveCaption; }
+
+void frmRegScan::EnableMenu(int id, bool on) const { MenuItem::Enable(ScanMenuOwner(), id, on); }
+
+void frmRegScan::Panel(int panel, const std::wstring& text) const {
+    WindowHandler().MDI().Status().SetPanel(panel, text);
+}
+
+void frmRegScan::SetLabel(int id, const std::wstring& text) const {
+    Wnd label = Item(id);
+    if (label.Text() != text) label.SetText(text);
+}
+
+bool frmRegScan::Checked(int id) const { return IsDlgButtonChecked(hwnd(), id) == BST_CHECKED; }
+
+// Like the value of a check box set in code, this runs the box's click handling.
+void frmRegScan::SetCheck(int id, bool on) {
+    CheckDlgButton(hwnd(), id, on ? BST_CHECKED : BST_UNCHECKED);
+    if (id == IDC_chbRegKeysShow) chbRegKeysShow_Click();
+}
+
+void frmRegScan::SetWaitPointer(bool on) {
+    waitPointer_ = on;
+    SetCursor(LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW));
+}
+
+void frmRegScan::SetBericht(const std::wstring& text, COLORREF colour) {
+    berichtColour_ = colour;
+    Item(IDC_lblScanBericht).SetText(text);
+    InvalidateRect(Item(IDC_lblScanBericht), nullptr, TRUE);
+}
+
+// Form_Load
+bool frmRegScan::OnInit() {
+    Trap(kModule, L"Form_Load", [&] { MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule); });
+    Trap(kModule, L"Form_Load", [&] {
+        lvw_ = Item(IDC_lvwRegKeys);
+        ListView list = List();
+        list.SetFullRowSelect();
+        imlRegKeys = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                      ILC_COLOR32 | ILC_MASK, 1, 0);
+        ImageList_AddIcon(imlRegKeys, static_cast<HICON>(LoadImageW(nullptr, IDI_WARNING, IMAGE_ICON,
+                                                                    GetSystemMetrics(SM_CXSMICON),
+                                                                    GetSystemMetrics(SM_CYSMICON), LR_SHARED)));
+        ListView_SetImageList(lvw_, imlRegKeys, LVSIL_SMALL);
+        list.AddColumn(L"Registryschlüssel", 300);
+        list.AddColumn(L"Variable", 130);
+        list.AddColumn(L"Wert", 260);
+        list.AddColumn(L"HKey", 90);
+    });
+    Trap(kModule, L"Form_Load", [&] {
+        Item(IDC_lblStartText).SetText(StartText());
+        if (!ClassHandler().Search().ScanRun)
+            for (int id : {IDC_lblScanTxt, IDC_lblScanProzent, IDC_lblScanBericht}) Item(id).SetText(L"");
+    });
+    return true;
+}
+
+void frmRegScan::OnActivate(bool active) {
+    if (active && hwnd()) PostMessageW(hwnd(), kActivated, 0, 0);
+}
+
+void frmRegScan::Form_Activate() {
+    if (!IsWindowVisible(Frame()) ||
+        reinterpret_cast<HWND>(SendMessageW(GetParent(Frame()), WM_MDIGETACTIVE, 0, 0)) != Frame())
+        return;
+    Trap(kModule, L"Form_Activate", [&] {
+        if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
+    });
+    // "AutoScan" starts one scan after the window was opened; later activations, and above all an
+    // activation while problems wait for removal, start nothing.
+    if (AppSwitches.AutoScan != 1 || autoScanDone_) return;
+    autoScanDone_ = true;
+    if (RemovalPending() || ClassHandler().Search().ScanRun) return;
+    Trap(kModule, L"Form_Activate", [&] {
+        ShowChild();
+        MenuItem::EnablePopup(EditMenu(), 0, true);
+        EnableMenu(IDM_mnuRegScanAbbrechen, true);
+        EnableMenu(IDM_mnuRegScanStart, false);
+    });
+    cmdStart_Click();
+}
+
+bool frmRegScan::OnQueryClose() {
+    // Closing the window ends a running scan first.
+    if (ClassHandler().Search().ScanRun && !RemovalPending()) cmdAbbrechen_Click();
+    return true;
+}
+
+void frmRegScan::OnDestroy() {
+    KillTimer(hwnd(), kTimer);
+    MenuBottomLine1.reset();
+}
+
+void frmRegScan::cmdStart_Click() {
+    // A scan or search under way (it pumps messages, so tray and menu commands still arrive)
+    // refuses a second start and, above all, a removal in the middle of it.
+    clsSearch& search = ClassHandler().Search();
+    if (search.ScanRun || !hwnd()) return;
+    search.ScanRun = true;
+    if (RemovalPending()) Remove();
+    else Scan();
+}
+
+bool frmRegScan::Scan() {
+    std::shared_ptr<bool> alive = alive_;
+    std::shared_ptr<ScanEngine> engine = engine_;
+    Trap(kModule, kStart, [&] {
+        ClassHandler().Search().StopSearch = false;
+        Item(IDC_cmdStart).Enable(false);
+        EnableMenu(IDM_mnuRegScanStart, false);
+        Item(IDC_cmdAbbrechen).Enable(true);
+        EnableMenu(IDM_mnuRegScanAbbrechen, true);
+        SetWaitPointer(true);
+    });
+    Trap(kModule, kStart, [&] {
+        HWND bar = Item(IDC_ProgressBar);
+        ShowWindow(bar, SW_SHOW);
+        SendMessageW(bar, PBM_SETRANGE32, 0, 100);
+        SendMessageW(bar, PBM_SETPOS, 0, 0);
+        SetTimer(hwnd(), kTimer, 50, nullptr);
+        Trace(kModule, kStart, L"Verlauf festgelegt");
+    });
+    Trap(kModule, kStart, [&] {
+        Item(IDC_chbRegKeysShow).Enable(false);
+        for (int id : {IDC_lblScanTxt, IDC_lblScanProzent, IDC_lblScanBericht}) {
+            Item(id).SetText(L"");
+            Item(id).Show();
+        }
+        berichtColour_ = RGB(0, 0, 128);
+    });
+    Trap(kModule, kStart, [&] {
+        // The history deletion itself belongs to the extras; here only its notice.
+        const bool verlauf = ClassHandler().KeyFunc().GetSetting(L"Optionen\\ExtraScan", L"AutoRegistryVerlaufDel", L"0") == L"1";
+        Item(IDC_lblExtraScan).SetText(verlauf ? L"Das Löschen der Registry Verläufe ist eingeschalten." : L"");
+        Item(IDC_lblExtraScan).Show(verlauf);
+    });
+    Trap(kModule, kStart, [&] { List().Clear(); });
+
+    const bool done = engine->Scan();
+    if (!*alive || !hwnd()) return false;  // the window went while the scan ran
+    if (!done) {
+        // Cancelled: the cancel command has reset the window, unless someone else stopped the scan.
+        if (!Item(IDC_cmdStart).Enabled()) cmdAbbrechen_Click();
+        return true;
+    }
+    Trap(kModule, kStart, [&] {
+        KillTimer(hwnd(), kTimer);
+        HWND bar = Item(IDC_ProgressBar);
+        SendMessageW(bar, PBM_SETPOS, 0, 0);
+        ShowWindow(bar, SW_HIDE);
+        Panel(1, L"Status");
+        Panel(2, L"Gefundene Fehler: " + std::to_wstring(engine->Errors()));
+        Item(IDC_lblScanTxt).SetText(L"Scanvorgang erfolgreich abgeschlossen.");
+    });
+    Trap(kModule, kStart, [&] { SetBericht(engine->RatingText(), engine->RatingColour()); });
+    return Auswertung();
+}
+
+bool frmRegScan::Remove() {
+    Trace(kModule, kStart, L"Entfernen gedrückt");
+    if (!ProblemeEntfernen()) return false;
+    if (!Auswertung()) return false;
+    // Rows that remain (marked removal, or keys that could not be deleted) wait for further removals.
+    if (List().Count() > 0) return true;
+    Trap(kModule, kStart, [&] {
+        List().Show(false);
+        SetCheck(IDC_chbRegKeysShow, false);
+        SetCheck(IDC_chbMarkierteKeysEntfernen, false);
+        Item(IDC_chbRegKeysShow).Enable(false);
+        Item(IDC_chbMarkierteKeysEntfernen).Enable(false);
+        Item(IDC_cmdStart).SetText(kStartCaption);
+        Item(IDC_cmdAbbrechen).Enable(false);
+        EnableMenu(IDM_mnuRegScanStart, true);
+        for (int id : {IDM_mnuRegScanAbbrechen, IDM_mnuRegScanAll, IDM_mnuRegScanCurrent}) EnableMenu(id, false);
+        Item(IDC_lblScanProzent).Show(false);
+        Panel(1, L"Status");
+        Panel(2, L"Version " + AppEnvironment.AppVersion);
+    });
+    return true;
+}
+
+bool frmRegScan::ProblemeEntfernen() {
+    std::shared_ptr<bool> alive = alive_;
+    std::shared_ptr<ScanEngine> engine = engine_;
+    const bool onlyMarked = Checked(IDC_chbMarkierteKeysEntfernen);
+    std::vector<size_t> marked;
+    ListView list = List();
+    if (onlyMarked)
+        for (int i = 0; i < list.Count(); ++i)
+            if (list.Selected(i)) marked.push_back(static_cast<size_t>(list.Data(i)));
+    sortAscending_ = true;  // the list comes back in the order of its key column
+    const RemovalResult result = engine->ProblemeEntfernen(onlyMarked ? &marked : nullptr);
+    if (!*alive) return false;
+    Trap(kModule, L"ProblemeEntfernen", [&] {
+        FillList();
+        SetBericht(result.report, result.colour);
+    });
+    if (!result.completed && !result.errorMessage.empty())
+        MessageBoxW(WindowHandler().MDI().hwnd(), result.errorMessage.c_str(), AppEnvironment.AppTitle.c_str(),
+                    MB_OK | MB_ICONEXCLAMATION);
+    return *alive;
+}
+
+bool frmRegScan::Auswertung() {
+    const wchar_t kProc[] = L"Auswertung";
+    std::shared_ptr<bool> alive = alive_;
+    Trace(kModule, kProc, L"startet");
+    ClassHandler().Search().ScanRun = false;
+    if (AppSwitches.AutoEntfernen == 1) {
+        Trace(kModule, kProc, L"AutoEntfernen wird gestartet");
+        if (List().Count() > 0 && !ProblemeEntfernen()) return false;
+        ScanClose();
+        if (AppSwitches.RebootAfterDelete == 1) {
+            Trace(kModule, kProc, L"AutoClose + Reboot");
+            // A restart ends the user's other programs too: it is asked for first.
+            const int answer = MessageBoxW(WindowHandler().MDI().hwnd(),
+                                           L"Die Fehler wurden entfernt.\r\nSoll der Computer jetzt neu gestartet werden?",
+                                           AppEnvironment.AppTitle.c_str(), MB_YESNO | MB_ICONQUESTION);
+            if (!*alive) return false;
+            if (answer == IDYES)
+                Trap(kModule, kProc, [&] {
+                    if (!RebootSystem()) RaiseWin32(GetLastError());
+                });
+            WindowHandler().CloseWindow(WindowNo::All);
+            return *alive;
+        }
+        if (List().Count() == 0 && AppSwitches.AutoClose == 1) {
+            Trace(kModule, kProc, L"AutoClose");
+            WindowHandler().CloseWindow(WindowNo::All);
+            return *alive;
+        }
+    } else if (List().Count() > 0) {
+        Trap(kModule, kProc, [&] {
+            Item(IDC_cmdStart).SetText(kRemoveCaption);
+            Item(IDC_cmdStart).Enable(true);
+            Item(IDC_chbRegKeysShow).Enable(true);
+            EnableMenu(IDM_mnuRegScanAll, true);
+            EnableMenu(IDM_mnuRegScanCurrent, true);
+            SetWaitPointer(false);
+        });
+    } else {
+        EnableMenu(IDM_mnuRegScanAbbrechen, false);
+        ScanClose();
+    }
+    Trace(kModule, kProc, L"endet");
+    return true;
+}
+
+void frmRegScan::ScanClose() {
+    const wchar_t kProc[] = L"ScanClose";
+    Trap(kModule, kProc, [&] { engine_->Close(); });
+    Trap(kModule, kProc, [&] {
+        SetWaitPointer(false);
+        Item(IDC_cmdStart).Enable(true);
+        SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_cmdStart).hwnd()), TRUE);
+        Item(IDC_cmdAbbrechen).Enable(false);
+        SetCheck(IDC_chbRegKeysShow, false);
+        SetCheck(IDC_chbMarkierteKeysEntfernen, false);
+        Item(IDC_chbRegKeysShow).Enable(false);
+        Item(IDC_chbMarkierteKeysEntfernen).Enable(false);
+        HWND bar = Item(IDC_ProgressBar);
+        SendMessageW(bar, PBM_SETPOS, 0, 0);
+        ShowWindow(bar, SW_HIDE);
+        KillTimer(hwnd(), kTimer);
+        Panel(2, L"");
+    });
+    // The window is idle again: so is its menu (a scan without problems ends here too).
+    Trap(kModule, kProc, [&] {
+        EnableMenu(IDM_mnuRegScanStart, true);
+        for (int id : {IDM_mnuRegScanAbbrechen, IDM_mnuRegScanAll, IDM_mnuRegScanCurrent}) EnableMenu(id, false);
+    });
+}
+
+void frmRegScan::cmdAbbrechen_Click() {
+    const wchar_t kProc[] = L"cmdAbbrechen_Click";
+    ScanClose();
+    Trap(kModule, kProc, [&] {
+        Panel(1, L"Status");
+        Panel(2, L"Version " + AppEnvironment.AppVersion);
+        Panel(3, L"");
+        Item(IDC_cmdStart).SetText(L"Start");
+        for (int id : {IDC_lblScanTxt, IDC_lblScanProzent, IDC_lblScanBericht}) Item(id).SetText(L"");
+    });
+}
+
+void frmRegScan::mnuRegScanCurrent_Click() {
+    std::shared_ptr<bool> alive = alive_;
+    const bool tickedHere = !Checked(IDC_chbMarkierteKeysEntfernen);
+    if (tickedHere) SetCheck(IDC_chbMarkierteKeysEntfernen, true);
+    cmdStart_Click();
+    if (*alive && tickedHere) SetCheck(IDC_chbMarkierteKeysEntfernen, false);
+}
+
+void frmRegScan::chbRegKeysShow_Click() {
+    const bool on = Checked(IDC_chbRegKeysShow);
+    List().Show(on);
+    if (!on) CheckDlgButton(hwnd(), IDC_chbMarkierteKeysEntfernen, BST_UNCHECKED);
+    Item(IDC_chbMarkierteKeysEntfernen).Enable(on);
+}
+
+void frmRegScan::FillList() {
+    ListView list = List();
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    list.Clear();
+    const auto& rows = engine_->Rows();
+    for (size_t i = 0; i < rows.size(); ++i) OnRowAdded(i, rows[i]);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+void frmRegScan::SortBy(int column) {
+    // Every click flips the order, whichever column it sorts by.
+    sortAscending_ = !sortAscending_;
+    List().SortByColumn(column, sortAscending_);
+}
+
+void frmRegScan::UpdateRemoveCaption() {
+    MenuItem::SetCaption(ScanMenuOwner(), IDM_mnuRegScanCurrent,
+                         List().SelectedCount() < 2 ? L"&markierten Eintrag entfernen" : L"&markierte Einträge entfernen");
+}
+
+void frmRegScan::ShowPopupMenu() {
+    frmMDI& frame = WindowHandler().MDI();
+    POINT pt{};
+    GetCursorPos(&pt);
+    // The frame runs the chosen command like the one of its menu bar.
+    TrackPopupMenuEx(GetSubMenu(EditMenu(), 0), TPM_RIGHTBUTTON, pt.x, pt.y, frame.hwnd(), nullptr);
+}
+
+void frmRegScan::OnCommand(int id, int code, HWND control) {
+    if (code != BN_CLICKED) return;
+    switch (id) {
+    case IDC_cmdStart: cmdStart_Click(); break;
+    case IDC_cmdAbbrechen: cmdAbbrechen_Click(); break;
+    case IDC_chbRegKeysShow: chbRegKeysShow_Click(); break;
+    }
+}
+
+LRESULT frmRegScan::OnNotify(NMHDR* hdr) {
+    if (hdr->idFrom != IDC_lvwRegKeys) return 0;
+    switch (hdr->code) {
+    case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
+    case LVN_KEYDOWN:
+        switch (reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey) {
+        case VK_F4: SortBy(0); break;
+        case VK_F6: SortBy(1); break;
+        case VK_F7: SortBy(2); break;
+        }
+        break;
+    case NM_CLICK: UpdateRemoveCaption(); break;
+    case NM_RCLICK:
+        UpdateRemoveCaption();
+        ShowPopupMenu();
+        break;
+    }
+    return 0;
+}
+
+void frmRegScan::OnSize(int width, int height) {
+    if (!hwnd() || !lvw_) return;
+    RECT d{7, 7, 60, 0};  // margin and button width in dialog units
+    MapDialogRect(hwnd(), &d);
+    const int margin = d.left, button = d.right;
+    const int buttonX = std::max<int>(margin, width - margin - button);
+    auto at = [&](int id) {
+        RECT r{};
+        HWND w = Item(id);
+        GetWindowRect(w, &r);
+        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    auto place = [&](int id, int x, int right, int height) {
+        RECT r = at(id);
+        MoveWindow(Item(id), x, r.top, std::max(0, right - x), height < 0 ? r.bottom - r.top : height, TRUE);
+        // A label keeps its old picture when it narrows; its text has to wrap anew.
+        InvalidateRect(Item(id), nullptr, TRUE);
+    };
+    place(IDC_cmdStart, buttonX, buttonX + button, -1);
+    place(IDC_cmdAbbrechen, buttonX, buttonX + button, -1);
+    place(IDC_lblStartText, margin, buttonX - margin, -1);
+    place(IDC_lblScanTxt, margin, buttonX - margin, -1);
+    place(IDC_lblScanProzent, buttonX, buttonX + button, -1);
+    for (int id : {IDC_lblExtraScan, IDC_ProgressBar, IDC_lblScanBericht}) place(id, margin, width - margin, -1);
+    place(IDC_lvwRegKeys, margin, width - margin, std::max<int>(0, height - margin - at(IDC_lvwRegKeys).top));
+}
+
+void frmRegScan::OnTimer(UINT_PTR id) {
+    if (id != kTimer) return;
+    // While the registry is read the bar runs round, as nothing tells how much is left.
+    HWND bar = Item(IDC_ProgressBar);
+    const int value = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+    SendMessageW(bar, PBM_SETPOS, value >= 100 ? 0 : value + 5, 0);
+}
+
+bool frmRegScan::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    switch (msg) {
+    case kActivated:
+        Form_Activate();
+        result = 0;
+        return true;
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lp) != Item(IDC_lblScanBericht).hwnd()) return false;
+        SetTextColor(reinterpret_cast<HDC>(wp), berichtColour_);
+        SetBkColor(reinterpret_cast<HDC>(wp), GetSysColor(COLOR_BTNFACE));
+        result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        return true;
+    case WM_SETCURSOR:
+        if (!waitPointer_) return false;
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        result = TRUE;
+        return true;
+    }
+    return false;
+}
+
+bool frmRegScan::AskDrive(const std::wstring& text, const std::wstring& driveRoot) {
+    return MessageBoxW(WindowHandler().MDI().hwnd(), text.c_str(), AppEnvironment.AppTitle.c_str(),
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void frmRegScan::OnStep(int step, const std::wstring& activity, size_t linesRead) {
+    Trap(kModule, kStart, [&] {
+        Item(IDC_lblScanTxt).SetText(activity);
+        SetWaitPointer(true);
+        Panel(1, L"Schritt " + std::to_wstring(step) + L" von " + std::to_wstring(ScanEngine::kSteps) +
+                     L" läuft. Bitte warten...");
+        Panel(3, std::to_wstring(linesRead) + L" Schlüssel eingelesen");
+    });
+}
+
+void frmRegScan::OnStepDone(int step, size_t linesRead) {
+    Trap(kModule, kStart, [&] {
+        Panel(1, L"Einen Moment bitte...");
+        Item(IDC_lblScanTxt).SetText(L"Registrierungsschlüssel werden verarbeitet...");
+        SendMessageW(Item(IDC_ProgressBar), PBM_SETPOS, 0, 0);
+    });
+}
+
+void frmRegScan::OnEvaluationBegin(size_t total) {
+    Trap(kModule, kStart, [&] {
+        KillTimer(hwnd(), kTimer);
+        Panel(2, std::to_wstring(total) + L" relevante Einträge");
+        Panel(1, L"Gefundene Einträge werden gescannt...");
+        SendMessageW(Item(IDC_ProgressBar), PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
+        SendMessageW(Item(IDC_ProgressBar), PBM_SETPOS, 0, 0);
+    });
+}
+
+void frmRegScan::OnEvaluate(size_t index, size_t total, int percent) {
+    Trap(kModule, kStart, [&] {
+        SetLabel(IDC_lblScanTxt, L"Registryschlüssel werden auf Fehler gescannt...");
+        SetLabel(IDC_lblScanProzent, std::to_wstring(percent) + L"% fertig");
+        Panel(3, L"");
+        SendMessageW(Item(IDC_ProgressBar), PBM_SETPOS, static_cast<WPARAM>(index), 0);
+        Panel(1, L"Gefundene Einträge werden gescannt...");
+    });
+}
+
+void frmRegScan::OnRowAdded(size_t index, const ResultRow& row) {
+    Trap(kModule, kStart, [&] {
+        ListView list = List();
+        const int at = list.AddRow({row.item, row.name, row.data, row.rootText}, static_cast<LPARAM>(index));
+        LVITEMW it{};
+        it.mask = LVIF_IMAGE;
+        it.iItem = at;
+        it.iImage = 0;
+        ListView_SetItem(list, &it);
+    });
+}

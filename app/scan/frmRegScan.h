@@ -1,0 +1,92 @@
+// app/scan/frmRegScan.h
+#pragma once
+#include "core/win/Form.h"
+#include "core/win/ListView.h"
+#include "core/win/MdiChild.h"
+#include "core/win/MenuBottomLineSite.h"
+#include "scan/ScanEngine.h"
+#include <memory>
+#include <string>
+
+// The registry scan window: drives the scan engine, shows its progress and result rows, rates the
+// result, and removes the rows the user chooses. Its start button doubles as the removal button.
+// The main window mirrors its state in the "Registry Scan" menu and calls its public commands.
+class frmRegScan : public MdiChildForm, public Form, private ScanQuestions, private ScanProgress {
+public:
+    frmRegScan();
+    ~frmRegScan() override;
+
+    const wchar_t* Name() const override { return L"frmRegScan"; }
+    void Load() override;
+    void Unload() override;
+    bool Loaded() const override { return Alive(); }
+
+    // Starts a scan, or the removal while the button reads "&Entfernen".
+    void cmdStart_Click();
+    // Cancels a running scan and resets the window.
+    void cmdAbbrechen_Click();
+    // "markierten Eintrag entfernen": removes only the selected rows.
+    void mnuRegScanCurrent_Click();
+    // Ends a scan and resets the window's controls.
+    void ScanClose();
+
+    // Whether the window waits for a removal (its button reads "&Entfernen").
+    bool RemovalPending() const;
+    const ScanEngine& Engine() const { return *engine_; }
+
+    static const wchar_t* const kStartCaption;   // "&Start"
+    static const wchar_t* const kRemoveCaption;  // "&Entfernen"
+
+protected:
+    bool OnInit() override;
+    void OnCommand(int id, int code, HWND control) override;
+    LRESULT OnNotify(NMHDR* hdr) override;
+    void OnSize(int width, int height) override;
+    void OnTimer(UINT_PTR id) override;
+    void OnDestroy() override;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    void OnActivate(bool active) override;
+    bool OnQueryClose() override;
+
+private:
+    // ScanQuestions
+    bool AskDrive(const std::wstring& text, const std::wstring& driveRoot) override;
+    // ScanProgress
+    void OnStep(int step, const std::wstring& activity, size_t linesRead) override;
+    void OnStepDone(int step, size_t linesRead) override;
+    void OnEvaluationBegin(size_t total) override;
+    void OnEvaluate(size_t index, size_t total, int percent) override;
+    void OnRowAdded(size_t index, const ResultRow& row) override;
+
+    void Form_Activate();
+    bool Scan();                // the scan path of cmdStart_Click; false when the window went meanwhile
+    bool Remove();              // the removal path of cmdStart_Click; false when the window went meanwhile
+    bool ProblemeEntfernen();   // false when the window went meanwhile
+    bool Auswertung();          // false when the window went meanwhile
+    void chbRegKeysShow_Click();
+    void SortBy(int column);
+    void UpdateRemoveCaption();
+    void ShowPopupMenu();
+    void FillList();
+    void SetCheck(int id, bool on);
+    bool Checked(int id) const;
+    void SetWaitPointer(bool on);
+    void SetBericht(const std::wstring& text, COLORREF colour);
+    void SetLabel(int id, const std::wstring& text) const;  // only when the text changes (no flicker)
+    void EnableMenu(int id, bool on) const;
+    void Panel(int panel, const std::wstring& text) const;
+
+    ListView List() const { return ListView(lvw_); }
+
+    // Shared with a running scan, so that closing the window in the middle of it (the scan pumps
+    // messages) leaves the engine alive until the scan has returned.
+    std::shared_ptr<ScanEngine> engine_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    std::unique_ptr<MenuBottomLineSite> MenuBottomLine1;
+    HWND lvw_ = nullptr;
+    HIMAGELIST imlRegKeys = nullptr;
+    COLORREF berichtColour_ = RGB(0, 0, 128);
+    bool sortAscending_ = true;
+    bool waitPointer_ = false;
+    bool autoScanDone_ = false;  // AutoScan starts a scan once, on the first activation
+};
