@@ -260,8 +260,9 @@ void frmMDI::MDIForm_Resize() {
     Trap(kModule, L"MDIForm_Resize", [&] {
         RECT c{};
         GetClientRect(hwnd_, &c);
-        // Panel 2 holds "Version 2.0" (the scan also writes there), panel 3 the scan's progress.
-        const int panel2 = 110, panel3 = 190;
+        // Panel 2 holds "Version 2.0" and, while the scan runs, e.g. "123456 relevante Einträge";
+        // panel 3 the scan's progress.
+        const int panel2 = 160, panel3 = 190;
         Status().SetPanelWidths({std::max<int>(0, c.right - panel2 - panel3), panel2, panel3});
     });
 }
