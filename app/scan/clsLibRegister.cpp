@@ -2,6 +2,7 @@
 #include "scan/clsLibRegister.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
+#include "core/Text.h"
 #include "core/Trap.h"
 #include "core/WindowHandler.h"
 #include "core/clsTimer.h"
@@ -35,6 +36,18 @@ std::wstring FolderOf(LibComponent::Folder f) {
 bool FileThere(const std::wstring& path) {
     DWORD a = GetFileAttributesW(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A server key whose registered file no longer exists (the library was moved or reinstalled
+// elsewhere) is as good as missing. Bare names are found by the loader's search and pass.
+bool ServerFileGone(const std::wstring& key) {
+    if (!EndsWith(key, L"\\InprocServer32") && !EndsWith(key, L"\\LocalServer32")) return false;
+    std::wstring file = ClassHandler().KeyFunc().ReadKeyValue(kHKLM, key, L"");
+    if (!file.empty() && file.front() == L'"') file = file.substr(1, file.find(L'"', 1) - 1);
+    wchar_t expanded[MAX_PATH * 2] = L"";
+    if (ExpandEnvironmentStringsW(file.c_str(), expanded, MAX_PATH * 2) && *expanded) file = expanded;
+    const bool absolute = file.size() > 2 && (file[1] == L':' || StartsWith(file, L"\\\\"));
+    return absolute && !FileThere(file);
 }
 
 struct LibraryDeleter {
@@ -103,7 +116,7 @@ void clsLibRegister::CheckComponent(const LibComponent& c) {
         bool missing = false;
         Trap(kModule, L"CheckLibs", [&] {
             for (const auto& key : c.keys) {
-                if (handler_.KeyFunc().KeyExist(kHKLM, key, kKeyAccess) == 0) {
+                if (handler_.KeyFunc().KeyExist(kHKLM, key, kKeyAccess) == 0 || ServerFileGone(key)) {
                     missing = true;
                     break;
                 }

@@ -213,6 +213,19 @@ TEST_F(LibRegisterTest, OneMissingKeyOfTheDialogControlRegistersOnlyThatFile) {
     EXPECT_FALSE(WindowHandler().IsLoaded(WindowNo::Login)) << "the wait window stays open";
 }
 
+TEST_F(LibRegisterTest, ARegistrationOfAFileThatIsGoneCountsAsMissing) {
+    const std::wstring key = ClsidKey(L"{8B918202-6B89-4703-9851-8921CE2F7787}");
+    // A bare name is left to the loader's search; an absolute path must exist.
+    ClassHandler().KeyFunc().SetKeyValue(kHKLM, key, L"", L"fennick.ocx", REG_SZ, KEY_ALL_ACCESS);
+    ClassHandler().LibRegister().CheckLibs(table_);
+    EXPECT_TRUE(LogLines(L"RegisterServer").empty());
+    ClassHandler().KeyFunc().SetKeyValue(kHKLM, key, L"", L"C:\\Alt\\Torvane\\fennick.ocx", REG_SZ, KEY_ALL_ACCESS);
+    ClassHandler().LibRegister().CheckLibs(table_);
+    auto reg = LogLines(L"RegisterServer");
+    ASSERT_EQ(reg.size(), 1u);
+    EXPECT_NE(reg[0].find(L"; " + Path(L"", L"fennick.ocx") + L"; "), std::wstring::npos) << reg[0];
+}
+
 TEST_F(LibRegisterTest, AMissingAssistantServerIsACriticalErrorAndTheCheckGoesOn) {
     DeleteFileW(Path(L"msagent\\", L"agentsvr.exe").c_str());
     CriticalErrorCloser closer;

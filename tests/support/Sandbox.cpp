@@ -126,7 +126,7 @@ DWORD WINAPI AutoAnswer::Run(void* p) {
         // The dialog with this caption that has the button (a wait window of the same title has none).
         HWND w = nullptr;
         while ((w = FindWindowExW(nullptr, w, L"#32770", self->caption_.c_str())))
-            if (IsWindowVisible(w) && GetDlgItem(w, self->button_)) break;
+            if (IsWindowVisible(w) && (self->button_ == 0 || GetDlgItem(w, self->button_))) break;
         if (w) {
             for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
                 wchar_t cls[32], text[4096];

@@ -44,7 +44,7 @@ std::string ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 
 // Answers the next window with this caption that appears within the timeout by pressing the
-// button with the given id (IDYES, IDOK, ...). Runs on its own thread; Wait() returns whether a
+// button with the given id (IDYES, IDOK, ...; 0 only reads the window's texts). Runs on its own thread; Wait() returns whether a
 // window was answered and the text of its static labels.
 class AutoAnswer {
 public:
