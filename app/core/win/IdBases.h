@@ -2,6 +2,7 @@
 // Resource and control id ranges, one per window, so the joined resource script never collides.
 #pragma once
 #define IDB_BASE_SHARED       100   // icons and bitmaps shared by several windows (100-199)
+#define IDI_PROGRAM           100   // the program icon: main window, child windows, tray
 #define IDB_BASE_frmMDI      1000   // 1000-1199, menu commands included
 #define IDB_BASE_frmError    1200
 #define IDB_BASE_frmLogin    1250

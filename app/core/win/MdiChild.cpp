@@ -1,5 +1,6 @@
 // app/core/win/MdiChild.cpp
 #include "core/win/MdiChild.h"
+#include "core/win/IdBases.h"
 #include "core/Trap.h"
 
 namespace {
@@ -12,7 +13,7 @@ void RegisterClassOnce() {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM));
     wc.lpszClassName = kClass;
     RegisterClassExW(&wc);
     done = true;
