@@ -369,15 +369,19 @@ void frmMDI::mnuProtokollDel_Click() {
 }
 
 void frmMDI::ShowTrayMenu() {
-    HWND popup = WindowHandler().PopUp().hwnd();
-    SetForegroundWindow(popup ? popup : hwnd_);
-    SetForegroundWindow(hwnd_);
+    // The hidden pop-up window owns the menu and comes to the foreground first, so the menu
+    // closes when the user clicks elsewhere; the chosen command runs here.
+    HWND owner = WindowHandler().PopUp().hwnd();
+    if (!owner) owner = hwnd_;
+    SetForegroundWindow(owner);
     HMENU m = GetSubMenu(trayMenu_, 0);
     SetMenuDefaultItem(m, IDM_mnuPopUpShowForm, FALSE);
     POINT pt{};
     GetCursorPos(&pt);
-    TrackPopupMenuEx(m, TPM_RIGHTBUTTON, pt.x, pt.y, hwnd_, nullptr);
-    PostMessageW(hwnd_, WM_NULL, 0, 0);
+    const int id = static_cast<int>(
+        TrackPopupMenuEx(m, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, pt.x, pt.y, owner, nullptr));
+    PostMessageW(owner, WM_NULL, 0, 0);
+    if (id) Command(id);
 }
 
 void frmMDI::Quit() { WindowHandler().CloseWindow(WindowNo::All); }

@@ -8,6 +8,7 @@
 #include "support/Sandbox.h"
 #include "ui/frmMDI.h"
 #include "ui/frmMDI.rh"
+#include "ui/frmPopUp.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -155,4 +156,39 @@ TEST_F(MainWindow, WindowHandlerHandsOutOneInstanceUntilClosed) {
     EXPECT_TRUE(WindowHandler().MDI().Loaded());
     WindowHandler().CloseWindow(42);  // unknown numbers do nothing
     EXPECT_TRUE(WindowHandler().IsLoaded(WindowNo::MDI));
+}
+
+TEST_F(MainWindow, TrayMenuOpensOnRightButtonReleaseOnly) {
+    frmMDI& f = Open();
+    struct Watch {
+        static DWORD WINAPI Run(void* p) {
+            auto* self = static_cast<Watch*>(p);
+            for (int i = 0; i < 60; ++i, Sleep(50)) {
+                HWND menu = FindWindowW(L"#32768", nullptr);
+                if (menu && IsWindowVisible(menu)) {
+                    self->opened = true;
+                    // Leave the menu the way a user does.
+                    PostMessageW(self->owner, WM_KEYDOWN, VK_ESCAPE, 0);
+                    PostMessageW(self->owner, WM_CANCELMODE, 0, 0);
+                    return 0;
+                }
+            }
+            return 0;
+        }
+        HWND owner = nullptr;
+        bool opened = false;
+    };
+    auto trayEvent = [&](UINT mouse) {
+        Watch w;
+        w.owner = WindowHandler().PopUp().hwnd();
+        HANDLE t = CreateThread(nullptr, 0, Watch::Run, &w, 0, nullptr);
+        SendMessageW(f.hwnd(), frmMDI::kTrayMessage, 1, mouse);
+        WaitForSingleObject(t, 10000);
+        CloseHandle(t);
+        return w.opened;
+    };
+    EXPECT_FALSE(trayEvent(WM_RBUTTONDOWN));
+    EXPECT_FALSE(trayEvent(WM_LBUTTONUP));
+    EXPECT_TRUE(trayEvent(WM_RBUTTONUP));
+    EXPECT_TRUE(IsWindow(f.hwnd()));
 }
