@@ -42,18 +42,6 @@ std::wstring UserDecimalSeparator() {
 
 void ReportNoFile(const wchar_t* procedure) { Info(procedure, L"Es wurde keine Datei gewählt."); }
 
-// mnuBackup of the main window. A maximised child puts its system menu in front of the frame's
-// menus, so the menu is found by its first item, not by its position.
-HMENU BackupMenuOf(HMENU bar) {
-    for (int p = 0; p < GetMenuItemCount(bar); ++p) {
-        HMENU top = GetSubMenu(bar, p);
-        for (int q = 0; top && q < GetMenuItemCount(top); ++q) {
-            HMENU sub = GetSubMenu(top, q);
-            if (sub && GetMenuItemID(sub, 0) == IDM_mnuBackupZeigen) return sub;
-        }
-    }
-    return nullptr;
-}
 }  // namespace
 
 std::function<void()>& frmBackup::RebootAction() {
@@ -355,7 +343,7 @@ void frmBackup::lvwBackup_MouseUp() {
                              plural ? L"markierte Einträge löschen" : L"markierten Eintrag löschen");
         POINT pt{};
         GetCursorPos(&pt);
-        TrackPopupMenuEx(BackupMenuOf(bar), TPM_RIGHTBUTTON, pt.x, pt.y, mdi.hwnd(), nullptr);
+        TrackPopupMenuEx(mdi.EditMenu(WindowNo::Backup), TPM_RIGHTBUTTON, pt.x, pt.y, mdi.hwnd(), nullptr);
     });
 }
 

@@ -35,16 +35,6 @@ std::wstring StartText() {
 
 HMENU ScanMenuOwner() { return WindowHandler().MDI().MenuBar(); }
 
-// The frame's "Bearbeiten" menu. A maximised child puts its system menu in front of the frame's
-// menus, so it is found by its first command, not by its position.
-HMENU EditMenu() {
-    HMENU bar = ScanMenuOwner();
-    for (int p = 0; p < GetMenuItemCount(bar); ++p) {
-        HMENU sub = GetSubMenu(bar, p);
-        if (sub && GetSubMenu(sub, 0) && GetMenuItemID(GetSubMenu(sub, 0), 0) == IDM_mnuRegScanStart) return sub;
-    }
-    return nullptr;
-}
 }  // namespace
 
 const wchar_t* const frmRegScan::kStartCaption = L"&Start";
@@ -151,7 +141,7 @@ void frmRegScan::Form_Activate() {
     if (RemovalPending() || ClassHandler().Search().ScanRun) return;
     Trap(kModule, L"Form_Activate", [&] {
         ShowChild();
-        MenuItem::EnablePopup(EditMenu(), 0, true);
+        WindowHandler().MDI().EnableEditMenu(WindowNo::RegScan, true);
         EnableMenu(IDM_mnuRegScanAbbrechen, true);
         EnableMenu(IDM_mnuRegScanStart, false);
     });
@@ -402,7 +392,7 @@ void frmRegScan::ShowPopupMenu() {
     POINT pt{};
     GetCursorPos(&pt);
     // The frame runs the chosen command like the one of its menu bar.
-    TrackPopupMenuEx(GetSubMenu(EditMenu(), 0), TPM_RIGHTBUTTON, pt.x, pt.y, frame.hwnd(), nullptr);
+    TrackPopupMenuEx(frame.EditMenu(WindowNo::RegScan), TPM_RIGHTBUTTON, pt.x, pt.y, frame.hwnd(), nullptr);
 }
 
 void frmRegScan::OnCommand(int id, int code, HWND control) {

@@ -24,11 +24,11 @@ const wchar_t* kModule = L"frmMDI";
 const wchar_t* kClass = L"TorvaneMDIFrame";
 
 // Positions of the sub-menus of "Bearbeiten" and the window each one belongs to.
-struct EditMenu {
+struct EditMenuSlot {
     int position;
     int window;
 };
-constexpr EditMenu kEditMenus[] = {{0, WindowNo::RegScan}, {1, WindowNo::Backup}, {2, WindowNo::InstalledPrograms},
+constexpr EditMenuSlot kEditMenus[] = {{0, WindowNo::RegScan}, {1, WindowNo::Backup}, {2, WindowNo::InstalledPrograms},
                                    {3, WindowNo::HDD},     {4, WindowNo::Office}, {5, WindowNo::ExtraScan}};
 constexpr int kMenuBearbeiten = 1;
 
@@ -271,9 +271,21 @@ void frmMDI::MDIForm_Activate() {
     // The scan window is the first child the user sees; closing the last child brings it back.
     if (SendMessageW(client_, WM_MDIGETACTIVE, 0, 0)) return;
     if (clsWindowHandler::Available(WindowNo::RegScan)) {
-        MenuItem::EnablePopup(EditMenuOf(menu_), 0, true);
+        EnableEditMenu(WindowNo::RegScan, true);
         ShowChild(WindowNo::RegScan);
     }
+}
+
+HMENU frmMDI::EditMenu(int windowNumber) const {
+    for (const EditMenuSlot& m : kEditMenus)
+        if (m.window == windowNumber) return GetSubMenu(EditMenuOf(menu_), m.position);
+    return nullptr;
+}
+
+void frmMDI::EnableEditMenu(int windowNumber, bool on) const {
+    for (const EditMenuSlot& m : kEditMenus)
+        if (m.window == windowNumber) MenuItem::EnablePopup(EditMenuOf(menu_), m.position, on);
+    DrawMenuBar(hwnd_);
 }
 
 void frmMDI::ShowChild(int windowNumber) {
@@ -290,7 +302,7 @@ void frmMDI::ShowChild(int windowNumber) {
     if (windowNumber == WindowNo::BugReport) return;
     // The "Bearbeiten" sub-menu of the shown window becomes the only enabled one.
     HMENU edit = EditMenuOf(menu_);
-    for (const EditMenu& m : kEditMenus) MenuItem::EnablePopup(edit, m.position, m.window == windowNumber);
+    for (const EditMenuSlot& m : kEditMenus) MenuItem::EnablePopup(edit, m.position, m.window == windowNumber);
     DrawMenuBar(hwnd_);
 }
 

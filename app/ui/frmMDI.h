@@ -30,6 +30,11 @@ public:
     HMENU TrayMenu() const { return trayMenu_; }
     bool TrayIconAdded() const { return trayAdded_; }
 
+    // The "Bearbeiten" sub-menu that belongs to a child window (mnuRegScan, mnuBackup, ...), also
+    // used as that window's pop-up menu; nullptr for windows without one.
+    HMENU EditMenu(int windowNumber) const;
+    void EnableEditMenu(int windowNumber, bool on) const;
+
     // Runs a menu or tool bar command by its id.
     void Command(int id);
     // How the process ends after the unload; tests replace it.
