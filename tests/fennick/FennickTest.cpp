@@ -1,5 +1,6 @@
 // tests/fennick/FennickTest.cpp
 #include "FennickTest.h"
+#include "support/Sandbox.h"
 #include "core/AppEnvironment.h"
 
 std::wstring FennickPath() { return ProgramFolder() + L"fennick.ocx"; }
@@ -104,17 +105,7 @@ HostWindow::~HostWindow() {
     if (h_ && IsWindow(h_)) DestroyWindow(h_);
 }
 
-void Pump(DWORD ms) {
-    const ULONGLONG until = GetTickCount64() + ms;
-    do {
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
-        Sleep(10);
-    } while (GetTickCount64() < until);
-}
+void Pump(DWORD ms) { PumpMessages(ms); }
 
 COLORREF PixelAt(HWND window, int x, int y) {
     POINT p{x, y};

@@ -3,6 +3,7 @@
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "registry/clsKeyFunc.h"
+#include "ui/frmMDI.h"
 #include <atomic>
 #include <fstream>
 
@@ -85,6 +86,25 @@ void PrepareEnvironment(const std::wstring& installDir) {
     AppEnvironment.WinDir = std::wstring(win) + L"\\";
     AppSwitches = AppSwitchesRecord{};
     ClassHandler().KeyFunc().ReadAppSwitch();
+}
+
+void PumpMessages(DWORD ms) {
+    const ULONGLONG until = GetTickCount64() + ms;
+    do {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+        Sleep(10);
+    } while (GetTickCount64() < until);
+}
+
+KeepProcessOnFrameExit::KeepProcessOnFrameExit() {
+    frmMDI::ExitAction() = [this](int code) { exitCode = code; };
+}
+KeepProcessOnFrameExit::~KeepProcessOnFrameExit() {
+    frmMDI::ExitAction() = [](int code) { ExitProcess(code); };
 }
 
 std::string ReadBytes(const std::wstring& path) {

@@ -39,6 +39,18 @@ private:
 // version, and the settings defaults (AppSwitches from an empty store). Resets the class handler.
 void PrepareEnvironment(const std::wstring& installDir);
 
+// Processes window messages for the given time (at least one round), so windows can paint and
+// timers run.
+void PumpMessages(DWORD ms);
+
+// While it lives, the main window's unload records its exit code instead of ending the test process.
+class KeepProcessOnFrameExit {
+public:
+    KeepProcessOnFrameExit();
+    ~KeepProcessOnFrameExit();
+    int exitCode = -1;  // what the unload asked for; -1 while it has not run
+};
+
 // Reads a whole file's bytes ("" when missing).
 std::string ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);

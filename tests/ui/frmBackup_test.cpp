@@ -31,13 +31,10 @@ protected:
         PrepareEnvironment(folder.Path());
         AppSwitches.Recycler = 0;
         AppSwitches.Protokoll = 1;
-        frmMDI::ExitAction() = [](int) {};
         frmBackup::RebootAction() = [this] { ++reboots; };
     }
-    void TearDown() override {
-        WindowHandler().CloseWindow(WindowNo::All);
-        frmMDI::ExitAction() = [](int code) { ExitProcess(code); };
-    }
+    void TearDown() override { WindowHandler().CloseWindow(WindowNo::All); }
+    KeepProcessOnFrameExit frameExit;
     frmBackup& Open() {
         frmMDI& f = WindowHandler().MDI();
         f.Show();

@@ -16,12 +16,8 @@ class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         PrepareEnvironment(folder.Path());
-        frmMDI::ExitAction() = [this](int code) { exitCode = code; };
     }
-    void TearDown() override {
-        WindowHandler().CloseWindow(WindowNo::All);
-        frmMDI::ExitAction() = [](int code) { ExitProcess(code); };
-    }
+    void TearDown() override { WindowHandler().CloseWindow(WindowNo::All); }
     frmMDI& Open() {
         frmMDI& f = WindowHandler().MDI();
         f.Show();
@@ -39,7 +35,8 @@ protected:
     }
     RegistrySandbox sandbox;
     TempFolder folder;
-    int exitCode = -1;
+    KeepProcessOnFrameExit frameExit;
+    int& exitCode = frameExit.exitCode;
 };
 }  // namespace
 

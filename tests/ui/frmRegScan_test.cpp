@@ -24,23 +24,9 @@ class RegScanTest : public ::testing::Test {
 protected:
     void SetUp() override {
         PrepareEnvironment(folder.Path());
-        frmMDI::ExitAction() = [this](int code) { exitCode = code; };
     }
-    void TearDown() override {
-        WindowHandler().CloseWindow(WindowNo::All);
-        frmMDI::ExitAction() = [](int code) { ExitProcess(code); };
-    }
-    static void Pump(DWORD ms = 200) {
-        const ULONGLONG until = GetTickCount64() + ms;
-        do {
-            MSG m;
-            while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&m);
-                DispatchMessageW(&m);
-            }
-            Sleep(10);
-        } while (GetTickCount64() < until);
-    }
+    void TearDown() override { WindowHandler().CloseWindow(WindowNo::All); }
+    static void Pump(DWORD ms = 200) { PumpMessages(ms); }
     // Opens the program's frame; its first activation shows the scan window.
     frmRegScan& Open() {
         frame = &WindowHandler().MDI();
@@ -118,7 +104,8 @@ protected:
     RegistrySandbox sandbox;
     TempFolder folder;
     frmMDI* frame = nullptr;
-    int exitCode = -1;
+    KeepProcessOnFrameExit frameExit;
+    int& exitCode = frameExit.exitCode;
 };
 }  // namespace
 
