@@ -12,6 +12,8 @@ struct AppEnvironmentRecord {
     std::wstring InstallDir, BackupDir;
     std::wstring ComputerName, UserName;
     std::wstring WinDir, AgentDir, AgentCharsDir, SysDir, TmpDir, RecentDir, ProgramFilesDir;
+    // Where a 32-bit program finds "system32" and "Program Files" on 64-bit Windows ("" elsewhere).
+    std::wstring SysWow64Dir, ProgramFilesX86Dir;
     std::wstring OSName, OSServicePack, OSBuild;
     std::wstring UndoFileHeader = L"REGEDIT4\r\n\r\n";  // set by OS()
 };

@@ -1,6 +1,7 @@
 // app/core/Trap.h
 #pragma once
 #include "core/RuntimeError.h"
+#include <concepts>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -25,6 +26,20 @@ bool Trap(const wchar_t* module, const wchar_t* procedure, Step&& step, int styl
         return true;
     } catch (...) {
         ReportError(module, procedure, CurrentError(), style, show, message);
+        return false;
+    }
+}
+
+// As above, with the entry's message made only when the step failed, so it can tell how far the
+// step got (a value the step produced before the error).
+template <class Step, std::invocable Message>
+bool Trap(const wchar_t* module, const wchar_t* procedure, Step&& step, int style, bool show, Message&& message) {
+    try {
+        step();
+        return true;
+    } catch (...) {
+        RuntimeError e = CurrentError();
+        ReportError(module, procedure, e, style, show, message());
         return false;
     }
 }

@@ -182,9 +182,64 @@ void CheckFirstRun() {
             ClassHandler().Error().HandleError(
                 kModule, L"CheckFirstRun", L"", 10002,
                 L"Die Hilfedatei zum Programm wurde nicht gefunden.\r\nInstallieren Sie das Programm erneut.", Style::Warning, true);
-    }, Style::Warning, false, L"Hilfeaufruf Rückgabe=" + std::to_wstring(reinterpret_cast<intptr_t>(help)));
+    }, Style::Warning, false, [&] { return L"Hilfeaufruf Rückgabe=" + std::to_wstring(reinterpret_cast<intptr_t>(help)); });
     Trap(kModule, L"CheckFirstRun", [] { ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"1stRun", L"0"); });
     Log(L"endet", L"CheckFirstRun");
+}
+
+std::wstring ReadSysWow64Dir() {
+    wchar_t buf[MAX_PATH] = L"";
+    const UINT n = GetSystemWow64DirectoryW(buf, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? WithBackslash(buf) : L"";
+}
+
+void PrepareAppEnvironment(bool writeStartEntry) {
+    AppEnvironmentRecord& env = AppEnvironment;
+    env.AppTitle = L"Torvane";
+    ReadProgramVersion();
+    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    env.InstallDir = WithBackslash(keys.GetSetting(L"Optionen", L"InstallDir", ProgramFolder()));
+    if (writeStartEntry) ClassHandler().Error().WriteStartEntry();
+    keys.ReadAppSwitch();
+    Log(env.InstallDir);
+    env.BackupDir = env.InstallDir + L"Backup\\";
+    Log(env.BackupDir);
+    env.ComputerName = ReadComputerName();
+    Log(env.ComputerName);
+    env.UserName = ReadUserName();
+    Log(env.UserName);
+    env.WinDir = ReadWinDir();
+    Log(env.WinDir);
+    env.AgentDir = env.WinDir + L"msagent\\";
+    env.AgentCharsDir = env.WinDir + L"msagent\\chars\\";
+    Log(env.AgentDir);
+    env.SysDir = ReadSysDir();
+    Log(env.SysDir);
+    env.TmpDir = ReadTmpDir();
+    Log(env.TmpDir);
+    env.RecentDir = ReadSpecialFolder(CSIDL_RECENT);
+    Log(env.RecentDir);
+    auto folderValue = [&](const wchar_t* name) {
+        KeyValue v = keys.QueryKeyValue(kHKLM, L"Software\\Microsoft\\Windows\\CurrentVersion", name);
+        return WithBackslash(std::holds_alternative<std::wstring>(v) ? std::get<std::wstring>(v) : L"");
+    };
+    env.ProgramFilesDir = folderValue(L"ProgramFilesDir");
+    Log(env.ProgramFilesDir);
+    // The 32-bit registrations of a 64-bit system name their files as 32-bit programs see them.
+    env.ProgramFilesX86Dir = folderValue(L"ProgramFilesDir (x86)");
+    env.SysWow64Dir = ReadSysWow64Dir();
+    OS();
+    env.OSServicePack = ReadServicePack();
+    Log(env.OSName + L" " + env.OSServicePack + L" Build: " + env.OSBuild);
+    // Undo files are written into the backup folder by the window program and the console
+    // scan alike: it exists from the start.
+    if (!env.InstallDir.empty() && GetFileAttributesW(env.BackupDir.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        Trap(kModule, L"Main", [&] {
+            if (const int rc = SHCreateDirectoryExW(nullptr, env.BackupDir.c_str(), nullptr); rc != ERROR_SUCCESS)
+                RaiseWin32(rc);
+            Log(L"Ordner " + env.BackupDir + L" musste angelegt werden");
+        }, Style::Warning, false, env.BackupDir);
+    }
 }
 
 bool Main(const std::wstring& commandLine) {
@@ -198,41 +253,12 @@ bool Main(const std::wstring& commandLine) {
     try {
         ClassHandler();
         WindowHandler();
-        env.AppTitle = L"Torvane";
-        ReadProgramVersion();
-        clsKeyFunc& keys = ClassHandler().KeyFunc();
-        env.InstallDir = WithBackslash(keys.GetSetting(L"Optionen", L"InstallDir", ProgramFolder()));
-        ClassHandler().Error().WriteStartEntry();
-        keys.ReadAppSwitch();
-        Log(env.InstallDir);
-        env.BackupDir = env.InstallDir + L"Backup\\";
-        Log(env.BackupDir);
-        env.ComputerName = ReadComputerName();
-        Log(env.ComputerName);
-        env.UserName = ReadUserName();
-        Log(env.UserName);
-        env.WinDir = ReadWinDir();
-        Log(env.WinDir);
-        env.AgentDir = env.WinDir + L"msagent\\";
-        env.AgentCharsDir = env.WinDir + L"msagent\\chars\\";
-        Log(env.AgentDir);
-        env.SysDir = ReadSysDir();
-        Log(env.SysDir);
-        env.TmpDir = ReadTmpDir();
-        Log(env.TmpDir);
-        env.RecentDir = ReadSpecialFolder(CSIDL_RECENT);
-        Log(env.RecentDir);
-        KeyValue pf = keys.QueryKeyValue(kHKLM, L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir");
-        env.ProgramFilesDir = WithBackslash(std::holds_alternative<std::wstring>(pf) ? std::get<std::wstring>(pf) : L"");
-        Log(env.ProgramFilesDir);
-        OS();
+        PrepareAppEnvironment(true);
         if (env.OSName == L"Windows 95") {
             MessageBoxW(nullptr, (env.OSName + L" wird nicht unterstützt.").c_str(), env.AppTitle.c_str(),
                         MB_ICONINFORMATION | MB_OK);
             return false;
         }
-        env.OSServicePack = ReadServicePack();
-        Log(env.OSName + L" " + env.OSServicePack + L" Build: " + env.OSBuild);
         ClassHandler().LibRegister().CheckLibs();
 
         if (IsTempFilesMode(commandLine)) {

@@ -7,6 +7,10 @@
 // temporary-files mode ("/d") or shows the main window. Returns true when the main window is open
 // and the message loop should run.
 bool Main(const std::wstring& commandLine);
+// The start-up preparation shared by the program and the console scan: AppEnvironment and
+// AppSwitches filled, the operating system detected, the backup folder created when missing.
+// `writeStartEntry`: the protocol log gets the program's start entry.
+void PrepareAppEnvironment(bool writeStartEntry);
 // Main plus the message loop; the process's exit code.
 int RunProgram();
 
@@ -23,6 +27,8 @@ std::wstring ReadWinDir();
 std::wstring ReadSysDir();
 std::wstring ReadTmpDir();
 std::wstring ReadSpecialFolder(int id);
+// The system folder of 32-bit programs on 64-bit Windows ("" where there is none).
+std::wstring ReadSysWow64Dir();
 
 // True when the command line selects the temporary-files mode ("/d" in any case, nothing else).
 bool IsTempFilesMode(const std::wstring& commandLine);

@@ -15,16 +15,25 @@
 namespace {
 const wchar_t kWindow[] = L"frmRegScan";
 
+const wchar_t kClasses[] = L"ActiveX / DCOM-Controls werden eingelesen...";
+const wchar_t kInterfaces[] = L"ActiveX Interfaces werden eingelesen...";
+const wchar_t kTypeLibs[] = L"Typen-Bibliotheken werden eingelesen...";
+const wchar_t kPrograms[] = L"Installierte Programme werden eingelesen...";
 const ScanEngine::Step kStepTable[ScanEngine::kSteps] = {
-    {kHKCU, L"Software\\Classes\\CLSID", L"ActiveX / DCOM-Controls werden eingelesen..."},
-    {kHKLM, L"Software\\Classes\\CLSID", L"ActiveX / DCOM-Controls werden eingelesen..."},
-    {kHKCU, L"Software\\Classes\\Interface", L"ActiveX Interfaces werden eingelesen..."},
-    {kHKLM, L"Software\\Classes\\Interface", L"ActiveX Interfaces werden eingelesen..."},
-    {kHKCU, L"Software\\Classes\\TypeLib", L"Typen-Bibliotheken werden eingelesen..."},
-    {kHKLM, L"Software\\Classes\\TypeLib", L"Typen-Bibliotheken werden eingelesen..."},
-    {kHKLM, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths", L"Installierte Programme werden eingelesen..."},
-    {kHKLM, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", L"Installierte Programme werden eingelesen..."},
-    {kHKCU, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", L"Installierte Programme werden eingelesen..."},
+    {kHKCU, L"Software\\Classes\\CLSID", kClasses},
+    {kHKLM, L"Software\\Classes\\CLSID", kClasses},
+    {kHKCU, L"Software\\Classes\\Wow6432Node\\CLSID", kClasses},
+    {kHKLM, L"Software\\Classes\\Wow6432Node\\CLSID", kClasses},
+    {kHKCU, L"Software\\Classes\\Interface", kInterfaces},
+    {kHKLM, L"Software\\Classes\\Interface", kInterfaces},
+    {kHKCU, L"Software\\Classes\\Wow6432Node\\Interface", kInterfaces},
+    {kHKLM, L"Software\\Classes\\Wow6432Node\\Interface", kInterfaces},
+    {kHKCU, L"Software\\Classes\\TypeLib", kTypeLibs},
+    {kHKLM, L"Software\\Classes\\TypeLib", kTypeLibs},
+    {kHKLM, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths", kPrograms},
+    {kHKLM, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", kPrograms},
+    {kHKLM, L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall", kPrograms},
+    {kHKCU, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", kPrograms},
 };
 
 // P as the report shows it: up to two decimals, German decimal comma, no trailing zeros.
@@ -53,6 +62,36 @@ std::wstring Count(size_t n, const wchar_t* one, const wchar_t* many) {
     return std::to_wstring(n) + (n == 1 ? one : many);
 }
 }  // namespace
+
+const wchar_t* FindingText(Finding f) {
+    switch (f) {
+    case Finding::MissingFile: return L"Datei fehlt";
+    case Finding::UnknownDrive: return L"Laufwerk unbekannt";
+    case Finding::NetworkDrive: return L"Netzlaufwerk nicht verbunden";
+    case Finding::EmptyKey: return L"Leerer Schlüssel";
+    case Finding::UnregisteredClass: return L"Klasse nicht registriert";
+    case Finding::UnregisteredInterface: return L"Interface nicht registriert";
+    case Finding::UnregisteredTypeLib: return L"Typbibliothek nicht registriert";
+    case Finding::Uninstall: return L"Deinstallationseintrag ohne Programm";
+    case Finding::TypeLibWithoutVersion: return L"Typbibliothek ohne gültige Version";
+    }
+    return L"";
+}
+
+const wchar_t* FindingId(Finding f) {
+    switch (f) {
+    case Finding::MissingFile: return L"missing_file";
+    case Finding::UnknownDrive: return L"unknown_drive";
+    case Finding::NetworkDrive: return L"network_drive";
+    case Finding::EmptyKey: return L"empty_key";
+    case Finding::UnregisteredClass: return L"unregistered_class";
+    case Finding::UnregisteredInterface: return L"unregistered_interface";
+    case Finding::UnregisteredTypeLib: return L"unregistered_typelib";
+    case Finding::Uninstall: return L"uninstall_entry";
+    case Finding::TypeLibWithoutVersion: return L"typelib_without_version";
+    }
+    return L"";
+}
 
 ScanEngine::ScanEngine(clsClassHandler& handler) : handler_(handler) {}
 

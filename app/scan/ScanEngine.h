@@ -10,6 +10,22 @@
 
 class clsClassHandler;
 
+// Why a row was flagged.
+enum class Finding {
+    MissingFile,            // the file a registration names is not there
+    UnknownDrive,           // ... and its drive is unknown to Windows (the user agreed to remove)
+    NetworkDrive,           // ... and it lies on a network drive that is not connected (ditto)
+    EmptyKey,               // a key that holds nothing at all
+    UnregisteredClass,      // a reference to a class that is registered nowhere
+    UnregisteredInterface,  // ... to an interface
+    UnregisteredTypeLib,    // ... to a type library
+    Uninstall,              // an uninstall entry with nothing to uninstall
+    TypeLibWithoutVersion,  // a type library key none of whose versions is sound any more
+};
+// The finding as a short German text ("Datei fehlt") and as a stable identifier ("missing_file").
+const wchar_t* FindingText(Finding f);
+const wchar_t* FindingId(Finding f);
+
 // One row of the result list. The four column texts are ready for display; `hit` says which
 // key the row stands for, and is what the removal exports and deletes.
 struct ResultRow {
@@ -18,6 +34,8 @@ struct ResultRow {
     std::wstring data;     // "Wert"
     std::wstring rootText; // "HKey": the root handle in signed decimal
     ScanHit hit;
+    Finding finding = Finding::MissingFile;
+    std::wstring lookedFor;  // the file path or key that was looked for ("" for empty and uninstall keys)
 };
 
 // The questions the scan has to ask the user (unknown or network drive). The window answers with
@@ -35,7 +53,7 @@ public:
 class ScanProgress {
 public:
     virtual ~ScanProgress() = default;
-    // Reading step `step` (1..9) begins; `activity` is the text for lblScanTxt, `linesRead` the
+    // Reading step `step` (1..kSteps) begins; `activity` is the text for lblScanTxt, `linesRead` the
     // number of hit lines read so far (status panel 3: linesRead + " Schlüssel eingelesen").
     virtual void OnStep(int step, const std::wstring& activity, size_t linesRead) {}
     // A reading step has finished (status "Einen Moment bitte...", lblScanTxt
@@ -61,7 +79,7 @@ struct RemovalResult {
     std::wstring errorMessage;  // when !completed: the message box text for the user
 };
 
-// The registry scan without any window: reads the nine areas, evaluates every line with
+// The registry scan without any window: reads the registration areas, evaluates every line with
 // clsCheckKeys, rates the result and removes the rows the user chose, writing each key into an
 // undo file before it is deleted. frmRegScan and torvane-scan.exe both drive it.
 class ScanEngine {
@@ -73,8 +91,12 @@ public:
         const wchar_t* key;
         const wchar_t* activity;
     };
-    static constexpr int kSteps = 9;
-    static const Step& StepAt(int step);  // 1..9
+    // The five areas of both roots, and on 64-bit Windows the 32-bit classes, interfaces and
+    // uninstall entries as well, read at their place in the registry (Wow6432Node), so that an
+    // undo file names them where they live and the registry editor writes them back there.
+    // Type libraries and App Paths are shared by both views.
+    static constexpr int kSteps = 14;
+    static const Step& StepAt(int step);  // 1..kSteps
 
     void SetQuestions(ScanQuestions* questions) { questions_ = questions; }
     void SetProgress(ScanProgress* progress) { progress_ = progress; }

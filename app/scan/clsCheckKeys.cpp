@@ -50,10 +50,13 @@ bool Contains(const std::vector<std::wstring>& list, const std::wstring& s) {
 }
 }  // namespace
 
-std::wstring clsCheckKeys::CleanPath(const std::wstring& data) {
+std::wstring clsCheckKeys::CleanPath(const std::wstring& data, bool wow32) {
+    const AppEnvironmentRecord& env = AppEnvironment;
     std::wstring p = ToLower(data);
-    ReplaceAll(p, L"%systemroot%\\", AppEnvironment.WinDir);
-    if (!AppEnvironment.ProgramFilesDir.empty()) ReplaceAll(p, L"%programfiles%\\", AppEnvironment.ProgramFilesDir);
+    ReplaceAll(p, L"%systemroot%\\", env.WinDir);
+    if (!env.ProgramFilesX86Dir.empty()) ReplaceAll(p, L"%programfiles(x86)%\\", env.ProgramFilesX86Dir);
+    const std::wstring& programs = wow32 && !env.ProgramFilesX86Dir.empty() ? env.ProgramFilesX86Dir : env.ProgramFilesDir;
+    if (!programs.empty()) ReplaceAll(p, L"%programfiles%\\", programs);
     ReplaceAll(p, L"%windir%\\", AppEnvironment.WinDir);
     std::erase(p, L'"');
     size_t q = p.find(L":\\");
@@ -65,7 +68,55 @@ std::wstring clsCheckKeys::CleanPath(const std::wstring& data) {
     return p;
 }
 
+bool clsCheckKeys::Wow32(const ScanHit& hit) {
+    const std::wstring k = ToLower(hit.key);
+    if (k.find(L"\\wow6432node\\") != std::wstring::npos) return true;
+    return StartsWith(k, L"software\\classes\\typelib\\") && k.ends_with(L"\\win32");
+}
+
+bool clsCheckKeys::FileThere(const std::wstring& cleanPath, bool wow32, std::wstring& lookedFor) {
+    auto exists = [](const std::wstring& p) { return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES; };
+    lookedFor = cleanPath;
+    const AppEnvironmentRecord& env = AppEnvironment;
+    if (!wow32 || env.WinDir.empty()) return exists(cleanPath);
+    const std::wstring lower = ToLower(cleanPath);
+    auto under = [&](const std::wstring& folder) { return !folder.empty() && StartsWith(lower, ToLower(folder)); };
+    const std::wstring system32 = env.WinDir + L"system32\\", sysnative = env.WinDir + L"sysnative\\";
+    if (!env.SysWow64Dir.empty() && under(system32))
+        lookedFor = env.SysWow64Dir + cleanPath.substr(system32.size());
+    else if (under(sysnative))
+        lookedFor = system32 + cleanPath.substr(sysnative.size());
+    if (exists(lookedFor)) return true;
+    // "Program Files" in a 32-bit registration may mean the 32-bit program folder.
+    if (!env.ProgramFilesX86Dir.empty() && under(env.ProgramFilesDir) && !under(env.ProgramFilesX86Dir)) {
+        const std::wstring x86 = env.ProgramFilesX86Dir + cleanPath.substr(env.ProgramFilesDir.size());
+        if (exists(x86)) {
+            lookedFor = x86;
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+// The lower-case path of the type library's {GUID} key that a key lies in or is, or "".
+std::wstring TypeLibOf(const std::wstring& lowerKey) {
+    static const std::wstring area = L"software\\classes\\typelib\\{";
+    if (!StartsWith(lowerKey, area)) return L"";
+    const size_t close = lowerKey.find(L'}', area.size());
+    if (close == std::wstring::npos || (close + 1 < lowerKey.size() && lowerKey[close + 1] != L'\\')) return L"";
+    return lowerKey.substr(0, close + 1);
+}
+}  // namespace
+
 std::wstring clsCheckKeys::DeriveGroupKey(const std::wstring& k, bool withBackslash) {
+    // A type library is judged per version: its group is one version key (with everything below
+    // it), and the {GUID} key on its own is a group of exactly that key.
+    if (const std::wstring lib = TypeLibOf(k.substr(0, k.size() - 1)); !lib.empty()) {
+        if (k.size() == lib.size() + 1) return k;
+        const size_t end = k.find_first_of(L"\\]", lib.size() + 1);
+        return k.substr(0, end);
+    }
     size_t brace = k.find(L'}');
     if (brace != std::wstring::npos && brace >= 1) return k.substr(0, brace + 1);
     if (After1(k, withBackslash ? L"app paths\\" : L"app paths")) return k.substr(0, k.size() - 1);
@@ -116,22 +167,61 @@ void clsCheckKeys::CheckReg(const ScanHit& hit) {
 }
 
 void clsCheckKeys::CheckGroup() {
+    if (group_.empty()) return;
+    const std::wstring first = ToLower(group_.front().key);
+    const std::wstring lib = TypeLibOf(first);
+    if (lib.empty() || lib != typeLib_.key || group_.front().root != typeLib_.root) {
+        FinishTypeLib();
+        typeLib_.key = lib;
+        typeLib_.root = group_.front().root;
+    }
+    const bool libKeyItself = !lib.empty() && first == lib;
+    if (libKeyItself && !(group_.size() == 1 && EmptyDefault(group_.front()) && group_.front().subKeys == 0)) {
+        // Judged with its versions, when the last of them has been checked.
+        typeLib_.own.insert(typeLib_.own.end(), group_.begin(), group_.end());
+        group_.clear();
+        return;
+    }
+    reported_ = false;
     const size_t n = group_.size();
     for (size_t i = 0; i < n && !group_.empty(); ++i) {
         DoEventsIfDue();
         CheckFile(i);
     }
     group_.clear();
+    if (!lib.empty() && !libKeyItself) {
+        ++typeLib_.versions;
+        if (reported_) ++typeLib_.broken;
+    }
+}
+
+void clsCheckKeys::FinishTypeLib() {
+    TypeLib lib = std::move(typeLib_);
+    typeLib_ = TypeLib{};
+    // Only when every version went is the {GUID} key itself of no use any more.
+    if (lib.own.empty() || lib.versions == 0 || lib.broken < lib.versions || handler_.Search().StopSearch) return;
+    for (size_t i = lib.own.size(); i-- > 0;) {
+        const ScanHit& e = lib.own[i];
+        if (Logging())
+            Trace(kModule, L"CheckFile",
+                  clsKeyFunc::HiveName(e.root) + L"\\" + e.KeyText() + L";" + (e.name.empty() ? L"@" : e.name) + L"=" +
+                      e.data + L"; wird zum Entfernen vorgesehen");
+        AddRow(e, e.data, e.root, Finding::TypeLibWithoutVersion, L"");
+    }
 }
 
 void clsCheckKeys::FinishGroup() {
-    Trap(kModule, L"CheckReg", [&] { CheckGroup(); });
+    Trap(kModule, L"CheckReg", [&] {
+        CheckGroup();
+        FinishTypeLib();
+    });
     groupOpen_ = false;
     groupKey_.clear();
 }
 
 void clsCheckKeys::Reset() {
     group_.clear();
+    typeLib_ = TypeLib{};
     groupOpen_ = false;
     groupKey_.clear();
     NotNext = false;
@@ -139,8 +229,11 @@ void clsCheckKeys::Reset() {
     cNotToDelDrive.clear();
 }
 
-void clsCheckKeys::AddRow(const ScanHit& entry, const std::wstring& data, RootKey rowRoot) {
+void clsCheckKeys::AddRow(const ScanHit& entry, const std::wstring& data, RootKey rowRoot, Finding finding,
+                          const std::wstring& lookedFor) {
     ResultRow row;
+    row.finding = finding;
+    row.lookedFor = lookedFor;
     row.item = L"[" + clsKeyFunc::HiveName(rowRoot) + L"\\" + entry.key + L"]";
     row.name = entry.name.empty() ? std::wstring(L"@") : L"\"" + entry.name + L"\"";
     row.data = data;
@@ -166,8 +259,9 @@ bool clsCheckKeys::DriveMayGo(const std::wstring& drive, int kind) {
     return yes;
 }
 
-void clsCheckKeys::Report(const ScanHit& judged, Rule rule) {
+void clsCheckKeys::Report(const ScanHit& judged, Rule rule, Finding finding, const std::wstring& lookedFor) {
     if (ToLower(judged.key).find(L"}\\clsid\\{") != std::wstring::npos) return;
+    reported_ = true;
     // The whole group, last collected first, so that its removal takes the registration as a whole.
     for (size_t i = group_.size(); i-- > 0;) {
         const ScanHit& e = group_[i];
@@ -176,7 +270,7 @@ void clsCheckKeys::Report(const ScanHit& judged, Rule rule) {
             Trace(kModule, L"CheckFile",
                   clsKeyFunc::HiveName(e.root) + L"\\" + e.KeyText() + L";" + (e.name.empty() ? L"@" : e.name) + L"=" +
                       data + L"; wird zum Entfernen vorgesehen");
-        AddRow(e, data, e.root);
+        AddRow(e, data, e.root, finding, lookedFor);
     }
     group_.clear();
 }
@@ -191,7 +285,8 @@ void clsCheckKeys::CheckFile(size_t index) {
             if (Logging())
                 Trace(kModule, L"CheckFile",
                       clsKeyFunc::HiveName(e.root) + L"\\" + e.KeyText() + L";@=; wird zum Entfernen vorgesehen");
-            AddRow(e, e.data, e.root);
+            AddRow(e, e.data, e.root, Finding::EmptyKey, L"");
+            reported_ = true;
             group_.erase(group_.begin() + index);
             return;
         }
@@ -201,10 +296,12 @@ void clsCheckKeys::CheckFile(size_t index) {
                              After1(lk, L"localserver32") || After1(lk, L"win32") ||
                              (e.name.empty() && After1(lk, L"app paths"));
         if (fileKey && !SameText(e.name, L"ThreadingModel")) {
-            const std::wstring p = CleanPath(e.data);
+            const bool wow32 = Wow32(e);
+            const std::wstring p = CleanPath(e.data, wow32);
             const bool unc = p.starts_with(L"\\\\");
             if (unc || After1(p, L":\\")) {
-                if (GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                std::wstring lookedFor;
+                if (FileThere(p, wow32, lookedFor)) {
                     group_.clear();  // the registration's file is there: the whole group is sound
                     return;
                 }
@@ -224,14 +321,16 @@ void clsCheckKeys::CheckFile(size_t index) {
                 }
                 if (kind == 5) return;  // a CD-ROM may simply not be inserted
                 if ((kind == 4 || kind == 0) && !DriveMayGo(drive, kind)) return;
-                Report(e, Rule::File);
+                Report(e, Rule::File,
+                       kind == 4 ? Finding::NetworkDrive : kind == 0 ? Finding::UnknownDrive : Finding::MissingFile,
+                       lookedFor);
                 return;
             }
         }
 
         if (After1(lk, L"uninstall") && group_.size() == 1 && e.subKeys == 0 &&
             !SameText(e.name, L"SystemComponent") && !SameText(e.name, L"UninstallString"))
-            Report(e, Rule::Plain);
+            Report(e, Rule::Plain, Finding::Uninstall, L"");
     });
 }
 
@@ -241,17 +340,34 @@ void clsCheckKeys::CheckQuerVerbindung(const ScanHit& hit) {
         const std::wstring& d = hit.data;
         if (!hit.name.empty() || d.size() < 2 || d.front() != L'{' || d.back() != L'}') return;
         const std::wstring lk = ToLower(hit.KeyText());
-        std::wstring target;
-        if (lk.find(L"}\\typelib]") != std::wstring::npos) target = L"Software\\Classes\\TypeLib\\" + d;
-        else if (lk.find(L"}\\clsid]") != std::wstring::npos) target = L"Software\\Classes\\clsid\\" + d;
-        else if (lk.find(L"}\\interface]") != std::wstring::npos) target = L"Software\\Classes\\interface\\" + d;
-        else return;
-        clsKeyFunc& kf = handler_.KeyFunc();
-        if (kf.KeyExist(kHKLM, target, READ_CONTROL) || kf.KeyExist(kHKCU, target, READ_CONTROL)) return;
-        if (group_.size() <= 2) {
-            for (size_t i = group_.size(); i-- > 0;) AddRow(group_[i], group_[i].data, group_[i].root);
+        // A 32-bit registration's classes and interfaces are looked for in the 32-bit view first
+        // and then, as one that is found in the other view is not gone, in the 64-bit view too.
+        // Type libraries are shared by both.
+        const bool wow32 = Wow32(hit);
+        std::vector<std::wstring> targets;
+        Finding finding;
+        if (lk.find(L"}\\typelib]") != std::wstring::npos) {
+            targets = {L"Software\\Classes\\TypeLib\\" + d};
+            finding = Finding::UnregisteredTypeLib;
+        } else if (lk.find(L"}\\clsid]") != std::wstring::npos) {
+            targets = {L"Software\\Classes\\clsid\\" + d};
+            finding = Finding::UnregisteredClass;
+        } else if (lk.find(L"}\\interface]") != std::wstring::npos) {
+            targets = {L"Software\\Classes\\interface\\" + d};
+            finding = Finding::UnregisteredInterface;
         } else {
-            AddRow(hit, hit.data, hit.root);
+            return;
+        }
+        if (wow32 && finding != Finding::UnregisteredTypeLib)
+            targets.insert(targets.begin(), L"Software\\Classes\\Wow6432Node\\" + targets.front().substr(17));
+        clsKeyFunc& kf = handler_.KeyFunc();
+        for (const std::wstring& target : targets)
+            if (kf.KeyExist(kHKLM, target, READ_CONTROL) || kf.KeyExist(kHKCU, target, READ_CONTROL)) return;
+        if (group_.size() <= 2) {
+            for (size_t i = group_.size(); i-- > 0;)
+                AddRow(group_[i], group_[i].data, group_[i].root, finding, targets.front());
+        } else {
+            AddRow(hit, hit.data, hit.root, finding, targets.front());
         }
     });
 }

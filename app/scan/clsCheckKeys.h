@@ -1,13 +1,12 @@
 // app/scan/clsCheckKeys.h
 #pragma once
 #include "registry/clsSearch.h"
+#include "scan/ScanEngine.h"
 #include <functional>
 #include <string>
 #include <vector>
 
 class clsClassHandler;
-class ScanQuestions;
-struct ResultRow;
 
 // Judges the scan's hits: groups consecutive hits of one registration (one {GUID} subtree, one
 // App Paths entry, one uninstall key), tests the files and drives they name, empty keys and
@@ -38,14 +37,25 @@ public:
 
     size_t GroupSize() const { return group_.size(); }
     // The path the file rule tests for a value's data (placeholders replaced, quotes and
-    // arguments removed), lower case.
-    static std::wstring CleanPath(const std::wstring& data);
+    // arguments removed), lower case. `wow32`: the data belongs to a 32-bit registration, for
+    // which "%ProgramFiles%" is the 32-bit program folder.
+    static std::wstring CleanPath(const std::wstring& data, bool wow32 = false);
+    // Whether a hit belongs to a 32-bit registration: it lies below a Wow6432Node key, or it is
+    // the "win32" key of a type library.
+    static bool Wow32(const ScanHit& hit);
+    // Whether the file of a cleaned path exists as the registration's own programs see it: a
+    // 32-bit registration's "system32" is SysWOW64 ("sysnative" the real system folder), and its
+    // "Program Files" may be the 32-bit program folder. `lookedFor` receives the path tested.
+    static bool FileThere(const std::wstring& cleanPath, bool wow32, std::wstring& lookedFor);
 
 private:
     enum class Rule { File, Plain };
     void CheckGroup();
-    void Report(const ScanHit& judged, Rule rule);
-    void AddRow(const ScanHit& entry, const std::wstring& data, RootKey rowRoot);
+    void Report(const ScanHit& judged, Rule rule, Finding finding, const std::wstring& lookedFor);
+    void AddRow(const ScanHit& entry, const std::wstring& data, RootKey rowRoot, Finding finding,
+                const std::wstring& lookedFor);
+    // Type libraries are judged per version: the {GUID} key itself goes only with its last sound version.
+    void FinishTypeLib();
     bool DriveMayGo(const std::wstring& drive, int kind);
     static std::wstring DeriveGroupKey(const std::wstring& k, bool withBackslash);
     bool InGroup(const ScanHit& hit, const std::wstring& k) const;
@@ -57,4 +67,11 @@ private:
     RootKey groupRoot_ = 0;
     bool groupOpen_ = false;
     std::vector<ScanHit> group_;
+    bool reported_ = false;  // the group being checked was reported
+    struct TypeLib {
+        RootKey root = 0;
+        std::wstring key;             // lower-case path of the {GUID} key, "" when none is open
+        std::vector<ScanHit> own;     // the hits of the {GUID} key itself
+        size_t versions = 0, broken = 0;
+    } typeLib_;
 };

@@ -279,43 +279,135 @@ TEST_F(EngineTest, KeyThatCannotBeDeletedKeepsItsRow) {
     EXPECT_EQ(res.report, L"Die erkannten Fehler wurden entfernt und gesichert. 1 Eintrag konnte nicht entfernt werden.");
 }
 
-TEST(ScanConsoleTool, PrintsRowsAndRatingAndRemoves) {
+TEST(ScanConsoleTool, PrintsRowsJsonAndRemovesIntoAFreshInstallFolder) {
     // Runs the console program against keys planted in this prefix's real HKCU.
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring exe = self;
     exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"torvane-scan.exe";
-    if (!FileExists(exe)) GTEST_SKIP() << "torvane-scan.exe not built";
+    ASSERT_TRUE(FileExists(exe)) << "torvane-scan.exe not built";
     TempFolder folder;
+    const std::wstring install = folder.Path() + L"Neu\\Torvane";  // a fresh install folder, not there yet
     const std::wstring key = kUninstall + L"TorvaneScanTest_" + std::to_wstring(GetCurrentProcessId());
-    PutSz(HKEY_CURRENT_USER, key, L"DisplayName", L"Größe\tTab");
-    PutSz(HKEY_CURRENT_USER, L"Software\\Torvane\\Optionen", L"InstallDir", folder.Path());
+    PutSz(HKEY_CURRENT_USER, key, L"DisplayName", L"Größe\tTab \"&\"");
+    PutSz(HKEY_CURRENT_USER, L"Software\\Torvane\\Optionen", L"InstallDir", install);
     const std::wstring out = folder.Path() + L"out.txt";
     auto run = [&](const std::wstring& args) {
         return RunAndWait(L"cmd.exe /c \"\"" + exe + L"\" " + args + L" > \"" + out + L"\"\"");
     };
+    EXPECT_EQ(run(L"/unbekannt"), 2u);
     EXPECT_EQ(run(L""), 0u);
     std::wstring text = FromUtf8(ReadBytes(out));
-    const std::wstring row = L"[HKEY_CURRENT_USER\\" + key + L"]\t\"DisplayName\"\tGröße\tTab\t-2147483647\r\n";
+    const std::wstring row = L"[HKEY_CURRENT_USER\\" + key + L"]\t\"DisplayName\"\tGröße\tTab \"&\"\tHKEY_CURRENT_USER\r\n";
     EXPECT_NE(text.find(row), std::wstring::npos) << text;
     std::wregex last(L"(Hervorragend|Nur|Einige|Viele|Sehr)[^\r\n]* \\([0-9]+ von [0-9]+ Einträgen = [0-9,]+%\\)\r\n$");
     EXPECT_TRUE(std::regex_search(text, last)) << text;
-    size_t lines = std::count(text.begin(), text.end(), L'\n');
-    if (lines == 2) {
-        // Only our key is broken in this prefix: the removal touches nothing else.
-        EXPECT_EQ(run(L"/remove"), 0u);
-        text = FromUtf8(ReadBytes(out));
-        std::wsmatch m;
-        ASSERT_TRUE(std::regex_search(text, m, std::wregex(L"\r\nSicherungsdatei: ([^\r\n]+)\r\n$"))) << text;
-        EXPECT_TRUE(FileExists(m[1].str()));
-        EXPECT_FALSE(Exists(HKEY_CURRENT_USER, key));
-    }
+    // The start-up preparation made the backup folder.
+    EXPECT_TRUE(FileExists(install + L"\\Backup\\"));
+
+    // One JSON document, UTF-8, every text escaped.
+    EXPECT_EQ(run(L"/json"), 0u);
+    text = FromUtf8(ReadBytes(out));
+    std::wstring escapedKey;
+    for (wchar_t c : key) escapedKey += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
+    EXPECT_NE(text.find(L"{\"item\": \"[HKEY_CURRENT_USER\\\\" + escapedKey + L"]\", \"root\": \"HKEY_CURRENT_USER\", "
+                        L"\"key\": \"" + escapedKey + L"\", \"value_name\": \"DisplayName\", "
+                        L"\"data\": \"Größe\\tTab \\\"&\\\"\", \"rule\": \"uninstall_entry\", "
+                        L"\"rule_text\": \"Deinstallationseintrag ohne Programm\", \"looked_for\": \"\"}"),
+              std::wstring::npos) << text;
+    EXPECT_TRUE(std::regex_search(text, std::wregex(L"\n  \"total\": [1-9][0-9]*,\n  \"percent\": [0-9]+\\.[0-9][0-9]\n\\}\r\n$")))
+        << text;
+    EXPECT_EQ(text.find(L"\"removal\""), std::wstring::npos);
+
+    // The removal of a fresh install: the undo file lands in the backup folder, the key is gone.
+    // (Whatever else this private prefix holds that is broken goes the same way, into the same file.)
+    EXPECT_EQ(run(L"/remove /json"), 0u);
+    text = FromUtf8(ReadBytes(out));
+    std::wsmatch m;
+    ASSERT_TRUE(std::regex_search(text, m, std::wregex(L"\"removal\": \\{\"completed\": true, \"undo_file\": \"([^\"]+)\", "
+                                                       L"\"removed\": [1-9][0-9]*, \"failed\": 0, ")))
+        << text;
+    std::wstring undo = m[1].str();
+    for (size_t p = 0; (p = undo.find(L"\\\\", p)) != std::wstring::npos; ++p) undo.erase(p, 1);
+    EXPECT_EQ(undo.substr(0, install.size() + 8), install + L"\\Backup\\") << undo;
+    EXPECT_TRUE(FileExists(undo)) << undo;
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, key));
     RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
     HKEY h = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Torvane\\Optionen", 0, KEY_SET_VALUE, &h) == ERROR_SUCCESS) {
         RegDeleteValueW(h, L"InstallDir");
         RegCloseKey(h);
     }
+}
+
+TEST(ScanSteps, TheWow6432NodeAreasAreTheThirtyTwoBitViewOfThisSystem) {
+    // Each 32-bit area is a key of its own (never the 64-bit area again, which would list every
+    // entry twice), and what a 32-bit program writes to the machine's classes, interfaces and
+    // uninstall entries (KEY_WOW64_32KEY) is what the scan reads there.
+    const std::wstring name = L"TorvaneView_" + std::to_wstring(GetCurrentProcessId());
+    int steps32 = 0;
+    for (int n = 1; n <= ScanEngine::kSteps; ++n) {
+        const ScanEngine::Step& step = ScanEngine::StepAt(n);
+        const std::wstring path = step.key;
+        const size_t at = path.find(L"Wow6432Node\\");
+        if (at == std::wstring::npos) continue;
+        ++steps32;
+        std::wstring native = path;
+        native.erase(at, 12);
+        const HKEY root = ToHkey(step.root);
+        PutKey(root, path + L"\\" + name);
+        EXPECT_FALSE(Exists(root, native + L"\\" + name)) << path << " is the 64-bit area";
+        if (step.root == kHKLM) {
+            HKEY h = nullptr;
+            EXPECT_EQ(RegOpenKeyExW(root, (native + L"\\" + name).c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &h),
+                      ERROR_SUCCESS) << native;
+            if (h) RegCloseKey(h);
+        }
+        RegDeleteKeyW(root, (path + L"\\" + name).c_str());
+    }
+    EXPECT_EQ(steps32, 5);
+}
+
+TEST_F(EngineTest, ThirtyTwoBitRowsGoBackToTheThirtyTwoBitView) {
+    AppEnvironment.UndoFileHeader = L"Windows Registry Editor Version 5.00\r\n\r\n";
+    const std::wstring wowKey = L"Software\\Classes\\Wow6432Node\\CLSID\\{8A000000-0000-0000-0000-0000000000" +
+                                std::to_wstring(GetCurrentProcessId() % 90 + 10) + L"}";
+    PutSz(HKEY_LOCAL_MACHINE, wowKey, L"", L"32-Bit-Klasse");
+    PutSz(HKEY_LOCAL_MACHINE, wowKey + L"\\InprocServer32", L"", folder.Path() + L"fehlt32.dll");
+    DWORD flags = 7;
+    Put(HKEY_LOCAL_MACHINE, wowKey + L"\\InprocServer32", L"Flags", REG_DWORD, &flags, sizeof flags);
+    const std::wstring before = ClassHandler().KeyFunc().ExportKey(kHKLM, wowKey, true);
+    ASSERT_TRUE(engine.Scan());
+    ASSERT_EQ(engine.Rows().size(), 3u);
+    EXPECT_EQ(engine.Rows().back().item, L"[HKEY_LOCAL_MACHINE\\" + wowKey + L"]");
+    RemovalResult res = engine.ProblemeEntfernen();
+    ASSERT_TRUE(res.completed) << res.errorMessage;
+    EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, wowKey));
+    EXPECT_NE(FileText(res.undoFile).find(L"[HKEY_LOCAL_MACHINE\\" + wowKey + L"]\r\n@=\"32-Bit-Klasse\"\r\n"),
+              std::wstring::npos);
+
+    // regedit writes it back where a 32-bit program looks for it.
+    wchar_t win[MAX_PATH];
+    GetWindowsDirectoryW(win, MAX_PATH);
+    ASSERT_EQ(RunAndWait(L"\"" + std::wstring(win) + L"\\regedit.exe\" /s \"" + res.undoFile + L"\""), 0u);
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    std::wstring after;
+    std::wstring native = wowKey;
+    native.erase(native.find(L"Wow6432Node\\"), 12);
+    HKEY h32 = nullptr;
+    const bool seen32 = RegOpenKeyExW(HKEY_LOCAL_MACHINE, native.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &h32) == ERROR_SUCCESS;
+    if (h32) RegCloseKey(h32);
+    try {
+        after = ClassHandler().KeyFunc().ExportKey(kHKLM, wowKey, true);
+    } catch (...) {
+    }
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, wowKey.c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, wowKey.c_str());
+    HKEY hklm = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, (sandbox.Path() + L"\\HKLM").c_str(), 0, KEY_ALL_ACCESS, &hklm);
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, hklm);
+    EXPECT_TRUE(seen32);
+    EXPECT_EQ(after, before);
 }
 
 TEST_F(EngineTest, NoSecondScanOrRemovalInsideARunningScan) {

@@ -5,7 +5,9 @@
 #include "scan/ScanTestRegistry.h"
 #include "scan/clsCheckKeys.h"
 #include "support/Sandbox.h"
+#include "core/Text.h"
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 const std::wstring kClsid = L"Software\\Classes\\CLSID\\";
@@ -191,4 +193,139 @@ TEST_F(CheckTest, CrossReferences) {
     EXPECT_EQ(bigRows[0], L"[HKEY_LOCAL_MACHINE\\" + big + L"\\TypeLib]|@|{99999999-0000-0000-0000-000000000000}");
     EXPECT_TRUE(RowsOf(L"{55555555").empty());
     EXPECT_TRUE(RowsOf(L"{66666666").empty()) << AllRows();
+}
+
+TEST_F(CheckTest, TypeLibrariesAreJudgedPerVersion) {
+    const std::wstring dll = folder.Write(L"lib.dll");
+    const std::wstring gone = folder.Path() + L"weg.tlb";
+    const std::wstring brokenFirst = kTypeLib + L"{71000000-0000-0000-0000-000000000001}";
+    const std::wstring brokenLast = kTypeLib + L"{72000000-0000-0000-0000-000000000002}";
+    const std::wstring allBroken = kTypeLib + L"{73000000-0000-0000-0000-000000000003}";
+    const std::wstring only64 = kTypeLib + L"{74000000-0000-0000-0000-000000000004}";
+    auto version = [&](const std::wstring& lib, const wchar_t* v, const std::wstring& file) {
+        PutSz(HKEY_LOCAL_MACHINE, lib + L"\\" + v, L"", std::wstring(L"Bibliothek ") + v);
+        PutSz(HKEY_LOCAL_MACHINE, lib + L"\\" + v + L"\\0\\win32", L"", file);
+        PutSz(HKEY_LOCAL_MACHINE, lib + L"\\" + v + L"\\FLAGS", L"", L"0");
+    };
+    // Versions are enumerated in name order: the broken one first, then last.
+    version(brokenFirst, L"1.0", gone);
+    version(brokenFirst, L"2.0", dll);
+    version(brokenLast, L"1.0", dll);
+    version(brokenLast, L"2.0", gone);
+    version(allBroken, L"1.0", gone);
+    version(allBroken, L"1.1", gone);
+    PutSz(HKEY_LOCAL_MACHINE, only64 + L"\\1.0\\0\\win64", L"", gone);  // judged by no rule
+
+    ASSERT_TRUE(engine.Scan());
+    auto keysOf = [&](const std::wstring& part) {
+        std::set<std::wstring> keys;
+        for (const ResultRow& r : engine.Rows())
+            if (r.hit.key.find(part) != std::wstring::npos) keys.insert(r.hit.key);
+        return keys;
+    };
+    EXPECT_EQ(keysOf(L"{71000000"), (std::set<std::wstring>{brokenFirst + L"\\1.0", brokenFirst + L"\\1.0\\0",
+                                                            brokenFirst + L"\\1.0\\0\\win32", brokenFirst + L"\\1.0\\FLAGS"}))
+        << AllRows();
+    EXPECT_EQ(keysOf(L"{72000000"), (std::set<std::wstring>{brokenLast + L"\\2.0", brokenLast + L"\\2.0\\0",
+                                                           brokenLast + L"\\2.0\\0\\win32", brokenLast + L"\\2.0\\FLAGS"}))
+        << AllRows();
+    // No version left: the {GUID} key goes too, and says why.
+    const auto all = keysOf(L"{73000000");
+    EXPECT_EQ(all.size(), 9u) << AllRows();
+    ASSERT_TRUE(all.count(allBroken)) << AllRows();
+    EXPECT_TRUE(keysOf(L"{74000000").empty()) << AllRows();
+    for (const ResultRow& r : engine.Rows()) {
+        if (r.hit.key == allBroken) {
+            EXPECT_EQ(r.finding, Finding::TypeLibWithoutVersion);
+        } else {
+            EXPECT_EQ(r.finding, Finding::MissingFile) << r.item;
+            EXPECT_EQ(ToLower(r.lookedFor), ToLower(gone)) << r.item;
+        }
+    }
+
+    // The removal takes exactly the broken versions; the sound ones stay.
+    ASSERT_TRUE(engine.ProblemeEntfernen().completed);
+    EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, brokenFirst + L"\\1.0"));
+    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, brokenFirst + L"\\2.0\\0\\win32"));
+    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, brokenLast + L"\\1.0\\0\\win32"));
+    EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, brokenLast + L"\\2.0"));
+    EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, allBroken));
+    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, only64));
+}
+
+namespace {
+// A file planted in one of the machine's own folders for the length of a test.
+struct PlantedFile {
+    std::wstring path;
+    explicit PlantedFile(std::wstring p) : path(std::move(p)) {
+        const size_t slash = path.find_last_of(L'\\');
+        CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+        HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(f);
+    }
+    ~PlantedFile() {
+        DeleteFileW(path.c_str());
+        RemoveDirectoryW(path.substr(0, path.find_last_of(L'\\')).c_str());  // only when we made it (empty)
+    }
+};
+}  // namespace
+
+TEST_F(CheckTest, ThirtyTwoBitRegistrationsAreJudgedAsThirtyTwoBitProgramsSeeThem) {
+    const AppEnvironmentRecord& env = AppEnvironment;
+    ASSERT_FALSE(env.SysWow64Dir.empty());
+    ASSERT_FALSE(env.ProgramFilesX86Dir.empty());
+    const std::wstring tag = L"torvane_" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring system32 = env.WinDir + L"system32\\";
+    PlantedFile only32(env.SysWow64Dir + tag + L"_32.dll"), only64(system32 + tag + L"_64.dll");
+    PlantedFile x86(env.ProgramFilesX86Dir + tag + L"\\app.dll");
+    const std::wstring wowClsid = L"Software\\Classes\\Wow6432Node\\CLSID\\";
+    auto server = [&](const wchar_t* guid, const std::wstring& path, DWORD type = REG_SZ) {
+        PutSz(HKEY_LOCAL_MACHINE, wowClsid + guid + L"\\InprocServer32", L"", path, type);
+    };
+    // "system32" of a 32-bit registration is SysWOW64: sound when the file is there only.
+    server(L"{81000000-0000-0000-0000-000000000001}", system32 + tag + L"_32.dll");
+    // ... and broken when the file is only in the 64-bit system folder.
+    server(L"{82000000-0000-0000-0000-000000000002}", system32 + tag + L"_64.dll");
+    // "%ProgramFiles%" of a 32-bit registration is the 32-bit program folder; a written-out
+    // "Program Files" may mean it too.
+    server(L"{83000000-0000-0000-0000-000000000003}", L"%ProgramFiles%\\" + tag + L"\\app.dll", REG_EXPAND_SZ);
+    server(L"{84000000-0000-0000-0000-000000000004}", env.ProgramFilesDir + tag + L"\\app.dll");
+    // The same path in the 64-bit view is judged with the 64-bit folders.
+    PutSz(HKEY_LOCAL_MACHINE, kClsid + L"{85000000-0000-0000-0000-000000000005}\\InprocServer32", L"",
+          system32 + tag + L"_32.dll");
+    // A type library's "win32" file is a 32-bit one, its "win64" file is not judged.
+    PutSz(HKEY_LOCAL_MACHINE, kTypeLib + L"{86000000-0000-0000-0000-000000000006}\\1.0\\0\\win32", L"",
+          system32 + tag + L"_32.dll");
+    PutSz(HKEY_LOCAL_MACHINE, kTypeLib + L"{87000000-0000-0000-0000-000000000007}\\1.0\\0\\win32", L"",
+          system32 + tag + L"_64.dll");
+    // A 32-bit class referring to a class of its own view is sound; to one registered nowhere, not.
+    PutSz(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Wow6432Node\\Interface\\{88000000-0000-0000-0000-000000000008}\\CLSID",
+          L"", L"{81000000-0000-0000-0000-000000000001}");
+    PutSz(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Wow6432Node\\Interface\\{89000000-0000-0000-0000-000000000009}\\CLSID",
+          L"", L"{8F000000-0000-0000-0000-00000000000F}");
+    // The 32-bit uninstall entries.
+    const std::wstring wowUninstall = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Alt32";
+    PutSz(HKEY_LOCAL_MACHINE, wowUninstall, L"DisplayName", L"Altes 32-Bit-Programm");
+
+    ASSERT_TRUE(engine.Scan());
+    EXPECT_TRUE(RowsOf(L"{81000000").empty()) << AllRows();
+    ASSERT_EQ(RowsOf(L"{82000000").size(), 2u) << AllRows();
+    EXPECT_TRUE(RowsOf(L"{83000000").empty()) << AllRows();
+    EXPECT_TRUE(RowsOf(L"{84000000").empty()) << AllRows();
+    EXPECT_EQ(RowsOf(L"{85000000").size(), 2u) << AllRows();
+    EXPECT_TRUE(RowsOf(L"{86000000").empty()) << AllRows();
+    EXPECT_EQ(RowsOf(L"{87000000").size(), 4u) << AllRows();  // its one version, "0", "win32" and the {GUID} key
+    EXPECT_TRUE(RowsOf(L"{88000000").empty()) << AllRows();
+    EXPECT_EQ(RowsOf(L"{89000000").size(), 2u) << AllRows();
+    EXPECT_EQ(RowsOf(L"Alt32"), std::vector<std::wstring>{L"[HKEY_LOCAL_MACHINE\\" + wowUninstall +
+                                                          L"]|\"DisplayName\"|Altes 32-Bit-Programm"});
+    for (const ResultRow& r : engine.Rows()) {
+        if (r.hit.key.find(L"{82000000") != std::wstring::npos) {
+            EXPECT_EQ(ToLower(r.lookedFor), ToLower(env.SysWow64Dir + tag + L"_64.dll"));
+        }
+        if (r.hit.key.find(L"{89000000") != std::wstring::npos) {
+            EXPECT_EQ(r.finding, Finding::UnregisteredClass);
+            EXPECT_EQ(r.lookedFor, L"Software\\Classes\\Wow6432Node\\clsid\\{8F000000-0000-0000-0000-00000000000F}");
+        }
+    }
 }

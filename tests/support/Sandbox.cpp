@@ -2,6 +2,7 @@
 #include "support/Sandbox.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
+#include "core/modMain.h"
 #include "registry/clsKeyFunc.h"
 #include "ui/frmMDI.h"
 #include <atomic>
@@ -84,6 +85,16 @@ void PrepareEnvironment(const std::wstring& installDir) {
     wchar_t win[MAX_PATH];
     GetWindowsDirectoryW(win, MAX_PATH);
     AppEnvironment.WinDir = std::wstring(win) + L"\\";
+    AppEnvironment.SysWow64Dir = ReadSysWow64Dir();
+    // The sandbox hides the machine's own keys: the program folders come from the environment.
+    auto folderVar = [](const wchar_t* name) {
+        wchar_t buf[MAX_PATH] = L"";
+        const DWORD n = GetEnvironmentVariableW(name, buf, MAX_PATH);
+        return n > 0 && n < MAX_PATH ? std::wstring(buf) + L"\\" : std::wstring();
+    };
+    AppEnvironment.ProgramFilesDir = folderVar(L"ProgramW6432");
+    if (AppEnvironment.ProgramFilesDir.empty()) AppEnvironment.ProgramFilesDir = folderVar(L"ProgramFiles");
+    AppEnvironment.ProgramFilesX86Dir = folderVar(L"ProgramFiles(x86)");
     AppSwitches = AppSwitchesRecord{};
     ClassHandler().KeyFunc().ReadAppSwitch();
 }
