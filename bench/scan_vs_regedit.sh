@@ -1,6 +1,6 @@
 #!/bin/sh
-# On a freshly created Wine prefix: time torvane-scan.exe (all nine areas) against
-# "regedit /e" of the five machine areas it reads, side by side, four rounds.
+# On a freshly created Wine prefix: time torvane-scan.exe (all its areas) against
+# "regedit /e" of the machine areas it reads (the 32-bit ones included), side by side, four rounds.
 # Usage: bench/scan_vs_regedit.sh [build-dir]
 set -e
 bin=$(cd "${1:-build}/bin" && pwd)
@@ -17,7 +17,9 @@ scan() { wine "$bin/torvane-scan.exe" > "$work/scan.txt"; }
 export_areas() {
   for key in "Software\\Classes\\CLSID" "Software\\Classes\\Interface" "Software\\Classes\\TypeLib" \
              "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths" \
-             "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"; do
+             "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall" \
+             "Software\\Classes\\Wow6432Node\\CLSID" "Software\\Classes\\Wow6432Node\\Interface" \
+             "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"; do
     wine regedit /e "$work/export.reg" "HKEY_LOCAL_MACHINE\\$key"
   done
 }
@@ -30,7 +32,7 @@ for round in 1 2 3 4; do
     t0=$(now); export_areas; t1=$(now); scan; t2=$(now)
     r=$(echo "$t1 - $t0" | bc); s=$(echo "$t2 - $t1" | bc)
   fi
-  echo "round $round: torvane-scan $s s, regedit /e (five areas) $r s"
+  echo "round $round: torvane-scan $s s, regedit /e (machine areas) $r s"
   scan_total=$(echo "$scan_total + $s" | bc); regedit_total=$(echo "$regedit_total + $r" | bc)
 done
 echo "total: torvane-scan $scan_total s, regedit /e $regedit_total s, ratio $(echo "scale=2; $scan_total / $regedit_total" | bc)"
