@@ -63,35 +63,28 @@ std::wstring Count(size_t n, const wchar_t* one, const wchar_t* many) {
 }
 }  // namespace
 
-const wchar_t* FindingText(Finding f) {
-    switch (f) {
-    case Finding::MissingFile: return L"Datei fehlt";
-    case Finding::UnknownDrive: return L"Laufwerk unbekannt";
-    case Finding::NetworkDrive: return L"Netzlaufwerk nicht verbunden";
-    case Finding::EmptyKey: return L"Leerer Schlüssel";
-    case Finding::UnregisteredClass: return L"Klasse nicht registriert";
-    case Finding::UnregisteredInterface: return L"Interface nicht registriert";
-    case Finding::UnregisteredTypeLib: return L"Typbibliothek nicht registriert";
-    case Finding::Uninstall: return L"Deinstallationseintrag ohne Programm";
-    case Finding::TypeLibWithoutVersion: return L"Typbibliothek ohne gültige Version";
-    }
-    return L"";
-}
+namespace {
+struct FindingName {
+    const wchar_t* id;
+    const wchar_t* text;
+};
+// In the order of the enumeration.
+constexpr FindingName kFindings[] = {
+    {L"missing_file", L"Datei fehlt"},
+    {L"unknown_drive", L"Laufwerk unbekannt"},
+    {L"network_drive", L"Netzlaufwerk nicht verbunden"},
+    {L"empty_key", L"Leerer Schlüssel"},
+    {L"unregistered_class", L"Klasse nicht registriert"},
+    {L"unregistered_interface", L"Interface nicht registriert"},
+    {L"unregistered_typelib", L"Typbibliothek nicht registriert"},
+    {L"uninstall_entry", L"Deinstallationseintrag ohne Programm"},
+    {L"typelib_without_version", L"Typbibliothek ohne gültige Version"},
+};
+static_assert(std::size(kFindings) == static_cast<size_t>(Finding::TypeLibWithoutVersion) + 1);
+}  // namespace
 
-const wchar_t* FindingId(Finding f) {
-    switch (f) {
-    case Finding::MissingFile: return L"missing_file";
-    case Finding::UnknownDrive: return L"unknown_drive";
-    case Finding::NetworkDrive: return L"network_drive";
-    case Finding::EmptyKey: return L"empty_key";
-    case Finding::UnregisteredClass: return L"unregistered_class";
-    case Finding::UnregisteredInterface: return L"unregistered_interface";
-    case Finding::UnregisteredTypeLib: return L"unregistered_typelib";
-    case Finding::Uninstall: return L"uninstall_entry";
-    case Finding::TypeLibWithoutVersion: return L"typelib_without_version";
-    }
-    return L"";
-}
+const wchar_t* FindingText(Finding f) { return kFindings[static_cast<size_t>(f)].text; }
+const wchar_t* FindingId(Finding f) { return kFindings[static_cast<size_t>(f)].id; }
 
 ScanEngine::ScanEngine(clsClassHandler& handler) : handler_(handler) {}
 
