@@ -202,11 +202,7 @@ void clsCheckKeys::FinishTypeLib() {
     if (lib.own.empty() || lib.versions == 0 || lib.broken < lib.versions || handler_.Search().StopSearch) return;
     for (size_t i = lib.own.size(); i-- > 0;) {
         const ScanHit& e = lib.own[i];
-        if (Logging())
-            Trace(kModule, L"CheckFile",
-                  clsKeyFunc::HiveName(e.root) + L"\\" + e.KeyText() + L";" + (e.name.empty() ? L"@" : e.name) + L"=" +
-                      e.data + L"; wird zum Entfernen vorgesehen");
-        AddRow(e, e.data, e.root, Finding::TypeLibWithoutVersion, L"");
+        Flag(e, e.data, Finding::TypeLibWithoutVersion, L"");
     }
 }
 
@@ -259,18 +255,21 @@ bool clsCheckKeys::DriveMayGo(const std::wstring& drive, int kind) {
     return yes;
 }
 
+void clsCheckKeys::Flag(const ScanHit& e, const std::wstring& data, Finding finding, const std::wstring& lookedFor) {
+    if (Logging())
+        Trace(kModule, L"CheckFile",
+              clsKeyFunc::HiveName(e.root) + L"\\" + e.KeyText() + L";" + (e.name.empty() ? L"@" : e.name) + L"=" + data +
+                  L"; wird zum Entfernen vorgesehen");
+    AddRow(e, data, e.root, finding, lookedFor);
+}
+
 void clsCheckKeys::Report(const ScanHit& judged, Rule rule, Finding finding, const std::wstring& lookedFor) {
     if (ToLower(judged.key).find(L"}\\clsid\\{") != std::wstring::npos) return;
     reported_ = true;
     // The whole group, last collected first, so that its removal takes the registration as a whole.
     for (size_t i = group_.size(); i-- > 0;) {
         const ScanHit& e = group_[i];
-        const std::wstring data = rule == Rule::File ? FileRuleData(e.data) : e.data;
-        if (Logging())
-            Trace(kModule, L"CheckFile",
-                  clsKeyFunc::HiveName(e.root) + L"\\" + e.KeyText() + L";" + (e.name.empty() ? L"@" : e.name) + L"=" +
-                      data + L"; wird zum Entfernen vorgesehen");
-        AddRow(e, data, e.root, finding, lookedFor);
+        Flag(e, rule == Rule::File ? FileRuleData(e.data) : e.data, finding, lookedFor);
     }
     group_.clear();
 }
@@ -282,10 +281,7 @@ void clsCheckKeys::CheckFile(size_t index) {
 
         // A key that holds nothing at all. One with sub-keys is not empty: they are judged on their own.
         if (group_.size() == 1 && EmptyDefault(e) && e.subKeys == 0) {
-            if (Logging())
-                Trace(kModule, L"CheckFile",
-                      clsKeyFunc::HiveName(e.root) + L"\\" + e.KeyText() + L";@=; wird zum Entfernen vorgesehen");
-            AddRow(e, e.data, e.root, Finding::EmptyKey, L"");
+            Flag(e, e.data, Finding::EmptyKey, L"");
             reported_ = true;
             group_.erase(group_.begin() + index);
             return;

@@ -52,6 +52,8 @@ private:
     enum class Rule { File, Plain };
     void CheckGroup();
     void Report(const ScanHit& judged, Rule rule, Finding finding, const std::wstring& lookedFor);
+    // A row for an entry of its own root, with its protocol entry.
+    void Flag(const ScanHit& entry, const std::wstring& data, Finding finding, const std::wstring& lookedFor);
     void AddRow(const ScanHit& entry, const std::wstring& data, RootKey rowRoot, Finding finding,
                 const std::wstring& lookedFor);
     // Type libraries are judged per version: the {GUID} key itself goes only with its last sound version.
