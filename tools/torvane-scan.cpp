@@ -83,7 +83,7 @@ std::wstring JsonDocument(const ScanEngine& engine, const std::vector<ResultRow>
         j += i ? L",\n    {" : L"\n    {";
         j += L"\"item\": " + Json(r.item) + L", \"root\": " + Json(clsKeyFunc::HiveName(r.hit.root)) +
              L", \"key\": " + Json(r.hit.key) + L", \"value_name\": " + Json(r.hit.name) + L", \"data\": " +
-             Json(r.data) + L", \"rule\": " + Json(FindingId(r.finding)) + L", \"rule_text\": " +
+             Json(r.hit.data) + L", \"rule\": " + Json(FindingId(r.finding)) + L", \"rule_text\": " +
              Json(FindingText(r.finding)) + L", \"looked_for\": " + Json(r.lookedFor) + L"}";
     }
     j += rows.empty() ? L"],\n" : L"\n  ],\n";

@@ -290,6 +290,8 @@ TEST(ScanConsoleTool, PrintsRowsJsonAndRemovesIntoAFreshInstallFolder) {
     const std::wstring install = folder.Path() + L"Neu\\Torvane";  // a fresh install folder, not there yet
     const std::wstring key = kUninstall + L"TorvaneScanTest_" + std::to_wstring(GetCurrentProcessId());
     PutSz(HKEY_CURRENT_USER, key, L"DisplayName", L"Größe\tTab \"&\"");
+    const std::wstring cls = kClsid + L"{8D000000-0000-0000-0000-0000000000" + std::to_wstring(GetCurrentProcessId() % 90 + 10) + L"}";
+    PutSz(HKEY_CURRENT_USER, cls + L"\\InprocServer32", L"", folder.Path() + L"Fehlt\\Server.dll");
     PutSz(HKEY_CURRENT_USER, L"Software\\Torvane\\Optionen", L"InstallDir", install);
     const std::wstring out = folder.Path() + L"out.txt";
     auto run = [&](const std::wstring& args) {
@@ -315,6 +317,13 @@ TEST(ScanConsoleTool, PrintsRowsJsonAndRemovesIntoAFreshInstallFolder) {
                         L"\"data\": \"Größe\\tTab \\\"&\\\"\", \"rule\": \"uninstall_entry\", "
                         L"\"rule_text\": \"Deinstallationseintrag ohne Programm\", \"looked_for\": \"\"}"),
               std::wstring::npos) << text;
+    // A file rule's row: the data as read, and the path that was looked for.
+    std::wstring escapedFolder;
+    for (wchar_t c : folder.Path()) escapedFolder += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
+    EXPECT_NE(text.find(L"\"value_name\": \"\", \"data\": \"" + escapedFolder + L"Fehlt\\\\Server.dll\", "
+                        L"\"rule\": \"missing_file\", \"rule_text\": \"Datei fehlt\", \"looked_for\": \"" +
+                        ToLower(escapedFolder) + L"fehlt\\\\server.dll\"}"),
+              std::wstring::npos) << text;
     EXPECT_TRUE(std::regex_search(text, std::wregex(L"\n  \"total\": [1-9][0-9]*,\n  \"percent\": [0-9]+\\.[0-9][0-9]\n\\}\r\n$")))
         << text;
     EXPECT_EQ(text.find(L"\"removal\""), std::wstring::npos);
@@ -332,7 +341,10 @@ TEST(ScanConsoleTool, PrintsRowsJsonAndRemovesIntoAFreshInstallFolder) {
     EXPECT_EQ(undo.substr(0, install.size() + 8), install + L"\\Backup\\") << undo;
     EXPECT_TRUE(FileExists(undo)) << undo;
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, key));
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, cls));
     RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, cls.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, cls.c_str());
     HKEY h = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Torvane\\Optionen", 0, KEY_SET_VALUE, &h) == ERROR_SUCCESS) {
         RegDeleteValueW(h, L"InstallDir");
