@@ -36,11 +36,11 @@ protected:
     void TearDown() override { WindowHandler().CloseWindow(WindowNo::All); }
     KeepProcessOnFrameExit frameExit;
     frmBackup& Open() {
-        frmMDI& f = WindowHandler().MDI();
+        frmMDI& f = WindowHandler().Get<frmMDI>();
         f.Show();
         f.Command(IDM_mnuBackupShow);
         DoEvents();
-        return WindowHandler().Backup();
+        return WindowHandler().Get<frmBackup>();
     }
     std::wstring File(const std::wstring& name, const std::string& bytes = "REGEDIT4\r\n") {
         return folder.Write(L"Backup\\" + name, bytes);
@@ -79,11 +79,11 @@ TEST_F(BackupWindow, ListsUndoFilesWithSizesAndSortsByHeaderAndKeys) {
     EXPECT_TRUE(FileExists(AppEnvironment.BackupDir));
     EXPECT_EQ(b.List().Count(), 0);
     EXPECT_TRUE(IsZoomed(b.Frame()));
-    EXPECT_EQ(WindowHandler().MDI().Status().Panel(1), L"Status");
+    EXPECT_EQ(WindowHandler().Get<frmMDI>().Status().Panel(1), L"Status");
     EXPECT_EQ(b.RecyclerText(), L"Zu löschende Dateien werden unwiederbringlich gelöscht.");
     EXPECT_EQ(b.RecyclerColour(), RGB(255, 0, 0));
     // "Bearbeiten" > "Backup-Bereich" is the one enabled; the maximised child's system menu stands first.
-    HMENU bar = WindowHandler().MDI().MenuBar();
+    HMENU bar = WindowHandler().Get<frmMDI>().MenuBar();
     const int first = GetMenuItemCount(bar) > 6 ? 1 : 0;
     HMENU edit = GetSubMenu(bar, first + 1);
     EXPECT_TRUE(MenuItem::PopupEnabled(edit, 1));
@@ -134,7 +134,7 @@ TEST_F(BackupWindow, DeletesSelectedRowsAskingOnlyWhenFilesGoForGood) {
     for (int i = 1; i <= 5; ++i) File(L"r" + std::to_wstring(i) + L".reg");
     frmBackup& b = Open();
     ASSERT_EQ(b.List().Count(), 5);
-    frmMDI& mdi = WindowHandler().MDI();
+    frmMDI& mdi = WindowHandler().Get<frmMDI>();
 
     // Three adjacent rows, each asked for: all three go.
     SelectOnly(b, {1, 2, 3});
@@ -248,7 +248,7 @@ TEST_F(BackupWindow, NoRestartWhenEveryQuestionIsAnsweredNo) {
     SelectOnly(b, {0, 1});
     {
         MessageBoxes boxes(L"Torvane", {IDNO});
-        WindowHandler().MDI().Command(IDM_mnuBackupEinfuegen);
+        WindowHandler().Get<frmMDI>().Command(IDM_mnuBackupEinfuegen);
         EXPECT_EQ(boxes.Texts().size(), 2u);
     }
     const bool written = Exists(HKEY_CURRENT_USER, base);
@@ -263,7 +263,7 @@ TEST_F(BackupWindow, NoRestartWhenEveryQuestionIsAnsweredNo) {
 TEST_F(BackupWindow, ContextMenuCaptionsFollowTheSelection) {
     for (const wchar_t* n : {L"a.reg", L"b.reg", L"c.reg"}) File(n);
     frmBackup& b = Open();
-    HMENU bar = WindowHandler().MDI().MenuBar();
+    HMENU bar = WindowHandler().Get<frmMDI>().MenuBar();
     auto popUp = [&] {
         // The pop-up menu runs its own loop; close it as soon as it is open.
         SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {

@@ -19,7 +19,7 @@ protected:
     }
     void TearDown() override { WindowHandler().CloseWindow(WindowNo::All); }
     frmMDI& Open() {
-        frmMDI& f = WindowHandler().MDI();
+        frmMDI& f = WindowHandler().Get<frmMDI>();
         f.Show();
         return f;
     }
@@ -145,12 +145,12 @@ TEST_F(MainWindow, SavedWidthOfTheWholeScreenOpensMaximised) {
 }
 
 TEST_F(MainWindow, WindowHandlerHandsOutOneInstanceUntilClosed) {
-    frmMDI* first = &WindowHandler().MDI();
-    EXPECT_EQ(first, &WindowHandler().MDI());
+    frmMDI* first = &WindowHandler().Get<frmMDI>();
+    EXPECT_EQ(first, &WindowHandler().Get<frmMDI>());
     EXPECT_TRUE(WindowHandler().IsLoaded(WindowNo::MDI));
     WindowHandler().CloseWindow(WindowNo::All);
     EXPECT_FALSE(WindowHandler().IsLoaded(WindowNo::MDI));
-    EXPECT_TRUE(WindowHandler().MDI().Loaded());
+    EXPECT_TRUE(WindowHandler().Get<frmMDI>().Loaded());
     WindowHandler().CloseWindow(42);  // unknown numbers do nothing
     EXPECT_TRUE(WindowHandler().IsLoaded(WindowNo::MDI));
 }
@@ -177,7 +177,7 @@ TEST_F(MainWindow, TrayMenuOpensOnRightButtonReleaseOnly) {
     };
     auto trayEvent = [&](UINT mouse) {
         Watch w;
-        w.owner = WindowHandler().PopUp().hwnd();
+        w.owner = WindowHandler().Get<frmPopUp>().hwnd();
         HANDLE t = CreateThread(nullptr, 0, Watch::Run, &w, 0, nullptr);
         SendMessageW(f.hwnd(), frmMDI::kTrayMessage, 1, mouse);
         WaitForSingleObject(t, 10000);

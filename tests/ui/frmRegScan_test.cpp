@@ -29,11 +29,11 @@ protected:
     static void Pump(DWORD ms = 200) { PumpMessages(ms); }
     // Opens the program's frame; its first activation shows the scan window.
     frmRegScan& Open() {
-        frame = &WindowHandler().MDI();
+        frame = &WindowHandler().Get<frmMDI>();
         frame->Show();
         Pump();
         EXPECT_TRUE(WindowHandler().IsLoaded(WindowNo::RegScan));
-        return WindowHandler().RegScan();
+        return WindowHandler().Get<frmRegScan>();
     }
     void Setting(const wchar_t* key, const wchar_t* value) {
         ClassHandler().KeyFunc().SaveSetting(L"Optionen", key, value);
@@ -419,7 +419,7 @@ TEST_F(RegScanTest, ChildWindowsStayWhileAScanRunsAndClosingDuringAScanIsSafe) {
     ASSERT_TRUE(WindowHandler().IsLoaded(WindowNo::RegScan));
 
     // The scan window closed by its close box in the middle of a scan: the scan stops.
-    frmRegScan& v = WindowHandler().RegScan();
+    frmRegScan& v = WindowHandler().Get<frmRegScan>();
     PostMessageW(v.Frame(), WM_CLOSE, 0, 0);
     v.cmdStart_Click();
     EXPECT_FALSE(ClassHandler().Search().ScanRun);
@@ -427,7 +427,7 @@ TEST_F(RegScanTest, ChildWindowsStayWhileAScanRunsAndClosingDuringAScanIsSafe) {
     EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kUninstall + L"Alt1"));
 
     // The whole program closed in the middle of a scan: the window object goes while its scan runs.
-    frmRegScan& u = WindowHandler().RegScan();
+    frmRegScan& u = WindowHandler().Get<frmRegScan>();
     u.ShowChild();
     PostMessageW(frame->hwnd(), WM_CLOSE, 0, 0);
     u.cmdStart_Click();
