@@ -12,6 +12,7 @@
 #include "scan/ScanTestRegistry.h"
 #include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include "ui/frmMDI.h"
 #include "ui/frmMDI.rh"
 #include <gtest/gtest.h>
@@ -292,24 +293,18 @@ TEST_F(BackupWindow, EnterOpensTheFileInAnEditor) {
     Key(b, VK_RETURN);
     EXPECT_FALSE(b.List().Selected(0));
     // Wine has no editor registered for .reg files: Notepad opens it.
-    struct Find {
-        std::wstring name;
-        HWND found = nullptr;
-    } find{name};
-    const ULONGLONG until = GetTickCount64() + 20000;
-    while (!find.found && GetTickCount64() < until) {
-        EnumWindows([](HWND w, LPARAM p) -> BOOL {
-            auto* f = reinterpret_cast<Find*>(p);
+    // Its window shows the file's name once the file is loaded.
+    HWND editor = nullptr;
+    const bool opened = WaitFor([&] {
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"Notepad", nullptr));) {
             wchar_t title[512] = L"";
             GetWindowTextW(w, title, 512);
-            if (std::wstring(title).find(f->name) != std::wstring::npos) f->found = w;
-            return !f->found;
-        }, reinterpret_cast<LPARAM>(&find));
-        DoEvents();
-        Sleep(50);
-    }
-    ASSERT_TRUE(find.found);
-    PostMessageW(find.found, WM_CLOSE, 0, 0);
+            if (IsWindowVisible(w) && std::wstring(title).find(name) != std::wstring::npos) editor = w;
+        }
+        return editor != nullptr;
+    }, 60000);
+    ASSERT_TRUE(opened);
+    PostMessageW(editor, WM_CLOSE, 0, 0);
     EXPECT_NE(Log().find(name + L" zum bearbeiten geöffnet"), std::wstring::npos);
 }
 
@@ -320,7 +315,7 @@ TEST_F(BackupWindow, ListsTheUndoFilesOfAScan) {
         ScanEngine engine(ClassHandler());
         ASSERT_TRUE(engine.Scan());
         ASSERT_TRUE(engine.ProblemeEntfernen().completed);
-        Sleep(1100);  // the next file gets another second in its name
+        WaitForNextSecond();  // the next file gets another second in its name
     }
     frmBackup& b = Open();
     ASSERT_EQ(b.List().Count(), 2);
