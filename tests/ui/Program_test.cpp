@@ -28,9 +28,28 @@ std::wstring GetSetting(const std::wstring& section, const std::wstring& key) {
     return buf;
 }
 
+// Where the control library is registered in the prefix ("" when it is not).
+std::wstring FennickServer() {
+    wchar_t buf[MAX_PATH] = L"";
+    DWORD size = sizeof buf;
+    RegGetValueW(HKEY_CLASSES_ROOT, L"CLSID\\{8B918202-6B89-4703-9851-8921CE2F7787}\\InprocServer32", nullptr,
+                 RRF_RT_REG_SZ, nullptr, buf, &size);
+    return buf;
+}
+void Regsvr32(const std::wstring& args) {
+    std::wstring cmd = L"regsvr32.exe /s " + args;
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+    WaitForSingleObject(pi.hProcess, 120000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
 class Program : public ::testing::Test {
 protected:
     void SetUp() override {
+        fennickBefore = FennickServer();
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettings);
         SetSetting(L"Optionen", L"InstallDir", folder.Path().substr(0, folder.Path().size() - 1));  // no backslash
         SetSetting(L"Optionen", L"1stRun", L"0");
@@ -45,11 +64,20 @@ protected:
     }
     void TearDown() override {
         for (HANDLE p : started) {
-            if (WaitForSingleObject(p, 0) == WAIT_TIMEOUT) TerminateProcess(p, 99);
+            if (WaitForSingleObject(p, 0) == WAIT_TIMEOUT) {
+                TerminateProcess(p, 99);
+                WaitForSingleObject(p, 60000);
+            }
             CloseHandle(p);
         }
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettings);
         RegDeleteKeyW(HKEY_CURRENT_USER, kSettings);
+        // The program's component check registers the library from our folder, which goes after
+        // the test: leave the registration as it was, or later tests find a server that is gone.
+        if (FennickServer() != fennickBefore) {
+            Regsvr32(L"/u \"" + folder.Path() + L"fennick.ocx\"");
+            if (!fennickBefore.empty() && FileExists(fennickBefore)) Regsvr32(L"\"" + fennickBefore + L"\"");
+        }
     }
     HANDLE Start(const std::wstring& args = L"") {
         wchar_t self[MAX_PATH];
@@ -88,6 +116,7 @@ protected:
     }
     TempFolder folder;
     std::vector<HANDLE> started;
+    std::wstring fennickBefore;
 };
 }  // namespace
 
