@@ -75,7 +75,7 @@ std::wstring frmBackup::DateTimeText(const FILETIME& lastWrite) {
     return std::wstring(date) + L" " + time;
 }
 
-void frmBackup::Load() { CreateChild(WindowHandler().MDI().MdiClient(), IDD_frmBackup, L"Backup-Bereich"); }
+void frmBackup::Load() { CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmBackup, L"Backup-Bereich"); }
 
 std::wstring frmBackup::RecyclerText() const { return Item(IDC_lblRecycler).Text(); }
 
@@ -157,7 +157,7 @@ void frmBackup::ReadBackupFiles() {
     const wchar_t* proc = L"ReadBackupFiles";
     Info(proc, L"started");
     auto status = [](const std::wstring& text) {
-        if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().MDI().Status().SetPanel(1, text);
+        if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, text);
     };
     Trap(kModule, proc, [&] { status(L"Daten werden gelesen..."); });
     ListView list(lvw_);
@@ -330,9 +330,18 @@ void frmBackup::cmdLoeschen_Click() {
     Info(proc, L"endet");
 }
 
+bool frmBackup::OnMenuCommand(int id) {
+    switch (id) {
+    case IDM_mnuBackupZeigen: cmdAnzeigen_Click(); return true;
+    case IDM_mnuBackupEinfuegen: cmdEintragen_Click(); return true;
+    case IDM_mnuBackupLoeschen: cmdLoeschen_Click(); return true;
+    default: return false;
+    }
+}
+
 void frmBackup::lvwBackup_MouseUp() {
     Trap(kModule, L"lvwBackup_MouseUp", [&] {
-        frmMDI& mdi = WindowHandler().MDI();
+        frmMDI& mdi = WindowHandler().Get<frmMDI>();
         HMENU bar = mdi.MenuBar();
         const bool plural = List().SelectedCount() >= 2;
         MenuItem::SetCaption(bar, IDM_mnuBackupZeigen,

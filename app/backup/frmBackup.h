@@ -1,5 +1,6 @@
 // app/backup/frmBackup.h
 #pragma once
+#include "core/WindowNo.h"
 #include "core/win/Form.h"
 #include "core/win/ListView.h"
 #include "core/win/MdiChild.h"
@@ -13,10 +14,13 @@
 // back into the registry and deletes them.
 class frmBackup : public MdiChildForm, public Form {
 public:
+    static constexpr int kWindowNo = WindowNo::Backup;
     const wchar_t* Name() const override { return L"frmBackup"; }
     void Load() override;
     void Unload() override { CloseChild(); }
     bool Loaded() const override { return Alive(); }
+    HWND FormWindow() const override { return Frame(); }
+    bool OnMenuCommand(int id) override;
 
     // (Re)fills the list from the backup folder.
     void ReadBackupFiles();

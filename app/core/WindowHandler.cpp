@@ -1,65 +1,89 @@
 // app/core/WindowHandler.cpp
 #include "core/WindowHandler.h"
 #include "backup/frmBackup.h"
+#include "core/RuntimeError.h"
+#include "core/win/MdiChild.h"
 #include "errors/frmError.h"
+#include "scan/frmRegScan.h"
 #include "ui/frmLogin.h"
 #include "ui/frmMDI.h"
 #include "ui/frmPopUp.h"
-#include "core/win/MdiChild.h"
-#include "scan/frmRegScan.h"
+#include <type_traits>
 
+namespace {
 template <class T>
-T& clsWindowHandler::Get(int number) {
-    auto& slot = slots_[number];
+WindowRow Row(WindowKind kind, int editMenu = kNoEditMenu) {
+    WindowRow row{T::kWindowNo, kind, editMenu, []() -> std::unique_ptr<Form> { return std::make_unique<T>(); }, nullptr};
+    if constexpr (std::is_base_of_v<MdiChildForm, T>)
+        row.child = [](Form& f) -> MdiChildForm* { return &static_cast<T&>(f); };
+    return row;
+}
+
+// In the order of the numbers: closing all goes backwards, so the main window goes last.
+const WindowRow kWindows[] = {
+    Row<frmMDI>(WindowKind::TopLevel),
+    Row<frmRegScan>(WindowKind::MdiChild, 0),
+    Row<frmBackup>(WindowKind::MdiChild, 1),
+    Row<frmError>(WindowKind::ModalDialog),
+    Row<frmLogin>(WindowKind::ModelessDialog),
+    Row<frmPopUp>(WindowKind::TopLevel),
+};
+}  // namespace
+
+std::span<const WindowRow> clsWindowHandler::Rows() { return kWindows; }
+
+const WindowRow* clsWindowHandler::Row(int number) {
+    for (const WindowRow& r : kWindows)
+        if (r.number == number) return &r;
+    return nullptr;
+}
+
+Form& clsWindowHandler::Window(int number) {
+    const WindowRow* row = Row(number);
+    if (!row) throw RuntimeError{380, L"Fenster " + std::to_wstring(number) + L" gibt es nicht."};
+    // A map keeps this reference valid while the new window's load asks for other windows.
+    std::unique_ptr<Form>& slot = slots_[number];
     if (!slot || !slot->Loaded()) {
         slot.reset();
-        auto form = std::make_unique<T>();
-        T& ref = *form;
-        slot = std::move(form);
-        ref.Load();
-        return ref;
+        slot = row->create();
+        Form& form = *slot;
+        form.Load();
+        return form;
     }
-    return static_cast<T&>(*slot);
+    return *slot;
 }
-
-frmMDI& clsWindowHandler::MDI() { return Get<frmMDI>(WindowNo::MDI); }
-frmError& clsWindowHandler::Error() { return Get<frmError>(WindowNo::Error); }
-frmLogin& clsWindowHandler::Login() { return Get<frmLogin>(WindowNo::Login); }
-frmPopUp& clsWindowHandler::PopUp() { return Get<frmPopUp>(WindowNo::PopUp); }
-frmBackup& clsWindowHandler::Backup() { return Get<frmBackup>(WindowNo::Backup); }
-frmRegScan& clsWindowHandler::RegScan() { return Get<frmRegScan>(WindowNo::RegScan); }
 
 MdiChildForm* clsWindowHandler::Child(int number) {
-    switch (number) {
-    case WindowNo::RegScan: return &RegScan();
-    case WindowNo::Backup: return &Backup();
-    default: return nullptr;
-    }
+    const WindowRow* row = Row(number);
+    if (!row || !row->child) return nullptr;
+    return row->child(Window(number));
 }
 
-bool clsWindowHandler::Available(int number) {
-    switch (number) {
-    case WindowNo::MDI: case WindowNo::Error: case WindowNo::Login: case WindowNo::PopUp: return true;
-    case WindowNo::RegScan: return true;
-    case WindowNo::Backup: return true;
-    default: return false;
+bool clsWindowHandler::RouteCommand(int id) {
+    for (const WindowRow& r : kWindows) {
+        if (!r.child || !IsLoaded(r.number)) continue;
+        // A command may close windows, this one included: nothing is touched after it answered.
+        if (r.child(*slots_[r.number])->OnMenuCommand(id)) return true;
     }
+    return false;
 }
 
 bool clsWindowHandler::IsLoaded(int number) const {
-    return number >= 0 && number < 13 && slots_[number] && slots_[number]->Loaded();
+    auto it = slots_.find(number);
+    return it != slots_.end() && it->second && it->second->Loaded();
 }
 
 void clsWindowHandler::CloseWindow(int16_t number) {
     auto close = [this](int n) {
-        if (!slots_[n]) return;
+        auto it = slots_.find(n);
+        if (it == slots_.end() || !it->second) return;
         // Take the window out of its slot first: its unload may ask the handler for windows again.
-        std::unique_ptr<Form> form = std::move(slots_[n]);
+        std::unique_ptr<Form> form = std::move(it->second);
         form->Unload();
     };
     if (number == WindowNo::All) {
-        for (int n = 12; n >= 0; --n) close(n);
-    } else if (number >= 0 && number <= 12) {
+        for (auto r = std::rbegin(kWindows); r != std::rend(kWindows); ++r) close(r->number);
+    } else {
         close(number);
     }
 }

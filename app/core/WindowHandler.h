@@ -1,48 +1,53 @@
 // app/core/WindowHandler.h
 #pragma once
+#include "core/WindowNo.h"
 #include "core/win/Form.h"
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <span>
 
-class frmMDI;
-class frmBackup;
-class frmError;
-class frmLogin;
-class frmPopUp;
-class frmRegScan;
 class MdiChildForm;
 
-// Window numbers, as CloseWindow takes them.
-namespace WindowNo {
-constexpr int MDI = 0, RegScan = 1, AutorunNew = 2, Backup = 3, BugReport = 4, Error = 5, ExtraScan = 6, HDD = 7,
-              InstalledPrograms = 8, Login = 9, Office = 10, Optionen = 11, PopUp = 12, All = 99;
-}
+enum class WindowKind { MdiChild, ModelessDialog, ModalDialog, TopLevel };
+
+constexpr int kNoEditMenu = -1;
+
+// One window of the program: its number, how it is made, where its sub-menu of "Bearbeiten"
+// sits (its pop-up menu too), and what kind of window it is.
+struct WindowRow {
+    int number;
+    WindowKind kind;
+    int editMenu;
+    std::unique_ptr<Form> (*create)();
+    MdiChildForm* (*child)(Form&);  // the form as MDI child; nullptr for other kinds
+};
 
 // Creates each window on first request (without showing it), hands it out, and closes one
-// window or all of them.
+// window or all of them. Which windows exist is its table of rows, nothing else.
 class clsWindowHandler {
 public:
-    frmMDI& MDI();
-    frmError& Error();
-    frmLogin& Login();
-    frmPopUp& PopUp();
-    frmBackup& Backup();
-    frmRegScan& RegScan();
-
+    // The window of class T (T::kWindowNo), created on first request.
+    template <class T> T& Get() { return static_cast<T&>(Window(T::kWindowNo)); }
+    // The same by number; throws for a number without a row.
+    Form& Window(int number);
     // The child window of this number inside the main window, created on first request;
-    // nullptr for numbers that are no child window or not part of the program yet.
+    // nullptr for numbers that are no MDI child or not part of the program yet.
     MdiChildForm* Child(int number);
+    // Offers a menu command to the loaded child windows until one handles it.
+    bool RouteCommand(int id);
 
+    static std::span<const WindowRow> Rows();
+    static const WindowRow* Row(int number);
     // Whether the program has the window of this number (windows still to come are not offered).
-    static bool Available(int number);
+    static bool Available(int number) { return Row(number) != nullptr; }
     // Whether the window of this number exists right now.
     bool IsLoaded(int number) const;
     // Unloads one window and empties its slot; 99 closes all, children first and the main window last.
     void CloseWindow(int16_t number);
 
 private:
-    template <class T> T& Get(int number);
-    std::unique_ptr<Form> slots_[13];
+    std::map<int, std::unique_ptr<Form>> slots_;
 };
 
 // The program's one window handler, created by Main.

@@ -120,7 +120,7 @@ std::vector<std::wstring> ReadTmpDirs(const std::wstring& file) {
 void Tempfiledelete() {
     const AppEnvironmentRecord& env = AppEnvironment;
     Log(L"Tempfiledelete startet");
-    frmLogin& wait = WindowHandler().Login();
+    frmLogin& wait = WindowHandler().Get<frmLogin>();
     wait.SetMessage(env.AppTitle + L" " + env.AppVersion + L"\r\nDie temporären Dateien werden gelöscht. Bitte warten...");
     wait.ShowWindowNow();
     ClassHandler().Timer().Pause(0);
@@ -177,7 +177,7 @@ void CheckFirstRun() {
     HWND help = nullptr;
     Trap(kModule, L"CheckFirstRun", [&] {
         // Asking for the main window's handle loads it (tray icon, greeting) before the help opens.
-        help = OpenHelp(WindowHandler().MDI().hwnd());
+        help = OpenHelp(WindowHandler().Get<frmMDI>().hwnd());
         if (!help)
             ClassHandler().Error().HandleError(
                 kModule, L"CheckFirstRun", L"", 10002,
@@ -269,7 +269,7 @@ bool Main(const std::wstring& commandLine) {
         if (AppSwitches.AutoRegFileDel == 1) AutoFileDel();
         if (Logging())
             MessageBoxW(nullptr, L"Die Protokollierung ist aktiviert.", env.AppTitle.c_str(), MB_ICONINFORMATION | MB_OK);
-        WindowHandler().MDI().Show();
+        WindowHandler().Get<frmMDI>().Show();
         return true;
     } catch (...) {
         ReportError(kModule, L"Main", CurrentError(), Style::Critical, true);

@@ -49,7 +49,7 @@ void clsError::HandleError(const std::wstring& module, const std::wstring& proce
                            int number, const std::wstring& description, int style, bool show) {
     if (style == Style::Critical || style == Style::Warning) {
         WriteLog(module, procedure, message, number, description);
-        if (show) WindowHandler().Error().ShowError(module, procedure, number, description, style);
+        if (show) WindowHandler().Get<frmError>().ShowError(module, procedure, number, description, style);
     } else if (style == Style::Information || style == Style::Question) {
         if (Logging()) WriteLog(module, procedure, message, number, description);
         if (show) {

@@ -1,16 +1,19 @@
 // app/errors/frmError.h
 #pragma once
 #include "core/win/Dialog.h"
+#include "core/WindowNo.h"
 #include "core/win/Form.h"
 #include <string>
 
 // The error dialog: shows one error modally; for a critical error its button ends the program.
 class frmError : public Dialog, public Form {
 public:
+    static constexpr int kWindowNo = WindowNo::Error;
     const wchar_t* Name() const override { return L"frmError"; }
     void Load() override {}
     void Unload() override { Destroy(); }
     bool Loaded() const override { return true; }
+    HWND FormWindow() const override { return hwnd(); }
 
     // Shows the dialog modally and returns when the user closed it (never for "Beenden").
     void ShowError(const std::wstring& module, const std::wstring& procedure, int number,

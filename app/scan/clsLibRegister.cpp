@@ -145,7 +145,7 @@ void clsLibRegister::CheckComponent(const LibComponent& c) {
 
 void clsLibRegister::ShowWait(const std::wstring& text) {
     Trap(kModule, L"ShowWait", [&] {
-        frmLogin& wait = WindowHandler().Login();
+        frmLogin& wait = WindowHandler().Get<frmLogin>();
         wait.SetMessage(L"Die Komponente " + text + L" wird nachregistriert.");
         wait.ShowWindowNow();
         waitShown_ = true;

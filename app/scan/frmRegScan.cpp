@@ -33,7 +33,7 @@ std::wstring StartText() {
            L"aus dem Backup-Bereich erreichen. Als ob sie nie entfernt worden sind.";
 }
 
-HMENU ScanMenuOwner() { return WindowHandler().MDI().MenuBar(); }
+HMENU ScanMenuOwner() { return WindowHandler().Get<frmMDI>().MenuBar(); }
 
 }  // namespace
 
@@ -58,7 +58,7 @@ frmRegScan::~frmRegScan() {
     if (imlRegKeys) ImageList_Destroy(imlRegKeys);
 }
 
-void frmRegScan::Load() { CreateChild(WindowHandler().MDI().MdiClient(), IDD_frmRegScan, L"Registry Scan"); }
+void frmRegScan::Load() { CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmRegScan, L"Registry Scan"); }
 
 void frmRegScan::Unload() {
     if (engine_->Running()) engine_->Close();
@@ -70,7 +70,7 @@ bool frmRegScan::RemovalPending() const { return hwnd() && Item(IDC_cmdStart).Te
 void frmRegScan::EnableMenu(int id, bool on) const { MenuItem::Enable(ScanMenuOwner(), id, on); }
 
 void frmRegScan::Panel(int panel, const std::wstring& text) const {
-    WindowHandler().MDI().Status().SetPanel(panel, text);
+    WindowHandler().Get<frmMDI>().Status().SetPanel(panel, text);
 }
 
 void frmRegScan::SetLabel(int id, const std::wstring& text) const {
@@ -141,7 +141,7 @@ void frmRegScan::Form_Activate() {
     if (RemovalPending() || ClassHandler().Search().ScanRun) return;
     Trap(kModule, L"Form_Activate", [&] {
         ShowChild();
-        WindowHandler().MDI().EnableEditMenu(WindowNo::RegScan, true);
+        WindowHandler().Get<frmMDI>().EnableEditMenu(WindowNo::RegScan, true);
         EnableMenu(IDM_mnuRegScanAbbrechen, true);
         EnableMenu(IDM_mnuRegScanStart, false);
     });
@@ -264,7 +264,7 @@ bool frmRegScan::ProblemeEntfernen() {
         SetBericht(result.report, result.colour);
     });
     if (!result.completed && !result.errorMessage.empty())
-        MessageBoxW(WindowHandler().MDI().hwnd(), result.errorMessage.c_str(), AppEnvironment.AppTitle.c_str(),
+        MessageBoxW(WindowHandler().Get<frmMDI>().hwnd(), result.errorMessage.c_str(), AppEnvironment.AppTitle.c_str(),
                     MB_OK | MB_ICONEXCLAMATION);
     return *alive;
 }
@@ -281,7 +281,7 @@ bool frmRegScan::Auswertung() {
         if (AppSwitches.RebootAfterDelete == 1) {
             Trace(kModule, kProc, L"AutoClose + Reboot");
             // A restart ends the user's other programs too: it is asked for first.
-            const int answer = MessageBoxW(WindowHandler().MDI().hwnd(),
+            const int answer = MessageBoxW(WindowHandler().Get<frmMDI>().hwnd(),
                                            L"Die Fehler wurden entfernt.\r\nSoll der Computer jetzt neu gestartet werden?",
                                            AppEnvironment.AppTitle.c_str(), MB_YESNO | MB_ICONQUESTION);
             if (!*alive) return false;
@@ -388,11 +388,24 @@ void frmRegScan::UpdateRemoveCaption() {
 }
 
 void frmRegScan::ShowPopupMenu() {
-    frmMDI& frame = WindowHandler().MDI();
+    frmMDI& frame = WindowHandler().Get<frmMDI>();
     POINT pt{};
     GetCursorPos(&pt);
     // The frame runs the chosen command like the one of its menu bar.
     TrackPopupMenuEx(frame.EditMenu(WindowNo::RegScan), TPM_RIGHTBUTTON, pt.x, pt.y, frame.hwnd(), nullptr);
+}
+
+bool frmRegScan::OnMenuCommand(int id) {
+    switch (id) {
+    case IDM_mnuRegScanStart: case IDM_mnuRegScanAll: cmdStart_Click(); return true;
+    case IDM_mnuRegScanCurrent: mnuRegScanCurrent_Click(); return true;
+    case IDM_mnuRegScanAbbrechen: cmdAbbrechen_Click(); return true;
+    case IDM_mnuPopUpStartScan:
+        // As "Starten" of the scan menu: it only starts a scan, never the removal waiting here.
+        if (MenuItem::Enabled(ScanMenuOwner(), IDM_mnuRegScanStart)) cmdStart_Click();
+        return true;
+    default: return false;
+    }
 }
 
 void frmRegScan::OnCommand(int id, int code, HWND control) {
@@ -482,7 +495,7 @@ bool frmRegScan::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 }
 
 bool frmRegScan::AskDrive(const std::wstring& text, const std::wstring& driveRoot) {
-    return MessageBoxW(WindowHandler().MDI().hwnd(), text.c_str(), AppEnvironment.AppTitle.c_str(),
+    return MessageBoxW(WindowHandler().Get<frmMDI>().hwnd(), text.c_str(), AppEnvironment.AppTitle.c_str(),
                        MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 

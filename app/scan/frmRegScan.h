@@ -1,5 +1,6 @@
 // app/scan/frmRegScan.h
 #pragma once
+#include "core/WindowNo.h"
 #include "core/win/Form.h"
 #include "core/win/ListView.h"
 #include "core/win/MdiChild.h"
@@ -10,9 +11,10 @@
 
 // The registry scan window: drives the scan engine, shows its progress and result rows, rates the
 // result, and removes the rows the user chooses. Its start button doubles as the removal button.
-// The main window mirrors its state in the "Registry Scan" menu and calls its public commands.
+// It mirrors its state in the main window's "Registry Scan" menu and answers that menu's commands.
 class frmRegScan : public MdiChildForm, public Form, private ScanQuestions, private ScanProgress {
 public:
+    static constexpr int kWindowNo = WindowNo::RegScan;
     frmRegScan();
     ~frmRegScan() override;
 
@@ -20,6 +22,8 @@ public:
     void Load() override;
     void Unload() override;
     bool Loaded() const override { return Alive(); }
+    HWND FormWindow() const override { return Frame(); }
+    bool OnMenuCommand(int id) override;
 
     // Starts a scan, or the removal while the button reads "&Entfernen".
     void cmdStart_Click();

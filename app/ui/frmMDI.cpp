@@ -1,6 +1,5 @@
 // app/ui/frmMDI.cpp
 #include "ui/frmMDI.h"
-#include "backup/frmBackup.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/DoEvents.h"
@@ -14,22 +13,13 @@
 #include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/clsFiles.h"
-#include "scan/frmRegScan.h"
 #include "registry/clsSearch.h"
 #include "ui/frmMDI.rh"
-#include "ui/frmPopUp.h"
 
 namespace {
 const wchar_t* kModule = L"frmMDI";
 const wchar_t* kClass = L"TorvaneMDIFrame";
 
-// Positions of the sub-menus of "Bearbeiten" and the window each one belongs to.
-struct EditMenuSlot {
-    int position;
-    int window;
-};
-constexpr EditMenuSlot kEditMenus[] = {{0, WindowNo::RegScan}, {1, WindowNo::Backup}, {2, WindowNo::InstalledPrograms},
-                                   {3, WindowNo::HDD},     {4, WindowNo::Office}, {5, WindowNo::ExtraScan}};
 constexpr int kMenuBearbeiten = 1;
 
 // The "Bearbeiten" menu. A maximised child puts its system menu in front of the frame's menus,
@@ -42,12 +32,13 @@ HMENU EditMenuOf(HMENU bar) {
     return GetSubMenu(bar, kMenuBearbeiten);
 }
 
-// Commands and the window they need; without that window they stay disabled.
-struct WindowCommand {
+// Commands that show a window (then offered to it, as the tray's "Scan starten" needs); without
+// that window they stay disabled.
+struct ShowCommand {
     int id;
     int window;
 };
-constexpr WindowCommand kWindowCommands[] = {
+constexpr ShowCommand kShowCommands[] = {
     {IDM_mnuRegScanShow, WindowNo::RegScan},          {IDM_mnuBackupShow, WindowNo::Backup},
     {IDM_mnuInstalledProgramsShow, WindowNo::InstalledPrograms}, {IDM_mnuHDDShow, WindowNo::HDD},
     {IDM_mnuOfficeShow, WindowNo::Office},            {IDM_mnuExtraScanShow, WindowNo::ExtraScan},
@@ -165,7 +156,7 @@ void frmMDI::CreateToolbar() {
 }
 
 void frmMDI::UpdateCommandStates() {
-    for (const WindowCommand& c : kWindowCommands) {
+    for (const ShowCommand& c : kShowCommands) {
         const bool on = clsWindowHandler::Available(c.window);
         MenuItem::Enable(menu_, c.id, on);
         MenuItem::Enable(trayMenu_, c.id, on);
@@ -272,85 +263,77 @@ void frmMDI::MDIForm_Activate() {
     if (SendMessageW(client_, WM_MDIGETACTIVE, 0, 0)) return;
     if (clsWindowHandler::Available(WindowNo::RegScan)) {
         EnableEditMenu(WindowNo::RegScan, true);
-        ShowChild(WindowNo::RegScan);
+        ShowWindowNo(WindowNo::RegScan);
     }
 }
 
+namespace {
+int EditMenuPosition(int windowNumber) {
+    const WindowRow* row = clsWindowHandler::Row(windowNumber);
+    return row ? row->editMenu : kNoEditMenu;
+}
+}  // namespace
+
 HMENU frmMDI::EditMenu(int windowNumber) const {
-    for (const EditMenuSlot& m : kEditMenus)
-        if (m.window == windowNumber) return GetSubMenu(EditMenuOf(menu_), m.position);
-    return nullptr;
+    const int position = EditMenuPosition(windowNumber);
+    return position == kNoEditMenu ? nullptr : GetSubMenu(EditMenuOf(menu_), position);
 }
 
 void frmMDI::EnableEditMenu(int windowNumber, bool on) const {
-    for (const EditMenuSlot& m : kEditMenus)
-        if (m.window == windowNumber) MenuItem::EnablePopup(EditMenuOf(menu_), m.position, on);
+    const int position = EditMenuPosition(windowNumber);
+    if (position != kNoEditMenu) MenuItem::EnablePopup(EditMenuOf(menu_), position, on);
     DrawMenuBar(hwnd_);
 }
 
-void frmMDI::ShowChild(int windowNumber) {
+void frmMDI::ShowWindowNo(int windowNumber) {
     // While a scan or search runs the user has to cancel or wait.
     if (ClassHandler().Search().ScanRun) return;
+    if (!clsWindowHandler::Available(windowNumber)) return;
     MdiChildForm* child = WindowHandler().Child(windowNumber);
-    if (!child) return;
+    if (!child) {
+        WindowHandler().Window(windowNumber).ShowForm();
+        return;
+    }
     // A child just created is already the active one, but still hidden.
     if (reinterpret_cast<HWND>(SendMessageW(client_, WM_MDIGETACTIVE, 0, 0)) == child->Frame() &&
         IsWindowVisible(child->Frame()))
         return;
     child->ShowChild();
     LayoutBars();
-    if (windowNumber == WindowNo::BugReport) return;
-    // The "Bearbeiten" sub-menu of the shown window becomes the only enabled one.
+    // The "Bearbeiten" sub-menu of the shown window becomes the only enabled one; a window without
+    // one leaves them as they are.
+    const int position = EditMenuPosition(windowNumber);
+    if (position == kNoEditMenu) return;
     HMENU edit = EditMenuOf(menu_);
-    for (const EditMenuSlot& m : kEditMenus) MenuItem::EnablePopup(edit, m.position, m.window == windowNumber);
+    for (int p = 0; p < GetMenuItemCount(edit); ++p) MenuItem::EnablePopup(edit, p, p == position);
     DrawMenuBar(hwnd_);
 }
 
 void frmMDI::Command(int id) {
     switch (id) {
-    case IDM_mnuPopUpFileQuit: case IDM_mnuPopUpQuit: Quit(); break;
-    case IDM_mnuRegScanShow: ShowChild(WindowNo::RegScan); break;
-    case IDM_mnuRegScanStart: case IDM_mnuRegScanAll:
-        if (WindowHandler().IsLoaded(WindowNo::RegScan)) WindowHandler().RegScan().cmdStart_Click();
-        break;
-    case IDM_mnuRegScanCurrent:
-        if (WindowHandler().IsLoaded(WindowNo::RegScan)) WindowHandler().RegScan().mnuRegScanCurrent_Click();
-        break;
-    case IDM_mnuRegScanAbbrechen:
-        if (WindowHandler().IsLoaded(WindowNo::RegScan)) WindowHandler().RegScan().cmdAbbrechen_Click();
-        break;
-    case IDM_mnuPopUpStartScan:
-        // As "Starten" of the scan menu: it only starts a scan, never the removal waiting there.
-        ShowChild(WindowNo::RegScan);
-        if (MenuItem::Enabled(menu_, IDM_mnuRegScanStart)) WindowHandler().RegScan().cmdStart_Click();
-        break;
-    case IDM_mnuBackupShow: case IDM_mnuPopUpBackupZeigen: ShowChild(WindowNo::Backup); break;
-    case IDM_mnuInstalledProgramsShow: case IDM_mnuPopUpDeinstall: ShowChild(WindowNo::InstalledPrograms); break;
-    case IDM_mnuBackupZeigen:
-        if (WindowHandler().IsLoaded(WindowNo::Backup)) WindowHandler().Backup().cmdAnzeigen_Click();
-        break;
-    case IDM_mnuBackupEinfuegen:
-        if (WindowHandler().IsLoaded(WindowNo::Backup)) WindowHandler().Backup().cmdEintragen_Click();
-        break;
-    case IDM_mnuBackupLoeschen:
-        if (WindowHandler().IsLoaded(WindowNo::Backup)) WindowHandler().Backup().cmdLoeschen_Click();
-        break;
-    case IDM_mnuHDDShow: ShowChild(WindowNo::HDD); break;
-    case IDM_mnuOfficeShow: ShowChild(WindowNo::Office); break;
-    case IDM_mnuExtraScanShow: ShowChild(WindowNo::ExtraScan); break;
+    case IDM_mnuPopUpFileQuit: case IDM_mnuPopUpQuit: Quit(); return;
     case IDM_mnuHDDEmptyRecycler:
         Trap(kModule, L"mnuHDDEmptyRecycler_Click", [&] { ClassHandler().Files().EmptyRecycler(hwnd_, true); });
-        break;
-    case IDM_mnuAnsichtRegeditShow: mnuAnsichtRegeditShow_Click(); break;
-    case IDM_mnuProtokollShow: mnuProtokollShow_Click(); break;
-    case IDM_mnuProtokollDel: mnuProtokollDel_Click(); break;
-    case IDM_mnuHelp: mnuHelp_Click(); break;
-    case IDM_mnuInfo: case IDM_mnuPopUpAbout: mnuInfo_Click(); break;
+        return;
+    case IDM_mnuAnsichtRegeditShow: mnuAnsichtRegeditShow_Click(); return;
+    case IDM_mnuProtokollShow: mnuProtokollShow_Click(); return;
+    case IDM_mnuProtokollDel: mnuProtokollDel_Click(); return;
+    case IDM_mnuHelp: mnuHelp_Click(); return;
+    case IDM_mnuInfo: case IDM_mnuPopUpAbout: mnuInfo_Click(); return;
     case IDM_mnuPopUpShowForm:
         if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
-        break;
+        return;
     default: break;
     }
+    for (const ShowCommand& c : kShowCommands) {
+        if (c.id != id) continue;
+        ShowWindowNo(c.window);
+        // The shown window may add its own step (the tray's "Scan starten" starts a scan).
+        if (MdiChildForm* child = WindowHandler().IsLoaded(c.window) ? WindowHandler().Child(c.window) : nullptr)
+            child->OnMenuCommand(id);
+        return;
+    }
+    WindowHandler().RouteCommand(id);
 }
 
 void frmMDI::mnuHelp_Click() {
@@ -383,7 +366,7 @@ void frmMDI::mnuProtokollDel_Click() {
 void frmMDI::ShowTrayMenu() {
     // The hidden pop-up window owns the menu and comes to the foreground first, so the menu
     // closes when the user clicks elsewhere; the chosen command runs here.
-    HWND owner = WindowHandler().PopUp().hwnd();
+    HWND owner = WindowHandler().Window(WindowNo::PopUp).FormWindow();
     if (!owner) owner = hwnd_;
     SetForegroundWindow(owner);
     HMENU m = GetSubMenu(trayMenu_, 0);
@@ -406,6 +389,12 @@ void frmMDI::Unload() {
 
 void frmMDI::MDIForm_Unload() {
     Trap(kModule, L"MDIForm_Unload", [&] { Trace(kModule, L"MDIForm_Unload", L"started"); });
+    // A scan still running stops at its next poll instead of outliving the program.
+    Trap(kModule, L"MDIForm_Unload", [&] {
+        clsSearch& search = ClassHandler().Search();
+        search.ScanRun = false;
+        search.StopSearch = true;
+    });
     Trap(kModule, L"MDIForm_Unload", [&] { SavePosition(); });
     Trap(kModule, L"MDIForm_Unload", [&] { RemoveTrayIcon(); });
     Trap(kModule, L"MDIForm_Unload", [&] { CloseAllHelp(); });

@@ -1,5 +1,6 @@
 // app/ui/frmMDI.h
 #pragma once
+#include "core/WindowNo.h"
 #include "core/win/Form.h"
 #include "core/win/StatusBar.h"
 #include <windows.h>
@@ -8,10 +9,11 @@
 #include <functional>
 #include <string>
 
-// The main window: an MDI frame with menu, tool bar, status bar and tray icon. Every command either
-// shows a child window or calls a command of the child window that owns the work.
+// The main window: an MDI frame with menu, tool bar, status bar and tray icon. It runs its own
+// commands, shows the window a show command names, and offers every other command to the children.
 class frmMDI : public Form {
 public:
+    static constexpr int kWindowNo = WindowNo::MDI;
     frmMDI() = default;
     ~frmMDI() override;
     frmMDI(const frmMDI&) = delete;
@@ -20,6 +22,8 @@ public:
     void Load() override;      // creates the frame hidden and runs its load
     void Unload() override;    // saves the position when so set, removes the tray icon, ends the process
     bool Loaded() const override { return hwnd_ && IsWindow(hwnd_); }
+    HWND FormWindow() const override { return hwnd_; }
+    void ShowForm() override { Show(); }
 
     void Show();
     HWND hwnd() const { return hwnd_; }
@@ -59,7 +63,7 @@ private:
     void RemoveTrayIcon();
     void ShowTrayMenu();
     void UpdateCommandStates();
-    void ShowChild(int windowNumber);
+    void ShowWindowNo(int windowNumber);
     void mnuHelp_Click();
     void mnuInfo_Click();
     void mnuProtokollShow_Click();

@@ -1,5 +1,6 @@
 // app/ui/frmPopUp.h
 #pragma once
+#include "core/WindowNo.h"
 #include "core/win/Form.h"
 #include <windows.h>
 
@@ -7,6 +8,7 @@
 // closes when the user clicks elsewhere.
 class frmPopUp : public Form {
 public:
+    static constexpr int kWindowNo = WindowNo::PopUp;
     ~frmPopUp() override { Unload(); }
     void Load() override {
         h_ = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
@@ -14,6 +16,7 @@ public:
     }
     void Unload() override { if (h_) { DestroyWindow(h_); h_ = nullptr; } }
     bool Loaded() const override { return h_ && IsWindow(h_); }
+    HWND FormWindow() const override { return h_; }
     HWND hwnd() const { return h_; }
 
 private:

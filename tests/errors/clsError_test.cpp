@@ -7,6 +7,7 @@
 #include "errors/frmError.h"
 #include "errors/frmError.rh"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -96,15 +97,18 @@ TEST_F(ErrorHandler, DialogShowsTheErrorAndTogglesDetails) {
     struct Probe {
         static DWORD WINAPI Run(void* p) {
             auto* self = static_cast<Probe*>(p);
+            // Shown only once its load has filled and sized it.
             HWND d = nullptr;
-            for (int i = 0; i < 200 && !(d = FindWindowW(L"#32770", L"Fehlerbericht")); ++i) Sleep(50);
-            if (!d) return 0;
-            Sleep(200);
+            if (!WaitFor([&] { return (d = VisibleWindowOf(GetCurrentProcessId(), L"#32770")) != nullptr; }, 60000))
+                return 0;
             auto text = [&](int id) {
                 wchar_t b[512] = L"";
                 GetDlgItemTextW(d, id, b, 512);
                 return std::wstring(b);
             };
+            wchar_t caption[64] = L"";
+            GetWindowTextW(d, caption, 64);
+            self->caption = caption;
             RECT r{};
             GetWindowRect(d, &r);
             self->collapsed = r.bottom - r.top;
@@ -120,7 +124,9 @@ TEST_F(ErrorHandler, DialogShowsTheErrorAndTogglesDetails) {
             self->expanded = r.bottom - r.top;
             self->detailsShown = IsWindowVisible(GetDlgItem(d, IDC_txtDetails));
             self->button = text(IDC_cmdDetails);
-            Sleep(1500);  // long enough to look at (and photograph) the expanded dialog
+            // For a look at the expanded dialog: TORVANE_SHOW_SECONDS keeps it that long.
+            wchar_t seconds[8] = L"";
+            if (GetEnvironmentVariableW(L"TORVANE_SHOW_SECONDS", seconds, 8)) Sleep(_wtoi(seconds) * 1000);
             SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_cmdDetails, BN_CLICKED), 0);
             GetWindowRect(d, &r);
             self->collapsedAgain = r.bottom - r.top;
@@ -130,12 +136,14 @@ TEST_F(ErrorHandler, DialogShowsTheErrorAndTogglesDetails) {
         }
         int collapsed = 0, expanded = 0, collapsedAgain = 0;
         bool detailsShown = false, detailsHiddenAgain = false, reportVisible = true;
-        std::wstring desc, nr, mod, mail, close, details, button;
+        std::wstring caption, desc, nr, mod, mail, close, details, button;
     } probe;
     HANDLE t = CreateThread(nullptr, 0, Probe::Run, &probe, 0, nullptr);
     e().HandleError(L"frmTest", L"cmdStart_Click", L"", 76, L"Pfad nicht gefunden", 48, true);
-    WaitForSingleObject(t, 15000);
+    // The dialog has returned: the probe is done with it or never found it.
+    ASSERT_EQ(WaitForSingleObject(t, 60000), WAIT_OBJECT_0);
     CloseHandle(t);
+    EXPECT_EQ(probe.caption, L"Fehlerbericht");
     EXPECT_EQ(probe.desc, L"Pfad nicht gefunden");
     EXPECT_EQ(probe.nr, L"76");
     EXPECT_EQ(probe.mod, L"frmTest");

@@ -1,6 +1,7 @@
 // tests/fennick/FennickTest.cpp
 #include "FennickTest.h"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include "core/AppEnvironment.h"
 
 std::wstring FennickPath() { return ProgramFolder() + L"fennick.ocx"; }
@@ -99,13 +100,20 @@ HostWindow::HostWindow(int width, int height) {
     AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
     h_ = CreateWindowW(L"FennickTestHost", L"Fennick test", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 40, 40,
                        r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    Pump();
+    UpdateWindow(h_);
+    PumpPending();
 }
 HostWindow::~HostWindow() {
     if (h_ && IsWindow(h_)) DestroyWindow(h_);
 }
 
-void Pump(DWORD ms) { PumpMessages(ms); }
+bool ShowsPixels(HWND window, std::initializer_list<Pixel> pixels, DWORD timeoutMs) {
+    return WaitFor([&] {
+        for (const Pixel& p : pixels)
+            if (PixelAt(window, p.x, p.y) != p.colour) return false;
+        return true;
+    }, timeoutMs);
+}
 
 COLORREF PixelAt(HWND window, int x, int y) {
     POINT p{x, y};

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -74,8 +75,13 @@ private:
     HWND h_ = nullptr;
 };
 
-// Processes pending window messages for a moment so windows are painted.
-void Pump(DWORD ms = 100);
 // Reads a pixel of a window's client area from the screen.
 COLORREF PixelAt(HWND window, int x, int y);
+struct Pixel {
+    int x, y;
+    COLORREF colour;
+};
+// Waits until each pixel of the window's client area shows its colour on screen (what a paint
+// draws reaches the screen a little after WM_PAINT); false when they do not within the time.
+bool ShowsPixels(HWND window, std::initializer_list<Pixel> pixels, DWORD timeoutMs = 30000);
 int ScreenDpiY();

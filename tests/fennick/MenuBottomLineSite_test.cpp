@@ -84,7 +84,7 @@ TEST_F(MenuBottomLineSiteTest, FollowsTheContainersBackColourOnlyWhileAutoBackCo
     ASSERT_TRUE(line);
     SetProperty(line->Control(), L"SpaceTop", Long(2));  // two rows of background above the line
     line->SetBackColor(RGB(200, 0, 0));
-    Pump(300);
+    EXPECT_TRUE(ShowsPixels(host.hwnd(), {{10, 0, RGB(200, 0, 0)}}));
     EXPECT_EQ(PixelAt(host.hwnd(), 10, 0), RGB(200, 0, 0));
     EXPECT_EQ(PixelAt(host.hwnd(), 10, 2), GetSysColor(COLOR_BTNSHADOW));
     EXPECT_EQ(PixelAt(host.hwnd(), 10, 3), GetSysColor(COLOR_3DHIGHLIGHT));
@@ -95,7 +95,9 @@ TEST_F(MenuBottomLineSiteTest, FollowsTheContainersBackColourOnlyWhileAutoBackCo
     V_BOOL(&off) = VARIANT_FALSE;
     SetProperty(line->Control(), L"AutoBackColor", off);
     line->SetBackColor(RGB(0, 0, 200));
-    Pump(300);
+    // Nothing to wait for when it stays: the new colour must not show even after a while.
+    RedrawWindow(host.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    EXPECT_FALSE(ShowsPixels(host.hwnd(), {{10, 0, RGB(0, 0, 200)}}, 2000));
     EXPECT_EQ(PixelAt(host.hwnd(), 10, 0), RGB(200, 0, 0));
 }
 

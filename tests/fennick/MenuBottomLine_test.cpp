@@ -239,21 +239,21 @@ TEST(MenuBottomLine, DrawsTwoRowsInTheSystemColours) {
     Control c;
     HWND line = Activate(c.p, host.hwnd());
     ASSERT_TRUE(line);
-    Pump(300);
     const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), light = GetSysColor(COLOR_3DHIGHLIGHT),
                    frame = GetSysColor(COLOR_WINDOWFRAME), face = GetSysColor(COLOR_BTNFACE);
+    EXPECT_TRUE(ShowsPixels(host.hwnd(), {{0, 0, shadow}, {199, 1, light}}));
     for (int x : {0, 100, 199}) {
         EXPECT_EQ(PixelAt(host.hwnd(), x, 0), shadow) << "x=" << x;
         EXPECT_EQ(PixelAt(host.hwnd(), x, 1), light) << "x=" << x;
         EXPECT_EQ(PixelAt(host.hwnd(), x, 2), face) << "x=" << x;
     }
     c->put_Style(mblRaised);
-    Pump(200);
+    EXPECT_TRUE(ShowsPixels(host.hwnd(), {{50, 0, light}, {50, 1, shadow}}));
     EXPECT_EQ(PixelAt(host.hwnd(), 50, 0), light);
     EXPECT_EQ(PixelAt(host.hwnd(), 50, 1), shadow);
     c->put_Style(mblSingle);
     c->put_SpaceTop(2);
-    Pump(200);
+    EXPECT_TRUE(ShowsPixels(host.hwnd(), {{50, 2, frame}, {50, 0, face}}));
     EXPECT_EQ(PixelAt(host.hwnd(), 50, 0), face);
     EXPECT_EQ(PixelAt(host.hwnd(), 50, 1), face);
     EXPECT_EQ(PixelAt(host.hwnd(), 50, 2), frame);

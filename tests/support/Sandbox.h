@@ -60,7 +60,7 @@ bool FileExists(const std::wstring& path);
 // window was answered and the text of its static labels.
 class AutoAnswer {
 public:
-    AutoAnswer(std::wstring caption, int buttonId, DWORD timeoutMs = 10000);
+    AutoAnswer(std::wstring caption, int buttonId, DWORD timeoutMs = 60000);
     ~AutoAnswer();
     bool Wait();
     std::wstring Text() const { return text_; }

@@ -12,6 +12,7 @@
 #include "scan/ScanTestRegistry.h"
 #include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include "ui/frmMDI.h"
 #include "ui/frmMDI.rh"
 #include <gtest/gtest.h>
@@ -36,11 +37,11 @@ protected:
     void TearDown() override { WindowHandler().CloseWindow(WindowNo::All); }
     KeepProcessOnFrameExit frameExit;
     frmBackup& Open() {
-        frmMDI& f = WindowHandler().MDI();
+        frmMDI& f = WindowHandler().Get<frmMDI>();
         f.Show();
         f.Command(IDM_mnuBackupShow);
         DoEvents();
-        return WindowHandler().Backup();
+        return WindowHandler().Get<frmBackup>();
     }
     std::wstring File(const std::wstring& name, const std::string& bytes = "REGEDIT4\r\n") {
         return folder.Write(L"Backup\\" + name, bytes);
@@ -79,11 +80,11 @@ TEST_F(BackupWindow, ListsUndoFilesWithSizesAndSortsByHeaderAndKeys) {
     EXPECT_TRUE(FileExists(AppEnvironment.BackupDir));
     EXPECT_EQ(b.List().Count(), 0);
     EXPECT_TRUE(IsZoomed(b.Frame()));
-    EXPECT_EQ(WindowHandler().MDI().Status().Panel(1), L"Status");
+    EXPECT_EQ(WindowHandler().Get<frmMDI>().Status().Panel(1), L"Status");
     EXPECT_EQ(b.RecyclerText(), L"Zu löschende Dateien werden unwiederbringlich gelöscht.");
     EXPECT_EQ(b.RecyclerColour(), RGB(255, 0, 0));
     // "Bearbeiten" > "Backup-Bereich" is the one enabled; the maximised child's system menu stands first.
-    HMENU bar = WindowHandler().MDI().MenuBar();
+    HMENU bar = WindowHandler().Get<frmMDI>().MenuBar();
     const int first = GetMenuItemCount(bar) > 6 ? 1 : 0;
     HMENU edit = GetSubMenu(bar, first + 1);
     EXPECT_TRUE(MenuItem::PopupEnabled(edit, 1));
@@ -134,7 +135,7 @@ TEST_F(BackupWindow, DeletesSelectedRowsAskingOnlyWhenFilesGoForGood) {
     for (int i = 1; i <= 5; ++i) File(L"r" + std::to_wstring(i) + L".reg");
     frmBackup& b = Open();
     ASSERT_EQ(b.List().Count(), 5);
-    frmMDI& mdi = WindowHandler().MDI();
+    frmMDI& mdi = WindowHandler().Get<frmMDI>();
 
     // Three adjacent rows, each asked for: all three go.
     SelectOnly(b, {1, 2, 3});
@@ -248,7 +249,7 @@ TEST_F(BackupWindow, NoRestartWhenEveryQuestionIsAnsweredNo) {
     SelectOnly(b, {0, 1});
     {
         MessageBoxes boxes(L"Torvane", {IDNO});
-        WindowHandler().MDI().Command(IDM_mnuBackupEinfuegen);
+        WindowHandler().Get<frmMDI>().Command(IDM_mnuBackupEinfuegen);
         EXPECT_EQ(boxes.Texts().size(), 2u);
     }
     const bool written = Exists(HKEY_CURRENT_USER, base);
@@ -263,7 +264,7 @@ TEST_F(BackupWindow, NoRestartWhenEveryQuestionIsAnsweredNo) {
 TEST_F(BackupWindow, ContextMenuCaptionsFollowTheSelection) {
     for (const wchar_t* n : {L"a.reg", L"b.reg", L"c.reg"}) File(n);
     frmBackup& b = Open();
-    HMENU bar = WindowHandler().MDI().MenuBar();
+    HMENU bar = WindowHandler().Get<frmMDI>().MenuBar();
     auto popUp = [&] {
         // The pop-up menu runs its own loop; close it as soon as it is open.
         SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
@@ -292,24 +293,18 @@ TEST_F(BackupWindow, EnterOpensTheFileInAnEditor) {
     Key(b, VK_RETURN);
     EXPECT_FALSE(b.List().Selected(0));
     // Wine has no editor registered for .reg files: Notepad opens it.
-    struct Find {
-        std::wstring name;
-        HWND found = nullptr;
-    } find{name};
-    const ULONGLONG until = GetTickCount64() + 20000;
-    while (!find.found && GetTickCount64() < until) {
-        EnumWindows([](HWND w, LPARAM p) -> BOOL {
-            auto* f = reinterpret_cast<Find*>(p);
+    // Its window shows the file's name once the file is loaded.
+    HWND editor = nullptr;
+    const bool opened = WaitFor([&] {
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"Notepad", nullptr));) {
             wchar_t title[512] = L"";
             GetWindowTextW(w, title, 512);
-            if (std::wstring(title).find(f->name) != std::wstring::npos) f->found = w;
-            return !f->found;
-        }, reinterpret_cast<LPARAM>(&find));
-        DoEvents();
-        Sleep(50);
-    }
-    ASSERT_TRUE(find.found);
-    PostMessageW(find.found, WM_CLOSE, 0, 0);
+            if (IsWindowVisible(w) && std::wstring(title).find(name) != std::wstring::npos) editor = w;
+        }
+        return editor != nullptr;
+    }, 60000);
+    ASSERT_TRUE(opened);
+    PostMessageW(editor, WM_CLOSE, 0, 0);
     EXPECT_NE(Log().find(name + L" zum bearbeiten geöffnet"), std::wstring::npos);
 }
 
@@ -320,7 +315,7 @@ TEST_F(BackupWindow, ListsTheUndoFilesOfAScan) {
         ScanEngine engine(ClassHandler());
         ASSERT_TRUE(engine.Scan());
         ASSERT_TRUE(engine.ProblemeEntfernen().completed);
-        Sleep(1100);  // the next file gets another second in its name
+        WaitForNextSecond();  // the next file gets another second in its name
     }
     frmBackup& b = Open();
     ASSERT_EQ(b.List().Count(), 2);

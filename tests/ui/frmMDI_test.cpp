@@ -2,14 +2,20 @@
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/WindowHandler.h"
+#include "core/RuntimeError.h"
+#include "core/win/MdiChild.h"
 #include "core/win/Menu.h"
 #include "core/win/Window.h"
 #include "registry/clsKeyFunc.h"
+#include "registry/clsSearch.h"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include "ui/frmMDI.h"
 #include "ui/frmMDI.rh"
 #include "ui/frmPopUp.h"
 #include <gtest/gtest.h>
+#include <atomic>
+#include <set>
 
 namespace {
 class MainWindow : public ::testing::Test {
@@ -19,7 +25,7 @@ protected:
     }
     void TearDown() override { WindowHandler().CloseWindow(WindowNo::All); }
     frmMDI& Open() {
-        frmMDI& f = WindowHandler().MDI();
+        frmMDI& f = WindowHandler().Get<frmMDI>();
         f.Show();
         return f;
     }
@@ -145,24 +151,26 @@ TEST_F(MainWindow, SavedWidthOfTheWholeScreenOpensMaximised) {
 }
 
 TEST_F(MainWindow, WindowHandlerHandsOutOneInstanceUntilClosed) {
-    frmMDI* first = &WindowHandler().MDI();
-    EXPECT_EQ(first, &WindowHandler().MDI());
+    frmMDI* first = &WindowHandler().Get<frmMDI>();
+    EXPECT_EQ(first, &WindowHandler().Get<frmMDI>());
     EXPECT_TRUE(WindowHandler().IsLoaded(WindowNo::MDI));
     WindowHandler().CloseWindow(WindowNo::All);
     EXPECT_FALSE(WindowHandler().IsLoaded(WindowNo::MDI));
-    EXPECT_TRUE(WindowHandler().MDI().Loaded());
+    EXPECT_TRUE(WindowHandler().Get<frmMDI>().Loaded());
     WindowHandler().CloseWindow(42);  // unknown numbers do nothing
     EXPECT_TRUE(WindowHandler().IsLoaded(WindowNo::MDI));
 }
 
 TEST_F(MainWindow, TrayMenuOpensOnRightButtonReleaseOnly) {
     frmMDI& f = Open();
+    // The menu runs inside the tray message: the message returns at once when it opens none.
     struct Watch {
         static DWORD WINAPI Run(void* p) {
             auto* self = static_cast<Watch*>(p);
-            for (int i = 0; i < 60; ++i, Sleep(50)) {
-                HWND menu = FindWindowW(L"#32768", nullptr);
-                if (menu && IsWindowVisible(menu)) {
+            const ULONGLONG until = GetTickCount64() + 60000;
+            for (; !self->returned && GetTickCount64() < until; Sleep(20)) {
+                HWND menu = VisibleWindowOf(GetCurrentProcessId(), L"#32768");
+                if (menu) {
                     self->opened = true;
                     // Leave the menu the way a user does.
                     PostMessageW(self->owner, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -173,14 +181,16 @@ TEST_F(MainWindow, TrayMenuOpensOnRightButtonReleaseOnly) {
             return 0;
         }
         HWND owner = nullptr;
+        std::atomic<bool> returned{false};
         bool opened = false;
     };
     auto trayEvent = [&](UINT mouse) {
         Watch w;
-        w.owner = WindowHandler().PopUp().hwnd();
+        w.owner = WindowHandler().Get<frmPopUp>().hwnd();
         HANDLE t = CreateThread(nullptr, 0, Watch::Run, &w, 0, nullptr);
         SendMessageW(f.hwnd(), frmMDI::kTrayMessage, 1, mouse);
-        WaitForSingleObject(t, 10000);
+        w.returned = true;
+        WaitForSingleObject(t, 60000);
         CloseHandle(t);
         return w.opened;
     };
@@ -188,4 +198,47 @@ TEST_F(MainWindow, TrayMenuOpensOnRightButtonReleaseOnly) {
     EXPECT_FALSE(trayEvent(WM_LBUTTONUP));
     EXPECT_TRUE(trayEvent(WM_RBUTTONUP));
     EXPECT_TRUE(IsWindow(f.hwnd()));
+}
+
+TEST_F(MainWindow, EveryWindowIsOneRowAndItsEditMenuColumnNamesItsOwnSubMenu) {
+    std::set<int> numbers;
+    for (const WindowRow& r : clsWindowHandler::Rows()) {
+        EXPECT_TRUE(numbers.insert(r.number).second) << "two rows for window " << r.number;
+        EXPECT_EQ(r.child != nullptr, r.kind == WindowKind::MdiChild) << r.number;
+    }
+    for (int n : {WindowNo::Optionen, WindowNo::BugReport, WindowNo::HDD, 42}) EXPECT_FALSE(clsWindowHandler::Available(n));
+    EXPECT_THROW(WindowHandler().Window(WindowNo::Optionen), RuntimeError);
+
+    // The class's number and the number reach the same window; only MDI children are children.
+    frmMDI& f = Open();
+    EXPECT_EQ(&WindowHandler().Window(WindowNo::MDI), static_cast<Form*>(&f));
+    EXPECT_EQ(WindowHandler().Child(WindowNo::MDI), nullptr);
+    EXPECT_EQ(WindowHandler().Child(WindowNo::Login), nullptr);
+
+    // A child's sub-menu under "Bearbeiten" carries the child's caption, and the frame hands out that one.
+    HMENU edit = GetSubMenu(f.MenuBar(), 1);
+    int withMenu = 0;
+    for (const WindowRow& r : clsWindowHandler::Rows()) {
+        if (r.editMenu == kNoEditMenu) continue;
+        ++withMenu;
+        MdiChildForm* child = WindowHandler().Child(r.number);
+        ASSERT_NE(child, nullptr) << r.number;
+        EXPECT_EQ(TopCaption(edit, r.editMenu), Wnd(child->Frame()).Text()) << r.number;
+        EXPECT_EQ(f.EditMenu(r.number), GetSubMenu(edit, r.editMenu)) << r.number;
+    }
+    EXPECT_GE(withMenu, 2);
+    EXPECT_EQ(f.EditMenu(WindowNo::MDI), nullptr);
+}
+
+TEST_F(MainWindow, UnloadStopsAScanThatIsStillUnderWay) {
+    Open();
+    // No scan window is left to end it: the frame's own unload has to.
+    WindowHandler().CloseWindow(WindowNo::RegScan);
+    clsSearch& search = ClassHandler().Search();
+    search.ScanRun = true;
+    search.StopSearch = false;
+    WindowHandler().CloseWindow(WindowNo::All);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(search.StopSearch);
+    EXPECT_FALSE(search.ScanRun);
 }

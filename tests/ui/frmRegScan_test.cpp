@@ -10,6 +10,7 @@
 #include "scan/frmRegScan.h"
 #include "scan/frmRegScan.rh"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include "ui/frmMDI.h"
 #include "ui/frmMDI.rh"
 #include <gtest/gtest.h>
@@ -26,15 +27,17 @@ protected:
         PrepareEnvironment(folder.Path());
     }
     void TearDown() override { WindowHandler().CloseWindow(WindowNo::All); }
-    static void Pump(DWORD ms = 200) { PumpMessages(ms); }
-    // Opens the program's frame; its first activation shows the scan window.
+    // Opens the program's frame; its first activation shows the scan window, which maximises
+    // itself once it hears of its activation.
     frmRegScan& Open() {
-        frame = &WindowHandler().MDI();
+        frame = &WindowHandler().Get<frmMDI>();
         frame->Show();
-        Pump();
-        EXPECT_TRUE(WindowHandler().IsLoaded(WindowNo::RegScan));
-        return WindowHandler().RegScan();
+        EXPECT_TRUE(WaitFor([] {
+            return WindowHandler().IsLoaded(WindowNo::RegScan) && IsZoomed(WindowHandler().Get<frmRegScan>().Frame());
+        }));
+        return WindowHandler().Get<frmRegScan>();
     }
+    HWND ActiveChild() const { return reinterpret_cast<HWND>(SendMessageW(frame->MdiClient(), WM_MDIGETACTIVE, 0, 0)); }
     void Setting(const wchar_t* key, const wchar_t* value) {
         ClassHandler().KeyFunc().SaveSetting(L"Optionen", key, value);
         ClassHandler().KeyFunc().ReadAppSwitch();
@@ -76,7 +79,7 @@ protected:
         if (!secs) return;
         printf("STATE %s\n", name);
         fflush(stdout);
-        Pump(static_cast<DWORD>(atoi(secs) * 1000));
+        PumpMessages(static_cast<DWORD>(atoi(secs) * 1000));
     }
     void SendNotify(const frmRegScan& w, NMHDR& hdr) const {
         hdr.hwndFrom = Wnd(w.hwnd()).Item(IDC_lvwRegKeys);
@@ -289,7 +292,7 @@ TEST_F(RegScanTest, MarkedRowsGoAfterSortingAndTheRestWaits) {
     EXPECT_EQ(UndoFiles().size(), 1u);
 
     // "Alle Einträge entfernen" takes the rest.
-    Sleep(1100);  // a new second, a new file name
+    WaitForNextSecond();  // a new second, a new file name
     frame->Command(IDM_mnuRegScanAll);
     EXPECT_EQ(List(w).Count(), 0);
     for (const wchar_t* n : {L"Alpha", L"Bravo", L"Delta"}) EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kUninstall + n)) << n;
@@ -301,8 +304,7 @@ TEST_F(RegScanTest, AutoScanStartsOnceAndALaterActivationNeverRemoves) {
     PlantUninstall({L"Alt1"});
     Setting(L"AutoScan", L"1");
     frmRegScan& w = Open();
-    Pump(500);
-    ASSERT_EQ(Text(w, IDC_cmdStart), L"&Entfernen");
+    ASSERT_TRUE(WaitFor([&] { return Text(w, IDC_cmdStart) == L"&Entfernen"; }));
     ASSERT_EQ(List(w).Count(), 1);
 
     // Another child takes the focus, then the scan window is activated again.
@@ -314,11 +316,11 @@ TEST_F(RegScanTest, AutoScanStartsOnceAndALaterActivationNeverRemoves) {
     HWND other = CreateMDIWindowW(L"RegScanTestChild", L"Andere", WS_CHILD | WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
                                   100, frame->MdiClient(), GetModuleHandleW(nullptr), 0);
     ASSERT_TRUE(other);
-    Pump();
-    EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(frame->MdiClient(), WM_MDIGETACTIVE, 0, 0)), other);
+    EXPECT_TRUE(WaitFor([&] { return ActiveChild() == other; }));
+    // The activation's own step is a posted message: handled once the queue is empty.
     w.ShowChild();
-    Pump(500);
-    EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(frame->MdiClient(), WM_MDIGETACTIVE, 0, 0)), w.Frame());
+    EXPECT_TRUE(WaitFor([&] { return ActiveChild() == w.Frame(); }));
+    PumpPending();
     EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kUninstall + L"Alt1"));
     EXPECT_TRUE(UndoFiles().empty());
     EXPECT_EQ(Text(w, IDC_cmdStart), L"&Entfernen");
@@ -330,7 +332,8 @@ TEST_F(RegScanTest, AutoScanStartsOnceAndALaterActivationNeverRemoves) {
     const std::wstring report = Text(w, IDC_lblScanBericht);
     SendMessageW(frame->MdiClient(), WM_MDIACTIVATE, reinterpret_cast<WPARAM>(other), 0);
     w.ShowChild();
-    Pump(500);
+    EXPECT_TRUE(WaitFor([&] { return ActiveChild() == w.Frame(); }));
+    PumpPending();
     EXPECT_EQ(Text(w, IDC_lblScanBericht), report);
     EXPECT_EQ(Text(w, IDC_cmdStart), L"&Start");
     DestroyWindow(other);
@@ -410,7 +413,7 @@ TEST_F(RegScanTest, ChildWindowsStayWhileAScanRunsAndClosingDuringAScanIsSafe) {
     frmRegScan& w = Open();
     // While a scan or search runs, the frame shows no other child (here: not even the scan window anew).
     w.CloseChild();
-    Pump();
+    PumpPending();
     ClassHandler().Search().ScanRun = true;
     frame->Command(IDM_mnuRegScanShow);
     EXPECT_FALSE(WindowHandler().IsLoaded(WindowNo::RegScan));
@@ -419,7 +422,7 @@ TEST_F(RegScanTest, ChildWindowsStayWhileAScanRunsAndClosingDuringAScanIsSafe) {
     ASSERT_TRUE(WindowHandler().IsLoaded(WindowNo::RegScan));
 
     // The scan window closed by its close box in the middle of a scan: the scan stops.
-    frmRegScan& v = WindowHandler().RegScan();
+    frmRegScan& v = WindowHandler().Get<frmRegScan>();
     PostMessageW(v.Frame(), WM_CLOSE, 0, 0);
     v.cmdStart_Click();
     EXPECT_FALSE(ClassHandler().Search().ScanRun);
@@ -427,7 +430,7 @@ TEST_F(RegScanTest, ChildWindowsStayWhileAScanRunsAndClosingDuringAScanIsSafe) {
     EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kUninstall + L"Alt1"));
 
     // The whole program closed in the middle of a scan: the window object goes while its scan runs.
-    frmRegScan& u = WindowHandler().RegScan();
+    frmRegScan& u = WindowHandler().Get<frmRegScan>();
     u.ShowChild();
     PostMessageW(frame->hwnd(), WM_CLOSE, 0, 0);
     u.cmdStart_Click();
@@ -435,4 +438,29 @@ TEST_F(RegScanTest, ChildWindowsStayWhileAScanRunsAndClosingDuringAScanIsSafe) {
     EXPECT_FALSE(WindowHandler().IsLoaded(WindowNo::RegScan));
     EXPECT_FALSE(ClassHandler().Search().ScanRun);
     EXPECT_TRUE(UndoFiles().empty());
+}
+
+TEST_F(RegScanTest, TrayStartOpensTheScanWindowAndScansAndPopUpChoicesReachIt) {
+    PlantUninstall({L"Alt1", L"Alt2"});
+    Open();
+    WindowHandler().CloseWindow(WindowNo::RegScan);
+    PumpPending();
+    ASSERT_FALSE(WindowHandler().IsLoaded(WindowNo::RegScan));
+    // Commands of a window that is not open open nothing.
+    frame->Command(IDM_mnuRegScanStart);
+    EXPECT_FALSE(WindowHandler().IsLoaded(WindowNo::RegScan));
+
+    // From idle the tray's "Scan starten" shows the window and starts a scan.
+    frame->Command(IDM_mnuPopUpStartScan);
+    ASSERT_TRUE(WindowHandler().IsLoaded(WindowNo::RegScan));
+    frmRegScan& w = WindowHandler().Get<frmRegScan>();
+    EXPECT_TRUE(IsWindowVisible(w.Frame()));
+    EXPECT_EQ(Text(w, IDC_cmdStart), L"&Entfernen");
+    EXPECT_EQ(List(w).Count(), 2);
+
+    // A choice of the list's pop-up menu arrives at the frame as WM_COMMAND and reaches the window.
+    SendMessageW(frame->hwnd(), WM_COMMAND, MAKEWPARAM(IDM_mnuRegScanAll, 0), 0);
+    EXPECT_EQ(List(w).Count(), 0);
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kUninstall + L"Alt1"));
+    EXPECT_EQ(UndoFiles().size(), 1u);
 }

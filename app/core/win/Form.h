@@ -1,5 +1,6 @@
 // app/core/win/Form.h
 #pragma once
+#include <windows.h>
 
 // What the window handler needs of every window it keeps in a slot.
 class Form {
@@ -11,4 +12,9 @@ public:
     virtual void Unload() = 0;
     // False once the window is gone (closed by the user), so the handler makes a new one.
     virtual bool Loaded() const = 0;
+    // The window that stands for this form on screen (an MDI child's frame, a dialog itself).
+    virtual HWND FormWindow() const = 0;
+    // What a show command of the main window does with a form that is no MDI child (a dialog
+    // shows or runs itself); forms no menu opens keep this.
+    virtual void ShowForm() {}
 };

@@ -17,6 +17,9 @@ public:
     void ShowChild();
     // Closes the child window; the object stays until the window handler drops it.
     void CloseChild();
+    // A command of the main window's menus, tool bar or pop-up menus, offered to every loaded
+    // child; true when this child handled it. The child may be gone when this returns.
+    virtual bool OnMenuCommand(int id) { return false; }
 
 protected:
     virtual void OnActivate(bool active) {}

@@ -1,0 +1,19 @@
+// tests/support/Wait.h
+#pragma once
+#include <windows.h>
+#include <functional>
+
+// Waiting for a condition, never for a time: every machine has 2 cores and may be slow.
+
+// Polls `condition` until it holds or `timeoutMs` passed, handling this thread's messages in
+// between (our windows paint, run timers and answer posted messages). Returns whether it held.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 30000);
+
+// Handles every message already waiting in this thread's queue (posted messages, paints) and returns.
+void PumpPending();
+
+// The visible top-level window of this class that belongs to the process; nullptr when there is none.
+HWND VisibleWindowOf(DWORD processId, const wchar_t* windowClass);
+
+// Returns once the clock shows another second than at the call (file names carry the second).
+void WaitForNextSecond();
