@@ -6,6 +6,7 @@
 #include "scan/ScanEngine.h"
 #include "scan/ScanTestRegistry.h"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include <gtest/gtest.h>
 #include <regex>
 
@@ -224,7 +225,7 @@ TEST_F(EngineTest, MarkedRowsAnsiHeaderAndNothingSelected) {
     for (size_t i = 0; i < engine.Rows().size(); ++i)
         if (engine.Rows()[i].hit.key == kUninstall + L"P1") pick = i;
     std::vector<size_t> one{pick};
-    Sleep(1100);  // a new second gives a new file name
+    WaitForNextSecond();  // a new second gives a new file name
     res = engine.ProblemeEntfernen(&one);
     ASSERT_TRUE(res.completed);
     EXPECT_EQ(res.report, L"Die markierten Fehler wurden erfolgreich entfernt und gesichert.");

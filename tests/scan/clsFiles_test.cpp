@@ -4,6 +4,7 @@
 #include "core/Text.h"
 #include "scan/clsFiles.h"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include <algorithm>
@@ -33,8 +34,7 @@ bool RunUnix(std::wstring cmd, const std::wstring& path, bool shouldExist) {
     if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    for (int i = 0; i < 250 && FileExists(path) != shouldExist; ++i) Sleep(20);
-    return FileExists(path) == shouldExist;
+    return WaitFor([&] { return FileExists(path) == shouldExist; }, 60000);
 }
 
 // A link at `link` to the folder or file `target`: a Windows symbolic link where the platform makes
@@ -283,7 +283,7 @@ TEST_F(FilesTest, RecyclerRoadMovesFilesAndFoldersAway) {
         // Everything in the bin is this test's: take out what Wine could not.
         RunUnix(L"/bin/sh -c \"cd \\\"${XDG_DATA_HOME:-$HOME/.local/share}/Trash\\\" && rm -rf files/bin files/hr.txt "
                 L"info/bin.trashinfo info/hr.txt.trashinfo\"", L"", false);
-        for (int i = 0; i < 250 && RecycleBinItems() > 0; ++i) Sleep(20);
+        WaitFor([] { return RecycleBinItems() == 0; }, 60000);
     }
 }
 
