@@ -202,29 +202,25 @@ void PrepareAppEnvironment(bool writeStartEntry) {
     if (writeStartEntry) ClassHandler().Error().WriteStartEntry();
     keys.ReadAppSwitch();
     Log(env.InstallDir);
-    env.BackupDir = env.InstallDir + L"Backup\\";
-    Log(env.BackupDir);
-    env.ComputerName = ReadComputerName();
-    Log(env.ComputerName);
-    env.UserName = ReadUserName();
-    Log(env.UserName);
-    env.WinDir = ReadWinDir();
-    Log(env.WinDir);
-    env.AgentDir = env.WinDir + L"msagent\\";
+    // Each value is logged as it is set.
+    auto set = [](std::wstring& field, std::wstring value) {
+        field = std::move(value);
+        Log(field);
+    };
+    set(env.BackupDir, env.InstallDir + L"Backup\\");
+    set(env.ComputerName, ReadComputerName());
+    set(env.UserName, ReadUserName());
+    set(env.WinDir, ReadWinDir());
     env.AgentCharsDir = env.WinDir + L"msagent\\chars\\";
-    Log(env.AgentDir);
-    env.SysDir = ReadSysDir();
-    Log(env.SysDir);
-    env.TmpDir = ReadTmpDir();
-    Log(env.TmpDir);
-    env.RecentDir = ReadSpecialFolder(CSIDL_RECENT);
-    Log(env.RecentDir);
+    set(env.AgentDir, env.WinDir + L"msagent\\");
+    set(env.SysDir, ReadSysDir());
+    set(env.TmpDir, ReadTmpDir());
+    set(env.RecentDir, ReadSpecialFolder(CSIDL_RECENT));
     auto folderValue = [&](const wchar_t* name) {
         KeyValue v = keys.QueryKeyValue(kHKLM, L"Software\\Microsoft\\Windows\\CurrentVersion", name);
         return WithBackslash(std::holds_alternative<std::wstring>(v) ? std::get<std::wstring>(v) : L"");
     };
-    env.ProgramFilesDir = folderValue(L"ProgramFilesDir");
-    Log(env.ProgramFilesDir);
+    set(env.ProgramFilesDir, folderValue(L"ProgramFilesDir"));
     // The 32-bit registrations of a 64-bit system name their files as 32-bit programs see them.
     env.ProgramFilesX86Dir = folderValue(L"ProgramFilesDir (x86)");
     env.SysWow64Dir = ReadSysWow64Dir();
