@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <cwchar>
 
-const wchar_t* const kValueNotSet = L"(Wert nicht festgelegt)";
-
 namespace {
 std::wstring HexBytes(const BYTE* data, size_t bytes) {
     static const wchar_t kDigits[] = L"0123456789abcdef";
@@ -44,7 +42,7 @@ std::wstring MultiText(const wchar_t* p, size_t n) {
 }  // namespace
 
 std::wstring ValueDisplayText(DWORD type, const BYTE* data, size_t bytes) {
-    if (bytes == 0 || !data) return type == REG_NONE ? std::wstring(kValueNotSet) : std::wstring();
+    if (bytes == 0 || !data) return L"";
     switch (type) {
     case REG_SZ:
     case REG_EXPAND_SZ: {

@@ -130,7 +130,7 @@ TEST_F(RegScanTest, ScanShowsRowsAndRatingThenRemovalWritesTheUndoFileAndEmpties
     EXPECT_EQ(Text(w, IDC_cmdStart), L"&Start");
     EXPECT_FALSE(Enabled(w, IDC_cmdAbbrechen));
     EXPECT_FALSE(Visible(w, IDC_lvwRegKeys));
-    ASSERT_EQ(List(w).ColumnCount(), 4);
+    ASSERT_EQ(List(w).ColumnCount(), 5);
     // The scan's menu is the enabled one of "Bearbeiten"; only "Starten" works before a scan.
     ASSERT_TRUE(EditMenu());
     EXPECT_TRUE(MenuItem::PopupEnabled(EditMenu(), 0));
