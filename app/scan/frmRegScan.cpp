@@ -39,8 +39,9 @@ std::wstring StartText() {
 
 HMENU ScanMenuOwner() { return WindowHandler().Get<frmMDI>().MenuBar(); }
 
-// Column widths in pixels as designed; the user's own are kept in "Screen", "RegScanSpalte1".. 5.
-constexpr int kColumnWidths[5] = {300, 130, 260, 90, 180};
+// Shares of the list's width the columns get until the user gives them his own widths, kept in
+// "Screen", "RegScanSpalte1".. 5: so that "Grund" is in sight without scrolling.
+constexpr int kColumnShares[5] = {30, 13, 25, 12, 20};
 std::wstring WidthSetting(int column) { return L"RegScanSpalte" + std::to_wstring(column + 1); }
 
 // The commands that work on listed rows.
@@ -121,7 +122,10 @@ bool frmRegScan::OnInit() {
                                                                     GetSystemMetrics(SM_CXSMICON),
                                                                     GetSystemMetrics(SM_CYSMICON), LR_SHARED)));
         ListView_SetImageList(lvw_, imlRegKeys, LVSIL_SMALL);
-        for (int c = 0; c < 5; ++c) list.AddColumn(kResultColumns[c], kColumnWidths[c]);
+        RECT area{};
+        GetClientRect(lvw_, &area);
+        const int width = std::max<int>(400, area.right - area.left - GetSystemMetrics(SM_CXVSCROLL));
+        for (int c = 0; c < 5; ++c) list.AddColumn(kResultColumns[c], width * kColumnShares[c] / 100);
         // The whole key of the row under the mouse, as the columns may cut it.
         ListView_SetExtendedListViewStyleEx(lvw_, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
     });
