@@ -424,13 +424,16 @@ void frmRegScan::RestoreColumnWidths() {
         }
         ListView_SetColumnWidth(lvw_, c, static_cast<int>(width));
     }
+    for (int c = 0; c < 5; ++c) loadedWidths_[c] = ListView_GetColumnWidth(lvw_, c);
 }
 
 void frmRegScan::SaveColumnWidths() {
     if (!lvw_ || !IsWindow(lvw_)) return;
     clsKeyFunc& keys = ClassHandler().KeyFunc();
+    // Only what the user changed: a column left as it was keeps following the list's width.
     for (int c = 0; c < 5; ++c)
-        keys.SaveSetting(L"Screen", WidthSetting(c), std::to_wstring(ListView_GetColumnWidth(lvw_, c)));
+        if (const int width = ListView_GetColumnWidth(lvw_, c); width != loadedWidths_[c])
+            keys.SaveSetting(L"Screen", WidthSetting(c), std::to_wstring(width));
 }
 
 std::wstring frmRegScan::RowTip(int listRow) const {

@@ -106,7 +106,8 @@ private:
     HIMAGELIST imlRegKeys = nullptr;
     COLORREF berichtColour_ = RGB(0, 0, 128);
     bool sortAscending_ = true;
-    int sortColumn_ = -1;  // the column the user sorted by last (-1: the engine's order)
+    int sortColumn_ = -1;
+    int loadedWidths_[5] = {-1, -1, -1, -1, -1};  // the column widths after the window opened  // the column the user sorted by last (-1: the engine's order)
     bool waitPointer_ = false;
     bool autoScanDone_ = false;  // AutoScan starts a scan once, on the first activation
 };

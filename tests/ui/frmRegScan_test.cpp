@@ -535,6 +535,7 @@ TEST_F(RegScanTest, ReasonColumnInfoTipAndColumnWidthsThatAreKept) {
     PumpPending();
     EXPECT_EQ(ClassHandler().KeyFunc().GetSetting(L"Screen", L"RegScanSpalte1", L""), L"123");
     EXPECT_EQ(ClassHandler().KeyFunc().GetSetting(L"Screen", L"RegScanSpalte5", L""), L"77");
+    EXPECT_EQ(ClassHandler().KeyFunc().GetSetting(L"Screen", L"RegScanSpalte3", L"nicht gespeichert"), L"nicht gespeichert");
     // A width that is no number is passed over.
     ClassHandler().KeyFunc().SaveSetting(L"Screen", L"RegScanSpalte2", L"breit");
     frame->Command(IDM_mnuRegScanShow);
