@@ -4,6 +4,7 @@
 #include "core/RuntimeError.h"
 #include "core/win/MdiChild.h"
 #include "errors/frmError.h"
+#include "scan/frmAusnahmen.h"
 #include "scan/frmRegScan.h"
 #include "ui/frmLogin.h"
 #include "ui/frmMDI.h"
@@ -27,6 +28,7 @@ const WindowRow kWindows[] = {
     Row<frmError>(WindowKind::ModalDialog),
     Row<frmLogin>(WindowKind::ModelessDialog),
     Row<frmPopUp>(WindowKind::TopLevel),
+    Row<frmAusnahmen>(WindowKind::ModalDialog),
 };
 }  // namespace
 

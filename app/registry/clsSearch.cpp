@@ -2,6 +2,7 @@
 #include "registry/clsSearch.h"
 #include "core/DoEvents.h"
 #include "core/Trap.h"
+#include "registry/ValueText.h"
 #include <algorithm>
 #include <cstring>
 
@@ -37,6 +38,14 @@ std::wstring ScanHit::Line() const {
     std::wstring k = key;
     if (k.find(L'\\') == std::wstring::npos) k += L'\\';
     return std::to_wstring(root) + L"[" + k + L"]" + (name.empty() ? std::wstring(L"@") : name) + L"=" + data;
+}
+
+std::wstring ScanHit::DisplayData() const {
+    if (IsTextType(type)) return data;
+    std::wstring text = ValueDisplayText(type, raw.data(), raw.size());
+    // Binary data is cut long before; only the strings of a multi-string can have been cut here.
+    if (type == REG_MULTI_SZ && bytes > raw.size()) text += L" …";
+    return text;
 }
 
 std::wstring clsSearch::DataText(DWORD type, const BYTE* data, size_t bytes) {
@@ -154,7 +163,7 @@ void clsSearch::Walk(SearchSpec& query, std::vector<ScanHit>& result) {
         return (query.MatchValueData && Contains(Upper(data), needle)) ||
                (query.MatchValueName && Contains(Upper(name), needle)) || (query.MatchKeyName && Contains(keyCmp, needle));
     };
-    auto add = [&](const std::wstring& name, DWORD type, DWORD bytes, std::wstring&& data) {
+    auto add = [&](const std::wstring& name, DWORD type, DWORD bytes, std::wstring&& data, const BYTE* raw) {
         ScanHit h;
         h.root = query.Root;
         h.key = query.KeyPath;
@@ -163,6 +172,7 @@ void clsSearch::Walk(SearchSpec& query, std::vector<ScanHit>& result) {
         h.bytes = bytes;
         h.subKeys = subKeys;
         h.data = std::move(data);
+        if (raw && !IsTextType(type)) h.raw.assign(raw, raw + std::min<size_t>(bytes, ScanHit::kRawKept));
         result.push_back(std::move(h));
     };
 
@@ -188,10 +198,10 @@ void clsSearch::Walk(SearchSpec& query, std::vector<ScanHit>& result) {
             if (rc != ERROR_SUCCESS) break;
             std::wstring n(name.data(), nameLen);
             std::wstring d = DataText(type, data.data(), dataLen);
-            if (matches(n, d)) add(n, type, dataLen, std::move(d));
+            if (matches(n, d)) add(n, type, dataLen, std::move(d), data.data());
         }
         // A key without values stands for its (absent) default value.
-        if (index == 0 && !stopped && matches(L"", L"")) add(L"", REG_NONE, 0, L"");
+        if (index == 0 && !stopped && matches(L"", L"")) add(L"", REG_NONE, 0, L"", nullptr);
     }
     if (stopped || !query.Recurse || subKeys == 0) return;
 

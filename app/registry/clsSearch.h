@@ -18,6 +18,14 @@ struct ScanHit {
     DWORD bytes = 0;        // size of the value's data in bytes
     DWORD subKeys = 0;      // number of sub-keys of the hit's key when it was read
     std::wstring data;      // the value's data as the search reads it (text types and REG_BINARY only)
+    // The first bytes (up to kRawKept) of a value that is no single text, for its display; empty
+    // for REG_SZ and REG_EXPAND_SZ, whose `data` says it all.
+    std::vector<BYTE> raw;
+    static constexpr size_t kRawKept = 1024;
+
+    // The data as the lists show it (ValueDisplayText); a multi-string longer than kRawKept
+    // bytes ends in " …".
+    std::wstring DisplayData() const;
 
     // The hit's text line: root in signed decimal "[" key "]" name ("@" for the default) "=" data.
     std::wstring Line() const;

@@ -102,8 +102,17 @@ void ScanEngine::Close() {
 }
 
 void ScanEngine::AddRow(ResultRow row) {
+    if (exclusions_.Excludes(row.hit.root, row.hit.key)) return;
     rows_.push_back(std::move(row));
     if (progress_) progress_->OnRowAdded(rows_.size() - 1, rows_.back());
+}
+
+size_t ScanEngine::DropExcludedRows() {
+    exclusions_.Clear();
+    if (useExclusions_) exclusions_.Load(handler_);
+    const size_t before = rows_.size();
+    std::erase_if(rows_, [&](const ResultRow& r) { return exclusions_.Excludes(r.hit.root, r.hit.key); });
+    return before - rows_.size();
 }
 
 std::wstring ScanEngine::Rating(double p, size_t errors) {
@@ -141,6 +150,8 @@ bool ScanEngine::Scan() {
     percent_ = 0;
     rating_.clear();
     Trace(kWindow, L"cmdStart_Click", L"started");
+    exclusions_.Clear();
+    if (useExclusions_) Trap(kWindow, L"cmdStart_Click", [&] { exclusions_.Load(handler_); });
 
     // Drive answers hold for one scan.
     check.Reset();

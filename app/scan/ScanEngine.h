@@ -2,6 +2,7 @@
 #pragma once
 #include "registry/RegKey.h"
 #include "registry/clsSearch.h"
+#include "scan/ScanExclusions.h"
 #include <windows.h>
 #include <cstddef>
 #include <cstdint>
@@ -134,7 +135,12 @@ public:
     // The undo file's first lines (header, comments 2 to 10) for a stamp taken at `when`.
     static std::wstring UndoFileIntro(const SYSTEMTIME& when);
 
-    // Used by clsCheckKeys to append rows.
+    // Whether a scan leaves out the user's excluded keys (on unless switched off).
+    void SetUseExclusions(bool on) { useExclusions_ = on; }
+    // Reads the exclusions anew and drops every row at or below an excluded key; returns how many went.
+    size_t DropExcludedRows();
+
+    // Used by clsCheckKeys to append rows. A row at or below an excluded key is not taken.
     void AddRow(ResultRow row);
     ScanQuestions* Questions() const { return questions_; }
 
@@ -147,4 +153,6 @@ private:
     double percent_ = 0;
     std::wstring rating_;
     bool busy_ = false;  // a scan or removal is running (they pump messages)
+    bool useExclusions_ = true;
+    ScanExclusions exclusions_;  // read at the start of each scan
 };

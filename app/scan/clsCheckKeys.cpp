@@ -5,6 +5,7 @@
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"
+#include "registry/ValueText.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/ScanEngine.h"
 #include "scan/clsFiles.h"
@@ -232,7 +233,8 @@ void clsCheckKeys::AddRow(const ScanHit& entry, const std::wstring& data, RootKe
     row.lookedFor = lookedFor;
     row.item = L"[" + clsKeyFunc::HiveName(rowRoot) + L"\\" + entry.key + L"]";
     row.name = entry.name.empty() ? std::wstring(L"@") : L"\"" + entry.name + L"\"";
-    row.data = data;
+    // The checks judge the data as the search read it; the list shows what the value holds.
+    row.data = IsTextType(entry.type) ? data : entry.DisplayData();
     row.rootText = std::to_wstring(rowRoot);
     row.hit = entry;
     row.hit.root = rowRoot;

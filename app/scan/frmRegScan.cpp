@@ -8,11 +8,15 @@
 #include "core/win/Menu.h"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
+#include "scan/ScanExclusions.h"
+#include "scan/ScanReport.h"
 #include "scan/clsCheckKeys.h"
 #include "scan/frmRegScan.rh"
 #include "ui/frmMDI.h"
 #include "ui/frmMDI.rh"
 #include <algorithm>
+#include <commdlg.h>
+#include <cwchar>
 
 namespace {
 const wchar_t kModule[] = L"frmRegScan";
@@ -34,6 +38,14 @@ std::wstring StartText() {
 }
 
 HMENU ScanMenuOwner() { return WindowHandler().Get<frmMDI>().MenuBar(); }
+
+// Shares of the list's width the columns get until the user gives them his own widths, kept in
+// "Screen", "RegScanSpalte1".. 5: so that "Grund" is in sight without scrolling.
+constexpr int kColumnShares[5] = {30, 13, 25, 12, 20};
+std::wstring WidthSetting(int column) { return L"RegScanSpalte" + std::to_wstring(column + 1); }
+
+// The commands that work on listed rows.
+constexpr int kRowCommands[] = {IDM_mnuRegScanAll, IDM_mnuRegScanCurrent, IDM_mnuRegScanIgnore, IDM_mnuRegScanSave};
 
 }  // namespace
 
@@ -110,11 +122,14 @@ bool frmRegScan::OnInit() {
                                                                     GetSystemMetrics(SM_CXSMICON),
                                                                     GetSystemMetrics(SM_CYSMICON), LR_SHARED)));
         ListView_SetImageList(lvw_, imlRegKeys, LVSIL_SMALL);
-        list.AddColumn(L"Registryschlüssel", 300);
-        list.AddColumn(L"Variable", 130);
-        list.AddColumn(L"Wert", 260);
-        list.AddColumn(L"HKey", 90);
+        RECT area{};
+        GetClientRect(lvw_, &area);
+        const int width = std::max<int>(400, area.right - area.left - GetSystemMetrics(SM_CXVSCROLL));
+        for (int c = 0; c < 5; ++c) list.AddColumn(kResultColumns[c], width * kColumnShares[c] / 100);
+        // The whole key of the row under the mouse, as the columns may cut it.
+        ListView_SetExtendedListViewStyleEx(lvw_, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
     });
+    Trap(kModule, L"Form_Load", [&] { RestoreColumnWidths(); });
     Trap(kModule, L"Form_Load", [&] {
         Item(IDC_lblStartText).SetText(StartText());
         if (!ClassHandler().Search().ScanRun)
@@ -156,6 +171,7 @@ bool frmRegScan::OnQueryClose() {
 
 void frmRegScan::OnDestroy() {
     KillTimer(hwnd(), kTimer);
+    Trap(kModule, L"Form_Unload", [&] { SaveColumnWidths(); });
     MenuBottomLine1.reset();
 }
 
@@ -203,6 +219,7 @@ bool frmRegScan::Scan() {
         Item(IDC_lblExtraScan).Show(verlauf);
     });
     Trap(kModule, kStart, [&] { List().Clear(); });
+    sortColumn_ = -1;
 
     const bool done = engine->Scan();
     if (!*alive || !hwnd()) return false;  // the window went while the scan ran
@@ -230,6 +247,11 @@ bool frmRegScan::Remove() {
     if (!Auswertung()) return false;
     // Rows that remain (marked removal, or keys that could not be deleted) wait for further removals.
     if (List().Count() > 0) return true;
+    ResetAfterLastRow();
+    return true;
+}
+
+void frmRegScan::ResetAfterLastRow() {
     Trap(kModule, kStart, [&] {
         List().Show(false);
         SetCheck(IDC_chbRegKeysShow, false);
@@ -239,12 +261,16 @@ bool frmRegScan::Remove() {
         Item(IDC_cmdStart).SetText(kStartCaption);
         Item(IDC_cmdAbbrechen).Enable(false);
         EnableMenu(IDM_mnuRegScanStart, true);
-        for (int id : {IDM_mnuRegScanAbbrechen, IDM_mnuRegScanAll, IDM_mnuRegScanCurrent}) EnableMenu(id, false);
+        EnableMenu(IDM_mnuRegScanAbbrechen, false);
+        EnableRowCommands(false);
         Item(IDC_lblScanProzent).Show(false);
         Panel(1, L"Status");
         Panel(2, L"Version " + AppEnvironment.AppVersion);
     });
-    return true;
+}
+
+void frmRegScan::EnableRowCommands(bool on) const {
+    for (int id : kRowCommands) EnableMenu(id, on);
 }
 
 bool frmRegScan::ProblemeEntfernen() {
@@ -257,6 +283,7 @@ bool frmRegScan::ProblemeEntfernen() {
         for (int i = 0; i < list.Count(); ++i)
             if (list.Selected(i)) marked.push_back(static_cast<size_t>(list.Data(i)));
     sortAscending_ = true;  // the list comes back in the order of its key column
+    sortColumn_ = -1;
     const RemovalResult result = engine->ProblemeEntfernen(onlyMarked ? &marked : nullptr);
     if (!*alive) return false;
     Trap(kModule, L"ProblemeEntfernen", [&] {
@@ -302,8 +329,7 @@ bool frmRegScan::Auswertung() {
             Item(IDC_cmdStart).SetText(kRemoveCaption);
             Item(IDC_cmdStart).Enable(true);
             Item(IDC_chbRegKeysShow).Enable(true);
-            EnableMenu(IDM_mnuRegScanAll, true);
-            EnableMenu(IDM_mnuRegScanCurrent, true);
+            EnableRowCommands(true);
             SetWaitPointer(false);
         });
     } else {
@@ -335,7 +361,8 @@ void frmRegScan::ScanClose() {
     // The window is idle again: so is its menu (a scan without problems ends here too).
     Trap(kModule, kProc, [&] {
         EnableMenu(IDM_mnuRegScanStart, true);
-        for (int id : {IDM_mnuRegScanAbbrechen, IDM_mnuRegScanAll, IDM_mnuRegScanCurrent}) EnableMenu(id, false);
+        EnableMenu(IDM_mnuRegScanAbbrechen, false);
+        EnableRowCommands(false);
     });
 }
 
@@ -379,7 +406,133 @@ void frmRegScan::FillList() {
 void frmRegScan::SortBy(int column) {
     // Every click flips the order, whichever column it sorts by.
     sortAscending_ = !sortAscending_;
+    sortColumn_ = column;
     List().SortByColumn(column, sortAscending_);
+}
+
+void frmRegScan::RestoreColumnWidths() {
+    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    for (int c = 0; c < 5; ++c) {
+        const std::wstring text = keys.GetSetting(L"Screen", WidthSetting(c), L"");
+        if (text.empty()) continue;
+        wchar_t* end = nullptr;
+        const long width = wcstol(text.c_str(), &end, 10);
+        // A value that is no sensible width leaves the column as designed.
+        if (*end != L'\0' || width < 8 || width > 4000) {
+            Trace(kModule, L"Form_Load", L"Spaltenbreite " + WidthSetting(c) + L" ungültig: " + text);
+            continue;
+        }
+        ListView_SetColumnWidth(lvw_, c, static_cast<int>(width));
+    }
+    for (int c = 0; c < 5; ++c) loadedWidths_[c] = ListView_GetColumnWidth(lvw_, c);
+}
+
+void frmRegScan::SaveColumnWidths() {
+    if (!lvw_ || !IsWindow(lvw_)) return;
+    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    // Only what the user changed: a column left as it was keeps following the list's width.
+    for (int c = 0; c < 5; ++c)
+        if (const int width = ListView_GetColumnWidth(lvw_, c); width != loadedWidths_[c])
+            keys.SaveSetting(L"Screen", WidthSetting(c), std::to_wstring(width));
+}
+
+std::wstring frmRegScan::RowTip(int listRow) const {
+    const auto& rows = engine_->Rows();
+    if (listRow < 0 || listRow >= List().Count()) return L"";
+    const size_t i = static_cast<size_t>(List().Data(listRow));
+    if (i >= rows.size()) return L"";
+    const ResultRow& r = rows[i];
+    std::wstring tip = r.item + L"\r\n" + FindingText(r.finding);
+    if (!r.lookedFor.empty()) tip += L": " + r.lookedFor;
+    return tip;
+}
+
+void frmRegScan::mnuRegScanIgnore_Click() {
+    const wchar_t kProc[] = L"mnuRegScanIgnore_Click";
+    if (ClassHandler().Search().ScanRun || !hwnd()) return;
+    ListView list = List();
+    const auto& rows = engine_->Rows();
+    std::vector<std::wstring> keys;
+    for (int i = 0; i < list.Count(); ++i) {
+        if (!list.Selected(i)) continue;
+        const size_t at = static_cast<size_t>(list.Data(i));
+        if (at < rows.size()) keys.push_back(rows[at].item);
+    }
+    if (keys.empty()) return;
+    bool stored = false;
+    for (const std::wstring& key : keys)
+        stored |= Trap(kModule, kProc, [&] {
+            if (!ScanExclusions::Add(ClassHandler(), key))
+                throw RuntimeError{Err::InvalidProperty, ErrorDescription(Err::InvalidProperty)};
+            Trace(kModule, kProc, key + L" wird nicht mehr gemeldet");
+        }, 48, false, key);
+    if (!stored) {
+        MessageBoxW(WindowHandler().Get<frmMDI>().hwnd(), L"Die Ausnahme konnte nicht gespeichert werden.",
+                    AppEnvironment.AppTitle.c_str(), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    Trap(kModule, kProc, [&] {
+        engine_->DropExcludedRows();
+        FillList();
+        if (sortColumn_ >= 0) List().SortByColumn(sortColumn_, sortAscending_);
+        UpdateRemoveCaption();
+    });
+    if (List().Count() == 0) {
+        ResetAfterLastRow();
+        return;
+    }
+    Panel(2, L"Gefundene Fehler: " + std::to_wstring(engine_->Errors()));
+}
+
+void frmRegScan::mnuRegScanSave_Click() {
+    if (List().Count() == 0) return;
+    wchar_t file[MAX_PATH * 4] = L"Registry Scan.txt";
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = WindowHandler().Get<frmMDI>().hwnd();
+    ofn.lpstrFilter = L"Textdatei (*.txt)\0*.txt\0JSON (*.json)\0*.json\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = static_cast<DWORD>(std::size(file));
+    ofn.lpstrDefExt = L"txt";
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!GetSaveFileNameW(&ofn)) {
+        if (DWORD e = CommDlgExtendedError())
+            ReportError(kModule, L"mnuRegScanSave_Click", RuntimeError{Err::BadFileName, ErrorDescription(Err::BadFileName)},
+                        48, false, L"Speichern-Dialog: Fehler " + std::to_wstring(e));
+        return;
+    }
+    std::wstring path = file;
+    // The chosen type decides the format, whatever the name ends in.
+    SaveResult(path, ofn.nFilterIndex == 2);
+}
+
+bool frmRegScan::SaveResult(const std::wstring& path, bool json) {
+    const wchar_t kProc[] = L"SaveResult";
+    std::vector<ResultRow> shown;
+    const auto& rows = engine_->Rows();
+    ListView list = List();
+    for (int i = 0; i < list.Count(); ++i) {
+        const size_t at = static_cast<size_t>(list.Data(i));
+        if (at < rows.size()) shown.push_back(rows[at]);
+    }
+    RuntimeError failure;
+    const bool ok = Trap(kModule, kProc, [&] {
+        if (json) WriteUtf8File(path, ScanJsonDocument(*engine_, shown, nullptr) + L"\r\n", false);
+        else WriteUtf8File(path, ScanTextTable(shown), true);
+    }, 48, false, [&] {
+        failure = CurrentError();
+        return path;
+    });
+    if (ok) {
+        Trace(kModule, kProc, std::to_wstring(shown.size()) + L" Zeilen gespeichert in " + path);
+        return true;
+    }
+    const std::wstring text = L"Das Ergebnis konnte nicht in der Datei\r\n" + path + L"\r\ngespeichert werden:\r\n" +
+                              failure.description;
+    MessageBoxW(WindowHandler().Get<frmMDI>().hwnd(), text.c_str(), AppEnvironment.AppTitle.c_str(),
+                MB_OK | MB_ICONEXCLAMATION);
+    return false;
 }
 
 void frmRegScan::UpdateRemoveCaption() {
@@ -400,6 +553,8 @@ bool frmRegScan::OnMenuCommand(int id) {
     case IDM_mnuRegScanStart: case IDM_mnuRegScanAll: cmdStart_Click(); return true;
     case IDM_mnuRegScanCurrent: mnuRegScanCurrent_Click(); return true;
     case IDM_mnuRegScanAbbrechen: cmdAbbrechen_Click(); return true;
+    case IDM_mnuRegScanIgnore: mnuRegScanIgnore_Click(); return true;
+    case IDM_mnuRegScanSave: mnuRegScanSave_Click(); return true;
     case IDM_mnuPopUpStartScan:
         // As "Starten" of the scan menu: it only starts a scan, never the removal waiting here.
         if (MenuItem::Enabled(ScanMenuOwner(), IDM_mnuRegScanStart)) cmdStart_Click();
@@ -429,6 +584,14 @@ LRESULT frmRegScan::OnNotify(NMHDR* hdr) {
         }
         break;
     case NM_CLICK: UpdateRemoveCaption(); break;
+    case LVN_GETINFOTIPW: {
+        auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(hdr);
+        if (!tip->pszText || tip->cchTextMax <= 0) break;
+        const std::wstring text = RowTip(tip->iItem);
+        // The list view hands over the cell's own text when it is cut; the tip replaces it.
+        lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
+        break;
+    }
     case NM_RCLICK:
         UpdateRemoveCaption();
         ShowPopupMenu();
@@ -540,7 +703,8 @@ void frmRegScan::OnEvaluate(size_t index, size_t total, int percent) {
 void frmRegScan::OnRowAdded(size_t index, const ResultRow& row) {
     Trap(kModule, kStart, [&] {
         ListView list = List();
-        const int at = list.AddRow({row.item, row.name, row.data, row.rootText}, static_cast<LPARAM>(index));
+        const int at =
+            list.AddRow({row.item, row.name, row.data, row.rootText, FindingText(row.finding)}, static_cast<LPARAM>(index));
         LVITEMW it{};
         it.mask = LVIF_IMAGE;
         it.iItem = at;

@@ -33,6 +33,17 @@ public:
     void mnuRegScanCurrent_Click();
     // Ends a scan and resets the window's controls.
     void ScanClose();
+    // "Eintrag immer ignorieren": excludes the selected rows' keys for good and takes every row
+    // at or below them out of the list.
+    void mnuRegScanIgnore_Click();
+    // "Ergebnis speichern...": asks for a file and saves the list there.
+    void mnuRegScanSave_Click();
+    // Saves the list in its current order: a TAB-separated text (UTF-8 with byte-order mark, a
+    // header line of the column captions) or the JSON document of the console scan. A failure is
+    // told in a message box; returns whether the file was written.
+    bool SaveResult(const std::wstring& path, bool json);
+    // The info tip of a list row: its whole key, and what was looked for.
+    std::wstring RowTip(int listRow) const;
 
     // Whether the window waits for a removal (its button reads "&Entfernen").
     bool RemovalPending() const;
@@ -69,6 +80,10 @@ private:
     bool Auswertung();          // false when the window went meanwhile
     void chbRegKeysShow_Click();
     void SortBy(int column);
+    void RestoreColumnWidths();
+    void SaveColumnWidths();
+    void EnableRowCommands(bool on) const;
+    void ResetAfterLastRow();
     void UpdateRemoveCaption();
     void ShowPopupMenu();
     void FillList();
@@ -91,6 +106,8 @@ private:
     HIMAGELIST imlRegKeys = nullptr;
     COLORREF berichtColour_ = RGB(0, 0, 128);
     bool sortAscending_ = true;
+    int sortColumn_ = -1;
+    int loadedWidths_[5] = {-1, -1, -1, -1, -1};  // the column widths after the window opened  // the column the user sorted by last (-1: the engine's order)
     bool waitPointer_ = false;
     bool autoScanDone_ = false;  // AutoScan starts a scan once, on the first activation
 };

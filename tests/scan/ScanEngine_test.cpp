@@ -353,6 +353,56 @@ TEST(ScanConsoleTool, PrintsRowsJsonAndRemovesIntoAFreshInstallFolder) {
     }
 }
 
+TEST(ScanConsoleTool, LeavesOutExcludedKeysUnlessToldNotTo) {
+    // Against this prefix's real HKCU, as the console program reads it.
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring exe = self;
+    exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"torvane-scan.exe";
+    ASSERT_TRUE(FileExists(exe)) << "torvane-scan.exe not built";
+    TempFolder folder;
+    const std::wstring base = kUninstall + L"TorvaneAusnahme_" + std::to_wstring(GetCurrentProcessId());
+    PutSz(HKEY_CURRENT_USER, base, L"DisplayName", L"gemeldet");
+    // A class whose server is missing, with a number among its values.
+    const std::wstring cls = kClsid + L"{8E000000-0000-0000-0000-0000000000" + std::to_wstring(GetCurrentProcessId() % 90 + 10) + L"}";
+    PutSz(HKEY_CURRENT_USER, cls + L"\\InprocServer32", L"", folder.Path() + L"Fehlt\\Server.dll");
+    PutDword(HKEY_CURRENT_USER, cls, L"Zahl", 258);
+    const std::wstring item = L"[HKEY_CURRENT_USER\\" + cls + L"]";
+    PutSz(HKEY_CURRENT_USER, L"Software\\Torvane\\Ausnahmen", item, item);
+    PutSz(HKEY_CURRENT_USER, L"Software\\Torvane\\Optionen", L"InstallDir", folder.Path() + L"Torvane");
+    const std::wstring out = folder.Path() + L"out.txt";
+    auto run = [&](const std::wstring& args) {
+        RunAndWait(L"cmd.exe /c \"\"" + exe + L"\" " + args + L" > \"" + out + L"\"\"");
+        return FromUtf8(ReadBytes(out));
+    };
+    std::wstring text = run(L"");
+    EXPECT_NE(text.find(L"[HKEY_CURRENT_USER\\" + base + L"]\t"), std::wstring::npos) << text;
+    EXPECT_EQ(text.find(cls.substr(kClsid.size())), std::wstring::npos) << text;
+    text = run(L"/json");
+    EXPECT_NE(text.find(L"TorvaneAusnahme_"), std::wstring::npos) << text;
+    EXPECT_EQ(text.find(cls.substr(kClsid.size())), std::wstring::npos) << text;
+    // Without the exclusions the key is there, its number shown as the list shows it.
+    text = run(L"/noexclusions");
+    EXPECT_NE(text.find(item + L"\t\"Zahl\"\t0x00000102 (258)\tHKEY_CURRENT_USER\r\n"), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"[HKEY_CURRENT_USER\\" + cls + L"\\InprocServer32]\t@\t"), std::wstring::npos) << text;
+    text = run(L"/NoExclusions /json");
+    EXPECT_NE(text.find(L"\"value_name\": \"Zahl\", \"data\": \"0x00000102 (258)\""), std::wstring::npos) << text;
+    EXPECT_EQ(RunAndWait(L"cmd.exe /c \"\"" + exe + L"\" /noexclusion > nul 2>&1\""), 2u);
+
+    RegDeleteKeyW(HKEY_CURRENT_USER, base.c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, cls.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, cls.c_str());
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Torvane\\Ausnahmen", 0, KEY_SET_VALUE, &h) == ERROR_SUCCESS) {
+        RegDeleteValueW(h, item.c_str());
+        RegCloseKey(h);
+    }
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Torvane\\Optionen", 0, KEY_SET_VALUE, &h) == ERROR_SUCCESS) {
+        RegDeleteValueW(h, L"InstallDir");
+        RegCloseKey(h);
+    }
+}
+
 TEST(ScanSteps, TheWow6432NodeAreasAreTheThirtyTwoBitViewOfThisSystem) {
     // Each 32-bit area is a key of its own (never the 64-bit area again, which would list every
     // entry twice), and what a 32-bit program writes to the machine's classes, interfaces and

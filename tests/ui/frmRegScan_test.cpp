@@ -3,6 +3,7 @@
 #include "core/ClassHandler.h"
 #include "core/WindowHandler.h"
 #include "core/win/ListView.h"
+#include "core/Text.h"
 #include "core/win/Menu.h"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
@@ -15,6 +16,7 @@
 #include "ui/frmMDI.rh"
 #include <gtest/gtest.h>
 #include <cstdio>
+#include <map>
 #include <regex>
 
 namespace {
@@ -130,7 +132,7 @@ TEST_F(RegScanTest, ScanShowsRowsAndRatingThenRemovalWritesTheUndoFileAndEmpties
     EXPECT_EQ(Text(w, IDC_cmdStart), L"&Start");
     EXPECT_FALSE(Enabled(w, IDC_cmdAbbrechen));
     EXPECT_FALSE(Visible(w, IDC_lvwRegKeys));
-    ASSERT_EQ(List(w).ColumnCount(), 4);
+    ASSERT_EQ(List(w).ColumnCount(), 5);
     // The scan's menu is the enabled one of "Bearbeiten"; only "Starten" works before a scan.
     ASSERT_TRUE(EditMenu());
     EXPECT_TRUE(MenuItem::PopupEnabled(EditMenu(), 0));
@@ -463,4 +465,156 @@ TEST_F(RegScanTest, TrayStartOpensTheScanWindowAndScansAndPopUpChoicesReachIt) {
     EXPECT_EQ(List(w).Count(), 0);
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kUninstall + L"Alt1"));
     EXPECT_EQ(UndoFiles().size(), 1u);
+}
+
+namespace {
+std::wstring Caption(HWND list, int column) {
+    wchar_t buf[128] = L"";
+    LVCOLUMNW c{};
+    c.mask = LVCF_TEXT;
+    c.pszText = buf;
+    c.cchTextMax = 128;
+    ListView_GetColumn(list, column, &c);
+    return buf;
+}
+int RowOf(const ListView& list, const std::wstring& item) {
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.Cell(i, 0) == item) return i;
+    return -1;
+}
+}  // namespace
+
+TEST_F(RegScanTest, ReasonColumnInfoTipAndColumnWidthsThatAreKept) {
+    PlantUninstall({L"Alt1"});
+    const std::wstring cls = kClsid + L"{D4D4D4D4-0000-0000-0000-000000000000}";
+    PutDword(HKEY_CURRENT_USER, cls, L"Zahl", 258);
+    const BYTE beef[4] = {0xde, 0xad, 0xbe, 0xef};
+    Put(HKEY_CURRENT_USER, cls, L"Bytes", REG_BINARY, beef, 4);
+    PutSz(HKEY_CURRENT_USER, cls + L"\\InprocServer32", L"", folder.Path() + L"fehlt\\weg.dll");
+    frmRegScan& w = Open();
+    Click(w, IDC_cmdStart);
+    Click(w, IDC_chbRegKeysShow);
+    const ListView list = List(w);
+    ASSERT_EQ(list.Count(), 4);
+    EXPECT_EQ(Caption(list, 4), L"Grund");
+    const int alt = RowOf(list, L"[HKEY_CURRENT_USER\\" + kUninstall + L"Alt1]");
+    const int server = RowOf(list, L"[HKEY_CURRENT_USER\\" + cls + L"\\InprocServer32]");
+    ASSERT_GE(alt, 0);
+    ASSERT_GE(server, 0);
+    EXPECT_EQ(list.Cell(alt, 4), L"Deinstallationseintrag ohne Programm");
+    EXPECT_EQ(list.Cell(server, 4), L"Datei fehlt");
+    std::map<std::wstring, std::wstring> values;
+    for (int i = 0; i < list.Count(); ++i) values[list.Cell(i, 1)] = list.Cell(i, 2);
+    EXPECT_EQ(values[L"\"Zahl\""], L"0x00000102 (258)");
+    EXPECT_EQ(values[L"\"Bytes\""], L"de ad be ef");
+
+    // The tip names the whole key and the file that was looked for.
+    wchar_t buf[INFOTIPSIZE] = L"";
+    NMLVGETINFOTIPW tip{};
+    tip.hdr.code = LVN_GETINFOTIPW;
+    tip.pszText = buf;
+    tip.cchTextMax = INFOTIPSIZE;
+    tip.iItem = server;
+    SendNotify(w, tip.hdr);
+    EXPECT_EQ(std::wstring(buf), L"[HKEY_CURRENT_USER\\" + cls + L"\\InprocServer32]\r\nDatei fehlt: " +
+                                     ToLower(folder.Path()) + L"fehlt\\weg.dll");
+
+    // The new column sorts as the others do.
+    ClickColumn(w, 4);
+    EXPECT_EQ(Column(w, 4).front(), L"Deinstallationseintrag ohne Programm");
+    ClickColumn(w, 4);
+    EXPECT_EQ(Column(w, 4).front(), L"Datei fehlt");
+    EXPECT_EQ(Column(w, 4).back(), L"Deinstallationseintrag ohne Programm");
+    ShowState("grund");
+
+    // Widths the user gave the columns come back when the window opens again.
+    const int designed = ListView_GetColumnWidth(list, 1);
+    ListView_SetColumnWidth(list, 0, 123);
+    ListView_SetColumnWidth(list, 4, 77);
+    WindowHandler().CloseWindow(WindowNo::RegScan);
+    PumpPending();
+    EXPECT_EQ(ClassHandler().KeyFunc().GetSetting(L"Screen", L"RegScanSpalte1", L""), L"123");
+    EXPECT_EQ(ClassHandler().KeyFunc().GetSetting(L"Screen", L"RegScanSpalte5", L""), L"77");
+    EXPECT_EQ(ClassHandler().KeyFunc().GetSetting(L"Screen", L"RegScanSpalte3", L"nicht gespeichert"), L"nicht gespeichert");
+    // A width that is no number is passed over.
+    ClassHandler().KeyFunc().SaveSetting(L"Screen", L"RegScanSpalte2", L"breit");
+    frame->Command(IDM_mnuRegScanShow);
+    ASSERT_TRUE(WindowHandler().IsLoaded(WindowNo::RegScan));
+    const ListView again = List(WindowHandler().Get<frmRegScan>());
+    EXPECT_EQ(ListView_GetColumnWidth(again, 0), 123);
+    EXPECT_EQ(ListView_GetColumnWidth(again, 4), 77);
+    EXPECT_EQ(ListView_GetColumnWidth(again, 1), designed);
+}
+
+TEST_F(RegScanTest, IgnoredRowsLeaveTheListForGoodAndTheListIsSavedAsTextAndJson) {
+    const std::wstring a = kClsid + L"{A}", ab = kClsid + L"{AB}";
+    for (const std::wstring& cls : {a, ab}) {
+        PutSz(HKEY_LOCAL_MACHINE, cls, L"", L"Klasse");
+        PutSz(HKEY_LOCAL_MACHINE, cls + L"\\InprocServer32", L"", folder.Path() + L"fehlt\\weg.dll");
+    }
+    frmRegScan& w = Open();
+    Click(w, IDC_cmdStart);
+    Click(w, IDC_chbRegKeysShow);
+    const ListView list = List(w);
+    ASSERT_EQ(list.Count(), 4);
+    EXPECT_TRUE(MenuOn(IDM_mnuRegScanIgnore));
+    EXPECT_TRUE(MenuOn(IDM_mnuRegScanSave));
+    EXPECT_EQ(MenuItem::Caption(frame->MenuBar(), IDM_mnuRegScanIgnore), L"Eintrag immer ignorieren");
+    EXPECT_EQ(MenuItem::Caption(frame->MenuBar(), IDM_mnuRegScanSave), L"Ergebnis speichern...");
+
+    // The class key chosen: it and its sub-key go, the class with the longer name stays.
+    const std::wstring itemA = L"[HKEY_LOCAL_MACHINE\\" + a + L"]";
+    ASSERT_GE(RowOf(list, itemA), 0);
+    list.Select(RowOf(list, itemA));
+    frame->Command(IDM_mnuRegScanIgnore);
+    EXPECT_EQ(Column(w, 0).size(), 2u);
+    EXPECT_EQ(RowOf(list, L"[HKEY_LOCAL_MACHINE\\" + a + L"\\InprocServer32]"), -1);
+    EXPECT_GE(RowOf(list, L"[HKEY_LOCAL_MACHINE\\" + ab + L"]"), 0);
+    EXPECT_EQ(ClassHandler().KeyFunc().GetSetting(L"Ausnahmen", itemA, L""), itemA);
+    EXPECT_EQ(Panel(2), L"Gefundene Fehler: 2");
+    EXPECT_EQ(w.Engine().Rows().size(), 2u);
+
+    // Saved as text: a header line, then the rows as listed.
+    const std::wstring txt = folder.Path() + L"Ergebnis.txt";
+    ASSERT_TRUE(w.SaveResult(txt, false));
+    const std::string bytes = ReadBytes(txt);
+    ASSERT_GT(bytes.size(), 3u);
+    EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
+    const std::wstring text = FromUtf8(bytes.substr(3));
+    std::wstring expected = L"Registryschlüssel\tVariable\tWert\tHKey\tGrund\r\n";
+    for (int i = 0; i < list.Count(); ++i)
+        expected += list.Cell(i, 0) + L"\t" + list.Cell(i, 1) + L"\t" + list.Cell(i, 2) + L"\t" + list.Cell(i, 3) +
+                    L"\tDatei fehlt\r\n";
+    EXPECT_EQ(text, expected);
+    // Saved as JSON: the console scan's document.
+    const std::wstring json = folder.Path() + L"Ergebnis.json";
+    ASSERT_TRUE(w.SaveResult(json, true));
+    const std::wstring doc = FromUtf8(ReadBytes(json));
+    EXPECT_EQ(doc.rfind(L"{\n  \"rows\": [\n    {\"item\": \"[HKEY_LOCAL_MACHINE\\\\Software\\\\Classes\\\\CLSID\\\\{AB}", 0), 0u)
+        << doc;
+    EXPECT_NE(doc.find(L"\"errors\": 2,"), std::wstring::npos) << doc;
+    EXPECT_EQ(doc.find(L"{A}"), std::wstring::npos) << doc;
+    // A file that cannot be written is told, never passed over.
+    {
+        AutoAnswer ok(L"Torvane", IDOK);
+        EXPECT_FALSE(w.SaveResult(folder.Path() + L"gibt es nicht\\Ergebnis.txt", false));
+        ASSERT_TRUE(ok.Wait());
+        EXPECT_NE(ok.Text().find(L"konnte nicht"), std::wstring::npos) << ok.Text();
+    }
+
+    // A new scan leaves the excluded key out from the start.
+    frame->Command(IDM_mnuRegScanAbbrechen);
+    Click(w, IDC_cmdStart);
+    EXPECT_EQ(List(w).Count(), 2);
+    // The last rows ignored: the window is idle again.
+    Click(w, IDC_chbRegKeysShow);
+    list.Select(0);
+    list.Select(1);
+    frame->Command(IDM_mnuRegScanIgnore);
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(Text(w, IDC_cmdStart), L"&Start");
+    EXPECT_FALSE(MenuOn(IDM_mnuRegScanSave));
+    EXPECT_FALSE(MenuOn(IDM_mnuRegScanIgnore));
+    EXPECT_TRUE(MenuOn(IDM_mnuRegScanStart));
+    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, ab));  // ignoring deletes nothing
 }

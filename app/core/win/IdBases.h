@@ -16,3 +16,4 @@
 #define IDB_BASE_frmBugReport 2000
 #define IDB_BASE_frmOptionen 2100
 #define IDB_BASE_fennick     2200
+#define IDB_BASE_frmAusnahmen 2300  // 2300-2349
