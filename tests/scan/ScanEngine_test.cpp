@@ -36,6 +36,14 @@ DWORD RunAndWait(std::wstring cmd) {
     return code;
 }
 
+// torvane-scan.exe, built beside the tests.
+std::wstring ConsoleTool() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring exe = self;
+    return exe.substr(0, exe.find_last_of(L'\\') + 1) + L"torvane-scan.exe";
+}
+
 struct EngineTest : ::testing::Test {
     RegistrySandbox sandbox;
     TempFolder folder;
@@ -282,10 +290,7 @@ TEST_F(EngineTest, KeyThatCannotBeDeletedKeepsItsRow) {
 
 TEST(ScanConsoleTool, PrintsRowsJsonAndRemovesIntoAFreshInstallFolder) {
     // Runs the console program against keys planted in this prefix's real HKCU.
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring exe = self;
-    exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"torvane-scan.exe";
+    const std::wstring exe = ConsoleTool();
     ASSERT_TRUE(FileExists(exe)) << "torvane-scan.exe not built";
     TempFolder folder;
     const std::wstring install = folder.Path() + L"Neu\\Torvane";  // a fresh install folder, not there yet
@@ -355,10 +360,7 @@ TEST(ScanConsoleTool, PrintsRowsJsonAndRemovesIntoAFreshInstallFolder) {
 
 TEST(ScanConsoleTool, LeavesOutExcludedKeysUnlessToldNotTo) {
     // Against this prefix's real HKCU, as the console program reads it.
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring exe = self;
-    exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"torvane-scan.exe";
+    const std::wstring exe = ConsoleTool();
     ASSERT_TRUE(FileExists(exe)) << "torvane-scan.exe not built";
     TempFolder folder;
     const std::wstring base = kUninstall + L"TorvaneAusnahme_" + std::to_wstring(GetCurrentProcessId());
