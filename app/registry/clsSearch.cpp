@@ -49,12 +49,7 @@ std::wstring ScanHit::DisplayData() const {
 }
 
 std::wstring clsSearch::DataText(DWORD type, const BYTE* data, size_t bytes) {
-    if (type == REG_SZ || type == REG_EXPAND_SZ) {
-        const wchar_t* p = reinterpret_cast<const wchar_t*>(data);
-        size_t n = bytes / sizeof(wchar_t), len = 0;
-        while (len < n && p[len]) ++len;
-        return std::wstring(p, len);
-    }
+    if (IsTextType(type)) return ValueDisplayText(type, data, bytes);  // up to the first zero
     if (type == REG_BINARY) {
         // The first two bytes as a signed little-endian number (missing bytes count as zero).
         uint16_t lo = bytes > 0 ? data[0] : 0, hi = bytes > 1 ? data[1] : 0;

@@ -17,14 +17,6 @@ void frmAusnahmen::ShowForm() {
     DoModal(owner, IDD_frmAusnahmen);
 }
 
-void frmAusnahmen::Unload() {
-    if (HWND h = hwnd(); h && IsWindow(h)) {
-        EndDialog(h, 0);
-        // The object goes before the dialog's last messages arrive: they must not reach it.
-        SetWindowLongPtrW(h, DWLP_USER, 0);
-    }
-}
-
 bool frmAusnahmen::OnInit() {
     Trap(kModule, L"Form_Load", [&] { FillList(); });
     return true;

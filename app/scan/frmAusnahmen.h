@@ -11,7 +11,7 @@ public:
     static constexpr int kWindowNo = WindowNo::Ausnahmen;
     const wchar_t* Name() const override { return L"frmAusnahmen"; }
     void Load() override {}
-    void Unload() override;
+    void Unload() override { Destroy(); }
     bool Loaded() const override { return true; }
     HWND FormWindow() const override { return hwnd(); }
     // Runs the dialog modally over the main window.

@@ -278,10 +278,7 @@ bool frmRegScan::ProblemeEntfernen() {
     std::shared_ptr<ScanEngine> engine = engine_;
     const bool onlyMarked = Checked(IDC_chbMarkierteKeysEntfernen);
     std::vector<size_t> marked;
-    ListView list = List();
-    if (onlyMarked)
-        for (int i = 0; i < list.Count(); ++i)
-            if (list.Selected(i)) marked.push_back(static_cast<size_t>(list.Data(i)));
+    if (onlyMarked) marked = ListedRows(true);
     sortAscending_ = true;  // the list comes back in the order of its key column
     sortColumn_ = -1;
     const RemovalResult result = engine->ProblemeEntfernen(onlyMarked ? &marked : nullptr);
@@ -447,17 +444,22 @@ std::wstring frmRegScan::RowTip(int listRow) const {
     return tip;
 }
 
+std::vector<size_t> frmRegScan::ListedRows(bool onlySelected) const {
+    std::vector<size_t> out;
+    const ListView list = List();
+    for (int i = 0; i < list.Count(); ++i) {
+        if (onlySelected && !list.Selected(i)) continue;
+        const size_t at = static_cast<size_t>(list.Data(i));
+        if (at < engine_->Rows().size()) out.push_back(at);
+    }
+    return out;
+}
+
 void frmRegScan::mnuRegScanIgnore_Click() {
     const wchar_t kProc[] = L"mnuRegScanIgnore_Click";
     if (ClassHandler().Search().ScanRun || !hwnd()) return;
-    ListView list = List();
-    const auto& rows = engine_->Rows();
     std::vector<std::wstring> keys;
-    for (int i = 0; i < list.Count(); ++i) {
-        if (!list.Selected(i)) continue;
-        const size_t at = static_cast<size_t>(list.Data(i));
-        if (at < rows.size()) keys.push_back(rows[at].item);
-    }
+    for (size_t at : ListedRows(true)) keys.push_back(engine_->Rows()[at].item);
     if (keys.empty()) return;
     bool stored = false;
     for (const std::wstring& key : keys)
@@ -510,12 +512,7 @@ void frmRegScan::mnuRegScanSave_Click() {
 bool frmRegScan::SaveResult(const std::wstring& path, bool json) {
     const wchar_t kProc[] = L"SaveResult";
     std::vector<ResultRow> shown;
-    const auto& rows = engine_->Rows();
-    ListView list = List();
-    for (int i = 0; i < list.Count(); ++i) {
-        const size_t at = static_cast<size_t>(list.Data(i));
-        if (at < rows.size()) shown.push_back(rows[at]);
-    }
+    for (size_t at : ListedRows(false)) shown.push_back(engine_->Rows()[at]);
     RuntimeError failure;
     const bool ok = Trap(kModule, kProc, [&] {
         if (json) WriteUtf8File(path, ScanJsonDocument(*engine_, shown, nullptr) + L"\r\n", false);

@@ -96,6 +96,8 @@ private:
     void Panel(int panel, const std::wstring& text) const;
 
     ListView List() const { return ListView(lvw_); }
+    // The engine's rows the list shows (all, or only the selected ones), in the list's order.
+    std::vector<size_t> ListedRows(bool onlySelected) const;
 
     // Shared with a running scan, so that closing the window in the middle of it (the scan pumps
     // messages) leaves the engine alive until the scan has returned.

@@ -54,6 +54,12 @@ protected:
     static ListView List(const frmRegScan& w) { return ListView(Wnd(w.hwnd()).Item(IDC_lvwRegKeys)); }
     static bool Checked(const frmRegScan& w, int id) { return IsDlgButtonChecked(w.hwnd(), id) == BST_CHECKED; }
     static void Click(const frmRegScan& w, int id) { SendMessageW(Wnd(w.hwnd()).Item(id), BM_CLICK, 0, 0); }
+    // Runs a scan and ticks "Ergebnis anzeigen".
+    static ListView ScanAndShowList(const frmRegScan& w) {
+        Click(w, IDC_cmdStart);
+        Click(w, IDC_chbRegKeysShow);
+        return List(w);
+    }
     // "Bearbeiten", wherever the maximised child's system menu has moved it.
     HMENU EditMenu() const {
         HMENU bar = frame->MenuBar();
@@ -492,9 +498,7 @@ TEST_F(RegScanTest, ReasonColumnInfoTipAndColumnWidthsThatAreKept) {
     Put(HKEY_CURRENT_USER, cls, L"Bytes", REG_BINARY, beef, 4);
     PutSz(HKEY_CURRENT_USER, cls + L"\\InprocServer32", L"", folder.Path() + L"fehlt\\weg.dll");
     frmRegScan& w = Open();
-    Click(w, IDC_cmdStart);
-    Click(w, IDC_chbRegKeysShow);
-    const ListView list = List(w);
+    const ListView list = ScanAndShowList(w);
     ASSERT_EQ(list.Count(), 4);
     EXPECT_EQ(Caption(list, 4), L"Grund");
     const int alt = RowOf(list, L"[HKEY_CURRENT_USER\\" + kUninstall + L"Alt1]");
@@ -553,9 +557,7 @@ TEST_F(RegScanTest, IgnoredRowsLeaveTheListForGoodAndTheListIsSavedAsTextAndJson
         PutSz(HKEY_LOCAL_MACHINE, cls + L"\\InprocServer32", L"", folder.Path() + L"fehlt\\weg.dll");
     }
     frmRegScan& w = Open();
-    Click(w, IDC_cmdStart);
-    Click(w, IDC_chbRegKeysShow);
-    const ListView list = List(w);
+    const ListView list = ScanAndShowList(w);
     ASSERT_EQ(list.Count(), 4);
     EXPECT_TRUE(MenuOn(IDM_mnuRegScanIgnore));
     EXPECT_TRUE(MenuOn(IDM_mnuRegScanSave));

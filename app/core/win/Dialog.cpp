@@ -16,7 +16,12 @@ int TwipsPerPixelY() {
     return dpi > 0 ? 1440 / dpi : 15;
 }
 
-Dialog::~Dialog() { Destroy(); }
+Dialog::~Dialog() {
+    Destroy();
+    // A modal dialog ends only when its loop returns, which may be after this object is gone:
+    // its last messages must not reach it.
+    if (h_ && IsWindow(h_)) SetWindowLongPtrW(h_, DWLP_USER, 0);
+}
 
 HWND Dialog::CreateModeless(HWND parent, int templateId) {
     modal_ = false;
