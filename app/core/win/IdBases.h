@@ -17,3 +17,12 @@
 #define IDB_BASE_frmOptionen 2100
 #define IDB_BASE_fennick     2200
 #define IDB_BASE_frmAusnahmen 2300  // 2300-2349
+#define IDB_BASE_extrasAutorun 2350 // extras window pages, 50 each
+#define IDB_BASE_extrasHistory 2400
+#define IDB_BASE_extrasFileTypes 2450
+#define IDB_BASE_extrasDefrag  2500
+#define IDB_BASE_assistant     2550 // the assistant character's window
+#define IDB_BASE_frmHDDFolder  2600 // disk cleanup: folder dialog
+#define IDB_BASE_frmHDDWait    2650 // disk cleanup: wait dialog
+#define IDB_BASE_officeExtra   2700 // Office window's further dialogs
+#define IDB_BASE_internetExtra 2750 // update and download dialogs
