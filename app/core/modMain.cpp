@@ -9,6 +9,7 @@
 #include "core/WindowHandler.h"
 #include "core/clsTimer.h"
 #include "core/modCheckOS.h"
+#include "disk/modHDD.h"
 #include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/clsFiles.h"
@@ -142,24 +143,25 @@ void Tempfiledelete() {
         }
     }
     Log(L"Tempfiledelete: " + ProgramFolder() + L"tmpdirs.txt geöffnet");
+    // Each line is refused on its own when it names a folder that must never be emptied.
+    size_t emptied = 0, refused = 0;
+    DeleteCount total;
     for (const std::wstring& folder : folders) {
-        // Only absolute folders: a relative line would empty whatever the current folder is.
-        const bool absolute = (folder.size() >= 3 && folder[1] == L':' && folder[2] == L'\\') || StartsWith(folder, L"\\\\");
-        if (!absolute) {
-            ClassHandler().Error().HandleError(kModule, L"Main", folder + L" ist kein vollständiger Pfad und wurde übergangen.",
-                                               0, L"", Style::Warning, false);
+        const EmptyResult r = EmptyListedFolder(folder, kModule, L"Main");
+        if (!r.reason.empty()) {
+            ++refused;
             continue;
         }
-        // Never a whole drive or share (under Wine a drive can be the whole Linux file system).
-        const bool unc = StartsWith(folder, L"\\\\");
-        const size_t separators = std::count(folder.begin(), folder.end(), L'\\');
-        if ((!unc && separators <= 1) || (unc && separators <= 4)) {
-            ClassHandler().Error().HandleError(kModule, L"Main", folder + L" ist ein ganzes Laufwerk und wurde übergangen.",
-                                               0, L"", Style::Warning, false);
-            continue;
-        }
-        ClassHandler().Files().FileDel(folder);
+        ++emptied;
+        total.deleted += r.count.deleted;
+        total.kept += r.count.kept;
     }
+    ClassHandler().Error().WriteLog(kModule, L"Main",
+                                    L"Tempfiledelete: " + std::to_wstring(emptied) + L" Ordner geleert, " +
+                                        std::to_wstring(total.deleted) + L" Einträge gelöscht, " +
+                                        std::to_wstring(total.kept) + L" übergangen, " + std::to_wstring(refused) +
+                                        L" Ordner abgelehnt",
+                                    0, L"");
     Log(L"Tempfiledelete: Dateien und Ordner gelöscht");
     Log(L"Tempfiledelete endet");
 

@@ -187,6 +187,23 @@ std::wstring clsKeyFunc::ExportKey(RootKey root, const std::wstring& key, bool u
     return out;
 }
 
+std::wstring clsKeyFunc::ExportValue(RootKey root, const std::wstring& key, const std::wstring& name, bool unicode) {
+    RegKey k;
+    if (LSTATUS rc = k.Open(ToHkey(root), key, KEY_QUERY_VALUE); rc != ERROR_SUCCESS) RaiseWin32(rc);
+    RegValue v;
+    for (DWORD i = 0;; ++i) {
+        const LSTATUS rc = EnumValue(k.get(), i, v);
+        if (rc == ERROR_NO_MORE_ITEMS) RaiseWin32(ERROR_FILE_NOT_FOUND);
+        if (rc != ERROR_SUCCESS) RaiseWin32(rc);
+        if (CompareStringOrdinal(v.name.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL) break;
+    }
+    std::wstring out = L"[" + HiveName(root) + (key.empty() ? L"" : L"\\" + key) + L"]\r\n";
+    std::string ansi;
+    AppendValue(out, v, unicode, ansi);
+    out += L"\r\n";
+    return out;
+}
+
 bool clsKeyFunc::DelKeyTree(RootKey root, const std::wstring& key) {
     // Never a whole root.
     if (key.empty()) return false;

@@ -90,6 +90,19 @@ bool UndoFile::AddKey(RootKey root, const std::wstring& key) {
     return true;
 }
 
+void UndoFile::AddValue(RootKey root, const std::wstring& key, const std::wstring& name) {
+    const std::wstring text = ClassHandler().KeyFunc().ExportValue(root, key, name, unicode_);
+    if (!unicode_) {
+        BOOL lossy = FALSE;
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                            nullptr, &lossy);
+        if (lossy)
+            Raise(Err::PathFileAccess, L"Wert " + name + L" lässt sich im Format REGEDIT4 nicht unverändert sichern");
+    }
+    Write(text);
+    if (!FlushFileBuffers(file_)) RaiseFileError(GetLastError());
+}
+
 void UndoFile::Write(const std::wstring& text) {
     std::string bytes;
     const void* data;

@@ -22,6 +22,9 @@ public:
     // caller may delete the key afterwards. A key this file already holds (itself or below a key it
     // holds) adds nothing; returns false then. Raises a RuntimeError when writing failed.
     bool AddKey(RootKey root, const std::wstring& key);
+    // Appends the export of one value alone and flushes it, so the caller may delete the value.
+    // Raises a RuntimeError when the value cannot be read or written.
+    void AddValue(RootKey root, const std::wstring& key, const std::wstring& name);
     bool Holds(RootKey root, const std::wstring& key) const;
     const std::wstring& Path() const { return path_; }
 

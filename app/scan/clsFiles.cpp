@@ -310,38 +310,46 @@ uint64_t clsFiles::FindFilesAPI(const std::wstring& path, const std::wstring& pa
     return total;
 }
 
-void clsFiles::FileDel(const std::wstring& path) {
+DeleteCount clsFiles::FileDel(const std::wstring& path, const DeleteProgress& progress) {
+    DeleteCount count;
+    auto tally = [&](bool gone) { ++(gone ? count.deleted : count.kept); };
     Trace(kModule, L"FileDel", L"Dateien in Papierkorb=" + std::to_wstring(AppSwitches.Recycler));
     if (!EndsWith(path, L"\\")) {
-        DoFileDel(path);
-        return;
+        if (Exists(path)) tally(DoFileDel(path));
+        return count;
     }
     std::vector<std::wstring> list{L""};
     FindFilesAPI(path, L"*.*", true, list);
     // Descending order puts every entry before its parent folder, so folders are empty when their turn comes.
     handler_.Sort().Sortiere(list, 1);
+    const size_t total = list.size() - 1;
     for (size_t i = 1; i < list.size(); ++i) {
         if (list[i] == path) continue;
-        Trap(kModule, L"FileDel", [&] { DoFileDel(list[i]); }, Style::Warning, false, list[i]);
+        bool gone = false;
+        Trap(kModule, L"FileDel", [&] { gone = DoFileDel(list[i]); }, Style::Warning, false, list[i]);
+        tally(gone);
+        if (progress) progress(i, total);
         DoEventsIfDue();
     }
+    return count;
 }
 
-void clsFiles::DoFileDel(const std::wstring& path) {
+bool clsFiles::DoFileDel(const std::wstring& path) {
     bool toRecycler = false;
     try {
-        if (path.empty()) return;
+        if (path.empty()) return false;
         const DWORD attributes = GetFileAttributesW(ApiPath(path).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             const DWORD error = GetLastError();
-            if (IsNotFound(error)) return;
+            if (IsNotFound(error)) return false;
             RaiseWin32(error);
         }
-        if (IsProtected(attributes)) return;
+        if (IsProtected(attributes)) return false;
         // A link holds no data and the shell would follow it: links always go for good.
         toRecycler = AppSwitches.Recycler == 1 && !IsLink(attributes);
         if (toRecycler) DeleteToRecycler(path, attributes);
         else DeleteForGood(path, attributes);
+        return true;
     } catch (...) {
         const RuntimeError e = CurrentError();
         if (IsFailedDeletion(e.number))
@@ -350,6 +358,7 @@ void clsFiles::DoFileDel(const std::wstring& path) {
                                            : L" wurde nicht gelöscht; Zugriff verweigert"));
         else
             ReportError(kModule, L"DoFileDel", e, Style::Warning, false, path);
+        return false;
     }
 }
 

@@ -2,10 +2,20 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 class clsClassHandler;
+
+// What one FileDel did: entries (files, folders, links) deleted, and entries that stayed (in use,
+// protected, refused).
+struct DeleteCount {
+    size_t deleted = 0;
+    size_t kept = 0;
+};
+// Told how far a FileDel has got: entries handled, entries in all.
+using DeleteProgress = std::function<void(size_t done, size_t total)>;
 
 // File-system helpers of the scan and the cleanups: drive kinds with the network check, the file
 // search, deletion to the recycle bin or for good, folder picker, file date and attribute class.
@@ -27,9 +37,10 @@ public:
     uint64_t FindFilesAPI(const std::wstring& path, const std::wstring& pattern, bool recurse,
                           std::vector<std::wstring>& list);
     // A path ending in "\" empties that folder (the folder itself stays); any other path is deleted.
-    void FileDel(const std::wstring& path);
-    // Deletes one file or folder, to the recycle bin when the setting "Recycler" is 1.
-    void DoFileDel(const std::wstring& path);
+    DeleteCount FileDel(const std::wstring& path, const DeleteProgress& progress = {});
+    // Deletes one file or folder, to the recycle bin when the setting "Recycler" is 1; true when
+    // it is gone.
+    bool DoFileDel(const std::wstring& path);
     // Folder picker; "" when cancelled.
     std::wstring SelFolder();
     // Last-write date in local time, "d.m.yyyy" without leading zeros; "" on failure.

@@ -1,0 +1,495 @@
+// app/disk/frmHDD.cpp
+#include "disk/frmHDD.h"
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/Text.h"
+#include "core/Trap.h"
+#include "core/WindowHandler.h"
+#include "core/modCheckOS.h"
+#include "core/modWaitForProcess.h"
+#include "core/win/Menu.h"
+#include "disk/frmHDD.rh"
+#include "disk/modHDD.h"
+#include "errors/clsError.h"
+#include "registry/clsKeyFunc.h"
+#include "scan/clsFiles.h"
+#include "ui/frmMDI.h"
+#include "ui/frmMDI.rh"
+#include <shellapi.h>
+#include <shlwapi.h>
+#include <windowsx.h>
+#include <algorithm>
+#include <set>
+
+namespace {
+const wchar_t* kModule = L"frmHDD";
+
+void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
+
+void Status(const std::wstring& text) {
+    if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, text);
+}
+
+bool FileThere(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// "12 KB" / "3,4 MB" with the user's decimal separator.
+std::wstring SizeText(unsigned long long bytes) {
+    wchar_t buf[64] = L"";
+    StrFormatByteSizeW(static_cast<LONGLONG>(bytes), buf, 64);
+    return buf;
+}
+
+std::wstring Items(long long n) { return std::to_wstring(n) + (n == 1 ? L" Element" : L" Elemente"); }
+}  // namespace
+
+void frmHDD::Load() {
+    CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmHDD, L"Festplatte bereinigen");
+}
+
+bool frmHDD::OnInit() {
+    Trap(kModule, L"Form_Load", [&] {
+        lvw_ = Item(IDC_lvwOrdnerList);
+        ListView list(lvw_);
+        list.SetFullRowSelect();
+        RECT r = Wnd(lvw_).Client();
+        list.AddColumn(L"Ordnername", std::max<int>(100, r.right - GetSystemMetrics(SM_CXVSCROLL)));
+        // The folder picture of the shell for every row.
+        HIMAGELIST iml = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                          ILC_COLOR32 | ILC_MASK, 1, 0);
+        SHFILEINFOW sfi{};
+        if (SHGetFileInfoW(L"Ordner", FILE_ATTRIBUTE_DIRECTORY, &sfi, sizeof sfi,
+                           SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) && sfi.hIcon) {
+            ImageList_AddIcon(iml, sfi.hIcon);
+            DestroyIcon(sfi.hIcon);
+        }
+        ListView_SetImageList(lvw_, iml, LVSIL_SMALL);
+
+        // Controls keep their distance to the edges they face when the window grows.
+        const RECT client = Client();
+        startSize_ = {client.right, client.bottom};
+        struct Rule {
+            int id;
+            bool moveX, moveY, growW, growH;
+        };
+        const Rule rules[] = {
+            {IDC_fraOrdner, false, false, true, true},      {IDC_lblOrdnerManuell, false, false, true, false},
+            {IDC_lvwOrdnerList, false, false, true, true},  {IDC_cmdOrdnerWaehlen, true, false, false, false},
+            {IDC_cmdOrdnerLoeschen, true, false, false, false}, {IDC_cmdInhaltLoeschen, true, false, false, false},
+            {IDC_lblTempFileDel, false, true, true, false}, {IDC_chbTempFilesDel, false, true, false, false},
+            {IDC_ckbRecyclerAutoClean, false, true, false, false}, {IDC_lblRecyclerHDD, false, true, true, false},
+            {IDC_fraSystem, false, true, true, false},      {IDC_cmdHDDBereinigen, false, true, false, false},
+            {IDC_lblHDDBereinigen, false, true, true, false}, {IDC_lblNotHDDBereinigen, false, true, true, false},
+            {IDC_lblPapierkorb, false, true, false, false}, {IDC_cmdEmptyRecycler, false, true, false, false},
+            {IDC_lblRecyclerInhalt, false, true, true, false}, {IDC_lblNotEmptyRecycler, false, true, true, false},
+        };
+        for (const Rule& rule : rules) {
+            RECT rc = Item(rule.id).Bounds();
+            MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&rc), 2);
+            anchors_.push_back({rule.id, rc, rule.moveX, rule.moveY, rule.growW, rule.growH});
+        }
+    });
+    MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), L"frmHDD");
+    OrdnerListe_laden();
+    ShowRecyclerContents();
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    return true;
+}
+
+void frmHDD::OnSize(int width, int height) {
+    const int dw = std::max(0, width - static_cast<int>(startSize_.cx));
+    const int dh = std::max(0, height - static_cast<int>(startSize_.cy));
+    for (const Anchor& a : anchors_) {
+        const int x = a.start.left + (a.moveX ? dw : 0), y = a.start.top + (a.moveY ? dh : 0);
+        const int w = a.start.right - a.start.left + (a.growW ? dw : 0);
+        const int h = a.start.bottom - a.start.top + (a.growH ? dh : 0);
+        Item(a.id).Move(x, y, w, h);
+    }
+    if (lvw_) {
+        RECT r = Wnd(lvw_).Client();
+        ListView_SetColumnWidth(lvw_, 0, std::max<int>(100, r.right));
+    }
+}
+
+bool frmHDD::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg != WM_CTLCOLORSTATIC) return false;
+    const HWND label = reinterpret_cast<HWND>(lp);
+    COLORREF colour;
+    if (label == Item(IDC_lblRecyclerHDD).hwnd()) colour = recyclerColour_;
+    else if (label == Item(IDC_lblNotHDDBereinigen).hwnd() || label == Item(IDC_lblNotEmptyRecycler).hwnd())
+        colour = RGB(255, 0, 0);
+    else return false;
+    HDC dc = reinterpret_cast<HDC>(wp);
+    SetTextColor(dc, colour);
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    return true;
+}
+
+void frmHDD::OnActivate(bool active) {
+    if (active) Form_Activate();
+}
+
+bool frmHDD::TempFilesDel() const { return Button_GetCheck(Item(IDC_chbTempFilesDel)) == BST_CHECKED; }
+bool frmHDD::RecyclerAutoClean() const { return Button_GetCheck(Item(IDC_ckbRecyclerAutoClean)) == BST_CHECKED; }
+
+void frmHDD::SetCheck(int id, bool on) {
+    if ((Button_GetCheck(Item(id)) == BST_CHECKED) == on) return;
+    Button_SetCheck(Item(id), on ? BST_CHECKED : BST_UNCHECKED);
+    if (id == IDC_chbTempFilesDel) chbTempFilesDel_Click();
+    else if (id == IDC_ckbRecyclerAutoClean) ckbRecyclerAutoClean_Click();
+}
+
+int frmHDD::Message(const std::wstring& text, UINT flags) {
+    return MessageBoxW(GetAncestor(hwnd(), GA_ROOT), text.c_str(), AppEnvironment.AppTitle.c_str(), flags);
+}
+
+void frmHDD::Form_Activate() {
+    if (busy_) return;
+    Trap(kModule, L"Form_Activate", [&] {
+        if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
+        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    });
+    Trap(kModule, L"Form_Activate", [&] {
+        if (!ReadStartEntry().empty()) {
+            SetCheck(IDC_chbTempFilesDel, true);
+            Item(IDC_ckbRecyclerAutoClean).Enable(TempFilesDel());
+        } else {
+            Item(IDC_ckbRecyclerAutoClean).Enable(false);
+        }
+        SetCheck(IDC_ckbRecyclerAutoClean, AppSwitches.RecyclerAutoClean == 1);
+    });
+    Trap(kModule, L"Form_Activate", [&] {
+        const bool unsupported = AppEnvironment.OSName == L"Windows NT4";
+        Item(IDC_cmdEmptyRecycler).Enable(!unsupported);
+        Item(IDC_cmdHDDBereinigen).Enable(!unsupported);
+        Item(IDC_lblNotEmptyRecycler).Show(unsupported);
+        Item(IDC_lblNotHDDBereinigen).Show(unsupported);
+        if (AppSwitches.Recycler == 1) {
+            Item(IDC_lblRecyclerHDD).SetText(L"Zu löschende Dateien werden in den Papierkorb verschoben.");
+            recyclerColour_ = RGB(0, 128, 0);
+        } else {
+            Item(IDC_lblRecyclerHDD).SetText(L"Zu löschende Dateien werden unwiederbringlich gelöscht.");
+            recyclerColour_ = RGB(255, 0, 0);
+        }
+        InvalidateRect(Item(IDC_lblRecyclerHDD), nullptr, TRUE);
+        Item(IDC_cmdEmptyRecycler)
+            .SetText(AppSwitches.RecyclerSecurity != 0 ? L"Papierkorb leeren (keine Abfrage)" : L"Papierkorb leeren");
+    });
+    ShowRecyclerContents();
+}
+
+void frmHDD::OrdnerListe_laden() {
+    const wchar_t* proc = L"OrdnerListe_laden";
+    Trap(kModule, proc, [] { Status(L"Daten werden gelesen..."); });
+    ListView list(lvw_);
+    list.Clear();
+    const std::wstring file = TmpDirsFile();
+    Trap(L"modFiles", proc, [&] {
+        // The list file of an earlier version takes the list's place.
+        const std::wstring old = AppEnvironment.InstallDir + L"liste.txt";
+        if (!FileThere(old)) return;
+        if (FileThere(file) && !DeleteFileW(file.c_str())) RaiseWin32(GetLastError());
+        if (!MoveFileW(old.c_str(), file.c_str())) RaiseWin32(GetLastError());
+    }, Style::Warning, true);
+    Trap(L"modFiles", proc, [&] {
+        std::vector<std::wstring> lines;
+        try {
+            lines = ReadListLines(file);
+        } catch (const RuntimeError& e) {
+            if (e.number != Err::FileNotFound) throw;
+            HANDLE f = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (f == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
+            CloseHandle(f);
+            lines = ReadListLines(file);
+        }
+        for (const std::wstring& line : lines) {
+            LVITEMW it{};
+            it.mask = LVIF_TEXT | LVIF_IMAGE;
+            it.iItem = list.Count();
+            it.pszText = const_cast<wchar_t*>(line.c_str());
+            it.iImage = 0;
+            ListView_InsertItem(lvw_, &it);
+        }
+    }, Style::Warning, true);
+    if (list.Count() > 0) {
+        Item(IDC_chbTempFilesDel).Enable(true);
+    } else {
+        SetCheck(IDC_chbTempFilesDel, false);
+        Item(IDC_chbTempFilesDel).Enable(false);
+    }
+    Trap(kModule, proc, [] { Status(L"Status"); });
+}
+
+void frmHDD::cmdOrdnerWaehlen_Click() {
+    const wchar_t* proc = L"cmdOrdnerWählen_Click";
+    if (busy_) return;
+    Info(proc, L"started");
+    OrdnerListe_laden();
+    std::wstring path;
+    Trap(kModule, proc, [&] { path = folderDialog_.Ask(GetAncestor(hwnd(), GA_ROOT)); });
+    if (!path.empty()) {
+        Trap(kModule, proc, [&] {
+            ListView list(lvw_);
+            for (int i = 0; i < list.Count(); ++i)
+                if (list.Cell(i, 0) == path) {
+                    Message(L"Der Ordner " + path + L" befindet sich bereits in der Liste.", MB_ICONINFORMATION | MB_OK);
+                    return;
+                }
+            if (const std::wstring reason = WhyNotEmptied(path); !reason.empty()) {
+                Info(proc, path + L" " + reason);
+                Message(L"Der Ordner " + path + L" " + reason + L" und kann nicht in die Liste aufgenommen werden.",
+                        MB_ICONEXCLAMATION | MB_OK);
+                return;
+            }
+            if (!AnsiHolds(path)) {
+                Message(L"Der Name des Ordners " + path +
+                            L" enthält Zeichen, die die Ordnerliste nicht speichern kann. Er kann nicht in die Liste "
+                            L"aufgenommen werden.",
+                        MB_ICONEXCLAMATION | MB_OK);
+                return;
+            }
+            if (!IsTempFolderPath(path) &&
+                Message(L"Sind Sie sich sicher, das Sie den Ordner\r\n" + path + L" zur Liste hinzufügen wollen?",
+                        MB_ICONQUESTION | MB_YESNO) != IDYES)
+                return;
+            AppendListLine(TmpDirsFile(), path);
+            LVITEMW it{};
+            it.mask = LVIF_TEXT | LVIF_IMAGE;
+            it.iItem = list.Count();
+            it.pszText = path.data();
+            ListView_InsertItem(lvw_, &it);
+            Item(IDC_chbTempFilesDel).Enable(true);
+            Info(proc, path + L" zum automatischen Leeren vorgesehen");
+        });
+    }
+    Info(proc, L"endet");
+}
+
+void frmHDD::cmdOrdnerLoeschen_Click() {
+    const wchar_t* proc = L"cmdOrdnerLöschen_Click";
+    if (busy_) return;
+    Info(proc, L"started");
+    std::set<std::wstring> marked;
+    ListView list(lvw_);
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.Selected(i)) marked.insert(list.Cell(i, 0));
+    if (marked.empty()) Info(proc, L"Es wurde kein Ordner markiert.");
+    Trap(kModule, proc, [&] {
+        std::vector<std::wstring> kept;
+        for (const std::wstring& line : ReadListLines(TmpDirsFile())) {
+            if (marked.count(line)) Info(proc, line + L" aus zulöschenden Liste gelöscht");
+            else kept.push_back(line);
+        }
+        WriteListLines(TmpDirsFile(), kept);
+    });
+    OrdnerListe_laden();
+    Info(proc, L"endet");
+}
+
+void frmHDD::EmptyFolders(const std::vector<std::wstring>& lines, const std::wstring& waitText, const wchar_t* procedure) {
+    if (busy_) return;
+    busy_ = true;
+    const AppEnvironmentRecord& env = AppEnvironment;
+    Trap(kModule, procedure, [&] { wait_.Open(GetAncestor(hwnd(), GA_ROOT), env.AppTitle + L" " + env.AppVersion + L"\r\n" + waitText); });
+    DeleteCount total;
+    std::wstring refused;
+    for (const std::wstring& line : lines) {
+        Trap(kModule, procedure, [&] {
+            const EmptyResult r = EmptyListedFolder(line, kModule, procedure,
+                                                    [this](size_t done, size_t all) { wait_.Progress(done, all); });
+            if (!r.reason.empty()) refused += L"Der Ordner " + line + L" " + r.reason + L" und wurde nicht geleert.\r\n";
+            total.deleted += r.count.deleted;
+            total.kept += r.count.kept;
+        });
+    }
+    wait_.Close();
+    busy_ = false;
+    lastResult_ = std::to_wstring(total.deleted) + L" Einträge gelöscht, " + std::to_wstring(total.kept) +
+                  L" übergangen (in Gebrauch oder geschützt)";
+    Status(lastResult_);
+    ShowRecyclerContents();
+    if (!refused.empty()) Message(refused, MB_ICONEXCLAMATION | MB_OK);
+}
+
+void frmHDD::FolderCleanCurrent() {
+    std::vector<std::wstring> lines;
+    ListView list(lvw_);
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.Selected(i)) lines.push_back(list.Cell(i, 0));
+    EmptyFolders(lines, L"Die gewählten Ordner werden geleert. Bitte warten...", L"FolderCleanCurrent");
+}
+
+void frmHDD::cmdInhaltLoeschen_Click() {
+    const wchar_t* proc = L"cmdInhaltLöschen_Click";
+    if (busy_) return;
+    Info(proc, L"started");
+    std::vector<std::wstring> lines;
+    Trap(kModule, proc, [&] { lines = ReadListLines(TmpDirsFile()); });
+    EmptyFolders(lines, L"Die gewählten Ordner werden geleert. Bitte warten...", proc);
+    Info(proc, L"endet");
+}
+
+void frmHDD::chbTempFilesDel_Click() {
+    const wchar_t* proc = L"chbTempFilesDel_Click";
+    if (TempFilesDel()) {
+        bool written = false;
+        Trap(kModule, proc, [&] { written = ReadStartEntry() == StartEntryData() || WriteStartEntry(); });
+        if (!written) {
+            Button_SetCheck(Item(IDC_chbTempFilesDel), BST_UNCHECKED);
+            Message(L"Der Eintrag für das automatische Löschen beim Start von Windows konnte nicht in die Registry "
+                    L"geschrieben werden.",
+                    MB_ICONEXCLAMATION | MB_OK);
+            return;
+        }
+        Info(proc, L"Autostart-Eintrag " + StartEntryData() + L" geschrieben");
+        Item(IDC_ckbRecyclerAutoClean).Enable(true);
+        return;
+    }
+    std::wstring problem;
+    bool removed = false;
+    Trap(kModule, proc, [&] { removed = RemoveStartEntry(problem); });
+    if (!removed) {
+        // The entry stays, and so does the tick that shows it.
+        Button_SetCheck(Item(IDC_chbTempFilesDel), BST_CHECKED);
+        ClassHandler().Error().HandleError(kModule, proc, problem, 0, L"", Style::Warning, false);
+        Message(L"Das automatische Löschen konnte nicht abgeschaltet werden.\r\n" + problem, MB_ICONEXCLAMATION | MB_OK);
+        return;
+    }
+    Info(proc, L"Autostart-Eintrag gelöscht");
+    Item(IDC_ckbRecyclerAutoClean).Enable(false);
+    SetCheck(IDC_ckbRecyclerAutoClean, false);
+}
+
+void frmHDD::ckbRecyclerAutoClean_Click() {
+    const std::wstring state = RecyclerAutoClean() ? L"1" : L"0";
+    Trap(kModule, L"ckbRecyclerAutoClean_Click", [&] {
+        ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"RecyclerAutoClean", state);
+        // The next activation sets the box from AppSwitches: it must not take the choice back.
+        AppSwitches.RecyclerAutoClean = RecyclerAutoClean() ? 1 : 0;
+    });
+    Info(L"ckbRecyclerAutoClean_Click", state + L" gesetzt");
+}
+
+void frmHDD::cmdHDDBereinigen_Click() {
+    Trap(kModule, L"cmdHDDBereinigen_Click", [] {
+        const std::wstring folder = IsNTFamily() ? AppEnvironment.SysDir : AppEnvironment.WinDir;
+        StartProgram(L"\"" + folder + L"cleanmgr.exe\"");
+    });
+}
+
+void frmHDD::cmdEmptyRecycler_Click() {
+    ClassHandler().Files().EmptyRecycler(GetAncestor(hwnd(), GA_ROOT), true);
+    ShowRecyclerContents();
+}
+
+void frmHDD::ShowRecyclerContents() {
+    Trap(kModule, L"ShowRecyclerContents", [&] {
+        SHQUERYRBINFO all{sizeof all};
+        if (FAILED(SHQueryRecycleBinW(nullptr, &all))) {
+            Item(IDC_lblRecyclerInhalt).SetText(L"");
+            return;
+        }
+        std::wstring text = L"Der Papierkorb enthält " + Items(all.i64NumItems) + L" (" + SizeText(all.i64Size) + L")";
+        // Each drive's share, where the platform keeps one bin per drive.
+        std::wstring drives;
+        long long sum = 0;
+        wchar_t roots[512] = L"";
+        GetLogicalDriveStringsW(511, roots);
+        for (const wchar_t* root = roots; *root; root += wcslen(root) + 1) {
+            if (GetDriveTypeW(root) != DRIVE_FIXED) continue;
+            SHQUERYRBINFO one{sizeof one};
+            if (FAILED(SHQueryRecycleBinW(root, &one)) || one.i64NumItems == 0) continue;
+            sum += one.i64NumItems;
+            drives += (drives.empty() ? L"" : L", ") + std::wstring(root, 2) + L" " + Items(one.i64NumItems) + L" (" +
+                      SizeText(one.i64Size) + L")";
+        }
+        if (!drives.empty() && sum == all.i64NumItems) text += L": " + drives;
+        Item(IDC_lblRecyclerInhalt).SetText(text + L".");
+    });
+}
+
+void frmHDD::SortBy(int column) {
+    sortColumn_ = column;
+    sortAscending_ = !sortAscending_;
+    List().SortByColumn(sortColumn_, sortAscending_);
+}
+
+void frmHDD::OpenFolder(int row) {
+    if (row < 0) return;
+    const std::wstring path = List().Cell(row, 0);
+    Trap(kModule, L"lvwOrdnerList_DblClick", [&] { StartProgram(AppEnvironment.WinDir + L"Explorer.exe \"" + path + L"\""); },
+         Style::Warning, false, path);
+}
+
+void frmHDD::lvwOrdnerList_MouseUp(bool rightButton) {
+    Trap(kModule, L"lvwOrdnerList_MouseUp", [&] {
+        frmMDI& mdi = WindowHandler().Get<frmMDI>();
+        HMENU bar = mdi.MenuBar();
+        const bool plural = List().SelectedCount() >= 2;
+        MenuItem::SetCaption(bar, IDM_mnuHDDFolderCleanCurrent, plural ? L"mark&ierte Ordner leeren" : L"mark&ierten Ordner leeren");
+        MenuItem::SetCaption(bar, IDM_mnuHDDDelFolder,
+                             plural ? L"markierte &Ordner aus Liste entfernen" : L"markierten &Ordner aus Liste entfernen");
+        if (!rightButton) return;
+        POINT pt{};
+        GetCursorPos(&pt);
+        TrackPopupMenuEx(mdi.EditMenu(WindowNo::HDD), TPM_RIGHTBUTTON, pt.x, pt.y, mdi.hwnd(), nullptr);
+    });
+}
+
+void frmHDD::lvwOrdnerList_KeyDown(WORD key) {
+    switch (key) {
+    case VK_F4: SortBy(0); break;
+    case VK_F5: OrdnerListe_laden(); break;
+    case VK_F6: cmdOrdnerWaehlen_Click(); break;
+    case VK_F7: cmdInhaltLoeschen_Click(); break;
+    case VK_DELETE: case VK_CLEAR: cmdOrdnerLoeschen_Click(); break;
+    case VK_EXECUTE:
+        if (List().Count() > 1) OpenFolder(List().Focused());
+        break;
+    default: break;
+    }
+}
+
+bool frmHDD::OnMenuCommand(int id) {
+    switch (id) {
+    case IDM_mnuHDDAddFolder: cmdOrdnerWaehlen_Click(); return true;
+    case IDM_mnuHDDDelFolder: cmdOrdnerLoeschen_Click(); return true;
+    case IDM_mnuHDDFolderCleanCurrent: FolderCleanCurrent(); return true;
+    case IDM_mnuHDDFolderCleanAll: cmdInhaltLoeschen_Click(); return true;
+    case IDM_mnuHDDClean: cmdHDDBereinigen_Click(); return true;
+    default: return false;
+    }
+}
+
+void frmHDD::OnCommand(int id, int code, HWND control) {
+    switch (id) {
+    case IDC_cmdOrdnerWaehlen: cmdOrdnerWaehlen_Click(); break;
+    case IDC_cmdOrdnerLoeschen: cmdOrdnerLoeschen_Click(); break;
+    case IDC_cmdInhaltLoeschen: cmdInhaltLoeschen_Click(); break;
+    case IDC_chbTempFilesDel: if (code == BN_CLICKED) chbTempFilesDel_Click(); break;
+    case IDC_ckbRecyclerAutoClean: if (code == BN_CLICKED) ckbRecyclerAutoClean_Click(); break;
+    case IDC_cmdHDDBereinigen: cmdHDDBereinigen_Click(); break;
+    case IDC_cmdEmptyRecycler: cmdEmptyRecycler_Click(); break;
+    case IDOK:
+        // Enter in the list reaches the window as the dialog's default command.
+        if (GetFocus() == lvw_ && List().Count() > 1) OpenFolder(List().Focused());
+        break;
+    default: break;
+    }
+}
+
+LRESULT frmHDD::OnNotify(NMHDR* hdr) {
+    if (hdr->hwndFrom != lvw_) return 0;
+    switch (hdr->code) {
+    case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
+    case LVN_KEYDOWN: lvwOrdnerList_KeyDown(reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey); break;
+    case NM_DBLCLK: OpenFolder(reinterpret_cast<NMITEMACTIVATE*>(hdr)->iItem); break;
+    case NM_RETURN:
+        if (List().Count() > 1) OpenFolder(List().Focused());
+        break;
+    case NM_CLICK: lvwOrdnerList_MouseUp(false); break;
+    case NM_RCLICK: lvwOrdnerList_MouseUp(true); break;
+    default: break;
+    }
+    return 0;
+}
