@@ -198,8 +198,11 @@ std::wstring WhyNotEmptied(const std::wstring& folder) {
     // Never a whole drive or share (under Wine a drive can be the whole Linux file system).
     if ((!unc && (separators < 1 || (separators == 1 && self.back() == L'\\'))) || (unc && separators <= 3))
         return L"ist ein ganzes Laufwerk";
-    for (const Protected& p : ProtectedFolders()) {
+    // What a folder is says more than what it holds: C:\Users is the profiles' folder first.
+    const std::vector<Protected> protectedFolders = ProtectedFolders();
+    for (const Protected& p : protectedFolders)
         if (self == p.folder) return p.isIt;
+    for (const Protected& p : protectedFolders) {
         if (Within(p.folder, self)) return p.holdsIt;
         if (p.below && Within(self, p.folder)) return p.isIt;
     }
