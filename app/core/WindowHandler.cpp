@@ -4,6 +4,7 @@
 #include "core/RuntimeError.h"
 #include "core/win/MdiChild.h"
 #include "errors/frmError.h"
+#include "programs/frmInstalledPrograms.h"
 #include "scan/frmAusnahmen.h"
 #include "scan/frmRegScan.h"
 #include "ui/frmLogin.h"
@@ -26,6 +27,7 @@ const WindowRow kWindows[] = {
     Row<frmRegScan>(WindowKind::MdiChild, 0),
     Row<frmBackup>(WindowKind::MdiChild, 1),
     Row<frmError>(WindowKind::ModalDialog),
+    Row<frmInstalledPrograms>(WindowKind::MdiChild, 2),
     Row<frmLogin>(WindowKind::ModelessDialog),
     Row<frmPopUp>(WindowKind::TopLevel),
     Row<frmAusnahmen>(WindowKind::ModalDialog),
