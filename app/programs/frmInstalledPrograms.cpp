@@ -99,6 +99,8 @@ void frmInstalledPrograms::Form_Activate() {
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     });
     Trap(kModule, L"Form_Activate", [&] { ShowDeinstall(); });
+    // The keys of the list (F5, Enter, Delete) work at once.
+    if (lvw_) SetFocus(lvw_);
 }
 
 void frmInstalledPrograms::EnableDeinstall(bool on) {

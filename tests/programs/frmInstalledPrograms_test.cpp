@@ -93,6 +93,11 @@ TEST_F(ProgramsWindow, ListsBothRootsAndShowsThePlaceholderWhenNothingIsThere) {
     EXPECT_EQ(Wnd(w.Frame()).Text(), L"Installierte Programme");
     EXPECT_TRUE(IsZoomed(w.Frame()));
     HMENU bar = WindowHandler().Get<frmMDI>().MenuBar();
+    // "Bearbeiten" > "Installierte Programme" is the one enabled; a maximised child's system menu stands first.
+    HMENU edit = GetSubMenu(bar, (GetMenuItemCount(bar) > 6 ? 1 : 0) + 1);
+    EXPECT_TRUE(MenuItem::PopupEnabled(edit, 2));
+    EXPECT_FALSE(MenuItem::PopupEnabled(edit, 0));
+    EXPECT_EQ(GetFocus(), w.List().hwnd());
     // Nothing registered: one placeholder row without icons, and nothing to uninstall.
     EXPECT_EQ(Column(w, 0), std::vector<std::wstring>{frmInstalledPrograms::kNothingFound});
     EXPECT_FALSE(w.Item(IDC_cmdDeinstall).Enabled());
@@ -112,7 +117,7 @@ TEST_F(ProgramsWindow, ListsBothRootsAndShowsThePlaceholderWhenNothingIsThere) {
     PutSz(HKEY_CURRENT_USER, kUninstall + L"Eins", L"DisplayName", L"Eins");
     PutSz(HKEY_CURRENT_USER, kUninstall + L"Eins", L"UninstallString", L"C:\\eins.exe /x");
     PutSz(HKEY_CURRENT_USER, kUninstall + L"Kein Name", L"UninstallString", L"C:\\x.exe");
-    Key(w, VK_F5);
+    WindowHandler().Get<frmMDI>().Command(IDM_mnuInstalledProgramsAkual);
     // The same program under both roots gives two rows, the machine's first.
     EXPECT_EQ(Column(w, 0), (std::vector<std::wstring>{L"Zwei", L"Eins", L"Zwei"}));
     EXPECT_EQ(Column(w, 1), (std::vector<std::wstring>{L"C:\\zwei\\un.exe", L"C:\\eins.exe /x", L""}));
