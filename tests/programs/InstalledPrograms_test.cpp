@@ -105,13 +105,18 @@ TEST_F(Programs, ThirtyTwoBitEntriesFindTheirUninstallerInTheirOwnView) {
     if (AppEnvironment.SysWow64Dir.empty()) GTEST_SKIP() << "no 32-bit system folder";
     const std::wstring name = L"torvane_un32_" + std::to_wstring(GetCurrentProcessId()) + L".exe";
     const std::wstring in32 = AppEnvironment.SysWow64Dir + name;
-    ASSERT_TRUE(CopyFileW((AppEnvironment.WinDir + L"notepad.exe").c_str(), in32.c_str(), FALSE));
+    // Wine's prefix may have no 32-bit system folder: it is made for the test and goes again.
+    const bool madeFolder = CreateDirectoryW(AppEnvironment.SysWow64Dir.c_str(), nullptr) != FALSE;
+    HANDLE f = CreateFileW(in32.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE) << GetLastError();
+    CloseHandle(f);
     const std::wstring stored = AppEnvironment.WinDir + L"system32\\" + name + L" /u";
     const UninstallCall c32 = PlanUninstall(Entry(kWow + L"A", stored));
     // A 64-bit registration naming the same file: not there natively, but there in the other
     // view, so it is not taken for left over either.
     const UninstallCall c64 = PlanUninstall(Entry(kNative + L"A", stored));
     DeleteFileW(in32.c_str());
+    if (madeFolder) RemoveDirectoryW(AppEnvironment.SysWow64Dir.c_str());
     EXPECT_FALSE(c32.missing);
     EXPECT_EQ(ToLower(c32.commandLine), ToLower(L"\"" + in32 + L"\" /u"));
     EXPECT_FALSE(c64.missing);
