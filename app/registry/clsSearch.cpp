@@ -178,8 +178,9 @@ void clsSearch::Walk(SearchSpec& query, std::vector<ScanHit>& result) {
         std::vector<wchar_t> name(maxName + 2);
         std::vector<BYTE> data(maxData + 2);
         DWORD index = 0;
-        for (; index < values; ++index) {
+        for (;; ++index) {
             if (StopSearch) { stopped = true; break; }
+            if (index >= values) break;
             DoEventsIfDue();
             DWORD nameLen = static_cast<DWORD>(name.size()), dataLen = static_cast<DWORD>(data.size() - 2), type = 0;
             LSTATUS rc = RegEnumValueW(k.get(), index, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen);
