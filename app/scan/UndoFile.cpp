@@ -72,6 +72,18 @@ bool UndoFile::Holds(RootKey root, const std::wstring& key) const {
 }
 
 bool UndoFile::AddKey(RootKey root, const std::wstring& key) {
+    if (!CollectKey(root, key)) return false;
+    Flush();
+    return true;
+}
+
+bool UndoFile::HoldsBelow(RootKey root, const std::wstring& key) const {
+    const std::wstring below = KeyId(key) + L"\\";
+    auto it = keys_.lower_bound({root, below});
+    return it != keys_.end() && it->first == root && StartsWith(it->second, below);
+}
+
+bool UndoFile::CollectKey(RootKey root, const std::wstring& key) {
     if (Holds(root, key)) return false;
     std::wstring text = ClassHandler().KeyFunc().ExportKey(root, key, unicode_);
     if (!unicode_) {
@@ -84,10 +96,27 @@ bool UndoFile::AddKey(RootKey root, const std::wstring& key) {
             Raise(Err::PathFileAccess, L"Schlüssel " + clsKeyFunc::HiveName(root) + L"\\" + key +
                                            L" lässt sich im Format REGEDIT4 nicht unverändert sichern");
     }
-    Write(text);
-    if (!FlushFileBuffers(file_)) RaiseFileError(GetLastError());
-    keys_.insert({root, KeyId(key)});
+    pending_ += text;
+    std::pair<RootKey, std::wstring> id{root, KeyId(key)};
+    pendingKeys_.push_back(id);
+    keys_.insert(std::move(id));
     return true;
+}
+
+void UndoFile::Flush() {
+    if (pendingKeys_.empty()) return;
+    try {
+        Write(pending_);
+        if (!FlushFileBuffers(file_)) RaiseFileError(GetLastError());
+    } catch (...) {
+        // What did not reach the disk is not held.
+        for (const auto& id : pendingKeys_) keys_.erase(id);
+        pendingKeys_.clear();
+        pending_.clear();
+        throw;
+    }
+    pendingKeys_.clear();
+    pending_.clear();
 }
 
 void UndoFile::Write(const std::wstring& text) {

@@ -4,6 +4,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 // An undo file in the backup folder: the header line, the caller's comment lines, then the
 // complete export of every key before it is deleted, so that the registry editor can write back
@@ -23,6 +24,18 @@ public:
     // holds) adds nothing; returns false then. Raises a RuntimeError when writing failed.
     bool AddKey(RootKey root, const std::wstring& key);
     bool Holds(RootKey root, const std::wstring& key) const;
+    // Whether the file holds a key below this one (not the key itself).
+    bool HoldsBelow(RootKey root, const std::wstring& key) const;
+
+    // AddKey in two halves, for saving many keys with one write: CollectKey exports the key (it
+    // counts as held from now on) and Flush writes everything collected and flushes it to disk.
+    // Nothing collected may be deleted before Flush returned. CollectKey raises (and collects
+    // nothing) when the key cannot be exported; Flush raises when writing failed, and the keys it
+    // was to write count as not held then.
+    bool CollectKey(RootKey root, const std::wstring& key);
+    void Flush();
+    size_t Collected() const { return pendingKeys_.size(); }     // keys waiting for Flush
+    size_t CollectedChars() const { return pending_.size(); }    // the size of their export
     const std::wstring& Path() const { return path_; }
 
 private:
@@ -31,6 +44,8 @@ private:
     bool unicode_ = false;
     void* file_ = nullptr;  // HANDLE
     std::set<std::pair<RootKey, std::wstring>> keys_;  // keys held, lower case
+    std::wstring pending_;                                      // collected, not yet written
+    std::vector<std::pair<RootKey, std::wstring>> pendingKeys_;  // their entries in keys_
 };
 
 // "Rückgängig_" + kind + "_" + ddmmyyyy + "_" + hhmmss + ".reg" for the current local time.
