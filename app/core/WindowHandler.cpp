@@ -8,6 +8,7 @@
 #include "scan/frmRegScan.h"
 #include "ui/frmLogin.h"
 #include "ui/frmMDI.h"
+#include "ui/frmOptionen.h"
 #include "ui/frmPopUp.h"
 #include <type_traits>
 
@@ -27,6 +28,7 @@ const WindowRow kWindows[] = {
     Row<frmBackup>(WindowKind::MdiChild, 1),
     Row<frmError>(WindowKind::ModalDialog),
     Row<frmLogin>(WindowKind::ModelessDialog),
+    Row<frmOptionen>(WindowKind::ModelessDialog),
     Row<frmPopUp>(WindowKind::TopLevel),
     Row<frmAusnahmen>(WindowKind::ModalDialog),
 };
