@@ -11,6 +11,8 @@
 #include "ui/frmOptionen.h"
 #include "ui/frmOptionen.rh"
 #include <gtest/gtest.h>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 
 namespace {
@@ -73,6 +75,15 @@ protected:
         wchar_t buf[512] = L"";
         if (b) GetWindowTextW(b, buf, 512);
         return b && text == buf;
+    }
+
+    // With OPTIONEN_SHOW set, a state stays on screen for that many seconds (for a look or a screenshot).
+    static void ShowState(const char* name) {
+        const char* secs = getenv("OPTIONEN_SHOW");
+        if (!secs) return;
+        printf("STATE %s\n", name);
+        fflush(stdout);
+        PumpMessages(static_cast<DWORD>(atoi(secs) * 1000));
     }
 
     RegistrySandbox sandbox;
@@ -245,6 +256,7 @@ TEST_F(OptionenTest, TheInstalledCharactersAreListedAndActAtOnce) {
     EXPECT_TRUE(agent.Loaded());
     EXPECT_TRUE(WaitFor([] { return BalloonSays(L"Hallo meine Name ist Merlin. Ich werde Sie durch das Programm begleiten."); }));
     EXPECT_EQ(Stored(L"AgentLoad"), L"<fehlt>") << "nothing stored before OK";
+    ShowState("greeting");
 
     // Another entry shows that character at once.
     Choose(d, L"Robby");
