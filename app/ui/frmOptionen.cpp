@@ -209,7 +209,8 @@ void frmOptionen::chbLoadAgent_Click() {
         return;
     }
     HWND list = Item(IDC_cboAgentType);
-    const bool greet = AppSwitches.AgentType.empty();
+    // No character chosen yet, or the chosen one is no longer installed: the first one greets.
+    const bool greet = AppSwitches.AgentType.empty() || AgentTypeText().empty();
     if (greet) {
         if (SendMessageW(list, CB_GETCOUNT, 0, 0) <= 0) {
             // Nothing to show: the box unticks itself again.

@@ -294,3 +294,16 @@ TEST_F(OptionenTest, ACharacterThatCannotSpeakIsRefused) {
     Click(d, IDC_cmdOK);
     EXPECT_NE(Stored(L"AgentType"), L"Stumm");
 }
+
+TEST_F(OptionenTest, AStoredCharacterThatIsGoneGivesWayToAnInstalledOne) {
+    Install(L"Robby.acs", L"Robby.acs");
+    Store(L"AgentLoad", L"1");
+    Store(L"AgentType", L"Merlin");
+    HWND d = Open();
+    EXPECT_TRUE(Checked(d, IDC_chbLoadAgent));
+    EXPECT_EQ(Text(d, IDC_cboAgentType), L"Robby");
+    EXPECT_EQ(AppSwitches.AgentFile, L"Robby.acs");
+    EXPECT_EQ(ClassHandler().Agent().LoadedFile(), L"Robby.acs");
+    Click(d, IDC_cmdClose);
+    EXPECT_EQ(Stored(L"AgentType"), L"Merlin") << "nothing stored without OK";
+}
