@@ -59,6 +59,10 @@ for f in "${shipped[@]}"; do
 done
 check "uninstaller in the program folder" test -f "$dir/uninstall.exe"
 check "start menu entry" test -f "$menu/Torvane.lnk"
+chars="$WINEPREFIX/drive_c/windows/msagent/chars"
+for f in Merlin.acs Robby.acs; do
+  check "character $f in the characters folder" cmp -s "$build/bin/chars/$f" "$chars/$f"
+done
 
 check "InstallDir of the installing user" equals "$(regval "$settings" InstallDir)" "$windir\\"
 check "ProgID names the control's class" equals "$(regval 'HKCR\Fennick.MenuBottomLine\CLSID' '')" "$clsid"
@@ -110,6 +114,7 @@ done
 check "undo file kept" test -f "$dir/Backup/x.reg"
 check "protocol log kept" test -f "$dir/torvane.log"
 check "start menu entry removed" test ! -e "$menu"
+check "characters removed" test ! -e "$chars/Merlin.acs" -a ! -e "$chars/Robby.acs"
 check "uninstall registration removed" bash -c "! wine reg query '$uninst' >/dev/null 2>&1"
 check "ProgID removed" bash -c "! wine reg query 'HKCR\\Fennick.MenuBottomLine' >/dev/null 2>&1"
 check "class removed" bash -c "! wine reg query 'HKLM\\Software\\Classes\\CLSID\\$clsid' >/dev/null 2>&1"
