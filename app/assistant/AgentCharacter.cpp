@@ -1,6 +1,7 @@
 // app/assistant/AgentCharacter.cpp
 #include "assistant/AgentCharacter.h"
 #include "core/RuntimeError.h"
+#include "core/win/Window.h"
 #include <algorithm>
 #include <cstring>
 
@@ -214,17 +215,8 @@ void AgentCharacter::ShowBalloon(const std::wstring& text) {
 
 void AgentCharacter::HideBalloon() { ShowWindow(balloon_, SW_HIDE); }
 
-namespace {
-int TextLength(HWND h) { return GetWindowTextLengthW(h); }
-std::wstring TextOf(HWND h) {
-    std::wstring s(TextLength(h) + 1, L'\0');
-    s.resize(GetWindowTextW(h, s.data(), static_cast<int>(s.size())));
-    return s;
-}
-}  // namespace
-
 void AgentCharacter::PlaceBalloon() {
-    const std::wstring text = TextOf(balloon_);
+    const std::wstring text = Wnd(balloon_).Text();
     HDC dc = GetDC(balloon_);
     HGDIOBJ old = SelectObject(dc, font_ ? static_cast<HGDIOBJ>(font_) : GetStockObject(DEFAULT_GUI_FONT));
     RECT r{0, 0, kBalloonTextWidth, 0};
@@ -268,7 +260,7 @@ void AgentCharacter::PaintBalloon(HDC dc) {
     HGDIOBJ old = SelectObject(dc, font_ ? static_cast<HGDIOBJ>(font_) : GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
-    DrawTextW(dc, TextOf(balloon_).c_str(), -1, &text, DT_WORDBREAK | DT_NOPREFIX);
+    DrawTextW(dc, Wnd(balloon_).Text().c_str(), -1, &text, DT_WORDBREAK | DT_NOPREFIX);
     SelectObject(dc, old);
 }
 
