@@ -127,6 +127,7 @@ void AgentCharacter::MoveTo(int x, int y) { Queue(Action{Action::Move, L"", null
 
 void AgentCharacter::Stop() {
     queue_.clear();
+    if (voice_) voice_->Stop();
     if (speaking_) HideBalloon();
     speaking_ = false;
     Start(idle_);
@@ -156,6 +157,8 @@ void AgentCharacter::Next() {
             speaking_ = true;
             speakUntil_ = GetTickCount64() + ReadingMs(a.text);
             ShowBalloon(a.text);
+            if (!voice_) voice_ = std::make_unique<AgentVoice>();
+            voice_->Speak(DisplayText(a.text));
         }
         return;
     }

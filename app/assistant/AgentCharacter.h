@@ -1,6 +1,7 @@
 // app/assistant/AgentCharacter.h
 #pragma once
 #include "assistant/AgentCharacterFile.h"
+#include "assistant/AgentVoice.h"
 #include <windows.h>
 #include <deque>
 #include <map>
@@ -70,6 +71,7 @@ private:
     HBITMAP bitmap_ = nullptr, oldBitmap_ = nullptr;
     void* bits_ = nullptr;
     int bodyTop_ = 0;  // where the balloon's body starts below a tail on top
+    std::unique_ptr<AgentVoice> voice_;  // looked for at the first spoken text
     std::deque<Action> queue_;
     const AgentAnimation* current_ = nullptr;  // what plays; idle_ (or nullptr) when at rest
     size_t step_ = 0;

@@ -110,7 +110,9 @@ TEST_F(OptionenTest, StoredAutoCloseGreysAutoEntfernenAndOkStoresItTicked) {
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Torvane\\Optionen", 0, KEY_READ, &k), ERROR_SUCCESS);
     for (const wchar_t* key : kKeys) {
         DWORD type = 0;
-        if (RegQueryValueExW(k, key, nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS) EXPECT_EQ(type, DWORD(REG_SZ)) << key;
+        if (RegQueryValueExW(k, key, nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS) {
+            EXPECT_EQ(type, DWORD(REG_SZ)) << key;
+        }
     }
     RegCloseKey(k);
 }
