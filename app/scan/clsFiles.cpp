@@ -439,7 +439,7 @@ void clsFiles::EmptyRecycler(HWND owner, bool speak) {
         left.cbSize = sizeof left;
         if ((flags & SHERB_NOCONFIRMATION) && SUCCEEDED(SHQueryRecycleBinW(nullptr, &left)) && left.i64NumItems > 0)
             Raise(Err::PermissionDenied);
-        // Said only when the bin is empty now, not after the user's "No" or a failure.
+        // Said only once the bin was emptied: not after the user's "No", nor after a failure (raised above).
         if (speak && hr != HRESULT_FROM_WIN32(ERROR_CANCELLED) && hr != E_ABORT)
             handler_.Agent().Speak(L"Ihr Papierkorb wurde geleert.");
     });
