@@ -1,5 +1,6 @@
 // app/core/ClassHandler.cpp
 #include "core/ClassHandler.h"
+#include "assistant/clsAgent.h"
 #include "core/clsSort.h"
 #include "core/clsTimer.h"
 #include "errors/clsError.h"
@@ -26,9 +27,11 @@ clsTimer& clsClassHandler::Timer() { return Slot(timer_, *this); }
 clsSearch& clsClassHandler::Search() { return Slot(search_, *this); }
 clsCheckKeys& clsClassHandler::CheckKeys() { return Slot(checkKeys_, *this); }
 clsLibRegister& clsClassHandler::LibRegister() { return Slot(libRegister_, *this); }
+clsAgent& clsClassHandler::Agent() { return Slot(agent_, *this); }
 
 void clsClassHandler::Reset() {
     // The order in which the slots are emptied when the handler goes away.
+    agent_.reset();
     error_.reset();
     sort_.reset();
     timer_.reset();

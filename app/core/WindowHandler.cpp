@@ -9,6 +9,7 @@
 #include "scan/frmRegScan.h"
 #include "ui/frmLogin.h"
 #include "ui/frmMDI.h"
+#include "ui/frmOptionen.h"
 #include "ui/frmPopUp.h"
 #include <type_traits>
 
@@ -29,6 +30,7 @@ const WindowRow kWindows[] = {
     Row<frmError>(WindowKind::ModalDialog),
     Row<frmInstalledPrograms>(WindowKind::MdiChild, 2),
     Row<frmLogin>(WindowKind::ModelessDialog),
+    Row<frmOptionen>(WindowKind::ModelessDialog),
     Row<frmPopUp>(WindowKind::TopLevel),
     Row<frmAusnahmen>(WindowKind::ModalDialog),
 };
