@@ -1,0 +1,25 @@
+// app/core/CommandLine.h
+#pragma once
+#include <functional>
+#include <string>
+
+// A command line as Windows starts it: the program part and the arguments after it.
+struct SplitCommand {
+    std::wstring programText;  // the program part as written (with its quotes when it had them)
+    std::wstring program;      // the program's path without quotes
+    std::wstring arguments;    // the rest, with the blanks that separated it from the program
+    bool quoted = false;
+};
+
+// Splits a command line the way CreateProcess reads it. A quoted program ends at the closing
+// quote. An unquoted one with blanks is tried piece by piece, "C:\Program" before
+// "C:\Program Files\x.exe", each also with ".exe" appended when it names no extension; the first
+// that exists is the program. When none exists, the program ends after the first ".exe", ".com",
+// ".bat" or ".cmd" that is followed by a blank, else at the first blank.
+// `exists` tells whether a file is there (default: the file system, relative names through the
+// search path).
+SplitCommand SplitCommandLine(const std::wstring& line,
+                              const std::function<bool(const std::wstring&)>& exists = nullptr);
+
+// The program part quoted for a command line when it holds a blank, followed by the arguments.
+std::wstring JoinCommandLine(const std::wstring& program, const std::wstring& arguments);
