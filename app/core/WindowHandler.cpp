@@ -4,6 +4,8 @@
 #include "core/RuntimeError.h"
 #include "core/win/MdiChild.h"
 #include "errors/frmError.h"
+#include "extras/frmAutorunNew.h"
+#include "extras/frmExtraScan.h"
 #include "scan/frmAusnahmen.h"
 #include "scan/frmRegScan.h"
 #include "ui/frmLogin.h"
@@ -24,8 +26,10 @@ WindowRow Row(WindowKind kind, int editMenu = kNoEditMenu) {
 const WindowRow kWindows[] = {
     Row<frmMDI>(WindowKind::TopLevel),
     Row<frmRegScan>(WindowKind::MdiChild, 0),
+    Row<frmAutorunNew>(WindowKind::ModelessDialog),
     Row<frmBackup>(WindowKind::MdiChild, 1),
     Row<frmError>(WindowKind::ModalDialog),
+    Row<frmExtraScan>(WindowKind::MdiChild, 5),
     Row<frmLogin>(WindowKind::ModelessDialog),
     Row<frmPopUp>(WindowKind::TopLevel),
     Row<frmAusnahmen>(WindowKind::ModalDialog),
