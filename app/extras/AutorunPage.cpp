@@ -180,6 +180,11 @@ void AutorunPage::PageActivate() {
     EnableExtrasMenus(true, false);
 }
 
+void AutorunPage::PageSelected() {
+    CheckRadioButton(hwnd(), IDC_optGlobal, IDC_optUser, IDC_optGlobal);
+    PageActivate();
+}
+
 ListView AutorunPage::Visible() const {
     return TabCtrl_GetCurSel(Item(IDC_TabAutorun)) == 1 ? Single() : Permanent();
 }

@@ -50,6 +50,8 @@ public:
     int TemplateId() const override;
     const wchar_t* Caption() const override { return L"Autostart-Programme"; }
     void PageActivate() override;
+    // Back on this page: the global entries, as when the window opened.
+    void PageSelected() override;
     bool OnMenuCommand(int id) override;
 
     // Fills both lists for the chosen root.

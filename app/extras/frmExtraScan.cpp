@@ -134,7 +134,7 @@ void frmExtraScan::TabExtras_Click() {
     Trap(kModule, L"TabExtras", [&] { Status(L"Daten werden gelesen..."); });
     current_ = index;
     for (int i = 0; i < PageCount(); ++i) ShowWindow(pages_[i]->hwnd(), i == index ? SW_SHOW : SW_HIDE);
-    Trap(kModule, L"TabExtras", [&] { pages_[index]->PageActivate(); });
+    Trap(kModule, L"TabExtras", [&] { pages_[index]->PageSelected(); });
     Trap(kModule, L"TabExtras", [&] { Status(L"Status"); });
 }
 
