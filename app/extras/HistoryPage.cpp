@@ -260,6 +260,7 @@ void HistoryPage::cmdVerlaufClean_Click() {
         found = static_cast<int>(files.size());
         removedFiles_ = DeleteRecentFiles(files);
         if (cancel_) {
+            Item(IDC_lblVerlaufExplorerErgebnis).SetText(L"");
             Info(proc, L"endet");
             return;
         }
@@ -336,7 +337,7 @@ int HistoryPage::DeleteRecentFiles(const std::vector<std::wstring>& files) {
     ShowWindow(bar, SW_SHOW);
     Info(proc, std::to_wstring(n) + L" Recent Dateien gefunden");
     int removed = 0;
-    for (int i = 1; i <= n; ++i) {
+    for (int i = 1; i <= n && !cancel_; ++i) {
         const std::wstring& path = files[i - 1];
         Item(IDC_lblVerlaufExplorerErgebnis).SetText(L"Lösche Datei " + std::to_wstring(i) + L" von " + std::to_wstring(n));
         SendMessageW(bar, PBM_SETPOS, i, 0);
