@@ -66,7 +66,8 @@ bool ProgramThere(const std::wstring& path, bool wow64) {
 
 constexpr const wchar_t* kColumns[] = {L"Bezeichnung", L"zu startende Anwendung / Prozedur", L"HKey", L"SubKey",
                                        L"Programmdatei"};
-constexpr int kColumnWidths[] = {130, 300, 90, 280, 80};
+// Shares of the list's width, so the key column shows where an entry lives.
+constexpr int kColumnShares[] = {16, 32, 12, 30, 10};
 }  // namespace
 
 // --- the autorun keys ---------------------------------------------------------------------------
@@ -127,7 +128,9 @@ bool AutorunPage::OnInit() {
         for (const ListView& list : {Permanent(), Single()}) {
             SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) & ~LVS_SINGLESEL);
             list.SetFullRowSelect();
-            for (int c = 0; c < 5; ++c) list.AddColumn(kColumns[c], kColumnWidths[c]);
+            RECT area = list.Client();
+            const int width = std::max<int>(500, area.right - GetSystemMetrics(SM_CXVSCROLL));
+            for (int c = 0; c < 5; ++c) list.AddColumn(kColumns[c], width * kColumnShares[c] / 100);
         }
         HWND tab = Item(IDC_TabAutorun);
         const wchar_t* captions[] = {L"Permanent laden", L"beim nächsten Start laden"};

@@ -377,3 +377,22 @@ bool HistoryPage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     }
     return false;
 }
+
+void HistoryPage::OnSize(int width, int height) {
+    RECT du{4, 14, 84, 70};  // margin, button height, button widths
+    MapDialogRect(hwnd(), &du);
+    const int m = du.left, bh = du.top;
+    // Everything keeps its place from the left; what is wide follows the page's width.
+    auto stretch = [&](int id, int rightMargin) {
+        RECT r = Item(id).Bounds();
+        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        Item(id).Move(r.left, r.top, std::max(0, width - rightMargin - static_cast<int>(r.left)), r.bottom - r.top);
+    };
+    for (int id : {IDC_lblVerlaeufe, IDC_fraVerlaufExplorer, IDC_lblVerlaufRegistryErgebnis,
+                   IDC_lblVerlaufExplorerErgebnis, IDC_ProgressBarVerlauf})
+        stretch(id, m);
+    for (int id : {IDC_ckbVerlaufExplorerLastOpenFiles, IDC_lblRecyclerVerlauf}) stretch(id, 3 * m);
+    const int top = height - m - bh;
+    Item(IDC_cmdVerlaufAbbrechen).Move(width - m - du.bottom, top, du.bottom, bh);
+    Item(IDC_cmdVerlaufClean).Move(width - 2 * m - du.bottom - du.right, top, du.right, bh);
+}
