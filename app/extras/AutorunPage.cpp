@@ -116,7 +116,7 @@ bool Autorun::OnlyGlobal() {
 
 // --- the page -----------------------------------------------------------------------------------
 
-AutorunPage::~AutorunPage() {
+void AutorunPage::OnDestroy() {
     // An open entry dialog must not call back into a page that is gone.
     if (WindowHandler().IsLoaded(WindowNo::AutorunNew)) WindowHandler().Get<frmAutorunNew>().ForgetCaller();
 }

@@ -46,7 +46,6 @@ bool OnlyGlobal();
 // Page 0 of the extras window: the autorun manager.
 class AutorunPage : public ExtrasPage {
 public:
-    ~AutorunPage() override;
     int TemplateId() const override;
     const wchar_t* Caption() const override { return L"Autostart-Programme"; }
     void PageActivate() override;
@@ -82,6 +81,7 @@ protected:
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
     void OnSize(int width, int height) override;
+    void OnDestroy() override;
 
 private:
     static constexpr int kPermanentId = 2355, kSingleId = 2356;

@@ -5,6 +5,7 @@
 #include "core/Text.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/UndoFile.h"
+#include "backup/RegFileImport.h"
 #include "support/Sandbox.h"
 #include <gtest/gtest.h>
 #include <map>
@@ -96,8 +97,15 @@ TEST_F(UndoValue, ValuesComeBackByteIdenticalAndValuesMadeLaterGo) {
         for (const wchar_t* name : {L"Quoted", L"Expand", L"MRUListEx", L"", L"Long"}) Delete(name);
         // A value made after the file was written goes again when the file is written back.
         Set(L"Missing", REG_SZ, Sz(L"new"));
+        // The backup area's check reads the file as the editor does, removal lines included.
+        const RegFile file = ReadRegFile(path);
+        EXPECT_TRUE(file.valid);
+        EXPECT_EQ(file.badLines, 0);
+        std::wstring problem;
+        EXPECT_FALSE(RegFileApplied(file, problem));
         ASSERT_EQ(Regedit(path), 0u);
         EXPECT_EQ(Values(), before);
+        EXPECT_TRUE(RegFileApplied(file, problem)) << ToUtf8(problem);
     }
 }
 
