@@ -295,7 +295,7 @@ void AutorunPage::cmdAutorunChange_Click() {
 }
 
 void AutorunPage::cmdAutorunLoeschen_Click() {
-    const wchar_t* proc = L"cmdAutorunLoeschen_Click";
+    const wchar_t* proc = L"cmdAutorunLöschen_Click";
     Info(proc, L"started");
     const std::wstring path = Autorun::UndoPath();
     const ListView list = Visible();
