@@ -280,6 +280,9 @@ int HistoryPage::CleanRegistry(UndoFile& undo) {
     clsKeyFunc& keys = ClassHandler().KeyFunc();
     clsSearch& search = ClassHandler().Search();
     int counter = 0;
+    // A scan cancelled earlier leaves its stop flag set, and the walk would find nothing; a scan
+    // that is still running keeps its flag.
+    if (!search.ScanRun) search.StopSearch = false;
     for (const Source& src : Sources()) {
         if (Setting(src.setting) != L"1") continue;
         std::vector<ScanHit> hits(1);
