@@ -183,6 +183,11 @@ bool frmAutorunNew::cmdOK_Click() {
     const std::wstring parameters = Item(IDC_txtProgParameter).Text();
     std::wstring data = pathText;
     if (!parameters.empty()) data += parameters[0] == L' ' ? parameters : L" " + parameters;
+    // An unquoted program path with blanks is quoted, so Windows starts this program and no other
+    // ("C:\Program Files\..." would first try "C:\Program.exe").
+    if (pathText.find(L'"') == std::wstring::npos && pathText.find_first_of(L" \t") != std::wstring::npos &&
+        FileAt(Expanded(pathText)))
+        data = JoinCommandLine(pathText, parameters);
     // The value keeps its type; a new one with placeholders is expandable, so "%windir%" works.
     const DWORD type = original_ && (original_->type == REG_EXPAND_SZ || original_->type == REG_SZ)
                            ? original_->type

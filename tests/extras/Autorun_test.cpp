@@ -280,4 +280,12 @@ TEST_F(AutorunTest, NewEntryDialogChecksItsFieldsAndWritesWhatWasTyped) {
     EXPECT_EQ(std::wstring(v.data.c_str()), Notepad() + L" /a");
     EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(Column(p.Single(), 0), (std::vector<std::wstring>{}));  // nobody asked to read again
+    // An unquoted path with blanks is written quoted, so no other program can start in its place.
+    const std::wstring spaced = folder.Write(L"Mein Programm\\tool.exe");
+    d.ShowNew(nullptr);
+    d.Item(IDC_txtProgName).SetText(L"Leer");
+    d.Item(IDC_txtProgPfad).SetText(spaced);
+    d.Item(IDC_txtProgParameter).SetText(L"-q");
+    EXPECT_TRUE(d.cmdOK_Click());
+    EXPECT_EQ(std::wstring(Read(kHKCU, kRun, L"Leer").data.c_str()), L"\"" + spaced + L"\" -q");
 }
