@@ -4,6 +4,7 @@
 #include <windows.h>
 
 namespace {
+
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 bool IsFile(const std::wstring& path) {
@@ -11,23 +12,23 @@ bool IsFile(const std::wstring& path) {
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The part of a file name after its last backslash holds a dot.
 bool HasExtension(const std::wstring& path) {
-    const size_t dot = path.find_last_of(L'.');
     const size_t slash = path.find_last_of(L"\\/");
+    const size_t dot = path.find_last_of(L'.');
     return dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash);
 }
 
-bool RunnableName(const std::wstring& path) {
-    const std::wstring lower = ToLower(path);
-    for (const wchar_t* ext : {L".exe", L".com", L".bat", L".cmd"})
-        if (EndsWith(lower, ext)) return true;
-    return false;
+// The program is line[start, end).
+SplitCommand At(const std::wstring& line, size_t start, size_t end, bool quoted) {
+    SplitCommand s;
+    s.quoted = quoted;
+    s.programText = line.substr(start, end - start);
+    s.program = quoted ? line.substr(start + 1, end - start >= 2 ? end - start - 2 : 0) : s.programText;
+    s.arguments = line.substr(end);
+    return s;
 }
 
-std::wstring SkipBlanks(const std::wstring& s, size_t from) {
-    while (from < s.size() && IsBlank(s[from])) ++from;
-    return from < s.size() ? s.substr(from) : std::wstring();
-}
 }  // namespace
 
 std::wstring FindProgramFile(const std::wstring& program) {
@@ -50,46 +51,58 @@ std::wstring FindProgramFile(const std::wstring& program) {
     }
 }
 
-CommandLineParts SplitCommandLine(const std::wstring& line, const std::function<bool(const std::wstring&)>& exists) {
-    CommandLineParts parts;
+SplitCommand SplitCommandLine(const std::wstring& line, const std::function<bool(const std::wstring&)>& exists) {
+    const auto there = [&](const std::wstring& p) { return exists ? exists(p) : !FindProgramFile(p).empty(); };
     size_t start = 0;
     while (start < line.size() && IsBlank(line[start])) ++start;
-    if (start == line.size()) return parts;
-    if (line[start] == L'"') {
+    if (start < line.size() && line[start] == L'"') {
         const size_t close = line.find(L'"', start + 1);
         if (close == std::wstring::npos) {
-            parts.program = line.substr(start + 1);
-            return parts;
+            // No closing quote: CreateProcess takes everything up to the end as the program.
+            SplitCommand s;
+            s.quoted = true;
+            s.programText = line.substr(start);
+            s.program = line.substr(start + 1);
+            return s;
         }
-        parts.program = line.substr(start + 1, close - start - 1);
-        parts.arguments = SkipBlanks(line, close + 1);
-        return parts;
+        return At(line, start, close + 1, true);
     }
-    auto there = [&](const std::wstring& candidate) {
-        return exists ? exists(candidate) : !FindProgramFile(candidate).empty();
-    };
-    // Every blank that follows a non-blank ends a candidate; the whole line is the last one.
-    size_t firstEnd = std::wstring::npos, runnableEnd = std::wstring::npos;
-    for (size_t i = start + 1; i <= line.size(); ++i) {
-        if (i < line.size() && !(IsBlank(line[i]) && !IsBlank(line[i - 1]))) continue;
-        if (i == line.size() && IsBlank(line[i - 1])) break;
-        const std::wstring candidate = line.substr(start, i - start);
-        if (firstEnd == std::wstring::npos) firstEnd = i;
-        if (there(candidate)) {
-            parts.program = candidate;
-            parts.arguments = SkipBlanks(line, i);
-            return parts;
+    // Each blank is a possible end of the program.
+    for (size_t p = start; p <= line.size(); ++p) {
+        if (p < line.size() && !IsBlank(line[p])) continue;
+        if (p == start || IsBlank(line[p - 1])) continue;
+        const std::wstring candidate = line.substr(start, p - start);
+        if (there(candidate) || (!HasExtension(candidate) && there(candidate + L".exe"))) return At(line, start, p, false);
+    }
+    const std::wstring lower = ToLower(line);
+    size_t best = std::wstring::npos;
+    for (const wchar_t* ext : {L".exe", L".com", L".bat", L".cmd"}) {
+        for (size_t at = lower.find(ext, start); at != std::wstring::npos; at = lower.find(ext, at + 1)) {
+            const size_t end = at + 4;
+            if (end == line.size() || IsBlank(line[end])) {
+                if (end < best) best = end;
+                break;
+            }
         }
-        if (runnableEnd == std::wstring::npos && RunnableName(candidate)) runnableEnd = i;
     }
-    const size_t end = runnableEnd != std::wstring::npos ? runnableEnd : firstEnd;
-    parts.program = line.substr(start, end - start);
-    parts.arguments = SkipBlanks(line, end);
-    return parts;
+    if (best != std::wstring::npos) return At(line, start, best, false);
+    size_t blank = start;
+    while (blank < line.size() && !IsBlank(line[blank])) ++blank;
+    return At(line, start, blank, false);
+}
+
+std::wstring JoinCommandLine(const std::wstring& program, const std::wstring& arguments) {
+    std::wstring out = !program.empty() && program.front() != L'"' && program.find_first_of(L" \t") != std::wstring::npos
+                           ? L"\"" + program + L"\""
+                           : program;
+    if (arguments.empty()) return out;
+    return IsBlank(arguments.front()) ? out + arguments : out + L" " + arguments;
 }
 
 std::wstring QuotedCommandLine(const std::wstring& program, const std::wstring& arguments) {
+    size_t from = 0;
+    while (from < arguments.size() && IsBlank(arguments[from])) ++from;
     std::wstring line = L"\"" + program + L"\"";
-    if (!arguments.empty()) line += L" " + arguments;
+    if (from < arguments.size()) line += L" " + arguments.substr(from);
     return line;
 }

@@ -3,11 +3,26 @@
 #include <functional>
 #include <string>
 
-// A command line split as CreateProcess reads it: the program file and the arguments after it.
-struct CommandLineParts {
-    std::wstring program;    // as the line names it, without quotes
-    std::wstring arguments;  // everything after the program, leading blanks removed
+// A command line as Windows starts it: the program part and the arguments after it.
+struct SplitCommand {
+    std::wstring programText;  // the program part as written (with its quotes when it had them)
+    std::wstring program;      // the program's path without quotes
+    std::wstring arguments;    // the rest, with the blanks that separated it from the program
+    bool quoted = false;
 };
+
+// Splits a command line the way CreateProcess reads it. A quoted program ends at the closing
+// quote. An unquoted one with blanks is tried piece by piece, "C:\Program" before
+// "C:\Program Files\x.exe", each also with ".exe" appended when it names no extension; the first
+// that exists is the program. When none exists, the program ends after the first ".exe", ".com",
+// ".bat" or ".cmd" that is followed by a blank, else at the first blank.
+// Blanks before the program are skipped. `exists` tells whether a file is there (default:
+// FindProgramFile); the caller may pass its own test (both file-system views, say).
+SplitCommand SplitCommandLine(const std::wstring& line,
+                              const std::function<bool(const std::wstring&)>& exists = nullptr);
+
+// The program part quoted for a command line when it holds a blank, followed by the arguments.
+std::wstring JoinCommandLine(const std::wstring& program, const std::wstring& arguments);
 
 // The existing file (not a folder) a program name stands for, as CreateProcess looks for it: the
 // name as given or with ".exe" appended when it has no extension; a name without a folder is
@@ -15,13 +30,5 @@ struct CommandLineParts {
 // "" when there is none.
 std::wstring FindProgramFile(const std::wstring& program);
 
-// Splits a command line as CreateProcess does. A quoted program runs to the closing quote. An
-// unquoted one is tried at each blank, left to right, as the end of the program: the first text
-// that names an existing file (`exists`, FindProgramFile by default) is the program, so
-// C:\Program Files\App\un.exe /S works without quotes. When no candidate exists, the first one
-// ending in .exe, .com, .bat or .cmd is taken, else the text up to the first blank.
-CommandLineParts SplitCommandLine(const std::wstring& line,
-                                  const std::function<bool(const std::wstring&)>& exists = {});
-
-// "program" arguments: the form in which a split line is handed to CreateProcess.
+// "program" arguments, the program always quoted: the form in which a split line is started.
 std::wstring QuotedCommandLine(const std::wstring& program, const std::wstring& arguments);

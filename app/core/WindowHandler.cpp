@@ -5,6 +5,8 @@
 #include "core/win/MdiChild.h"
 #include "errors/frmError.h"
 #include "programs/frmInstalledPrograms.h"
+#include "extras/frmAutorunNew.h"
+#include "extras/frmExtraScan.h"
 #include "scan/frmAusnahmen.h"
 #include "scan/frmRegScan.h"
 #include "ui/frmLogin.h"
@@ -26,9 +28,11 @@ WindowRow Row(WindowKind kind, int editMenu = kNoEditMenu) {
 const WindowRow kWindows[] = {
     Row<frmMDI>(WindowKind::TopLevel),
     Row<frmRegScan>(WindowKind::MdiChild, 0),
+    Row<frmAutorunNew>(WindowKind::ModelessDialog),
     Row<frmBackup>(WindowKind::MdiChild, 1),
     Row<frmError>(WindowKind::ModalDialog),
     Row<frmInstalledPrograms>(WindowKind::MdiChild, 2),
+    Row<frmExtraScan>(WindowKind::MdiChild, 5),
     Row<frmLogin>(WindowKind::ModelessDialog),
     Row<frmOptionen>(WindowKind::ModelessDialog),
     Row<frmPopUp>(WindowKind::TopLevel),

@@ -178,7 +178,7 @@ UninstallCall PlanUninstall(const InstalledProgram& program) {
     if (program.uninstallType == REG_EXPAND_SZ) stored = Trim(Expand(stored));
     const bool wow32 = program.Wow32();
     auto exists = [&](const std::wstring& candidate) { return !FindInEitherView(candidate, wow32).empty(); };
-    const CommandLineParts parts = SplitCommandLine(stored, exists);
+    const SplitCommand parts = SplitCommandLine(stored, exists);
     const std::wstring code = program.ProductCode();
     const bool msi = !code.empty() && (program.windowsInstaller || (!stored.empty() && FileNameIs(parts.program, L"msiexec.exe")));
     if (msi) {

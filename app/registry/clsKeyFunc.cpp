@@ -100,7 +100,7 @@ int32_t clsKeyFunc::SetKeyValue(RootKey root, const std::wstring& key, const std
     }
     int32_t result = HandleValue(k.get());
     if (k) {
-        if (type == REG_SZ || type == REG_MULTI_SZ) {
+        if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
             // Stored with its terminating zero(s), so every reader gets the whole text back.
             std::wstring data = text;
             data.push_back(L'\0');

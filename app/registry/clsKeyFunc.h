@@ -35,6 +35,10 @@ public:
     // "Windows Registry Editor Version 5.00" syntax (hex(2)/hex(7) data as UTF-16), else REGEDIT4.
     // Raises when the key cannot be opened for reading. (Implemented in clsKeyFunc_Export.cpp.)
     std::wstring ExportKey(RootKey root, const std::wstring& key, bool unicode);
+    // Export of one value in the same format: its key's section line and the value's line, typed
+    // and exact; a value that is not there gives its removal line ("name"=-), so that writing the
+    // text back also removes a value made later. Raises when the key exists but cannot be read.
+    std::wstring ExportValue(RootKey root, const std::wstring& key, const std::wstring& name, bool unicode);
     // Deletes a key with its whole subtree, deepest keys first. Returns true when the key is gone;
     // false when anything of it remains (e.g. access denied), in which case nothing outside it was touched.
     bool DelKeyTree(RootKey root, const std::wstring& key);
