@@ -27,10 +27,10 @@ bool DefragPage::OnInit() {
     Trap(kModule, L"Form_Load", [&] {
         ListView list = Files();
         list.SetFullRowSelect();
-        list.AddColumn(L"Registrierungsdatei", 150);
-        list.AddColumn(L"Größe", 70);
-        list.AddColumn(L"kompakte Kopie", 95);
-        list.AddColumn(L"Datei", 260);
+        list.AddColumn(L"Registrierungsdatei", 200);
+        list.AddColumn(L"Größe", 80);
+        list.AddColumn(L"kompakte Kopie", 100);
+        list.AddColumn(L"Datei", 330);
         CheckRadioButton(hwnd(), IDC_optRegistryDefragNever, IDC_optRegistryDefragNext, IDC_optRegistryDefragNever);
         Item(IDC_lblRegistryDefragStarted).Show(false);
     });
@@ -38,22 +38,23 @@ bool DefragPage::OnInit() {
 }
 
 void DefragPage::OnSize(int width, int height) {
-    RECT du{6, 184, 194, 0};  // margin, left column width, list's left edge
+    RECT du{6, 6, 0, 0};  // margin, inner margin of a group box
     MapDialogRect(hwnd(), &du);
-    const int m = du.left;
-    auto stretch = [&](int id) {
+    const int m = du.left, in = du.top;
+    // Texts and the file list take the page's width; the list also the height that is left.
+    auto place = [&](int id, bool toBottom, int bottomMargin) {
         Wnd w = Item(id);
         RECT r = w.Bounds();
         MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        w.Move(r.left, r.top, std::max(0L, width - m - r.left), r.bottom - r.top);
+        const int right = width - m - (id == IDC_lvwRegistryFiles ? in : 0);
+        const int bottom = toBottom ? height - bottomMargin : r.bottom;
+        w.Move(r.left, r.top, std::max(0L, right - r.left), std::max(0L, bottom - r.top));
     };
-    for (int id : {IDC_lblRegistryDefragInfo1, IDC_lblRegistryDefragInfo2, IDC_fraRegistryFiles, IDC_lblRegistryDefragStarted,
+    for (int id : {IDC_lblRegistryDefragInfo1, IDC_lblRegistryDefragInfo2, IDC_lblRegistryDefragStarted,
                    IDC_lblRegistryDefragResult})
-        stretch(id);
-    Wnd list = Item(IDC_lvwRegistryFiles);
-    RECT r = list.Bounds();
-    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
-    list.Move(r.left, r.top, std::max(0L, width - 2 * m - r.left), r.bottom - r.top);
+        place(id, false, 0);
+    place(IDC_fraRegistryFiles, true, m);
+    place(IDC_lvwRegistryFiles, true, m + in);
 }
 
 bool DefragPage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
@@ -101,7 +102,7 @@ void DefragPage::ShowState() {
                          s.compact < 0 ? L"" : RegistryCompaction::SizeText(s.compact),
                          s.hive.file.empty() ? L"(vom System nicht genannt)" : s.hive.file});
         const std::wstring last = RegistryCompaction::LastReport();
-        Item(IDC_lblRegistryDefragResult).SetText(last.empty() ? L"" : L"Letzte Defragmentierung: " + last);
+        Item(IDC_lblRegistryDefragResult).SetText(last);
     });
 }
 
