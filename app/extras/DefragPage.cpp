@@ -101,8 +101,13 @@ void DefragPage::ShowState() {
             list.AddRow({s.hive.label, RegistryCompaction::SizeText(s.now),
                          s.compact < 0 ? L"" : RegistryCompaction::SizeText(s.compact),
                          s.hive.file.empty() ? L"(vom System nicht genannt)" : s.hive.file});
-        const std::wstring last = RegistryCompaction::LastReport();
-        Item(IDC_lblRegistryDefragResult).SetText(last);
+        // "Every start" that could not be armed again (Torvane started without administrator rights).
+        std::wstring text = RegistryCompaction::LastReport();
+        if (RegistryCompaction::DfrgType() == L"-e" && !RegistryCompaction::Pending())
+            text = L"Für den nächsten Windows-Start ist noch keine Defragmentierung vorbereitet. Das geschieht beim "
+                   L"nächsten Start von Torvane mit Administratorrechten." +
+                   (text.empty() ? L"" : L"\r\n\r\n" + text);
+        Item(IDC_lblRegistryDefragResult).SetText(text);
     });
 }
 

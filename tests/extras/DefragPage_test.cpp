@@ -189,6 +189,24 @@ TEST_F(Defrag, EveryStartIsArmedAgainAfterEachRestartUntilItIsSwitchedOff) {
     // Nothing armed: switching off needs no message and no restart.
     EXPECT_TRUE(ApplyAnswering(L"-n", IDOK).empty());
     EXPECT_FALSE(page.StartedVisible());
+
+    // Every start again, but the program later starts without the rights to arm it: the page says so.
+    AutoRestart(true);
+    EXPECT_TRUE(ApplyAnswering(L"-e", IDNO).empty());
+    EXPECT_EQ(reboots, 2);
+    boot += 3600;
+    RegistryCompaction::System().privileges = [](std::wstring& why) {
+        why = L"Zum Defragmentieren der Registry werden Administratorrechte benötigt.";
+        return false;
+    };
+    EXPECT_NE(RegistryCompaction::AtStart().find(L"konnte nicht vorbereitet werden:\r\nZum Defragmentieren"),
+              std::wstring::npos);
+    EXPECT_FALSE(RegistryCompaction::Pending());
+    page.PageActivate();
+    EXPECT_EQ(page.ChosenMode(), L"-e");
+    EXPECT_FALSE(page.StartedVisible());
+    EXPECT_EQ(page.ResultText().rfind(L"Für den nächsten Windows-Start ist noch keine Defragmentierung vorbereitet.", 0), 0u)
+        << ToUtf8(page.ResultText());
 }
 
 TEST_F(Defrag, WithoutRightsSpaceOrTheSystemsHelpNothingIsChanged) {

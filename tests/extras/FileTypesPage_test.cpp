@@ -241,8 +241,15 @@ TEST_F(FileTypes, AFailedDeleteKeepsItsRowAndAMissingUndoFileDeletesNothing) {
                   std::wstring::npos)
             << ToUtf8(boxes.Texts()[1]);
     }
+    // Both were saved, in one file with one header, before the deletions were tried.
+    const std::string undo = ReadBytes(page.LastUndoFile());
+    EXPECT_NE(undo.find("[HKEY_CURRENT_USER\\Software\\Classes\\.tv1]"), std::string::npos) << undo;
+    EXPECT_NE(undo.find("[HKEY_CURRENT_USER\\Software\\Classes\\.tv2]"), std::string::npos);
+    EXPECT_NE(undo.find("[HKEY_CURRENT_USER\\Software\\Classes\\ttv1]"), std::string::npos);
+    EXPECT_EQ(undo.rfind("REGEDIT4"), 0u);
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kC + L".tv1"));
-    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kC + L"tv1"));
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kC + L"ttv1"));  // its type went with it
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kC + L"ttv2"));
     EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kC + L".tv2"));
     EXPECT_GE(RowOf(L".tv2", kHKCU), 0);
     EXPECT_EQ(RowOf(L".tv1", kHKCU), -1);
