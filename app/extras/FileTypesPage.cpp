@@ -173,6 +173,8 @@ void FileTypesPage::FindFileExts() {
 }
 
 void FileTypesPage::SortBy(int column) {
+    // Rows must not move while the delete command walks them.
+    if (busy_) return;
     sortColumn_ = column;
     sortAscending_ = !sortAscending_;
     List().SortByColumn(sortColumn_, sortAscending_);
