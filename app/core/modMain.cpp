@@ -10,6 +10,7 @@
 #include "core/clsTimer.h"
 #include "core/modCheckOS.h"
 #include "errors/clsError.h"
+#include "extras/RegistryCompaction.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/clsFiles.h"
 #include "scan/clsLibRegister.h"
@@ -266,6 +267,7 @@ bool Main(const std::wstring& commandLine) {
         if (Logging())
             MessageBoxW(nullptr, L"Die Protokollierung ist aktiviert.", env.AppTitle.c_str(), MB_ICONINFORMATION | MB_OK);
         WindowHandler().Get<frmMDI>().Show();
+        RegistryCompaction::RegistryDefragAtStart();
         return true;
     } catch (...) {
         ReportError(kModule, L"Main", CurrentError(), Style::Critical, true);

@@ -46,6 +46,15 @@ public:
     // the key or the value does not exist. (Implemented in clsKeyFunc_Verify.cpp.)
     bool ReadValueRaw(RootKey root, const std::wstring& key, const std::wstring& name, RegValue& out);
 
+    // Writes a key and everything below it into a file in the system's newest hive format
+    // (RegSaveKeyExW); the file must not exist yet. Needs the backup privilege. Returns the
+    // platform's result. (Implemented in clsKeyFunc_Hive.cpp, as the next one.)
+    LSTATUS SaveKeyCopy(RootKey root, const std::wstring& key, const std::wstring& file);
+    // Has the system load the hive that holds the key from `newFile` at its next start and keep the
+    // file it used so far as `oldFile` (RegReplaceKeyW). Needs the backup and restore privileges.
+    LSTATUS ReplaceKeyFile(RootKey root, const std::wstring& key, const std::wstring& newFile,
+                           const std::wstring& oldFile);
+
     // Settings store: HKCU\Software\<AppTitle>\<section>, every value REG_SZ.
     std::wstring GetSetting(const std::wstring& section, const std::wstring& key, const std::wstring& def);
     void SaveSetting(const std::wstring& section, const std::wstring& key, const std::wstring& value);
