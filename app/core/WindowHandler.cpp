@@ -4,6 +4,7 @@
 #include "core/RuntimeError.h"
 #include "core/win/MdiChild.h"
 #include "errors/frmError.h"
+#include "office/frmOffice.h"
 #include "scan/frmAusnahmen.h"
 #include "scan/frmRegScan.h"
 #include "ui/frmLogin.h"
@@ -27,6 +28,7 @@ const WindowRow kWindows[] = {
     Row<frmBackup>(WindowKind::MdiChild, 1),
     Row<frmError>(WindowKind::ModalDialog),
     Row<frmLogin>(WindowKind::ModelessDialog),
+    Row<frmOffice>(WindowKind::MdiChild, 4),
     Row<frmPopUp>(WindowKind::TopLevel),
     Row<frmAusnahmen>(WindowKind::ModalDialog),
 };
