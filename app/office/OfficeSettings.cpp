@@ -38,7 +38,15 @@ bool FolderThere(const std::wstring& folder) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring OtherView(const std::wstring& base) { return base == kOfficeKey64 ? kOfficeKey32 : kOfficeKey64; }
+const wchar_t* const kViews[] = {kOfficeKey64, kOfficeKey32, kOfficeKeyC2R64, kOfficeKeyC2R32};
+
+// The suite's view first, then the others.
+std::vector<std::wstring> Views(const OfficeInstall& office) {
+    std::vector<std::wstring> views{office.machineBase};
+    for (const wchar_t* v : kViews)
+        if (office.machineBase != v) views.push_back(v);
+    return views;
+}
 
 std::wstring UndoIntro() {
     SYSTEMTIME now;
@@ -79,40 +87,41 @@ bool OfficeInstall::HasAttachmentSecurity() const {
 }
 
 OfficeInstall DetectOffice() {
-    std::optional<OfficeInstall> withFolder, withKey;
+    std::optional<OfficeInstall> sound, any;
     for (const KnownVersion& v : kVersions) {
-        for (const wchar_t* base : {kOfficeKey64, kOfficeKey32}) {
+        for (const wchar_t* base : kViews) {
             const std::wstring root = std::wstring(base) + v.version + L"\\Common\\InstallRoot";
             if (!KeyThere(kHKLM, root)) continue;
             OfficeInstall found;
             found.version = v.version;
             found.caption = v.caption;
             found.machineBase = base;
-            // Oldest first, so a later hit is a newer version; within one version the 64-bit view wins.
-            if (!withKey || withKey->version != found.version) withKey = found;
+            // Oldest first, so a later hit is a newer version; within one version the first view wins.
+            if (!any || any->version != found.version) any = found;
             const std::wstring path = ClassHandler().KeyFunc().ReadKeyValue(kHKLM, root, L"Path");
-            if (!path.empty() && FolderThere(path) && (!withFolder || withFolder->version != found.version))
-                withFolder = found;
+            const bool stale = !path.empty() && !FolderThere(path);
+            if (!stale && (!sound || sound->version != found.version)) sound = found;
         }
     }
-    if (withFolder) return *withFolder;
-    if (withKey) return *withKey;
+    if (sound) return *sound;
+    if (any) return *any;
     OfficeInstall none;
     none.caption = kNoOfficeCaption;
     return none;
 }
 
 bool MachineKeyExists(const OfficeInstall& office, const std::wstring& below) {
-    const std::wstring tail = office.version + L"\\" + below;
-    return KeyThere(kHKLM, office.machineBase + tail) || KeyThere(kHKLM, OtherView(office.machineBase) + tail);
+    for (const std::wstring& view : Views(office))
+        if (KeyThere(kHKLM, view + office.version + L"\\" + below)) return true;
+    return false;
 }
 
 std::wstring ReadMachineValue(const OfficeInstall& office, const std::wstring& below, const std::wstring& name) {
-    const std::wstring tail = office.version + L"\\" + below;
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
-    std::wstring value = keys.ReadKeyValue(kHKLM, office.machineBase + tail, name);
-    if (value.empty()) value = keys.ReadKeyValue(kHKLM, OtherView(office.machineBase) + tail, name);
-    return value;
+    for (const std::wstring& view : Views(office)) {
+        const std::wstring value = ClassHandler().KeyFunc().ReadKeyValue(kHKLM, view + office.version + L"\\" + below, name);
+        if (!value.empty()) return value;
+    }
+    return L"";
 }
 
 std::vector<std::wstring> Level1Items(const std::wstring& value) {

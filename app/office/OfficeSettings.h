@@ -10,9 +10,14 @@
 // every change of the window writes first.
 
 // Machine keys of the suite: the 64-bit view and, for a 32-bit suite on 64-bit Windows, the
-// 32-bit view (Wow6432Node). User keys (HKEY_CURRENT_USER) are shared by both.
+// 32-bit view (Wow6432Node); a click-to-run suite keeps its machine keys in its own copy of both.
+// User keys (HKEY_CURRENT_USER) are shared by all of them.
 constexpr const wchar_t* kOfficeKey64 = L"Software\\Microsoft\\Office\\";
 constexpr const wchar_t* kOfficeKey32 = L"Software\\Wow6432Node\\Microsoft\\Office\\";
+constexpr const wchar_t* kOfficeKeyC2R64 =
+    L"Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\Software\\Microsoft\\Office\\";
+constexpr const wchar_t* kOfficeKeyC2R32 =
+    L"Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\Software\\Wow6432Node\\Microsoft\\Office\\";
 
 struct OfficeInstall {
     std::wstring version = L"0";  // "0" when no suite was found
@@ -30,13 +35,14 @@ struct OfficeInstall {
 // The caption of the window's frame while no suite is known.
 extern const wchar_t* const kNoOfficeCaption;
 
-// The newest version whose "Common\InstallRoot" key exists in either view. An older version's
-// keys stay behind after an upgrade, and an uninstalled newer one may leave its keys: a version
-// whose install folder ("Path") is missing counts only when no version has its folder.
+// The newest version whose "Common\InstallRoot" key exists in one of the views. An older
+// version's keys stay behind after an upgrade, and an uninstalled newer one may leave its keys:
+// a version whose install folder ("Path") names a folder that is gone counts only when every
+// version's is.
 OfficeInstall DetectOffice();
 
 // Whether an application key of the suite exists in HKEY_LOCAL_MACHINE, in the suite's view or
-// the other one (mixed installations register single programs in the other view).
+// another one (mixed installations register single programs in the other view).
 bool MachineKeyExists(const OfficeInstall& office, const std::wstring& below);
 // A value below the suite's machine key, from the view that has it (suite's view first).
 std::wstring ReadMachineValue(const OfficeInstall& office, const std::wstring& below, const std::wstring& name);

@@ -200,6 +200,16 @@ bool frmOffice::OnInit() {
         tip(IDC_cmdOfficeOutlookToClosed, L"markierte Dateiendung sperren");
         tip(IDC_cmdOfficeOutlookPermitsAll, L"Alle Dateiendungen freigeben");
         tip(IDC_cmdOfficeOutlookClosedAll, L"Alle Dateiendungen sperren");
+        // Remember the template's places of the page controls.
+        RECT top{0, 46, 0, 0};
+        MapDialogRect(hwnd(), &top);
+        designedPageTop_ = top.top;
+        for (int page = 0; page < static_cast<int>(std::size(kPageCaptions)); ++page)
+            for (int id : PageControls(page)) {
+                RECT r = Item(id).Bounds();
+                MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
+                pageLayout_.push_back({id, r});
+            }
         ShowPage(0);
     });
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), L"frmOffice");
@@ -214,24 +224,51 @@ void frmOffice::OnSize(int width, int height) {
     Item(IDC_Frame1).Move(m, m, std::max<int>(0, width - 2 * m), std::max<int>(0, height - 2 * m));
     Item(IDC_TabOffice).Move(m + du.right, du.top, std::max<int>(0, width - 2 * (m + du.right)),
                              std::max<int>(0, height - du.top - du.bottom));
+    LayoutPages();
     const RECT none = Item(IDC_lblOfficeNone).Bounds();
     POINT at{none.left, none.top};
     ScreenToClient(hwnd(), &at);
     Item(IDC_lblOfficeNone).Move(at.x, at.y, std::max<int>(0, width - at.x - 2 * m), none.bottom - none.top);
 }
 
+void frmOffice::LayoutPages() {
+    HWND tab = Item(IDC_TabOffice);
+    RECT display = Item(IDC_TabOffice).Bounds();
+    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&display), 2);
+    TabCtrl_AdjustRect(tab, FALSE, &display);
+    RECT gap{0, 4, 0, 0};
+    MapDialogRect(hwnd(), &gap);
+    const int dy = display.top + gap.top - designedPageTop_;
+    HDWP moves = BeginDeferWindowPos(static_cast<int>(pageLayout_.size()));
+    for (const auto& [id, r] : pageLayout_)
+        if (moves)
+            moves = DeferWindowPos(moves, Item(id), nullptr, r.left, r.top + dy, 0, 0,
+                                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (moves) EndDeferWindowPos(moves);
+}
+
 bool frmOffice::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-    if (msg == WM_CTLCOLORSTATIC) {
-        HWND control = reinterpret_cast<HWND>(lp);
-        if (control == Item(IDC_lblOfficeOutlookPolicy).hwnd() || control == Item(IDC_lblOfficeNone).hwnd()) {
-            HDC dc = reinterpret_cast<HDC>(wp);
-            SetTextColor(dc, RGB(192, 0, 0));
-            SetBkMode(dc, TRANSPARENT);
-            result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-            return true;
-        }
+    if (msg != WM_CTLCOLORSTATIC && msg != WM_CTLCOLORBTN) return false;
+    HWND control = reinterpret_cast<HWND>(lp);
+    const int id = GetDlgCtrlID(control);
+    bool onPage = false;
+    for (const auto& entry : pageLayout_) onPage |= entry.first == id;
+    const bool warning = id == IDC_lblOfficeOutlookPolicy || id == IDC_lblOfficeNone;
+    if (!onPage && !warning) return false;
+    // The controls of the pages stand on the tab control's body, which a visual style paints in
+    // the window colour.
+    int colour = COLOR_BTNFACE;
+    if (onPage) {
+        using IsAppThemedFn = BOOL(WINAPI*)();
+        static const auto themed = reinterpret_cast<IsAppThemedFn>(
+            reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"uxtheme.dll"), "IsAppThemed")));
+        if (themed && themed()) colour = COLOR_WINDOW;
     }
-    return false;
+    HDC dc = reinterpret_cast<HDC>(wp);
+    SetBkColor(dc, GetSysColor(colour));
+    if (warning) SetTextColor(dc, RGB(192, 0, 0));
+    result = reinterpret_cast<LRESULT>(GetSysColorBrush(colour));
+    return true;
 }
 
 void frmOffice::OnActivate(bool active) {
@@ -377,14 +414,13 @@ void frmOffice::UpdatePolicyNote() {
             const KeyValue v = keys.QueryKeyValue(root, policy, L"Level1Remove");
             if (std::holds_alternative<std::monostate>(v)) continue;
             const std::wstring* text = std::get_if<std::wstring>(&v);
-            note = L"Eine Richtlinie legt die freigegebenen Dateiendungen fest (" + (text ? *text : std::wstring()) +
-                   L"); Outlook beachtet diese Auswahl nicht.";
+            note = L"Eine Richtlinie gibt die Freigaben vor, diese Auswahl gilt nicht: " + (text ? *text : std::wstring());
             break;
         }
     }
     const std::optional<int> admin = Number(keys.QueryKeyValue(kHKCU, kSecurityPolicy, L"CheckAdminSettings"));
     if (note.empty() && admin && (*admin == 1 || *admin == 2))
-        note = L"Outlook übernimmt die Sicherheitseinstellungen vom Exchangeserver; diese Auswahl gilt nur ohne dessen Vorgaben.";
+        note = L"Der Exchangeserver gibt die Sicherheitseinstellungen vor; diese Auswahl gilt nicht.";
     Item(IDC_lblOfficeOutlookPolicy).SetText(note);
 }
 

@@ -78,6 +78,7 @@ protected:
 private:
     void Form_Activate();
     void ShowPage(int page);
+    void LayoutPages();
     void SetAppControls(const App& app, bool installed);
     void OutlookStep(bool installed);
     void UpdatePolicyNote();
@@ -96,6 +97,10 @@ private:
     int Message(const std::wstring& text, UINT icon);
     void Status(const std::wstring& text);
 
+    // Where the template puts each page control, and the top of the pages' area it assumes: the
+    // controls follow the tab control's display area (its rows of tabs depend on the width).
+    std::vector<std::pair<int, RECT>> pageLayout_;
+    int designedPageTop_ = 0;
     OfficeInstall office_;
     bool busy_ = false;
     int closedSort_ = 0, permitsSort_ = 0;

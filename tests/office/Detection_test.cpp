@@ -68,6 +68,17 @@ TEST_F(OfficeWindow, NewestInstalledSuiteWinsAcrossBothViewsAndOpeningWritesNoth
     EXPECT_NE(Log().find(L"Word ist installiert"), std::wstring::npos);
     EXPECT_NE(Log().find(L"Access ist nicht installiert"), std::wstring::npos);
     EXPECT_NE(Log().find(L"Excel-Journal=1"), std::wstring::npos);
+
+    // A click-to-run 16.0 names no folder: it is no stale key and wins at the next look.
+    const std::wstring c2r = L"Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\Software\\Microsoft\\Office\\";
+    PutKey(HKEY_LOCAL_MACHINE, c2r + L"16.0\\Common\\InstallRoot");
+    PutKey(HKEY_LOCAL_MACHINE, c2r + L"16.0\\PowerPoint");
+    o.SelectPage(2);
+    EXPECT_EQ(o.OfficeVersion(), L"16.0");
+    EXPECT_EQ(o.Office().machineBase, c2r);
+    EXPECT_EQ(o.Item(IDC_Frame1).Text(), L"Microsoft Office 2016 oder neuer ist installiert");
+    EXPECT_TRUE(o.Item(IDC_cmdOfficePowerPointClean).Enabled());
+    EXPECT_TRUE(MenuItem::Enabled(bar, IDM_mnuOfficePowerPointClean));
 }
 
 TEST_F(OfficeWindow, WithoutSuiteTheWindowSaysSoAndOffersNothing) {

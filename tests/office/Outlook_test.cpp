@@ -77,7 +77,7 @@ TEST_F(OfficeWindow, SettingBoxesWriteAfterSavingAndARefusedPolicyWriteSnapsBack
     frmOffice& o = Open();
     o.SelectPage(5);
     // The policy is shown: it overrides what the lists store.
-    EXPECT_NE(o.Item(IDC_lblOfficeOutlookPolicy).Text().find(L"Eine Richtlinie legt die freigegebenen Dateiendungen fest (exe)"),
+    EXPECT_NE(o.Item(IDC_lblOfficeOutlookPolicy).Text().find(L"Eine Richtlinie gibt die Freigaben vor, diese Auswahl gilt nicht: exe"),
               std::wstring::npos);
 
     MessageBoxes boxes(AppEnvironment.AppTitle, {IDOK});
