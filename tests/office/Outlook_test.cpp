@@ -1,5 +1,6 @@
 // tests/office/Outlook_test.cpp
 #include "OfficeTest.h"
+#include "core/win/Menu.h"
 
 namespace {
 const std::wstring kSecurity = L"Software\\Microsoft\\Office\\11.0\\Outlook\\Security";
@@ -58,6 +59,29 @@ TEST_F(OfficeWindow, MovesReleaseWholeExtensionsAndStoreWhatTheListsShow) {
     for (int i = 0; i < closed.Count(); ++i) closed.Select(i, false);
     Click(o, IDC_cmdOfficeOutlookToPermits);
     EXPECT_EQ(UndoFiles().size(), 4u);
+
+    // The right button: the blocked list's two items, the first one chosen with the keyboard.
+    SelectOnly(closed, {L".cmd", L".com"});
+    HANDLE chooser = CreateThread(nullptr, 0, [](void*) -> DWORD {
+        for (int i = 0; i < 500; ++i) {
+            if (HWND menu = FindWindowW(L"#32768", nullptr); menu && IsWindowVisible(menu)) {
+                PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+                PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+                return 0;
+            }
+            Sleep(20);
+        }
+        return 1;
+    }, nullptr, 0, nullptr);
+    o.lvwOfficeOutlook_MouseUp(true);
+    WaitForSingleObject(chooser, 15000);
+    CloseHandle(chooser);
+    EXPECT_EQ(Sz(HKEY_CURRENT_USER, kSecurity, L"Level1Remove"), L"com;cmd");  // in the order the list shows
+    HMENU bar = WindowHandler().Get<frmMDI>().MenuBar();
+    EXPECT_EQ(MenuItem::Caption(bar, IDM_mnuOfficeOutlookSecurityPermits), L"markierte Einträge &freigeben");
+    // The menu bar keeps all five items.
+    HMENU security = GetSubMenu(WindowHandler().Get<frmMDI>().EditMenu(WindowNo::Office), 0);
+    EXPECT_EQ(GetMenuItemCount(security), 5);
 }
 
 TEST_F(OfficeWindow, SettingBoxesWriteAfterSavingAndARefusedPolicyWriteSnapsBack) {
