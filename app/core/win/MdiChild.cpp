@@ -30,8 +30,7 @@ MdiChildForm::~MdiChildForm() {
 bool MdiChildForm::CreateChild(HWND mdiClient, int templateId, const std::wstring& caption) {
     RegisterClassOnce();
     client_ = mdiClient;
-    // Clipped against its siblings: a child behind the active one must not paint over it.
-    frame_ = CreateMDIWindowW(kClass, caption.c_str(), WS_CHILD | WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+    frame_ = CreateMDIWindowW(kClass, caption.c_str(), WS_CHILD | WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, mdiClient,
                               GetModuleHandleW(nullptr), 0);
     if (!frame_) return false;
