@@ -604,7 +604,8 @@ void frmOffice::FillOutlookSecurityLevel() {
         for (const Level1Entry& e : Level1Table())
             if (!Level1Contains(released, e.extension)) closed.AddRow({e.extension, e.description});
         Info(proc, L"Permitsliste gefüllt");
-        for (const std::wstring& item : released) permits.AddRow({L"." + item});
+        // An item stored with its dot (".exe") is shown as it is, not with two.
+        for (const std::wstring& item : released) permits.AddRow({item[0] == L'.' ? item : L"." + item});
     });
     Info(proc, L"endet");
 }

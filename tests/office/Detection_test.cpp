@@ -7,7 +7,7 @@ TEST_F(OfficeWindow, NewestInstalledSuiteWinsAcrossBothViewsAndOpeningWritesNoth
     PlantSuite(k64, L"16.0", false, {L"Word", L"Excel", L"Access", L"PowerPoint", L"Outlook"});
     PlantSuite(k32, L"15.0", true, {L"Word", L"Excel", L"Outlook"});
     PlantSuite(k64, L"14.0", true, {L"Access"});
-    PutSz(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office\\15.0\\Outlook\\Security", L"Level1Remove", L"exe;;JS; xyz;");
+    PutSz(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office\\15.0\\Outlook\\Security", L"Level1Remove", L"exe;;JS; .xyz;");
     PutDword(HKEY_CURRENT_USER, L"Software\\Microsoft\\Shared Tools\\Outlook\\Journaling\\Microsoft Word", L"Enabled", 1);
 
     frmOffice& o = Open();
@@ -63,7 +63,7 @@ TEST_F(OfficeWindow, NewestInstalledSuiteWinsAcrossBothViewsAndOpeningWritesNoth
     EXPECT_FALSE(ValueThere(HKEY_CURRENT_USER, L"Software\\Microsoft\\Shared Tools\\Outlook\\Journaling\\Microsoft Excel",
                             L"Enabled"));
     EXPECT_EQ(Sz(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office\\15.0\\Outlook\\Security", L"Level1Remove"),
-              L"exe;;JS; xyz;");
+              L"exe;;JS; .xyz;");
     EXPECT_TRUE(UndoFiles().empty());
     EXPECT_NE(Log().find(L"Word ist installiert"), std::wstring::npos);
     EXPECT_NE(Log().find(L"Access ist nicht installiert"), std::wstring::npos);
