@@ -148,6 +148,7 @@ ListView frmOffice::PermitsList() const { return ListView(Item(IDC_lvwOfficeOutl
 void frmOffice::Load() {
     Info(L"Form_Load", L"startet");
     CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmOffice, L"Microsoft Office");
+    // The assistant says here: "Im Bereich Office, können Word und Co. repariert und konfiguriert werden."
     Info(L"Form_Load", L"endet");
 }
 
@@ -213,7 +214,6 @@ bool frmOffice::OnInit() {
         ShowPage(0);
     });
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), L"frmOffice");
-    // Assistant: "Im Bereich Office, können Word und Co. repariert und konfiguriert werden."
     return true;
 }
 
