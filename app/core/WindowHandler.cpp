@@ -7,6 +7,7 @@
 #include "programs/frmInstalledPrograms.h"
 #include "extras/frmAutorunNew.h"
 #include "extras/frmExtraScan.h"
+#include "office/frmOffice.h"
 #include "scan/frmAusnahmen.h"
 #include "scan/frmRegScan.h"
 #include "ui/frmLogin.h"
@@ -35,6 +36,7 @@ const WindowRow kWindows[] = {
     Row<frmExtraScan>(WindowKind::MdiChild, 5),
     Row<frmLogin>(WindowKind::ModelessDialog),
     Row<frmOptionen>(WindowKind::ModelessDialog),
+    Row<frmOffice>(WindowKind::MdiChild, 4),
     Row<frmPopUp>(WindowKind::TopLevel),
     Row<frmAusnahmen>(WindowKind::ModalDialog),
 };
