@@ -3,6 +3,7 @@
 #include "core/clsSort.h"
 #include "core/clsTimer.h"
 #include "errors/clsError.h"
+#include "errors/clsInternet.h"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include "scan/clsCheckKeys.h"
@@ -26,6 +27,7 @@ clsTimer& clsClassHandler::Timer() { return Slot(timer_, *this); }
 clsSearch& clsClassHandler::Search() { return Slot(search_, *this); }
 clsCheckKeys& clsClassHandler::CheckKeys() { return Slot(checkKeys_, *this); }
 clsLibRegister& clsClassHandler::LibRegister() { return Slot(libRegister_, *this); }
+clsInternet& clsClassHandler::Internet() { return Slot(internet_, *this); }
 
 void clsClassHandler::Reset() {
     // The order in which the slots are emptied when the handler goes away.
@@ -37,6 +39,7 @@ void clsClassHandler::Reset() {
     checkKeys_.reset();
     search_.reset();
     libRegister_.reset();
+    internet_.reset();
 }
 
 clsClassHandler& ClassHandler() {

@@ -10,6 +10,7 @@ class clsTimer;
 class clsSearch;
 class clsCheckKeys;
 class clsLibRegister;
+class clsInternet;
 
 // Creates the one shared instance of each service class on first request and hands it out.
 class clsClassHandler {
@@ -27,6 +28,7 @@ public:
     clsSearch& Search();
     clsCheckKeys& CheckKeys();
     clsLibRegister& LibRegister();
+    clsInternet& Internet();
 
     // Empties every slot (the next request creates a fresh instance).
     void Reset();
@@ -40,6 +42,7 @@ private:
     std::unique_ptr<clsSearch> search_;
     std::unique_ptr<clsCheckKeys> checkKeys_;
     std::unique_ptr<clsLibRegister> libRegister_;
+    std::unique_ptr<clsInternet> internet_;
 };
 
 // The program's one class handler, created by Main.

@@ -3,6 +3,7 @@
 #include "backup/frmBackup.h"
 #include "core/RuntimeError.h"
 #include "core/win/MdiChild.h"
+#include "errors/frmBugReport.h"
 #include "errors/frmError.h"
 #include "scan/frmAusnahmen.h"
 #include "scan/frmRegScan.h"
@@ -25,6 +26,7 @@ const WindowRow kWindows[] = {
     Row<frmMDI>(WindowKind::TopLevel),
     Row<frmRegScan>(WindowKind::MdiChild, 0),
     Row<frmBackup>(WindowKind::MdiChild, 1),
+    Row<frmBugReport>(WindowKind::MdiChild),
     Row<frmError>(WindowKind::ModalDialog),
     Row<frmLogin>(WindowKind::ModelessDialog),
     Row<frmPopUp>(WindowKind::TopLevel),
