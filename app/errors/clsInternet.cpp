@@ -57,7 +57,7 @@ struct FetchJob {
     std::wstring url, file, proxy;
     DWORD timeout = 0;
     std::mutex m;
-    HINTERNET session = nullptr;
+    HINTERNET session = nullptr, request = nullptr;
     bool stopped = false;
     std::atomic<unsigned long long> received{0};
     WebReply reply;
@@ -65,8 +65,10 @@ struct FetchJob {
     void Stop() {
         std::lock_guard<std::mutex> lock(m);
         stopped = true;
+        // The request first: closing it is what ends a receive the thread is blocked in.
+        if (request) InternetCloseHandle(request);
         if (session) InternetCloseHandle(session);
-        session = nullptr;
+        session = request = nullptr;
     }
     void Run();
 };
@@ -95,9 +97,43 @@ void FetchJob::Run() {
     InternetSetOptionW(s, INTERNET_OPTION_SEND_TIMEOUT, &t, sizeof t);
     InternetSetOptionW(s, INTERNET_OPTION_RECEIVE_TIMEOUT, &t, sizeof t);
     InternetSetOptionW(s, INTERNET_OPTION_CONNECT_RETRIES, &one, sizeof one);
-    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
-                        INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
-    HINTERNET req = InternetOpenUrlW(s, url.c_str(), L"Accept: */*\r\n", static_cast<DWORD>(-1), flags, 0);
+    // Connection and request opened one by one: the time-outs only hold when set on the request.
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof parts;
+    wchar_t host[256] = L"", path[4096] = L"";
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = 256;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = 4096;
+    parts.dwExtraInfoLength = 1;  // the query: pointed to inside the address, however long it is
+    HINTERNET req = nullptr;
+    if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts) || parts.nScheme != INTERNET_SCHEME_HTTP) {
+        SetLastError(ERROR_INTERNET_INVALID_URL);
+    } else if (HINTERNET c = InternetConnectW(s, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0)) {
+        const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
+                            INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
+        const std::wstring target = std::wstring(path) + (parts.lpszExtraInfo ? std::wstring(parts.lpszExtraInfo, parts.dwExtraInfoLength) : L"");
+        const wchar_t* accept[] = {L"*/*", nullptr};
+        req = HttpOpenRequestW(c, L"GET", target.c_str(), nullptr, nullptr, accept, flags, 0);
+        if (req) {
+            for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
+                InternetSetOptionW(req, option, &t, sizeof t);
+            {
+                std::lock_guard<std::mutex> lock(m);
+                if (stopped) {
+                    InternetCloseHandle(req);
+                    req = nullptr;
+                }
+                request = req;
+            }
+            if (!HttpSendRequestW(req, nullptr, 0, nullptr, 0)) {
+                const DWORD err = GetLastError();
+                InternetCloseHandle(req);
+                req = nullptr;
+                SetLastError(err);
+            }
+        }
+    }
     if (!req) {
         r.reason = Describe(GetLastError());
     } else {
@@ -156,11 +192,11 @@ void FetchJob::Run() {
             // A reply that began but broke off is the server's fault, not a missing connection.
             r.result = complete ? WebReply::Result::Ok : WebReply::Result::Invalid;
         }
-        InternetCloseHandle(req);
     }
     std::lock_guard<std::mutex> lock(m);
+    if (req && !stopped) InternetCloseHandle(req);
     if (session) InternetCloseHandle(session);
-    session = nullptr;
+    session = request = nullptr;
     reply = r;
 }
 
@@ -210,14 +246,32 @@ private:
 };
 
 std::wstring ProxyOfOptions() {
-    if (AppSwitches.Proxy != 1 || AppSwitches.ProxyAdresse.empty() || AppSwitches.ProxyPort <= 0) return L"";
-    return AppSwitches.ProxyAdresse + L":" + std::to_wstring(AppSwitches.ProxyPort);
+    const int port = ProxyPortOfOptions();
+    if (AppSwitches.Proxy != 1 || Trim(AppSwitches.ProxyAdresse).empty() || port == 0) return L"";
+    return Trim(AppSwitches.ProxyAdresse) + L":" + std::to_wstring(port);
 }
 
 bool IsHtml(const std::string& body) {
     size_t p = body.find_first_not_of(" \t\r\n");
     if (p != std::string::npos && static_cast<unsigned char>(body[p]) == 0xEF) p += 3;  // UTF-8 byte-order mark
     return p < body.size() && body[p] == '<';
+}
+
+bool HasEmbeddedSignature(const std::wstring& file) {
+    using QueryFn = BOOL(WINAPI*)(DWORD, const void*, DWORD, DWORD, DWORD, DWORD*, DWORD*, DWORD*, HCERTSTORE*,
+                                  HCRYPTMSG*, const void**);
+    HMODULE lib = LoadLibraryW(L"crypt32.dll");
+    auto query = lib ? reinterpret_cast<QueryFn>(GetProcAddress(lib, "CryptQueryObject")) : nullptr;
+    HCERTSTORE store = nullptr;
+    HCRYPTMSG msg = nullptr;
+    const bool found = query && query(CERT_QUERY_OBJECT_FILE, file.c_str(), CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
+                                      CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, nullptr, nullptr, &store, &msg, nullptr);
+    using CloseStoreFn = BOOL(WINAPI*)(HCERTSTORE, DWORD);
+    using CloseMsgFn = BOOL(WINAPI*)(HCRYPTMSG);
+    if (store) reinterpret_cast<CloseStoreFn>(GetProcAddress(lib, "CertCloseStore"))(store, 0);
+    if (msg) reinterpret_cast<CloseMsgFn>(GetProcAddress(lib, "CryptMsgClose"))(msg);
+    if (lib) FreeLibrary(lib);
+    return found;
 }
 
 std::wstring SuggestedName(const std::vector<unsigned long>& remote) {
@@ -233,6 +287,11 @@ InternetBusy::InternetBusy() : acquired_(!g_busy) {
 }
 InternetBusy::~InternetBusy() {
     if (acquired_) g_busy = false;
+}
+
+int ProxyPortOfOptions() {
+    // Ports run up to 65535; the 16-bit setting holds those above 32767 as negative numbers.
+    return static_cast<uint16_t>(AppSwitches.ProxyPort);
 }
 
 bool clsInternet::Busy() { return g_busy; }
@@ -464,10 +523,11 @@ clsInternet::Trust clsInternet::CheckSignature(const std::wstring& file, std::ws
     data.dwStateAction = WTD_STATEACTION_CLOSE;
     verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
     FreeLibrary(lib);
-    if (status == ERROR_SUCCESS) return Trust::Trusted;
+    // Some systems answer success for a file without any signature: one must be embedded too.
+    if (status == ERROR_SUCCESS && HasEmbeddedSignature(file)) return Trust::Trusted;
     wchar_t code[16];
     wsprintfW(code, L"0x%08X", static_cast<unsigned>(status));
-    reason = status == static_cast<LONG>(TRUST_E_NOSIGNATURE)
+    reason = status == static_cast<LONG>(TRUST_E_NOSIGNATURE) || status == ERROR_SUCCESS
                  ? L"Die Datei ist nicht digital signiert."
                  : L"Die digitale Signatur der Datei ist nicht gültig oder nicht vertrauenswürdig (" + std::wstring(code) + L").";
     return Trust::NotTrusted;

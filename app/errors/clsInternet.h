@@ -101,5 +101,7 @@ private:
 // raises 10049; otherwise it returns "" on success or the German text of the step that failed.
 std::wstring TestProxy(const std::wstring& host, int port, const std::wstring& serverBase,
                        const std::wstring& serverHost, DWORD timeoutMs);
+// The proxy port of the options (0 = none).
+int ProxyPortOfOptions();
 // The message the user sees when the internet is busy with another request.
 extern const wchar_t* const kInternetBusyText;

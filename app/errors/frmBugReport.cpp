@@ -288,7 +288,7 @@ int16_t frmBugReport::CheckProxyConnection() {
         proxyFailure_ = kInternetBusyText;
         return 0;
     }
-    proxyFailure_ = TestProxy(AppSwitches.ProxyAdresse, AppSwitches.ProxyPort, clsInternet::ServerBase(),
+    proxyFailure_ = TestProxy(AppSwitches.ProxyAdresse, ProxyPortOfOptions(), clsInternet::ServerBase(),
                               clsInternet::ServerHost(), clsInternet::TimeoutMs());
     Trace(kModule, L"CheckProxyConnection", proxyFailure_.empty() ? L"Proxy antwortet" : proxyFailure_);
     return proxyFailure_.empty() ? 1 : 0;
