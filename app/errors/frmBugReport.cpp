@@ -169,7 +169,8 @@ void frmBugReport::Form_Load() {
 }
 
 void frmBugReport::OnActivate(bool active) {
-    if (!active) return;
+    // A hidden window (created for the update check only) is not maximised: that would show it.
+    if (!active || !IsWindowVisible(Frame())) return;
     Trap(kModule, L"Form_Activate", [&] {
         if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
@@ -222,7 +223,6 @@ void frmBugReport::HideUnlessOpened() {
     // page do not need it on screen.
     if (opened_ || !IsWindowVisible(Frame())) return;
     ShowWindow(Frame(), SW_HIDE);
-    SendMessageW(GetParent(Frame()), WM_MDINEXT, reinterpret_cast<WPARAM>(Frame()), 0);
 }
 
 bool frmBugReport::OnMenuCommand(int id) {
