@@ -107,11 +107,13 @@ void FetchJob::Run() {
     parts.dwUrlPathLength = 4096;
     parts.dwExtraInfoLength = 1;  // the query: pointed to inside the address, however long it is
     HINTERNET req = nullptr;
-    if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts) || parts.nScheme != INTERNET_SCHEME_HTTP) {
+    if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts) ||
+        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)) {
         SetLastError(ERROR_INTERNET_INVALID_URL);
     } else if (HINTERNET c = InternetConnectW(s, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0)) {
         const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
-                            INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
+                            INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
+                            (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
         const std::wstring target = std::wstring(path) + (parts.lpszExtraInfo ? std::wstring(parts.lpszExtraInfo, parts.dwExtraInfoLength) : L"");
         const wchar_t* accept[] = {L"*/*", nullptr};
         req = HttpOpenRequestW(c, L"GET", target.c_str(), nullptr, nullptr, accept, flags, 0);
@@ -813,7 +815,7 @@ std::wstring TestProxy(const std::wstring& host, int port, const std::wstring& s
         return L"Zum Proxyserver " + where + L" konnte keine Verbindung aufgebaut werden.";
 
     const std::string request = "GET " + ToUtf8(serverBase) + "/ HTTP/1.0\r\nAccept: */*\r\nProxy-Connection: Keep-Alive\r\n"
-                                "User-Agent: " + ToUtf8(AppEnvironment.AppTitle) + "\r\nHost: " + ToUtf8(serverHost) +
+                                "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)\r\nHost: " + ToUtf8(serverHost) +
                                 "\r\n\r\n";
     size_t sent = 0;
     const bool allSent = PumpUntil([&] {
