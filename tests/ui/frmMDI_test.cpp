@@ -206,7 +206,7 @@ TEST_F(MainWindow, EveryWindowIsOneRowAndItsEditMenuColumnNamesItsOwnSubMenu) {
         EXPECT_TRUE(numbers.insert(r.number).second) << "two rows for window " << r.number;
         EXPECT_EQ(r.child != nullptr, r.kind == WindowKind::MdiChild) << r.number;
     }
-    for (int n : {WindowNo::Optionen, WindowNo::BugReport, WindowNo::HDD, 42}) EXPECT_FALSE(clsWindowHandler::Available(n));
+    for (int n : {WindowNo::Optionen, WindowNo::HDD, 42}) EXPECT_FALSE(clsWindowHandler::Available(n));
     EXPECT_THROW(WindowHandler().Window(WindowNo::Optionen), RuntimeError);
 
     // The class's number and the number reach the same window; only MDI children are children.
