@@ -11,6 +11,7 @@ class clsSearch;
 class clsCheckKeys;
 class clsLibRegister;
 class clsAgent;
+class clsInternet;
 
 // Creates the one shared instance of each service class on first request and hands it out.
 class clsClassHandler {
@@ -29,6 +30,7 @@ public:
     clsCheckKeys& CheckKeys();
     clsLibRegister& LibRegister();
     clsAgent& Agent();
+    clsInternet& Internet();
 
     // Empties every slot (the next request creates a fresh instance).
     void Reset();
@@ -43,6 +45,7 @@ private:
     std::unique_ptr<clsCheckKeys> checkKeys_;
     std::unique_ptr<clsLibRegister> libRegister_;
     std::unique_ptr<clsAgent> agent_;
+    std::unique_ptr<clsInternet> internet_;
 };
 
 // The program's one class handler, created by Main.

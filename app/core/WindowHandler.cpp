@@ -3,6 +3,7 @@
 #include "backup/frmBackup.h"
 #include "core/RuntimeError.h"
 #include "core/win/MdiChild.h"
+#include "errors/frmBugReport.h"
 #include "errors/frmError.h"
 #include "programs/frmInstalledPrograms.h"
 #include "extras/frmAutorunNew.h"
@@ -31,6 +32,7 @@ const WindowRow kWindows[] = {
     Row<frmRegScan>(WindowKind::MdiChild, 0),
     Row<frmAutorunNew>(WindowKind::ModelessDialog),
     Row<frmBackup>(WindowKind::MdiChild, 1),
+    Row<frmBugReport>(WindowKind::MdiChild),
     Row<frmError>(WindowKind::ModalDialog),
     Row<frmInstalledPrograms>(WindowKind::MdiChild, 2),
     Row<frmExtraScan>(WindowKind::MdiChild, 5),

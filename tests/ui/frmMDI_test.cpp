@@ -207,7 +207,7 @@ TEST_F(MainWindow, EveryWindowIsOneRowAndItsEditMenuColumnNamesItsOwnSubMenu) {
         EXPECT_TRUE(numbers.insert(r.number).second) << "two rows for window " << r.number;
         EXPECT_EQ(r.child != nullptr, r.kind == WindowKind::MdiChild) << r.number;
     }
-    for (int n : {WindowNo::BugReport, WindowNo::HDD, 42}) EXPECT_FALSE(clsWindowHandler::Available(n));
+    for (int n : {WindowNo::HDD, 42}) EXPECT_FALSE(clsWindowHandler::Available(n));
     EXPECT_THROW(WindowHandler().Window(42), RuntimeError);
 
     // The class's number and the number reach the same window; only MDI children are children.
