@@ -1,4 +1,5 @@
 // app/extras/AutorunPage.cpp
+#include "extras/ExtrasMenu.h"
 #include "extras/AutorunPage.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
@@ -180,7 +181,7 @@ void AutorunPage::PageActivate() {
         }
     });
     ReadAutorunEntries();
-    EnableExtrasMenus(true, false);
+    SetExtraScanMenus(true, false);
 }
 
 void AutorunPage::PageSelected() {

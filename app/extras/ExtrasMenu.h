@@ -2,8 +2,7 @@
 #pragma once
 #include <windows.h>
 
-// The main window's "Extra Scan" menu (below "Bearbeiten"), found by the command it holds, so the
-// pages reach it whether or not the extras window has its row yet; nullptr without a main window.
+// The main window's "Extra Scan" menu (below "Bearbeiten"); nullptr without a main window.
 HMENU ExtraScanMenu();
 // Its sub-menus by position: "Autostart Programme" and "Dateierweiterungen".
 constexpr int kMenuExtraScanAutostart = 0, kMenuExtraScanFileExt = 1;

@@ -23,6 +23,3 @@ public:
     virtual bool Busy() const { return false; }
 };
 
-// Enables or disables the sub-menus "Autostart Programme" and "Dateierweiterungen" of the main
-// window's menu "Extra Scan" (a page's PageActivate sets them as its page needs).
-void EnableExtrasMenus(bool autostart, bool fileExtensions);

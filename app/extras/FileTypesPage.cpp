@@ -103,7 +103,7 @@ bool FileTypesPage::OnInit() {
         list.AddColumn(L"Dateityp", 150);
         list.AddColumn(L"verknüpft mit ...", 300);
         list.AddColumn(L"HKey", 140);
-        tips_.Add(hwnd(), IDC_cmdFileExtsDel, L"Selektierte Einträge löschen");
+        AddToolTip(hwnd(), IDC_cmdFileExtsDel, L"Selektierte Einträge löschen");
     });
     return true;
 }

@@ -1,7 +1,7 @@
 // app/extras/FileTypesPage.h
 #pragma once
 #include "core/win/ListView.h"
-#include "core/win/ToolTip.h"
+#include "core/win/ToolTips.h"
 #include "extras/ExtrasPage.h"
 #include "registry/RegKey.h"
 #include <functional>
@@ -35,7 +35,7 @@ public:
 
     ListView List() const { return ListView(lvw_); }
     const FileType& RowType(int row) const { return types_.at(static_cast<size_t>(List().Data(row))); }
-    std::wstring ToolTipText(int controlId) const { return tips_.Text(hwnd(), controlId); }
+    std::wstring ToolTipText(int controlId) const { return ::ToolTipText(hwnd(), controlId); }
     // The undo file of the last delete command ("" when none was written).
     const std::wstring& LastUndoFile() const { return lastUndoFile_; }
 
@@ -56,7 +56,6 @@ private:
 
     HWND lvw_ = nullptr;
     std::vector<FileType> types_;
-    ToolTips tips_;
     int sortColumn_ = 0;
     bool sortAscending_ = true;
     bool busy_ = false;

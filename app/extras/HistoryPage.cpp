@@ -1,4 +1,5 @@
 // app/extras/HistoryPage.cpp
+#include "extras/ExtrasMenu.h"
 #include "extras/HistoryPage.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
@@ -143,7 +144,7 @@ void HistoryPage::PageActivate() {
         }
         InvalidateRect(Item(IDC_lblRecyclerVerlauf), nullptr, TRUE);
     });
-    EnableExtrasMenus(false, false);
+    SetExtraScanMenus(false, false);
 }
 
 void HistoryPage::StoreSetting(int id) {

@@ -4,6 +4,8 @@
 #include "core/WindowHandler.h"
 #include "core/win/Menu.h"
 #include "extras/AutorunPage.h"
+#include "extras/DefragPage.h"
+#include "extras/FileTypesPage.h"
 #include "extras/HistoryPage.h"
 #include "extras/frmExtraScan.rh"
 #include "ui/frmMDI.h"
@@ -20,22 +22,14 @@ template <class P> std::unique_ptr<ExtrasPage> Make() { return std::make_unique<
 std::unique_ptr<ExtrasPage> (*const kPages[])() = {
     Make<AutorunPage>,
     Make<HistoryPage>,
+    Make<FileTypesPage>,
+    Make<DefragPage>,
 };
 
 void Status(const std::wstring& text) {
     if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, text);
 }
 }  // namespace
-
-void EnableExtrasMenus(bool autostart, bool fileExtensions) {
-    if (!WindowHandler().IsLoaded(WindowNo::MDI)) return;
-    frmMDI& mdi = WindowHandler().Get<frmMDI>();
-    HMENU menu = mdi.EditMenu(WindowNo::ExtraScan);
-    if (!menu) return;
-    MenuItem::EnablePopup(menu, 0, autostart);
-    MenuItem::EnablePopup(menu, 1, fileExtensions);
-    DrawMenuBar(mdi.hwnd());
-}
 
 void frmExtraScan::Load() {
     CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmExtraScan, L"Erweiterte Registry Funktionen");

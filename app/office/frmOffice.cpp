@@ -7,6 +7,7 @@
 #include "core/WindowHandler.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
+#include "core/win/ToolTips.h"
 #include "errors/clsError.h"
 #include "office/frmOffice.rh"
 #include "registry/clsKeyFunc.h"
@@ -179,18 +180,7 @@ bool frmOffice::OnInit() {
         MapDialogRect(hwnd(), &p);
         permits.AddColumn(L"Endung", p.right - GetSystemMetrics(SM_CXVSCROLL) - 4);
 
-        tips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
-        SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, 400);
-        auto tip = [&](int id, const wchar_t* text) {
-            TTTOOLINFOW ti{};
-            ti.cbSize = sizeof ti;
-            ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-            ti.hwnd = hwnd();
-            ti.uId = reinterpret_cast<UINT_PTR>(Item(id).hwnd());
-            ti.lpszText = const_cast<wchar_t*>(text);
-            SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-        };
+        auto tip = [&](int id, const wchar_t* text) { AddToolTip(hwnd(), id, text); };
         for (const App* a : {&kApps[0], &kApps[1], &kApps[2], &kApps[3], &kApps[4], &kOutlook})
             tip(a->cmdClean, L"markierte Aktion durchführen");
         tip(IDC_cmdOfficeExcelRegistrieren, L"Microsoft Excel im System neu registrieren. Dieser Vorgang setzt das "

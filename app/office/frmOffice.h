@@ -106,6 +106,5 @@ private:
     int closedSort_ = 0, permitsSort_ = 0;
     bool closedAscending_ = false, permitsAscending_ = false;
     std::wstring lastMessage_;
-    HWND tips_ = nullptr;
     std::unique_ptr<MenuBottomLineSite> MenuBottomLine1;
 };
