@@ -1,6 +1,7 @@
 // app/errors/clsInternet.cpp
 #include "errors/clsInternet.h"
 #include "core/AppEnvironment.h"
+#include "assistant/clsAgent.h"
 #include "core/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
@@ -27,6 +28,12 @@ const wchar_t* const kInternetBusyText =
 namespace {
 const wchar_t* kModule = L"clsInternet";
 const wchar_t* kNoConnection = L"Es konnte keine Internetverbindung hergestellt werden.";
+
+// The assistant's line beside a message; the message goes on whatever the character does.
+void Say(const wchar_t* procedure, const std::wstring& text) {
+    Trap(kModule, procedure, [&] { ClassHandler().Agent().Speak(text); });
+}
+
 const wchar_t* kInvalidReply = L"Der Server hat eine ungültige Antwort gesendet.";
 constexpr size_t kMaxTextReply = 64 * 1024;
 
@@ -292,8 +299,7 @@ InternetBusy::~InternetBusy() {
 }
 
 int ProxyPortOfOptions() {
-    // Ports run up to 65535; the 16-bit setting holds those above 32767 as negative numbers.
-    return static_cast<uint16_t>(AppSwitches.ProxyPort);
+    return AppSwitches.ProxyPort;
 }
 
 bool clsInternet::Busy() { return g_busy; }
@@ -574,12 +580,15 @@ void clsInternet::LiveUpdate() {
                 OfferDownload(remote);
             } else {
                 Trace(kModule, L"LiveUpdate", L"Zur Zeit gibt es kein Update. ");
-                Ask(L"Zur Zeit ist kein Update verfügbar.", MB_ICONINFORMATION | MB_OK);
+                const wchar_t* none = L"Zur Zeit ist kein Update verfügbar.";
+                Say(L"LiveUpdate", none);
+                Ask(none, MB_ICONINFORMATION | MB_OK);
             }
             break;
         case WebReply::Result::NoConnection: {
             ReportError(kModule, L"LiveUpdate", RuntimeError{10200, kNoConnection}, Style::Warning, false, reply.reason);
             std::wstring text = std::wstring(kNoConnection) + L"\r\n\r\nStellen Sie sicher, das eine Internetverbindung besteht.";
+            Say(L"LiveUpdate", text);
             if (attempt < kMaxAttempts &&
                 Ask(text + L"\r\n\r\nSoll erneut nach einem Update gesucht werden?", MB_ICONWARNING | MB_YESNO) == IDYES) {
                 Trace(kModule, L"LiveUpdate", L"wiederholt");
@@ -597,6 +606,8 @@ void clsInternet::LiveUpdate() {
 void clsInternet::OfferDownload(const std::vector<unsigned long>& remote) {
     const std::wstring version = VersionText(remote);
     Trace(kModule, L"LiveUpdate", L"Update " + version + L" gefunden");
+    Say(L"LiveUpdate", L"Die Version " + version +
+                           L" des Programms wurde gefunden, legen Sie jetzt fest, wo die Datei gespeichert werden soll.");
     std::wstring path;
     Trap(kModule, L"LiveUpdate", [&] { path = ChooseSavePath()(SuggestedName(remote)); });
     if (path.empty()) {
@@ -678,8 +689,9 @@ void clsInternet::BugReport(const BugReportData& report) {
             break;
         case WebReply::Result::Ok: {
             Trace(kModule, L"BugReport", L"gesendet");
-            Ask(L"Vielen Dank für Ihre Unterstützung.\r\n\r\nDer Bug-Report ist erfolgreich versendet worden.",
-                MB_ICONINFORMATION | MB_OK);
+            const std::wstring thanks = L"Vielen Dank für Ihre Unterstützung.\r\n\r\nDer Bug-Report ist erfolgreich versendet worden.";
+            Say(L"BugReport", thanks);
+            Ask(thanks, MB_ICONINFORMATION | MB_OK);
             break;
         }
         case WebReply::Result::Invalid:
@@ -692,6 +704,7 @@ void clsInternet::BugReport(const BugReportData& report) {
             std::wstring text = std::wstring(kNoConnection) +
                                 L"\r\n\r\nDer Bug-Report konnte noch nicht versendet werden.\r\nStellen Sie sicher, das "
                                 L"eine Internetverbindung besteht.";
+            Say(L"BugReport", text);
             if (attempt < kMaxAttempts &&
                 Ask(text + L"\r\n\r\nSoll der Versand noch einmal versucht werden?", MB_ICONWARNING | MB_YESNO) == IDYES) {
                 Trace(kModule, L"BugReport", L"wiederholt");

@@ -1,5 +1,6 @@
 // app/errors/frmBugReport.cpp
 #include "errors/frmBugReport.h"
+#include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/Text.h"
@@ -128,6 +129,10 @@ bool frmBugReport::OnInit() {
 }
 
 void frmBugReport::Form_Load() {
+    Trap(kModule, L"Form_Load", [] {
+        ClassHandler().Agent().Play(L"think");
+        ClassHandler().Agent().Speak(L"Hier können Programmfehler direkt versendet werden.");
+    });
     Trap(kModule, L"Form_Load", [&] {
         Item(IDC_BR_txtAppVer).SetText(AppEnvironment.AppVersion);
         Item(IDC_BR_txtAppBuild).SetText(std::to_wstring(AppEnvironment.Revision));
@@ -278,6 +283,7 @@ void frmBugReport::cmdBugReportLoeschen_Click() {
         Item(IDC_BR_cboServicePack).SetText(L"Build " + AppEnvironment.OSBuild);
         Item(IDC_BR_txtUsrDesc).SetText(L"");
         Item(IDC_BR_txtEMail).SetText(AppSwitches.EMail);
+        ClassHandler().Agent().Speak(L"Die bisherigen Angaben zu Programmfehlern wurde gelöscht.");
     });
     Trace(kModule, L"cmdBugReportLöschen_Click", L"endet");
 }
@@ -315,6 +321,10 @@ void frmBugReport::PreLiveUpdate() {
         return;
     }
     try {
+        Trap(kModule, L"PreLiveUpdate", [] {
+            ClassHandler().Agent().Speak(
+                L"Wenn eine Online-Verbindung besteht, kann nach einem Programm-Update gesucht werden.");
+        });
         if (!ProxyReady(L"PreLiveUpdate")) return;
         ClassHandler().Internet().LiveUpdate();
     } catch (...) {
@@ -353,6 +363,9 @@ void frmBugReport::cmdBugReportSenden_Click() {
             return Fail(L"Um Ihnen eine Lösung anbieten zu können, \r\nbenötigen wir eine korrekt E-Mail-Adresse.", 0);
 
         ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"EMail", mail);
+        Trap(kModule, proc, [] {
+            ClassHandler().Agent().Speak(L"Wenn eine Online-Verbindung besteht, wird der Bug-Report jetzt gesendet.");
+        });
         if (!ProxyReady(L"cmdBugReportSenden")) return;
         BugReportData r;
         r.tvversion = Item(IDC_BR_txtAppVer).Text();

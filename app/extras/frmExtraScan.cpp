@@ -1,5 +1,7 @@
 // app/extras/frmExtraScan.cpp
 #include "extras/frmExtraScan.h"
+#include "assistant/clsAgent.h"
+#include "core/ClassHandler.h"
 #include "core/Trap.h"
 #include "core/WindowHandler.h"
 #include "core/win/Menu.h"
@@ -54,8 +56,9 @@ bool frmExtraScan::OnInit() {
         TabCtrl_SetCurSel(tab, 0);
         LayoutPages();
     });
-    // The assistant's greeting for this window: "Der Extra Scan bietet weitere Bereinigungen der
-    // Windows Registrierungsdatenbank."
+    Trap(kModule, L"Form_Load", [] {
+        ClassHandler().Agent().Speak(L"Der Extra Scan bietet weitere Bereinigungen der Windows Registrierungsdatenbank.");
+    });
     return true;
 }
 

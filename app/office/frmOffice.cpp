@@ -1,5 +1,6 @@
 // app/office/frmOffice.cpp
 #include "office/frmOffice.h"
+#include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/Text.h"
@@ -149,7 +150,9 @@ ListView frmOffice::PermitsList() const { return ListView(Item(IDC_lvwOfficeOutl
 void frmOffice::Load() {
     Info(L"Form_Load", L"startet");
     CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmOffice, L"Microsoft Office");
-    // The assistant says here: "Im Bereich Office, können Word und Co. repariert und konfiguriert werden."
+    Trap(kModule, L"Form_Load", [] {
+        ClassHandler().Agent().Speak(L"Im Bereich Office, können Word und Co. repariert und konfiguriert werden.");
+    });
     Info(L"Form_Load", L"endet");
 }
 

@@ -1,5 +1,6 @@
 // app/programs/frmInstalledPrograms.cpp
 #include "programs/frmInstalledPrograms.h"
+#include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/DoEvents.h"
@@ -73,6 +74,10 @@ bool frmInstalledPrograms::OnInit() {
         }
     });
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule);
+    Trap(kModule, L"Form_Load", [] {
+        ClassHandler().Agent().Play(L"Read");
+        ClassHandler().Agent().Speak(L"Programme vom Computer bequem deinstallieren.");
+    });
     return true;
 }
 

@@ -213,7 +213,11 @@ void clsKeyFunc::ReadAppSwitch() {
     flag(O, L"Protokoll", L"0", s.Protokoll);
     flag(O, L"Proxy", L"0", s.Proxy);
     text(O, L"ProxyAdresse", L"0.0.0.0", s.ProxyAdresse);
-    flag(O, L"ProxyPort", L"0", s.ProxyPort);
+    try {
+        s.ProxyPort = ToIntInRange(GetSetting(O, L"ProxyPort", L"0"), 0, 65535);
+    } catch (...) {
+        if (Logging()) ReportError(kModule, L"ReadAppSwitch", CurrentError(), Style::Critical);
+    }
     flag(O, L"RebootAfterDelete", L"0", s.RebootAfterDelete);
     flag(O, L"RebootAfterEntry", L"0", s.RebootAfterEntry);
     flag(S, L"ScreenSave", L"0", s.ScreenSave);

@@ -26,8 +26,8 @@ HWND MainWindow() {
 // A whole number in the range, or why not.
 bool InRange(const std::wstring& text, int low, int high) {
     try {
-        const int v = ToInt16(text);
-        return v >= low && v <= high;
+        ToIntInRange(text, low, high);
+        return true;
     } catch (const RuntimeError&) {
         return false;
     }
@@ -49,7 +49,7 @@ std::wstring frmOptionen::DayCountProblem(const std::wstring& text) {
 }
 
 std::wstring frmOptionen::PortProblem(const std::wstring& text) {
-    if (!InRange(text, 1, 32767)) return L"Der Port des Proxyservers muss eine ganze Zahl von 1 bis 32767 sein.";
+    if (!InRange(text, 1, 65535)) return L"Der Port des Proxyservers muss eine ganze Zahl von 1 bis 65535 sein.";
     return L"";
 }
 

@@ -303,7 +303,7 @@ TEST_F(Internet, ProxyOfTheOptionsCarriesTheRequests) {
     proxy.Serve("/appver.txt", {200, "1.0"});
     AppSwitches.Proxy = 1;
     AppSwitches.ProxyAdresse = L"127.0.0.1";
-    AppSwitches.ProxyPort = static_cast<int16_t>(proxy.Port());
+    AppSwitches.ProxyPort = proxy.Port();
     EXPECT_EQ(Check(), std::vector<std::wstring>{kNoUpdate});
     const auto requests = proxy.Requests();
     ASSERT_EQ(requests.size(), 1u);

@@ -184,7 +184,7 @@ TEST_F(BugReportWindow, UnreachableProxyIsAskedAboutAndNothingIsSent) {
     }
     AppSwitches.Proxy = 1;
     AppSwitches.ProxyAdresse = L"127.0.0.1";
-    AppSwitches.ProxyPort = static_cast<int16_t>(port);
+    AppSwitches.ProxyPort = port;
     frmBugReport& b = Open();
     FillValid(b);
     auto texts = Send(b, {IDYES, IDNO});

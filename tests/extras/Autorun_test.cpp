@@ -65,7 +65,7 @@ TEST_F(AutorunTest, ListsBothRootsAndViewsAndSetsTheMenus) {
     AutorunPage& p = Page(w);
     EXPECT_EQ(Wnd(w.Frame()).Text(), L"Erweiterte Registry Funktionen");
     EXPECT_TRUE(IsZoomed(w.Frame()));
-    ASSERT_EQ(w.PageCount(), 2);
+    ASSERT_EQ(w.PageCount(), 4);
     EXPECT_EQ(w.CurrentPage(), 0);
     EXPECT_TRUE(IsWindowVisible(p.hwnd()));
     wchar_t caption[64] = L"";
@@ -73,8 +73,11 @@ TEST_F(AutorunTest, ListsBothRootsAndViewsAndSetsTheMenus) {
     item.mask = TCIF_TEXT;
     item.pszText = caption;
     item.cchTextMax = 64;
-    TabCtrl_GetItem(w.Tab(), 1, &item);
-    EXPECT_STREQ(caption, L"Verläufe");
+    const wchar_t* captions[] = {L"Autostart-Programme", L"Verläufe", L"Dateierweiterungen", L"Defragmentieren"};
+    for (int i = 0; i < 4; ++i) {
+        TabCtrl_GetItem(w.Tab(), i, &item);
+        EXPECT_STREQ(caption, captions[i]);
+    }
 
     // The machine's entries of both views, each row saying where it lives; the program file's state.
     EXPECT_EQ(Sorted(Column(p.Permanent(), 0)), (std::vector<std::wstring>{L"Alpha", L"Beta", L"Gamma", L"Old32"}));

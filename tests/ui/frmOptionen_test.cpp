@@ -205,17 +205,17 @@ TEST_F(OptionenTest, BadNumbersAreRefusedWithAMessageAndNothingIsStored) {
     Click(d, IDC_cmdOK);
     ASSERT_TRUE(WaitFor([&] { return boxes.Texts().size() == 7; }));
     EXPECT_EQ(boxes.Texts()[5], L"Bitte geben Sie die Adresse des Proxyservers ein.");
-    EXPECT_EQ(boxes.Texts()[6], L"Der Port des Proxyservers muss eine ganze Zahl von 1 bis 32767 sein.");
+    EXPECT_EQ(boxes.Texts()[6], L"Der Port des Proxyservers muss eine ganze Zahl von 1 bis 65535 sein.");
     EXPECT_EQ(AllStored(), before);
 
-    Type(d, IDC_txtProxyPort, L"8080");
+    Type(d, IDC_txtProxyPort, L"44503");
     Click(d, IDC_cmdOK);
     EXPECT_FALSE(Open_());
     EXPECT_EQ(Stored(L"DelAfterDays"), L"45");
     EXPECT_EQ(Stored(L"Proxy"), L"1");
     EXPECT_EQ(Stored(L"ProxyAdresse"), L"proxy.example");
-    EXPECT_EQ(Stored(L"ProxyPort"), L"8080");
-    EXPECT_EQ(AppSwitches.ProxyPort, 8080);
+    EXPECT_EQ(Stored(L"ProxyPort"), L"44503");
+    EXPECT_EQ(AppSwitches.ProxyPort, 44503);
 }
 
 TEST_F(OptionenTest, AnUnusedBadDayCountKeepsTheStoredOne) {
