@@ -103,6 +103,12 @@ Section "Torvane" SecMain
   SetOverwrite on
   !insertmacro TorvaneFiles InstallFile
 
+  ; The assistant's characters, in the folder the program lists them from.
+  SetOutPath "$WINDIR\msagent\chars"
+  File "${BINDIR}/chars/Merlin.acs"
+  File "${BINDIR}/chars/Robby.acs"
+  SetOutPath "$INSTDIR"
+
   ; The program finds its folder (log, backup folder, help) through this setting of the installing user.
   WriteRegStr HKCU "${SETTINGS}" "InstallDir" "$INSTDIR\"
 
@@ -153,6 +159,10 @@ Section "Uninstall"
   ${EndIf}
 
   !insertmacro TorvaneFiles RemoveFile
+  Delete "$WINDIR\msagent\chars\Merlin.acs"
+  Delete "$WINDIR\msagent\chars\Robby.acs"
+  RMDir "$WINDIR\msagent\chars"
+  RMDir "$WINDIR\msagent"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"
 

@@ -2,6 +2,7 @@
 #include "backup/frmBackup.h"
 #include "backup/RegFileImport.h"
 #include "backup/frmBackup.rh"
+#include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/Text.h"
@@ -102,7 +103,18 @@ bool frmBackup::OnInit() {
         ListView_SetImageList(lvw_, iml, LVSIL_SMALL);
     });
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), L"frmBackup");
+    Trap(kModule, L"Form_Load", [] {
+        ClassHandler().Agent().Play(L"Read");
+        ClassHandler().Agent().Speak(
+            L"Im Backup-Bereich können bereits entfernte Registrykeys zurückgeschrieben, bearbeitet oder gelöscht werden.");
+    });
     return true;
+}
+
+void frmBackup::OptionsChanged(const std::wstring& recyclerNotice, COLORREF recyclerColour) {
+    Item(IDC_lblRecycler).SetText(recyclerNotice);
+    recyclerColour_ = recyclerColour;
+    InvalidateRect(Item(IDC_lblRecycler), nullptr, TRUE);
 }
 
 void frmBackup::OnSize(int width, int height) {
@@ -238,6 +250,7 @@ void frmBackup::cmdAnzeigen_Click() {
             // No editor registered for the file type (as under Wine): Notepad opens it.
             if (!ShellExecuteExW(&info)) StartProgram(AppEnvironment.WinDir + L"notepad.exe \"" + path + L"\"");
             Info(proc, name + L" zum bearbeiten geöffnet");
+            ClassHandler().Agent().Speak(L"Die Datei " + clsAgent::Doubled(name) + L" wurde zum bearbeiten geöffnet.");
         });
         list.Select(i, false);
     }
@@ -287,6 +300,7 @@ void frmBackup::cmdEintragen_Click() {
                 Ask(message, MB_ICONEXCLAMATION | MB_OK);
             }
             ReadBackupFiles();
+            Trap(kModule, proc, [&] { ClassHandler().Agent().Speak(clsAgent::Doubled(message)); });
             Info(proc, L"Shellrückgabewert=" + std::to_wstring(r.started ? r.exitCode : 0) + L"; " + message);
         });
     }
@@ -320,6 +334,7 @@ void frmBackup::cmdLoeschen_Click() {
             // A file that is still there keeps its row.
             if (!DeleteBackupFile(name, proc)) return;
             Info(proc, L"Datei " + name + L" wurde gelöscht");
+            Trap(kModule, proc, [&] { ClassHandler().Agent().Speak(L"Die Datei " + clsAgent::Doubled(name) + L" wurde gelöscht."); });
             list.DeleteRow(i);
             --i;
             Info(proc, L"Eintrag " + name + L" wurde aus der Liste entfernt");

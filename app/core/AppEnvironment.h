@@ -29,7 +29,7 @@ struct AppSwitchesRecord {
     int16_t Form_Height = 0, Form_Width = 0;
     int16_t Protokoll = 0, Proxy = 0;
     std::wstring ProxyAdresse;
-    int16_t ProxyPort = 0;
+    int ProxyPort = 0;  // 0-65535: a port does not fit the 16-bit settings
     int16_t RebootAfterDelete = 0, RebootAfterEntry = 0;
     int16_t ScreenSave = 0, ScreenX = 0, ScreenY = 0;
     int16_t Recycler = 0, Loeschsicherheit = 0, RecyclerSecurity = 0, RecyclerAutoClean = 0;

@@ -1,8 +1,10 @@
 // app/core/ClassHandler.cpp
 #include "core/ClassHandler.h"
+#include "assistant/clsAgent.h"
 #include "core/clsSort.h"
 #include "core/clsTimer.h"
 #include "errors/clsError.h"
+#include "errors/clsInternet.h"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include "scan/clsCheckKeys.h"
@@ -26,9 +28,12 @@ clsTimer& clsClassHandler::Timer() { return Slot(timer_, *this); }
 clsSearch& clsClassHandler::Search() { return Slot(search_, *this); }
 clsCheckKeys& clsClassHandler::CheckKeys() { return Slot(checkKeys_, *this); }
 clsLibRegister& clsClassHandler::LibRegister() { return Slot(libRegister_, *this); }
+clsAgent& clsClassHandler::Agent() { return Slot(agent_, *this); }
+clsInternet& clsClassHandler::Internet() { return Slot(internet_, *this); }
 
 void clsClassHandler::Reset() {
     // The order in which the slots are emptied when the handler goes away.
+    agent_.reset();
     error_.reset();
     sort_.reset();
     timer_.reset();
@@ -37,6 +42,7 @@ void clsClassHandler::Reset() {
     checkKeys_.reset();
     search_.reset();
     libRegister_.reset();
+    internet_.reset();
 }
 
 clsClassHandler& ClassHandler() {

@@ -10,6 +10,8 @@ class clsTimer;
 class clsSearch;
 class clsCheckKeys;
 class clsLibRegister;
+class clsAgent;
+class clsInternet;
 
 // Creates the one shared instance of each service class on first request and hands it out.
 class clsClassHandler {
@@ -27,6 +29,8 @@ public:
     clsSearch& Search();
     clsCheckKeys& CheckKeys();
     clsLibRegister& LibRegister();
+    clsAgent& Agent();
+    clsInternet& Internet();
 
     // Empties every slot (the next request creates a fresh instance).
     void Reset();
@@ -40,6 +44,8 @@ private:
     std::unique_ptr<clsSearch> search_;
     std::unique_ptr<clsCheckKeys> checkKeys_;
     std::unique_ptr<clsLibRegister> libRegister_;
+    std::unique_ptr<clsAgent> agent_;
+    std::unique_ptr<clsInternet> internet_;
 };
 
 // The program's one class handler, created by Main.

@@ -17,9 +17,10 @@ HtmlHelpFn Viewer() {
 }
 }  // namespace
 
-HWND OpenHelp(HWND owner) {
+HWND OpenHelp(HWND owner, const wchar_t* topic) {
     std::wstring file = AppEnvironment.InstallDir + L"Torvane.chm";
     if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) return nullptr;
+    if (topic) file += std::wstring(L"::/") + topic;
     HtmlHelpFn fn = Viewer();
     return fn ? fn(owner, file.c_str(), kDisplayTopic, 0) : nullptr;
 }

@@ -42,7 +42,9 @@ bool EndsWith(std::wstring_view s, std::wstring_view x) {
     return s.size() >= x.size() && s.substr(s.size() - x.size()) == x;
 }
 
-int16_t ToInt16(const std::wstring& text) {
+int16_t ToInt16(const std::wstring& text) { return static_cast<int16_t>(ToIntInRange(text, -32768, 32767)); }
+
+int ToIntInRange(const std::wstring& text, int min, int max) {
     std::wstring t = Trim(text);
     if (t.empty()) Raise(Err::TypeMismatch);
     size_t i = 0;
@@ -53,9 +55,9 @@ int16_t ToInt16(const std::wstring& text) {
     for (; i < t.size(); ++i) {
         if (t[i] < L'0' || t[i] > L'9') Raise(Err::TypeMismatch);
         v = v * 10 + (t[i] - L'0');
-        if (v > 40000) Raise(Err::Overflow);
+        if (v > (1LL << 40)) Raise(Err::Overflow);
     }
     if (neg) v = -v;
-    if (v < -32768 || v > 32767) Raise(Err::Overflow);
-    return static_cast<int16_t>(v);
+    if (v < min || v > max) Raise(Err::Overflow);
+    return static_cast<int>(v);
 }

@@ -20,3 +20,5 @@ bool EndsWith(std::wstring_view s, std::wstring_view suffix);
 // Text to a 16-bit signed integer as the settings store and the option fields need it:
 // leading/trailing blanks allowed; anything else raises 13, out of range raises 6.
 int16_t ToInt16(const std::wstring& text);
+// The same for another range of whole numbers.
+int ToIntInRange(const std::wstring& text, int min, int max);

@@ -4,11 +4,17 @@
 #include "core/RuntimeError.h"
 #include "core/win/MdiChild.h"
 #include "disk/frmHDD.h"
+#include "errors/frmBugReport.h"
 #include "errors/frmError.h"
+#include "programs/frmInstalledPrograms.h"
+#include "extras/frmAutorunNew.h"
+#include "extras/frmExtraScan.h"
+#include "office/frmOffice.h"
 #include "scan/frmAusnahmen.h"
 #include "scan/frmRegScan.h"
 #include "ui/frmLogin.h"
 #include "ui/frmMDI.h"
+#include "ui/frmOptionen.h"
 #include "ui/frmPopUp.h"
 #include <type_traits>
 
@@ -25,10 +31,16 @@ WindowRow Row(WindowKind kind, int editMenu = kNoEditMenu) {
 const WindowRow kWindows[] = {
     Row<frmMDI>(WindowKind::TopLevel),
     Row<frmRegScan>(WindowKind::MdiChild, 0),
+    Row<frmAutorunNew>(WindowKind::ModelessDialog),
     Row<frmBackup>(WindowKind::MdiChild, 1),
-    Row<frmHDD>(WindowKind::MdiChild, 3),
+    Row<frmBugReport>(WindowKind::MdiChild),
     Row<frmError>(WindowKind::ModalDialog),
+    Row<frmExtraScan>(WindowKind::MdiChild, 5),
+    Row<frmHDD>(WindowKind::MdiChild, 3),
+    Row<frmInstalledPrograms>(WindowKind::MdiChild, 2),
     Row<frmLogin>(WindowKind::ModelessDialog),
+    Row<frmOptionen>(WindowKind::ModelessDialog),
+    Row<frmOffice>(WindowKind::MdiChild, 4),
     Row<frmPopUp>(WindowKind::TopLevel),
     Row<frmAusnahmen>(WindowKind::ModalDialog),
 };

@@ -11,6 +11,7 @@
 #include "core/modCheckOS.h"
 #include "disk/modHDD.h"
 #include "errors/clsError.h"
+#include "extras/RegistryCompaction.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/clsFiles.h"
 #include "scan/clsLibRegister.h"
@@ -268,6 +269,7 @@ bool Main(const std::wstring& commandLine) {
         if (Logging())
             MessageBoxW(nullptr, L"Die Protokollierung ist aktiviert.", env.AppTitle.c_str(), MB_ICONINFORMATION | MB_OK);
         WindowHandler().Get<frmMDI>().Show();
+        RegistryCompaction::RegistryDefragAtStart();
         return true;
     } catch (...) {
         ReportError(kModule, L"Main", CurrentError(), Style::Critical, true);

@@ -4,7 +4,11 @@
 #include "core/HtmlHelp.h"
 #include "core/Trap.h"
 #include "core/WindowHandler.h"
+#include "core/ClassHandler.h"
+#include "core/modCheckOS.h"
 #include "errors/clsError.h"
+#include "errors/clsInternet.h"
+#include "scan/clsLibRegister.h"
 #include "errors/frmError.rh"
 #include <algorithm>
 
@@ -36,8 +40,8 @@ bool frmError::OnInit() {
     Item(IDC_lblErrProc).SetText(procedure_);
     Item(IDC_txtDetails).SetText(DetailsText(module_, procedure_, number_, description_));
     if (style_ == 16) Item(IDC_cmdSchliessen).SetText(L"Beenden");
-    // The report button appears once the program can send bug reports.
-    Item(IDC_cmdReportSenden).Show(false);
+    // Without the internet library there is nothing to send with.
+    Item(IDC_cmdReportSenden).Show(!WinInetMissing);
     const wchar_t* icon = style_ == 16 ? IDI_ERROR : style_ == 48 ? IDI_WARNING : style_ == 32 ? IDI_QUESTION
                                                                                                : IDI_INFORMATION;
     SendMessageW(Item(IDC_imgErrImg), STM_SETICON, reinterpret_cast<WPARAM>(LoadIconW(nullptr, icon)), 0);
@@ -114,6 +118,19 @@ void frmError::cmdReportSenden_Click() {
         return;
     }
     Trace(Name(), L"cmdReportSenden_Click", L"");
+    Trap(Name(), L"cmdReportSenden_Click", [&] {
+        BugReportData r;
+        r.tvversion = AppEnvironment.AppVersion;
+        r.tvbuild = std::to_wstring(AppEnvironment.Revision);
+        r.errnr = number_;
+        r.errdesc = description_;
+        r.modul = module_;
+        r.procedur = procedure_;
+        r.os = AppEnvironment.OSName;
+        r.sp = ReadServicePack();
+        r.mail_sender = mail;
+        ClassHandler().Internet().BugReport(r);
+    });
 }
 
 void EndProgramAfterError() {

@@ -15,8 +15,11 @@ public:
     // The page became the visible one (tab switch, or the window shown with this page selected):
     // read its list and set the main window's menus as this page needs them.
     virtual void PageActivate() {}
+    // The user switched to the page by its tab; as PageActivate unless the page starts afresh then.
+    virtual void PageSelected() { PageActivate(); }
     // A command of the main window's menus or pop-up menus; true when this page handled it.
     virtual bool OnMenuCommand(int id) { return false; }
     // True while the page works and pumps messages: the window must not close then.
     virtual bool Busy() const { return false; }
 };
+

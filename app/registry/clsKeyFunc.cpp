@@ -100,7 +100,7 @@ int32_t clsKeyFunc::SetKeyValue(RootKey root, const std::wstring& key, const std
     }
     int32_t result = HandleValue(k.get());
     if (k) {
-        if (type == REG_SZ || type == REG_MULTI_SZ) {
+        if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
             // Stored with its terminating zero(s), so every reader gets the whole text back.
             std::wstring data = text;
             data.push_back(L'\0');
@@ -213,7 +213,11 @@ void clsKeyFunc::ReadAppSwitch() {
     flag(O, L"Protokoll", L"0", s.Protokoll);
     flag(O, L"Proxy", L"0", s.Proxy);
     text(O, L"ProxyAdresse", L"0.0.0.0", s.ProxyAdresse);
-    flag(O, L"ProxyPort", L"0", s.ProxyPort);
+    try {
+        s.ProxyPort = ToIntInRange(GetSetting(O, L"ProxyPort", L"0"), 0, 65535);
+    } catch (...) {
+        if (Logging()) ReportError(kModule, L"ReadAppSwitch", CurrentError(), Style::Critical);
+    }
     flag(O, L"RebootAfterDelete", L"0", s.RebootAfterDelete);
     flag(O, L"RebootAfterEntry", L"0", s.RebootAfterEntry);
     flag(S, L"ScreenSave", L"0", s.ScreenSave);

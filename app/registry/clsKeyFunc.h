@@ -35,9 +35,9 @@ public:
     // "Windows Registry Editor Version 5.00" syntax (hex(2)/hex(7) data as UTF-16), else REGEDIT4.
     // Raises when the key cannot be opened for reading. (Implemented in clsKeyFunc_Export.cpp.)
     std::wstring ExportKey(RootKey root, const std::wstring& key, bool unicode);
-    // The same for one value alone: its key's section line and the value's line, so writing it
-    // back restores that value and leaves the key's other values as they are then. Raises when
-    // the value does not exist.
+    // Export of one value in the same format: its key's section line and the value's line, typed
+    // and exact; a value that is not there gives its removal line ("name"=-), so that writing the
+    // text back also removes a value made later. Raises when the key exists but cannot be read.
     std::wstring ExportValue(RootKey root, const std::wstring& key, const std::wstring& name, bool unicode);
     // Deletes a key with its whole subtree, deepest keys first. Returns true when the key is gone;
     // false when anything of it remains (e.g. access denied), in which case nothing outside it was touched.
@@ -45,6 +45,15 @@ public:
     // Type and exact bytes of one value, for checking a write-back against its file; false when
     // the key or the value does not exist. (Implemented in clsKeyFunc_Verify.cpp.)
     bool ReadValueRaw(RootKey root, const std::wstring& key, const std::wstring& name, RegValue& out);
+
+    // Writes a key and everything below it into a file in the system's newest hive format
+    // (RegSaveKeyExW); the file must not exist yet. Needs the backup privilege. Returns the
+    // platform's result. (Implemented in clsKeyFunc_Hive.cpp, as the next one.)
+    LSTATUS SaveKeyCopy(RootKey root, const std::wstring& key, const std::wstring& file);
+    // Has the system load the hive that holds the key from `newFile` at its next start and keep the
+    // file it used so far as `oldFile` (RegReplaceKeyW). Needs the backup and restore privileges.
+    LSTATUS ReplaceKeyFile(RootKey root, const std::wstring& key, const std::wstring& newFile,
+                           const std::wstring& oldFile);
 
     // Settings store: HKCU\Software\<AppTitle>\<section>, every value REG_SZ.
     std::wstring GetSetting(const std::wstring& section, const std::wstring& key, const std::wstring& def);

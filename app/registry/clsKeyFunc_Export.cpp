@@ -187,23 +187,6 @@ std::wstring clsKeyFunc::ExportKey(RootKey root, const std::wstring& key, bool u
     return out;
 }
 
-std::wstring clsKeyFunc::ExportValue(RootKey root, const std::wstring& key, const std::wstring& name, bool unicode) {
-    RegKey k;
-    if (LSTATUS rc = k.Open(ToHkey(root), key, KEY_QUERY_VALUE); rc != ERROR_SUCCESS) RaiseWin32(rc);
-    RegValue v;
-    for (DWORD i = 0;; ++i) {
-        const LSTATUS rc = EnumValue(k.get(), i, v);
-        if (rc == ERROR_NO_MORE_ITEMS) RaiseWin32(ERROR_FILE_NOT_FOUND);
-        if (rc != ERROR_SUCCESS) RaiseWin32(rc);
-        if (CompareStringOrdinal(v.name.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL) break;
-    }
-    std::wstring out = L"[" + HiveName(root) + (key.empty() ? L"" : L"\\" + key) + L"]\r\n";
-    std::string ansi;
-    AppendValue(out, v, unicode, ansi);
-    out += L"\r\n";
-    return out;
-}
-
 bool clsKeyFunc::DelKeyTree(RootKey root, const std::wstring& key) {
     // Never a whole root.
     if (key.empty()) return false;
@@ -248,4 +231,43 @@ bool clsKeyFunc::DelKeyTree(RootKey root, const std::wstring& key) {
     }
     RegKey check;
     return check.Open(ToHkey(root), key, KEY_QUERY_VALUE) == ERROR_FILE_NOT_FOUND;
+}
+
+std::wstring clsKeyFunc::ExportValue(RootKey root, const std::wstring& key, const std::wstring& name, bool unicode) {
+    std::wstring out = L"[" + HiveName(root) + (key.empty() ? L"" : L"\\" + key) + L"]\r\n";
+    RegKey k;
+    LSTATUS rc = k.Open(ToHkey(root), key, KEY_QUERY_VALUE);
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) RaiseWin32(rc);
+    RegValue v;
+    v.name = name;
+    if (rc == ERROR_SUCCESS) {
+        DWORD type = 0, size = 0;
+        rc = RegQueryValueExW(k.get(), name.c_str(), nullptr, &type, nullptr, &size);
+        std::vector<BYTE> data;
+        while (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) {
+            data.resize(size + 2);
+            DWORD got = size;
+            rc = RegQueryValueExW(k.get(), name.c_str(), nullptr, &type, data.data(), &got);
+            size = got;
+            if (rc == ERROR_SUCCESS) break;
+        }
+        if (rc == ERROR_SUCCESS) {
+            v.type = type;
+            v.bytes = size;
+            v.data.assign((size + 1) / 2, L'\0');
+            if (size) std::memcpy(v.data.data(), data.data(), size);
+            std::string ansi;
+            AppendValue(out, v, unicode, ansi);
+            return out + L"\r\n";
+        }
+        if (rc != ERROR_FILE_NOT_FOUND) RaiseWin32(rc);
+    }
+    if (name.empty()) {
+        out += L"@=-";
+    } else {
+        out += L'"';
+        AppendEscaped(out, name);
+        out += L"\"=-";
+    }
+    return out + L"\r\n\r\n";
 }

@@ -133,8 +133,10 @@ void clsSearch::Walk(SearchSpec& query, std::vector<ScanHit>& result) {
         if (k.Open(ToHkey(query.Root), query.KeyPath, KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS) return;
     }
     DWORD subKeys = 0, values = 0, maxName = 0, maxData = 0;
-    RegQueryInfoKeyW(k.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, &maxName, &maxData,
-                     nullptr, nullptr);
+    // With the counts known, the walk needs no call that only reports the end of a list.
+    const bool counted = RegQueryInfoKeyW(k.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values,
+                                          &maxName, &maxData, nullptr, nullptr) == ERROR_SUCCESS;
+    if (!counted) values = MAXDWORD;
 
     const bool contains = query.CompareMode == 1;
     const std::wstring& text = query.SearchText;
@@ -178,6 +180,7 @@ void clsSearch::Walk(SearchSpec& query, std::vector<ScanHit>& result) {
         DWORD index = 0;
         for (;; ++index) {
             if (StopSearch) { stopped = true; break; }
+            if (index >= values) break;
             DoEventsIfDue();
             DWORD nameLen = static_cast<DWORD>(name.size()), dataLen = static_cast<DWORD>(data.size() - 2), type = 0;
             LSTATUS rc = RegEnumValueW(k.get(), index, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen);
@@ -203,7 +206,7 @@ void clsSearch::Walk(SearchSpec& query, std::vector<ScanHit>& result) {
     std::vector<std::wstring> names;
     names.reserve(subKeys);
     std::wstring n;
-    for (DWORD i = 0; EnumKey(k.get(), i, n) == ERROR_SUCCESS; ++i) names.push_back(n);
+    for (DWORD i = 0; i < subKeys && EnumKey(k.get(), i, n) == ERROR_SUCCESS; ++i) names.push_back(n);
     k.Close();  // deep trees must not hold one handle per level
     for (const std::wstring& sub : names) {
         if (StopSearch) return;

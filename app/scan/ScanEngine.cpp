@@ -322,62 +322,96 @@ RemovalResult ScanEngine::ProblemeEntfernen(const std::vector<size_t>* marked) {
 
     clsSearch& search = handler_.Search();
     clsKeyFunc& keys = handler_.KeyFunc();
-    for (size_t i = 0; i < items.size(); ++i) {
-        Item& it = items[i];
-        if (!it.chosen) {
-            rows_.push_back(std::move(it.row));
-            continue;
+    // The keys are saved in batches: the exports of several rows reach the file with one write and
+    // one flush, and only then are those rows' keys deleted, in the order of the list.
+    constexpr size_t kBatchKeys = 64, kBatchChars = size_t{1} << 20;
+    std::vector<bool> gone(items.size(), false);
+    std::vector<size_t> waiting;  // chosen rows whose key is saved (or held), not yet deleted
+    auto where = [](const ScanHit& h) { return clsKeyFunc::HiveName(h.root) + L"\\" + h.key; };
+    std::optional<size_t> stoppedAt;  // the first row not removed because the file could not be written
+    RuntimeError writeError;
+    // Writes what was collected, then deletes the keys that waited for it. False when writing failed.
+    auto save = [&] {
+        try {
+            undo->Flush();
+        } catch (...) {
+            writeError = CurrentError();
+            stoppedAt = waiting.empty() ? items.size() : waiting.front();
+            waiting.clear();
+            return false;
         }
+        for (size_t j : waiting) {
+            const ScanHit& h = items[j].row.hit;
+            if (keys.DelKeyTree(h.root, h.key)) {
+                gone[j] = true;
+                ++result.removed;
+            } else {
+                ReportError(kWindow, kProc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)},
+                            48, false, where(h) + L" konnte nicht gelöscht werden");
+                ++result.failed;
+            }
+            DoEventsIfDue();
+        }
+        waiting.clear();
+        return true;
+    };
+    for (size_t i = 0; i < items.size() && !stoppedAt; ++i) {
+        Item& it = items[i];
+        if (!it.chosen) continue;
         const ScanHit& h = it.row.hit;
         if (Logging())
             Trace(L"modCheckKeys", kProc, it.row.item + L"\r\n" + it.row.name + L"=\"" + it.row.data + L"\"");
-        const std::wstring where = clsKeyFunc::HiveName(h.root) + L"\\" + h.key;
         if (h.key.empty()) {  // never a whole root
             ++result.failed;
-            rows_.push_back(std::move(it.row));
             continue;
         }
         if (!undo->Holds(h.root, h.key)) {
+            // A key above one that waits would be saved with it: its rows go first, as in the list.
+            if (undo->Collected() && undo->HoldsBelow(h.root, h.key) && !save()) break;
             const LSTATUS status = search.KeyStatus(h.root, h.key, KEY_READ);
             if (status == ERROR_FILE_NOT_FOUND) {  // gone already: nothing to save, nothing to delete
+                gone[i] = true;
                 ++result.removed;
                 continue;
             }
             if (status != ERROR_SUCCESS) {
                 // What cannot be read cannot be saved, so it is not deleted.
                 ReportError(kWindow, kProc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)},
-                            48, false, where + L" konnte nicht gesichert werden und bleibt erhalten");
+                            48, false, where(h) + L" konnte nicht gesichert werden und bleibt erhalten");
                 ++result.failed;
-                rows_.push_back(std::move(it.row));
                 continue;
             }
             try {
-                undo->AddKey(h.root, h.key);
+                undo->CollectKey(h.root, h.key);
             } catch (...) {
-                // Nothing is deleted that is not saved: stop here, this and the later rows stay.
+                // Nothing is deleted that is not saved: what was saved goes, this and the later rows stay.
                 RuntimeError e = CurrentError();
-                ReportError(kWindow, kProc, e, 48, false, path);
-                result.errorMessage = L"Die Sicherungsdatei " + path + L" konnte nicht geschrieben werden:\r\n" +
-                                      e.description + L"\r\n\r\nDer Schlüssel " + where +
-                                      L" und alle folgenden Einträge wurden nicht entfernt.";
-                result.report = L"Das Entfernen wurde abgebrochen, weil die Sicherungsdatei nicht geschrieben werden "
-                                L"konnte. " + Count(result.removed, L" Eintrag wurde", L" Einträge wurden") +
-                                L" entfernt und gesichert.";
-                result.colour = RGB(255, 0, 0);
-                for (size_t j = i; j < items.size(); ++j) rows_.push_back(std::move(items[j].row));
-                Trace(kWindow, kProc, L"endet");
-                return result;
+                if (save()) {
+                    writeError = e;
+                    stoppedAt = i;
+                }
+                break;
             }
         }
-        if (keys.DelKeyTree(h.root, h.key)) {
-            ++result.removed;
-        } else {
-            ReportError(kWindow, kProc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)}, 48,
-                        false, where + L" konnte nicht gelöscht werden");
-            ++result.failed;
-            rows_.push_back(std::move(it.row));
-        }
+        waiting.push_back(i);
+        if ((undo->Collected() >= kBatchKeys || undo->CollectedChars() >= kBatchChars) && !save()) break;
         DoEventsIfDue();
+    }
+    if (!stoppedAt) save();
+    for (size_t i = 0; i < items.size(); ++i)
+        if (!gone[i]) rows_.push_back(std::move(items[i].row));
+    if (stoppedAt) {
+        ReportError(kWindow, kProc, writeError, 48, false, path);
+        const std::wstring key = *stoppedAt < items.size() ? where(items[*stoppedAt].row.hit) : std::wstring();
+        result.errorMessage = L"Die Sicherungsdatei " + path + L" konnte nicht geschrieben werden:\r\n" +
+                              writeError.description + L"\r\n\r\nDer Schlüssel " + key +
+                              L" und alle folgenden Einträge wurden nicht entfernt.";
+        result.report = L"Das Entfernen wurde abgebrochen, weil die Sicherungsdatei nicht geschrieben werden "
+                        L"konnte. " + Count(result.removed, L" Eintrag wurde", L" Einträge wurden") +
+                        L" entfernt und gesichert.";
+        result.colour = RGB(255, 0, 0);
+        Trace(kWindow, kProc, L"endet");
+        return result;
     }
 
     result.completed = true;

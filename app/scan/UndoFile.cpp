@@ -47,12 +47,36 @@ std::wstring KeyId(const std::wstring& key) { return ToLower(key); }
 }  // namespace
 
 UndoFile::UndoFile(const std::wstring& path, const std::wstring& headerAndComments) : path_(path) {
+    Open(headerAndComments, false);
+}
+
+UndoFile::UndoFile(const std::wstring& path, const std::wstring& headerAndComments, Append) : path_(path) {
+    Open(headerAndComments, true);
+}
+
+void UndoFile::Open(const std::wstring& headerAndComments, bool append) {
     unicode_ = StartsWith(headerAndComments, L"Windows Registry Editor Version 5.00");
     CreateFolders(path_);
-    HANDLE h = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    HANDLE h = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) RaiseFileError(GetLastError());
     file_ = h;
+    LARGE_INTEGER size{};
+    if (append && GetFileSizeEx(h, &size) && size.QuadPart > 0) {
+        // The file keeps its own encoding: a REGEDIT4 file stays ANSI, whatever the header says now.
+        char bom[2] = {};
+        DWORD got = 0;
+        HANDLE r = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (r != INVALID_HANDLE_VALUE) {
+            ReadFile(r, bom, 2, &got, nullptr);
+            CloseHandle(r);
+        }
+        unicode_ = got == 2 && static_cast<unsigned char>(bom[0]) == 0xFF && static_cast<unsigned char>(bom[1]) == 0xFE;
+        LARGE_INTEGER zero{};
+        if (!SetFilePointerEx(h, zero, nullptr, FILE_END)) RaiseFileError(GetLastError());
+        return;
+    }
     if (unicode_) Write(L"\xFEFF");
     Write(headerAndComments);
     if (!FlushFileBuffers(file_)) RaiseFileError(GetLastError());
@@ -72,35 +96,67 @@ bool UndoFile::Holds(RootKey root, const std::wstring& key) const {
 }
 
 bool UndoFile::AddKey(RootKey root, const std::wstring& key) {
-    if (Holds(root, key)) return false;
-    std::wstring text = ClassHandler().KeyFunc().ExportKey(root, key, unicode_);
-    if (!unicode_) {
-        // A name that ANSI cannot hold would come back as another key or value: refuse the key
-        // (the caller then keeps it) rather than write something else.
-        BOOL lossy = FALSE;
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                            nullptr, &lossy);
-        if (lossy)
-            Raise(Err::PathFileAccess, L"Schlüssel " + clsKeyFunc::HiveName(root) + L"\\" + key +
-                                           L" lässt sich im Format REGEDIT4 nicht unverändert sichern");
-    }
-    Write(text);
-    if (!FlushFileBuffers(file_)) RaiseFileError(GetLastError());
-    keys_.insert({root, KeyId(key)});
+    if (!CollectKey(root, key)) return false;
+    Flush();
     return true;
 }
 
-void UndoFile::AddValue(RootKey root, const std::wstring& key, const std::wstring& name) {
-    const std::wstring text = ClassHandler().KeyFunc().ExportValue(root, key, name, unicode_);
-    if (!unicode_) {
-        BOOL lossy = FALSE;
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                            nullptr, &lossy);
-        if (lossy)
-            Raise(Err::PathFileAccess, L"Wert " + name + L" lässt sich im Format REGEDIT4 nicht unverändert sichern");
+bool UndoFile::HoldsBelow(RootKey root, const std::wstring& key) const {
+    const std::wstring below = KeyId(key) + L"\\";
+    auto it = keys_.lower_bound({root, below});
+    return it != keys_.end() && it->first == root && StartsWith(it->second, below);
+}
+
+bool UndoFile::CollectKey(RootKey root, const std::wstring& key) {
+    if (Holds(root, key)) return false;
+    std::wstring text = ClassHandler().KeyFunc().ExportKey(root, key, unicode_);
+    RefuseLossy(root, key, text, L"Schlüssel ");
+    pending_ += text;
+    std::pair<RootKey, std::wstring> id{root, KeyId(key)};
+    pendingKeys_.push_back(id);
+    keys_.insert(std::move(id));
+    return true;
+}
+
+void UndoFile::Flush() {
+    if (pendingKeys_.empty()) return;
+    try {
+        Write(pending_);
+        if (!FlushFileBuffers(file_)) RaiseFileError(GetLastError());
+    } catch (...) {
+        // What did not reach the disk is not held.
+        for (const auto& id : pendingKeys_) keys_.erase(id);
+        pendingKeys_.clear();
+        pending_.clear();
+        throw;
     }
+    pendingKeys_.clear();
+    pending_.clear();
+}
+
+bool UndoFile::AddValue(RootKey root, const std::wstring& key, const std::wstring& name) {
+    const std::pair<RootKey, std::wstring> id{root, KeyId(key) + L"\n" + ToLower(name)};
+    if (Holds(root, key) || values_.count(id)) return false;
+    // Keys collected before stay in front of this value, as they were asked for.
+    Flush();
+    const std::wstring text = ClassHandler().KeyFunc().ExportValue(root, key, name, unicode_);
+    RefuseLossy(root, key, text, L"Wert ");
     Write(text);
     if (!FlushFileBuffers(file_)) RaiseFileError(GetLastError());
+    values_.insert(id);
+    return true;
+}
+
+void UndoFile::RefuseLossy(RootKey root, const std::wstring& key, const std::wstring& text, const wchar_t* what) const {
+    if (unicode_) return;
+    // A name that ANSI cannot hold would come back as another key or value: refuse it (the caller
+    // then keeps it) rather than write something else.
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                        &lossy);
+    if (lossy)
+        Raise(Err::PathFileAccess, what + clsKeyFunc::HiveName(root) + L"\\" + key +
+                                       L" lässt sich im Format REGEDIT4 nicht unverändert sichern");
 }
 
 void UndoFile::Write(const std::wstring& text) {

@@ -4,6 +4,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 // An undo file in the backup folder: the header line, the caller's comment lines, then the
 // complete export of every key before it is deleted, so that the registry editor can write back
@@ -14,6 +15,10 @@ public:
     // Creates the file (and the backup folder) and writes `headerAndComments` as its first lines.
     // Raises a RuntimeError when the file cannot be created or written.
     UndoFile(const std::wstring& path, const std::wstring& headerAndComments);
+    // Appends to the file when it exists already (a second run within the same second keeps what
+    // the first one saved; the header stands once, at the top); otherwise as above.
+    struct Append {};
+    UndoFile(const std::wstring& path, const std::wstring& headerAndComments, Append);
     ~UndoFile();
     UndoFile(const UndoFile&) = delete;
     UndoFile& operator=(const UndoFile&) = delete;
@@ -22,18 +27,38 @@ public:
     // caller may delete the key afterwards. A key this file already holds (itself or below a key it
     // holds) adds nothing; returns false then. Raises a RuntimeError when writing failed.
     bool AddKey(RootKey root, const std::wstring& key);
-    // Appends the export of one value alone and flushes it, so the caller may delete the value.
-    // Raises a RuntimeError when the value cannot be read or written.
-    void AddValue(RootKey root, const std::wstring& key, const std::wstring& name);
     bool Holds(RootKey root, const std::wstring& key) const;
+    // Whether the file holds a key below this one (not the key itself).
+    bool HoldsBelow(RootKey root, const std::wstring& key) const;
+
+    // AddKey in two halves, for saving many keys with one write: CollectKey exports the key (it
+    // counts as held from now on) and Flush writes everything collected and flushes it to disk.
+    // Nothing collected may be deleted before Flush returned. CollectKey raises (and collects
+    // nothing) when the key cannot be exported; Flush raises when writing failed, and the keys it
+    // was to write count as not held then.
+    bool CollectKey(RootKey root, const std::wstring& key);
+    void Flush();
+    size_t Collected() const { return pendingKeys_.size(); }     // keys waiting for Flush
+    size_t CollectedChars() const { return pending_.size(); }    // the size of their export
+    // Appends one value, typed and exact, under its key's section and flushes it. A value that is
+    // not there is written as its removal, so writing the file back also takes away a value made
+    // afterwards under that name. A value already held (or under a held key) adds nothing; returns
+    // false then. Raises a RuntimeError when the key cannot be read or writing failed.
+    bool AddValue(RootKey root, const std::wstring& key, const std::wstring& name);
     const std::wstring& Path() const { return path_; }
 
 private:
+    void Open(const std::wstring& headerAndComments, bool append);
     void Write(const std::wstring& text);
+    // Raises when a REGEDIT4 file cannot hold the export unchanged.
+    void RefuseLossy(RootKey root, const std::wstring& key, const std::wstring& text, const wchar_t* what) const;
     std::wstring path_;
     bool unicode_ = false;
     void* file_ = nullptr;  // HANDLE
     std::set<std::pair<RootKey, std::wstring>> keys_;  // keys held, lower case
+    std::wstring pending_;                                      // collected, not yet written
+    std::vector<std::pair<RootKey, std::wstring>> pendingKeys_;  // their entries in keys_
+    std::set<std::pair<RootKey, std::wstring>> values_;  // key + "\n" + value name, lower case
 };
 
 // "Rückgängig_" + kind + "_" + ddmmyyyy + "_" + hhmmss + ".reg" for the current local time.

@@ -75,8 +75,10 @@ bool clsCheckKeys::Wow32(const ScanHit& hit) {
     return StartsWith(k, L"software\\classes\\typelib\\") && k.ends_with(L"\\win32");
 }
 
-bool clsCheckKeys::FileThere(const std::wstring& cleanPath, bool wow32, std::wstring& lookedFor) {
-    auto exists = [](const std::wstring& p) { return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES; };
+bool clsCheckKeys::FileThere(const std::wstring& cleanPath, bool wow32, std::wstring& lookedFor, FolderListing* listing) {
+    auto exists = [listing](const std::wstring& p) {
+        return listing ? listing->Exists(p) : GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES;
+    };
     lookedFor = cleanPath;
     const AppEnvironmentRecord& env = AppEnvironment;
     if (!wow32 || env.WinDir.empty()) return exists(cleanPath);
@@ -224,6 +226,9 @@ void clsCheckKeys::Reset() {
     NotNext = false;
     cToDelDrive.clear();
     cNotToDelDrive.clear();
+    registered_.clear();
+    files_.Clear();
+    driveKinds_.clear();
 }
 
 void clsCheckKeys::AddRow(const ScanHit& entry, const std::wstring& data, RootKey rowRoot, Finding finding,
@@ -299,7 +304,7 @@ void clsCheckKeys::CheckFile(size_t index) {
             const bool unc = p.starts_with(L"\\\\");
             if (unc || After1(p, L":\\")) {
                 std::wstring lookedFor;
-                if (FileThere(p, wow32, lookedFor)) {
+                if (FileThere(p, wow32, lookedFor, &files_)) {
                     group_.clear();  // the registration's file is there: the whole group is sound
                     return;
                 }
@@ -315,7 +320,7 @@ void clsCheckKeys::CheckFile(size_t index) {
                 } else {
                     drive = p.substr(0, 3);
                     CharUpperBuffW(drive.data(), static_cast<DWORD>(drive.size()));
-                    kind = handler_.Files().GetDrive(drive);
+                    kind = DriveKind(drive);
                 }
                 if (kind == 5) return;  // a CD-ROM may simply not be inserted
                 if ((kind == 4 || kind == 0) && !DriveMayGo(drive, kind)) return;
@@ -330,6 +335,24 @@ void clsCheckKeys::CheckFile(size_t index) {
             !SameText(e.name, L"SystemComponent") && !SameText(e.name, L"UninstallString"))
             Report(e, Rule::Plain, Finding::Uninstall, L"");
     });
+}
+
+int clsCheckKeys::DriveKind(const std::wstring& root) {
+    // Asked once a scan for each drive; a network drive every time, as asking may mean asking the user.
+    if (auto it = driveKinds_.find(root); it != driveKinds_.end()) return it->second;
+    const int kind = handler_.Files().GetDrive(root);
+    if (kind != DRIVE_REMOTE) driveKinds_.emplace(root, kind);
+    return kind;
+}
+
+bool clsCheckKeys::Registered(const std::wstring& target) {
+    // Many registrations name the same few type libraries and classes: each is asked for once a scan.
+    auto [it, added] = registered_.try_emplace(target, false);
+    if (added) {
+        clsKeyFunc& kf = handler_.KeyFunc();
+        it->second = kf.KeyExist(kHKLM, target, READ_CONTROL) || kf.KeyExist(kHKCU, target, READ_CONTROL);
+    }
+    return it->second;
 }
 
 void clsCheckKeys::CheckQuerVerbindung(const ScanHit& hit) {
@@ -358,9 +381,8 @@ void clsCheckKeys::CheckQuerVerbindung(const ScanHit& hit) {
         }
         if (wow32 && finding != Finding::UnregisteredTypeLib)
             targets.insert(targets.begin(), L"Software\\Classes\\Wow6432Node\\" + targets.front().substr(17));
-        clsKeyFunc& kf = handler_.KeyFunc();
         for (const std::wstring& target : targets)
-            if (kf.KeyExist(kHKLM, target, READ_CONTROL) || kf.KeyExist(kHKCU, target, READ_CONTROL)) return;
+            if (Registered(target)) return;
         if (group_.size() <= 2) {
             for (size_t i = group_.size(); i-- > 0;)
                 AddRow(group_[i], group_[i].data, group_[i].root, finding, targets.front());

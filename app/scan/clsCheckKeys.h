@@ -1,9 +1,11 @@
 // app/scan/clsCheckKeys.h
 #pragma once
 #include "registry/clsSearch.h"
+#include "scan/FolderListing.h"
 #include "scan/ScanEngine.h"
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class clsClassHandler;
@@ -32,7 +34,7 @@ public:
     void CheckFile(size_t index);
     // Checks the group that is still open after the last hit and forgets it.
     void FinishGroup();
-    // Forgets the group and the drive answers (a new scan).
+    // Forgets the group, the drive answers and what the checks learnt of files and keys (a new scan).
     void Reset();
 
     size_t GroupSize() const { return group_.size(); }
@@ -46,7 +48,9 @@ public:
     // Whether the file of a cleaned path exists as the registration's own programs see it: a
     // 32-bit registration's "system32" is SysWOW64 ("sysnative" the real system folder), and its
     // "Program Files" may be the 32-bit program folder. `lookedFor` receives the path tested.
-    static bool FileThere(const std::wstring& cleanPath, bool wow32, std::wstring& lookedFor);
+    // With `listing`, the file system is asked through it (the scan's folder listings).
+    static bool FileThere(const std::wstring& cleanPath, bool wow32, std::wstring& lookedFor,
+                          FolderListing* listing = nullptr);
 
 private:
     enum class Rule { File, Plain };
@@ -61,6 +65,10 @@ private:
     bool DriveMayGo(const std::wstring& drive, int kind);
     static std::wstring DeriveGroupKey(const std::wstring& k, bool withBackslash);
     bool InGroup(const ScanHit& hit, const std::wstring& k) const;
+    // Whether a key of that path exists under the machine or the user root (answers kept for the scan).
+    bool Registered(const std::wstring& target);
+    // clsFiles::GetDrive of a drive root, kept for the scan except for network drives.
+    int DriveKind(const std::wstring& root);
 
     clsClassHandler& handler_;
     std::function<void(ResultRow&&)> sink_;
@@ -76,4 +84,7 @@ private:
         std::vector<ScanHit> own;     // the hits of the {GUID} key itself
         size_t versions = 0, broken = 0;
     } typeLib_;
+    std::unordered_map<std::wstring, bool> registered_;  // key path as written -> exists
+    FolderListing files_;
+    std::unordered_map<std::wstring, int> driveKinds_;
 };

@@ -1,5 +1,6 @@
 // app/scan/clsFiles.cpp
 #include "scan/clsFiles.h"
+#include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/DoEvents.h"
@@ -447,5 +448,8 @@ void clsFiles::EmptyRecycler(HWND owner, bool speak) {
         left.cbSize = sizeof left;
         if ((flags & SHERB_NOCONFIRMATION) && SUCCEEDED(SHQueryRecycleBinW(nullptr, &left)) && left.i64NumItems > 0)
             Raise(Err::PermissionDenied);
+        // Said only once the bin was emptied: not after the user's "No", nor after a failure (raised above).
+        if (speak && hr != HRESULT_FROM_WIN32(ERROR_CANCELLED) && hr != E_ABORT)
+            handler_.Agent().Speak(L"Ihr Papierkorb wurde geleert.");
     });
 }

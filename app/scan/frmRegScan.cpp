@@ -1,5 +1,6 @@
 // app/scan/frmRegScan.cpp
 #include "scan/frmRegScan.h"
+#include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/Trap.h"
@@ -196,6 +197,10 @@ bool frmRegScan::Scan() {
         EnableMenu(IDM_mnuRegScanAbbrechen, true);
         SetWaitPointer(true);
     });
+    Trap(kModule, kStart, [] {
+        ClassHandler().Agent().Speak(L"Der Registry-Scan wurde gestartet.");
+        ClassHandler().Agent().Play(L"Searching");
+    });
     Trap(kModule, kStart, [&] {
         HWND bar = Item(IDC_ProgressBar);
         ShowWindow(bar, SW_SHOW);
@@ -236,6 +241,10 @@ bool frmRegScan::Scan() {
         Panel(1, L"Status");
         Panel(2, L"Gefundene Fehler: " + std::to_wstring(engine->Errors()));
         Item(IDC_lblScanTxt).SetText(L"Scanvorgang erfolgreich abgeschlossen.");
+    });
+    Trap(kModule, kStart, [] {
+        ClassHandler().Agent().Stop();
+        ClassHandler().Agent().Speak(L"Der Registry-Scan wurde erfolgreich abgeschlossen.");
     });
     Trap(kModule, kStart, [&] { SetBericht(engine->RatingText(), engine->RatingColour()); });
     return Auswertung();
@@ -372,6 +381,10 @@ void frmRegScan::cmdAbbrechen_Click() {
         Panel(3, L"");
         Item(IDC_cmdStart).SetText(L"Start");
         for (int id : {IDC_lblScanTxt, IDC_lblScanProzent, IDC_lblScanBericht}) Item(id).SetText(L"");
+    });
+    Trap(kModule, kProc, [] {
+        ClassHandler().Agent().Stop();
+        ClassHandler().Agent().Speak(L"Der Registry-Scan wurde vom Benutzer abgebrochen.");
     });
 }
 

@@ -1,5 +1,6 @@
 // app/ui/frmMDI.cpp
 #include "ui/frmMDI.h"
+#include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/DoEvents.h"
@@ -180,6 +181,13 @@ void frmMDI::MDIForm_Load() {
         loaded_ = true;
     }, Style::Critical, true);
     Trap(kModule, L"MDIForm_Load", [&] { RestorePosition(); }, Style::Critical, true);
+    // The greeting; a character that cannot do it is logged, it never ends the program.
+    Trap(kModule, L"MDIForm_Load", [&] {
+        clsAgent& agent = ClassHandler().Agent();
+        const std::wstring name = agent.Name();
+        agent.MoveNear(hwnd_);
+        agent.Speak(L"Hallo mein Name ist " + name + L". Ich werde Sie durch das Programm begleiten.");
+    });
     Trap(kModule, L"MDIForm_Load", [&] { Trace(kModule, L"MDIForm_Load", L"endet"); }, Style::Critical, true);
 }
 
@@ -347,6 +355,10 @@ void frmMDI::mnuHelp_Click() {
 void frmMDI::mnuInfo_Click() {
     std::wstring text = AppEnvironment.AppTitle + L" V." + AppEnvironment.AppVersion + L" (" + AppEnvironment.AppBuild + L")";
     MessageBoxW(hwnd_, text.c_str(), AppEnvironment.AppTitle.c_str(), MB_ICONINFORMATION | MB_OK);
+    Trap(kModule, L"mnuInfo_Click", [] {
+        ClassHandler().Agent().Speak(AppEnvironment.AppTitle + L" V." + AppEnvironment.AppVersion + L" (Build " +
+                                     std::to_wstring(AppEnvironment.Revision) + L")");
+    });
 }
 
 void frmMDI::mnuAnsichtRegeditShow_Click() {

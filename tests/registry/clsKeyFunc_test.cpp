@@ -179,6 +179,10 @@ TEST_F(KeyFunc, SettingsBadValuesKeepTheirFieldAndTheRestIsRead) {
     EXPECT_EQ(AppSwitches.Loeschsicherheit, 1);
     EXPECT_EQ(AppSwitches.ScreenSave, 1);
     EXPECT_EQ(AppSwitches.AgentFile, L"Merlin.acs");
+    // A port above the 16-bit range is a port.
+    k().SaveSetting(L"Optionen", L"ProxyPort", L"44503");
+    k().ReadAppSwitch();
+    EXPECT_EQ(AppSwitches.ProxyPort, 44503);
     // An empty character name leaves the file name as it was.
     k().SaveSetting(L"Optionen", L"AgentType", L"");
     k().ReadAppSwitch();

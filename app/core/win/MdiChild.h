@@ -20,6 +20,9 @@ public:
     // A command of the main window's menus, tool bar or pop-up menus, offered to every loaded
     // child; true when this child handled it. The child may be gone when this returns.
     virtual bool OnMenuCommand(int id) { return false; }
+    // The options were saved: a window that shows the deletion notice (lblRecycler) takes this
+    // text and colour; other settings it shows it reads from AppSwitches again.
+    virtual void OptionsChanged(const std::wstring& recyclerNotice, COLORREF recyclerColour) {}
 
 protected:
     virtual void OnActivate(bool active) {}

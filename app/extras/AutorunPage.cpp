@@ -1,0 +1,448 @@
+// app/extras/AutorunPage.cpp
+#include "extras/ExtrasMenu.h"
+#include "extras/AutorunPage.h"
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/CommandLine.h"
+#include "core/Text.h"
+#include "core/Trap.h"
+#include "core/WindowHandler.h"
+#include "core/win/Menu.h"
+#include "core/win/ToolTips.h"
+#include "extras/AutorunPage.rh"
+#include "extras/frmAutorunNew.h"
+#include "registry/clsKeyFunc.h"
+#include "registry/clsSearch.h"
+#include "registry/ValueText.h"
+#include "scan/ScanEngine.h"
+#include "scan/UndoFile.h"
+#include "ui/frmMDI.h"
+#include "ui/frmMDI.rh"
+#include <optional>
+
+static_assert(IDC_lvwAutorunPermanent == 2355 && IDC_lvwAutorunSingle == 2356);
+
+namespace {
+const wchar_t kModule[] = L"frmExtraScan";
+
+void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
+
+bool FileAt(const std::wstring& path) {
+    const DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring Expanded(const std::wstring& text) {
+    if (text.find(L'%') == std::wstring::npos) return text;
+    std::wstring out(ExpandEnvironmentStringsW(text.c_str(), nullptr, 0), L'\0');
+    if (out.empty()) return text;
+    out.resize(ExpandEnvironmentStringsW(text.c_str(), out.data(), static_cast<DWORD>(out.size())));
+    if (!out.empty() && out.back() == L'\0') out.pop_back();
+    return out;
+}
+
+// A path as a 32-bit program sees it: its system32 is SysWOW64.
+std::wstring As32Bit(const std::wstring& path) {
+    const AppEnvironmentRecord& env = AppEnvironment;
+    if (env.SysWow64Dir.empty()) return path;
+    wchar_t sys[MAX_PATH] = L"";
+    const UINT n = GetSystemDirectoryW(sys, MAX_PATH);
+    const std::wstring system32 = ToLower(WithBackslash(std::wstring(sys, n)));
+    if (n > 0 && StartsWith(ToLower(path), system32)) return env.SysWow64Dir + path.substr(system32.size());
+    return path;
+}
+
+// Whether a program file exists where Windows looks for it.
+bool ProgramThere(const std::wstring& path, bool wow64) {
+    if (path.empty()) return false;
+    if (path.find(L'\\') == std::wstring::npos && path.find(L':') == std::wstring::npos) {
+        wchar_t found[MAX_PATH];
+        return SearchPathW(nullptr, path.c_str(), L".exe", MAX_PATH, found, nullptr) > 0;
+    }
+    const std::wstring p = wow64 ? As32Bit(path) : path;
+    const size_t slash = p.find_last_of(L'\\'), dot = p.find_last_of(L'.');
+    const bool extension = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash);
+    return FileAt(p) || (!extension && FileAt(p + L".exe"));
+}
+
+constexpr const wchar_t* kColumns[] = {L"Bezeichnung", L"zu startende Anwendung / Prozedur", L"HKey", L"SubKey",
+                                       L"Programmdatei"};
+// Shares of the list's width, so the key column shows where an entry lives.
+constexpr int kColumnShares[] = {16, 32, 12, 30, 10};
+}  // namespace
+
+// --- the autorun keys ---------------------------------------------------------------------------
+
+const wchar_t Autorun::kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t Autorun::kRunOnceKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+bool AutorunEntry::Wow64() const { return ToLower(key).find(L"\\wow6432node\\") != std::wstring::npos; }
+
+std::wstring Autorun::KeyPath(bool permanent, bool wow64) {
+    std::wstring key = permanent ? kRunKey : kRunOnceKey;
+    if (wow64) key.replace(0, 9, L"Software\\Wow6432Node\\");
+    return key;
+}
+
+std::vector<Autorun::Location> Autorun::Locations(RootKey root) {
+    // The machine's keys of a 64-bit Windows have a second, 32-bit view; the user's keys are shared.
+    const bool twoViews = root == kHKLM && !AppEnvironment.SysWow64Dir.empty();
+    std::vector<Location> out;
+    for (bool permanent : {true, false}) {
+        out.push_back({KeyPath(permanent, false), permanent});
+        if (twoViews) out.push_back({KeyPath(permanent, true), permanent});
+    }
+    return out;
+}
+
+std::wstring Autorun::ApprovedKey(const AutorunEntry& e) {
+    if (!e.permanent) return L"";
+    return std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\") +
+           (e.Wow64() ? L"Run32" : L"Run");
+}
+
+std::wstring Autorun::ProgramOf(const AutorunEntry& e) {
+    const bool wow64 = e.Wow64();
+    return SplitCommandLine(Expanded(e.data), [&](const std::wstring& p) { return ProgramThere(p, wow64); }).program;
+}
+
+bool Autorun::ProgramExists(const AutorunEntry& e) { return ProgramThere(ProgramOf(e), e.Wow64()); }
+
+std::wstring Autorun::UndoPath() { return AppEnvironment.BackupDir + UndoFileName(L"AutoRun"); }
+
+bool Autorun::OnlyGlobal() {
+    const std::wstring& os = AppEnvironment.OSName;
+    return os == L"Windows 98" || os == L"Windows 98 SE" || os == L"Windows ME";
+}
+
+// --- the page -----------------------------------------------------------------------------------
+
+void AutorunPage::OnDestroy() {
+    // An open entry dialog must not call back into a page that is gone.
+    if (WindowHandler().IsLoaded(WindowNo::AutorunNew)) WindowHandler().Get<frmAutorunNew>().ForgetCaller();
+}
+
+int AutorunPage::TemplateId() const { return IDD_extrasAutorun; }
+
+bool AutorunPage::OnInit() {
+    Trap(kModule, L"Form_Load", [&] {
+        for (const ListView& list : {Permanent(), Single()}) {
+            SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) & ~LVS_SINGLESEL);
+            list.SetFullRowSelect();
+            RECT area = list.Client();
+            const int width = std::max<int>(500, area.right - GetSystemMetrics(SM_CXVSCROLL));
+            for (int c = 0; c < 5; ++c) list.AddColumn(kColumns[c], width * kColumnShares[c] / 100);
+        }
+        HWND tab = Item(IDC_TabAutorun);
+        const wchar_t* captions[] = {L"Permanent laden", L"beim nächsten Start laden"};
+        for (int i = 0; i < 2; ++i) {
+            TCITEMW item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = const_cast<wchar_t*>(captions[i]);
+            TabCtrl_InsertItem(tab, i, &item);
+        }
+        for (HWND list : {Permanent().hwnd(), Single().hwnd()})
+            SetWindowPos(list, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        CheckRadioButton(hwnd(), IDC_optGlobal, IDC_optUser, IDC_optGlobal);
+        AddToolTip(hwnd(), IDC_optGlobal, L"Diese Option zeigt Programme, die bei allen Benutzern geladen werden.");
+        AddToolTip(hwnd(), IDC_optUser, L"Diese Option zeigt Programme, die nur beim angemeldeten Benutzer geladen werden.");
+        AddToolTip(hwnd(), IDC_cmdAutorunLoeschen, L"markierte Einträge jetzt löschen");
+    });
+    return true;
+}
+
+void AutorunPage::OnSize(int width, int height) {
+    RECT du{4, 14, 84, 0};  // margin, button height, button width
+    MapDialogRect(hwnd(), &du);
+    const int m = du.left, bh = du.top, bw = du.right;
+    const RECT label = Item(IDC_lblAutorun).Bounds();
+    Item(IDC_lblAutorun).Move(m, m, std::max(0, width - 2 * m), label.bottom - label.top);
+    const RECT tab = Item(IDC_TabAutorun).Bounds();
+    POINT tabTop{tab.left, tab.top};
+    ScreenToClient(hwnd(), &tabTop);
+    const int buttonsTop = height - m - bh;
+    Item(IDC_TabAutorun).Move(m, tabTop.y, std::max(0, width - 2 * m), std::max(0, buttonsTop - m - static_cast<int>(tabTop.y)));
+    RECT area{m, tabTop.y, width - m, buttonsTop - m};  // the tab's own rectangle, then its display area
+    TabCtrl_AdjustRect(Item(IDC_TabAutorun), FALSE, &area);
+    for (HWND list : {Permanent().hwnd(), Single().hwnd()})
+        MoveWindow(list, area.left, area.top, std::max(0L, area.right - area.left), std::max(0L, area.bottom - area.top), TRUE);
+    int x = width - m - 3 * bw - 2 * m;
+    for (int id : {IDC_cmdAutorunNew, IDC_cmdAutorunChange, IDC_cmdAutorunLoeschen}) {
+        Item(id).Move(x, buttonsTop, bw, bh);
+        x += bw + m;
+    }
+}
+
+void AutorunPage::PageActivate() {
+    Trap(kModule, L"Form_Activate", [&] {
+        if (Autorun::OnlyGlobal()) {
+            Item(IDC_optUser).Enable(false);
+            CheckRadioButton(hwnd(), IDC_optGlobal, IDC_optUser, IDC_optGlobal);
+        }
+    });
+    ReadAutorunEntries();
+    SetExtraScanMenus(true, false);
+}
+
+void AutorunPage::PageSelected() {
+    CheckRadioButton(hwnd(), IDC_optGlobal, IDC_optUser, IDC_optGlobal);
+    PageActivate();
+}
+
+ListView AutorunPage::Visible() const {
+    return TabCtrl_GetCurSel(Item(IDC_TabAutorun)) == 1 ? Single() : Permanent();
+}
+
+void AutorunPage::ShowInnerPage(int index) {
+    TabCtrl_SetCurSel(Item(IDC_TabAutorun), index);
+    Permanent().Show(index != 1);
+    Single().Show(index == 1);
+}
+
+const AutorunEntry& AutorunPage::EntryOf(const ListView& list, int row) const {
+    return entries_.at(static_cast<size_t>(list.Data(row)));
+}
+
+void AutorunPage::ReadAutorunEntries() {
+    const wchar_t* proc = L"ReadAutorunEntries";
+    Info(proc, L"started");
+    Trap(kModule, proc, [&] {
+        Permanent().Clear();
+        Single().Clear();
+        entries_.clear();
+    });
+    ClassHandler().Search().StopSearch = false;
+    RootKey root = 0;
+    if (IsDlgButtonChecked(hwnd(), IDC_optGlobal) == BST_CHECKED) root = kHKLM;
+    else if (IsDlgButtonChecked(hwnd(), IDC_optUser) == BST_CHECKED) root = kHKCU;
+    if (root != 0) {
+        FillList(Permanent(), true, root);
+        FillList(Single(), false, root);
+    }
+    Trap(kModule, proc, [&] {
+        for (const ListView& list : {Permanent(), Single()}) {
+            list.SortByColumn(sortColumn_, sortAscending_);
+            if (list.Count() > 0) list.Select(0);
+        }
+    });
+    Info(proc, L"endet");
+}
+
+void AutorunPage::FillList(const ListView& list, bool permanent, RootKey root) {
+    const wchar_t* proc = L"ReadAutorunEntries";
+    for (const Autorun::Location& where : Autorun::Locations(root)) {
+        if (where.permanent != permanent) continue;
+        Trap(kModule, proc, [&] {
+            SearchSpec spec;
+            spec.SearchText = L"";
+            spec.KeyPath = where.key;
+            spec.Root = root;
+            spec.CompareMode = 1;
+            spec.Recurse = false;
+            spec.MatchKeyName = false;
+            spec.MatchValueName = true;
+            spec.MatchValueData = false;
+            std::vector<ScanHit> hits(1);
+            ClassHandler().Search().FindString(spec, hits);
+            std::wstring prefix = std::wstring(root == kHKLM ? L"Global" : L"User") + (permanent ? L"Run" : L"RunOnce");
+            if (ToLower(where.key).find(L"wow6432node") != std::wstring::npos) prefix += L" (32 Bit)";
+            prefix += L": ";
+            const std::wstring count = std::to_wstring(hits.size() - 1);
+            Info(proc, prefix + count + L" Einträge gelesen");
+            for (size_t i = 1; i < hits.size(); ++i) {
+                const ScanHit& h = hits[i];
+                AutorunEntry e;
+                e.root = h.root;
+                e.key = h.key;
+                e.name = h.name;
+                e.type = h.type;
+                e.data = IsTextType(h.type) ? h.data : h.DisplayData();
+                e.permanent = permanent;
+                entries_.push_back(e);
+                list.AddRow({h.name.empty() ? L"@" : h.name, h.DisplayData(), std::to_wstring(h.root), h.key,
+                             Autorun::ProgramExists(e) ? L"vorhanden" : L"fehlt"},
+                            static_cast<LPARAM>(entries_.size() - 1));
+            }
+            Info(proc, prefix + count + L" Einträge in Liste eingetragen");
+        });
+    }
+}
+
+void AutorunPage::cmdAutorunNew_Click() {
+    Trap(kModule, L"cmdAutorunNew_Click", [&] {
+        WindowHandler().Get<frmAutorunNew>().ShowNew([this] { ReadAutorunEntries(); });
+    });
+}
+
+void AutorunPage::cmdAutorunChange_Click() {
+    const wchar_t* proc = L"cmdAutorunChange_Click";
+    Info(proc, L"started");
+    Trap(kModule, proc, [&] {
+        const ListView list = Visible();
+        int chosen = -1;
+        for (int i = 0; i < list.Count(); ++i)
+            if (list.Selected(i)) chosen = i;  // the last selected row wins
+        if (chosen < 0) return;
+        const AutorunEntry& e = EntryOf(list, chosen);
+        // The program part as Windows reads it: a quoted path keeps its quotes, the arguments the
+        // blank before them.
+        const bool wow64 = e.Wow64();
+        const SplitCommand split =
+            SplitCommandLine(e.data, [&](const std::wstring& p) { return ProgramThere(Expanded(p), wow64); });
+        WindowHandler().Get<frmAutorunNew>().ShowEdit(e, split.programText, split.arguments,
+                                                      [this] { ReadAutorunEntries(); });
+    });
+    Info(proc, L"endet");
+}
+
+void AutorunPage::cmdAutorunLoeschen_Click() {
+    const wchar_t* proc = L"cmdAutorunLöschen_Click";
+    Info(proc, L"started");
+    const std::wstring path = Autorun::UndoPath();
+    const ListView list = Visible();
+    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    std::optional<UndoFile> undo;
+    std::vector<std::wstring> failed;
+    for (int i = 0; i < list.Count(); ++i) {
+        if (!list.Selected(i)) continue;
+        const AutorunEntry e = EntryOf(list, i);
+        const std::wstring shown = clsKeyFunc::HiveName(e.root) + L"\\" + e.key + L":\"" + (e.name.empty() ? L"@" : e.name) +
+                                   L"\"=\"" + list.Cell(i, 1) + L"\"";
+        if (!undo) {
+            const bool folderThere = GetFileAttributesW(AppEnvironment.BackupDir.c_str()) != INVALID_FILE_ATTRIBUTES;
+            try {
+                SYSTEMTIME now;
+                GetLocalTime(&now);
+                undo.emplace(path, ScanEngine::UndoFileIntro(now), UndoFile::Append{});
+            } catch (...) {
+                // Nothing is deleted that the undo file does not hold.
+                const RuntimeError err = CurrentError();
+                ReportError(kModule, proc, err, 48, false, path);
+                const std::wstring text = L"Die Sicherungsdatei " + path + L" konnte nicht angelegt werden:\r\n" +
+                                          err.description + L"\r\n\r\nEs wurde kein Eintrag gelöscht.";
+                MessageBoxW(GetAncestor(hwnd(), GA_ROOT), text.c_str(), AppEnvironment.AppTitle.c_str(),
+                            MB_ICONEXCLAMATION | MB_OK);
+                Info(proc, L"endet");
+                return;
+            }
+            if (!folderThere) Info(proc, AppEnvironment.BackupDir + L" musste angelegt werden");
+            Info(proc, path + L" angelegt");
+            lastUndo_ = path;
+        }
+        // The value and its on/off state of the system's start-up list are saved before either goes.
+        const std::wstring approved = Autorun::ApprovedKey(e);
+        RegValue state;
+        const bool hasState = !approved.empty() && keys.ReadValueRaw(e.root, approved, e.name, state);
+        RegValue current;
+        if (!keys.ReadValueRaw(e.root, e.key, e.name, current)) {
+            // Gone already, or not readable: nothing to save, so nothing is deleted.
+            ReportError(kModule, proc, RuntimeError{Err::PathFileAccess, L"Wert nicht lesbar"}, 48, false, shown);
+            failed.push_back(e.name);
+            continue;
+        }
+        const bool saved = Trap(kModule, proc, [&] {
+            undo->AddValue(e.root, e.key, e.name);
+            if (hasState) undo->AddValue(e.root, approved, e.name);
+        }, 48, false, shown);
+        if (!saved) {
+            failed.push_back(e.name);
+            continue;
+        }
+        Info(proc, shown);
+        Trap(kModule, proc, [&] {
+            keys.DelKeyValue(e.root, e.key, e.name);
+            if (hasState) keys.DelKeyValue(e.root, approved, e.name);
+        });
+        // A refused deletion (the machine's entries need administrator rights) keeps its row.
+        if (keys.ReadValueRaw(e.root, e.key, e.name, current)) {
+            ReportError(kModule, proc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)}, 48,
+                        false, shown);
+            failed.push_back(e.name);
+            continue;
+        }
+        list.DeleteRow(i);
+        --i;
+    }
+    if (!failed.empty()) {
+        std::wstring text = L"Folgende Einträge konnten nicht gelöscht werden:\r\n";
+        for (const std::wstring& n : failed) text += L"\r\n" + (n.empty() ? std::wstring(L"@") : n);
+        text += L"\r\n\r\nFür globale Einträge sind Administratorrechte nötig.";
+        MessageBoxW(GetAncestor(hwnd(), GA_ROOT), text.c_str(), AppEnvironment.AppTitle.c_str(),
+                    MB_ICONEXCLAMATION | MB_OK);
+    }
+    Info(proc, L"endet");
+}
+
+void AutorunPage::SortBy(int column) {
+    sortColumn_ = column;
+    sortAscending_ = !sortAscending_;
+    Trap(kModule, L"SortBy", [&] { Visible().SortByColumn(sortColumn_, sortAscending_); });
+}
+
+void AutorunPage::lvwAutorun_MouseUp() {
+    Trap(kModule, L"lvwAutorun_MouseUp", [&] {
+        frmMDI& mdi = WindowHandler().Get<frmMDI>();
+        HMENU edit = mdi.EditMenu(WindowNo::ExtraScan);
+        HMENU menu = edit ? GetSubMenu(edit, 0) : nullptr;
+        if (!menu) return;
+        const bool plural = Visible().SelectedCount() >= 2;
+        MenuItem::SetCaption(mdi.MenuBar(), IDM_mnuExtraScanAutostartDel,
+                             plural ? L"markierte Einträge löschen" : L"markierten Eintrag löschen");
+        POINT pt{};
+        GetCursorPos(&pt);
+        TrackPopupMenuEx(menu, TPM_RIGHTBUTTON, pt.x, pt.y, mdi.hwnd(), nullptr);
+    });
+}
+
+bool AutorunPage::OnMenuCommand(int id) {
+    switch (id) {
+    case IDM_mnuExtraScanAutostartNew: cmdAutorunNew_Click(); return true;
+    case IDM_mnuExtraScanAutostartChange: cmdAutorunChange_Click(); return true;
+    case IDM_mnuExtraScanAutostartDel: cmdAutorunLoeschen_Click(); return true;
+    default: return false;
+    }
+}
+
+void AutorunPage::KeyDown(WORD key) {
+    switch (key) {
+    case VK_F5: ReadAutorunEntries(); break;
+    case VK_F6: SortBy(0); break;
+    case VK_F7: SortBy(1); break;
+    case VK_DELETE: case VK_CLEAR: cmdAutorunLoeschen_Click(); break;
+    case VK_EXECUTE: cmdAutorunChange_Click(); break;
+    default: break;
+    }
+}
+
+void AutorunPage::OnCommand(int id, int code, HWND control) {
+    switch (id) {
+    case IDC_optGlobal:
+    case IDC_optUser:
+        if (code == BN_CLICKED) ReadAutorunEntries();
+        break;
+    case IDC_cmdAutorunNew: cmdAutorunNew_Click(); break;
+    case IDC_cmdAutorunChange: cmdAutorunChange_Click(); break;
+    case IDC_cmdAutorunLoeschen: cmdAutorunLoeschen_Click(); break;
+    case IDOK:
+        // Enter in a list reaches the page as the dialog's default command.
+        if (GetFocus() == Permanent().hwnd() || GetFocus() == Single().hwnd()) cmdAutorunChange_Click();
+        break;
+    default: break;
+    }
+}
+
+LRESULT AutorunPage::OnNotify(NMHDR* hdr) {
+    if (hdr->idFrom == IDC_TabAutorun && hdr->code == TCN_SELCHANGE) {
+        ShowInnerPage(TabCtrl_GetCurSel(Item(IDC_TabAutorun)));
+        return 0;
+    }
+    if (hdr->hwndFrom != Permanent().hwnd() && hdr->hwndFrom != Single().hwnd()) return 0;
+    switch (hdr->code) {
+    case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
+    case LVN_KEYDOWN: KeyDown(reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey); break;
+    case NM_DBLCLK: cmdAutorunChange_Click(); break;
+    case NM_RCLICK: lvwAutorun_MouseUp(); break;
+    default: break;
+    }
+    return 0;
+}

@@ -1,0 +1,181 @@
+// app/extras/DefragPage.cpp
+#include "extras/DefragPage.h"
+#include "core/AppEnvironment.h"
+#include "core/Trap.h"
+#include "core/modCheckOS.h"
+#include "core/modReboot.h"
+#include "extras/DefragPage.rh"
+#include "extras/ExtrasMenu.h"
+#include "extras/RegistryCompaction.h"
+#include "ui/frmMDI.rh"
+
+namespace {
+const wchar_t* kModule = L"frmExtraScan";
+const wchar_t* kProc = L"cmdRegistryDefrag_Click";
+void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
+}  // namespace
+
+int DefragPage::TemplateId() const { return IDD_extrasDefrag; }
+int DefragPage::IDC_lvwFiles() { return IDC_lvwRegistryFiles; }
+
+std::function<bool()>& DefragPage::RebootAction() {
+    static std::function<bool()> action = [] { return RebootSystem(); };
+    return action;
+}
+
+bool DefragPage::OnInit() {
+    Trap(kModule, L"Form_Load", [&] {
+        ListView list = Files();
+        list.SetFullRowSelect();
+        list.AddColumn(L"Registrierungsdatei", 200);
+        list.AddColumn(L"Größe", 80);
+        list.AddColumn(L"kompakte Kopie", 100);
+        list.AddColumn(L"Datei", 330);
+        CheckRadioButton(hwnd(), IDC_optRegistryDefragNever, IDC_optRegistryDefragNext, IDC_optRegistryDefragNever);
+        Item(IDC_lblRegistryDefragStarted).Show(false);
+    });
+    return true;
+}
+
+void DefragPage::OnSize(int width, int height) {
+    RECT du{6, 6, 0, 0};  // margin, inner margin of a group box
+    MapDialogRect(hwnd(), &du);
+    const int m = du.left, in = du.top;
+    // Texts and the file list take the page's width; the list also the height that is left.
+    auto place = [&](int id, bool toBottom, int bottomMargin) {
+        Wnd w = Item(id);
+        RECT r = w.Bounds();
+        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        const int right = width - m - (id == IDC_lvwRegistryFiles ? in : 0);
+        const int bottom = toBottom ? height - bottomMargin : r.bottom;
+        w.Move(r.left, r.top, std::max(0L, right - r.left), std::max(0L, bottom - r.top));
+    };
+    for (int id : {IDC_lblRegistryDefragInfo1, IDC_lblRegistryDefragInfo2, IDC_lblRegistryDefragStarted,
+                   IDC_lblRegistryDefragResult})
+        place(id, false, 0);
+    place(IDC_fraRegistryFiles, true, m);
+    place(IDC_lvwRegistryFiles, true, m + in);
+}
+
+bool DefragPage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == Item(IDC_lblRegistryDefragStarted).hwnd()) {
+        HDC dc = reinterpret_cast<HDC>(wp);
+        SetTextColor(dc, RGB(0, 0, 160));
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        return true;
+    }
+    return false;
+}
+
+void DefragPage::PageActivate() {
+    // Neither the autostart nor the file-type commands belong to this page.
+    Trap(kModule, L"TabExtras", [] { SetExtraScanMenus(false, false); });
+    ShowState();
+}
+
+void DefragPage::Choose(const std::wstring& mode) {
+    const int id = mode == L"-e" ? IDC_optRegistryDefragEvery : mode == L"-o" ? IDC_optRegistryDefragNext
+                                                                               : IDC_optRegistryDefragNever;
+    CheckRadioButton(hwnd(), IDC_optRegistryDefragNever, IDC_optRegistryDefragNext, id);
+}
+
+std::wstring DefragPage::ChosenMode() const {
+    if (IsDlgButtonChecked(hwnd(), IDC_optRegistryDefragEvery) == BST_CHECKED) return L"-e";
+    if (IsDlgButtonChecked(hwnd(), IDC_optRegistryDefragNext) == BST_CHECKED) return L"-o";
+    return L"-n";
+}
+
+bool DefragPage::StartedVisible() const { return Item(IDC_lblRegistryDefragStarted).Visible(); }
+std::wstring DefragPage::ResultText() const { return Item(IDC_lblRegistryDefragResult).Text(); }
+
+void DefragPage::ShowState() {
+    Trap(kModule, L"DfrgType", [&] {
+        Choose(RegistryCompaction::DfrgType());
+        Item(IDC_lblRegistryDefragStarted).Show(RegistryCompaction::Pending());
+    });
+    Trap(kModule, L"DfrgType", [&] {
+        ListView list = Files();
+        list.Clear();
+        for (const RegistryCompaction::HiveSize& s : RegistryCompaction::Sizes())
+            list.AddRow({s.hive.label, RegistryCompaction::SizeText(s.now),
+                         s.compact < 0 ? L"" : RegistryCompaction::SizeText(s.compact),
+                         s.hive.file.empty() ? L"(vom System nicht genannt)" : s.hive.file});
+        // "Every start" that could not be armed again (Torvane started without administrator rights).
+        std::wstring text = RegistryCompaction::LastReport();
+        if (RegistryCompaction::DfrgType() == L"-e" && !RegistryCompaction::Pending())
+            text = L"Für den nächsten Windows-Start ist noch keine Defragmentierung vorbereitet. Das geschieht beim "
+                   L"nächsten Start von Torvane mit Administratorrechten." +
+                   (text.empty() ? L"" : L"\r\n\r\n" + text);
+        Item(IDC_lblRegistryDefragResult).SetText(text);
+    });
+}
+
+int DefragPage::Ask(const std::wstring& text, UINT icon) {
+    return MessageBoxW(GetAncestor(hwnd(), GA_ROOT), text.c_str(), AppEnvironment.AppTitle.c_str(), icon);
+}
+
+void DefragPage::cmdRegistryDefrag_Click() {
+    if (busy_) return;
+    busy_ = true;
+    Info(kProc, AppEnvironment.OSName + L" wird defragmentiert");
+    const std::wstring mode = ChosenMode();
+    Info(kProc, L"Defrag-Modus: " + mode);
+    bool restart = false;
+    Trap(kModule, kProc, [&] {
+        // The start-up batch file of Windows 9x is never touched on an NT system.
+        if (QueryOSVersion().platformId != 2) {
+            Ask(L"Die Defragmentierung der Registry wird auf diesem System nicht unterstützt.", MB_ICONEXCLAMATION | MB_OK);
+            return;
+        }
+        if (mode == L"-n") {
+            if (!RegistryCompaction::Stop())
+                Ask(L"Die Defragmentierung ist für den nächsten Windows-Start bereits vorbereitet und lässt sich nicht "
+                    L"mehr zurücknehmen.\r\nDanach wird sie nicht mehr wiederholt.",
+                    MB_ICONINFORMATION | MB_OK);
+            return;
+        }
+        HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        const RegistryCompaction::Outcome o = RegistryCompaction::Arm(mode);
+        SetCursor(before);
+        if (!o.armed) {
+            Info(kProc, L"Vorbereitung zum Defragmentieren fehlerhaft");
+            Ask(o.message, MB_ICONEXCLAMATION | MB_OK);
+            return;
+        }
+        if (!o.message.empty()) Ask(o.message, MB_ICONEXCLAMATION | MB_OK);
+        Info(kProc, L"Vorbereitung zum Defragmentieren ist abgeschlossen");
+        restart = true;
+    });
+    ShowState();
+    busy_ = false;
+    if (restart) RestartStep();
+}
+
+void DefragPage::RestartStep() {
+    Trap(kModule, kProc, [&] {
+        bool now = IsDlgButtonChecked(hwnd(), IDC_ckbRegistryDefragAutoStart) == BST_CHECKED;
+        if (!now)
+            now = Ask(std::wstring(L"Zum Defragmentieren der Registry ist ein") + L" Neustart notwendig." + L"\r\n" +
+                          L"Sollte der Rechner nicht neu booten, drücken Sie die Reset-Taste" + L"\r\n" +
+                          L"oder die Tastenkombination Alt + Strg + Entf." + L"\r\n" + L"\r\n" +
+                          L"Wollen Sie den Rechner jetzt neu starten?",
+                      MB_ICONQUESTION | MB_YESNO) == IDYES;
+        if (!now) {
+            Item(IDC_lblRegistryDefragStarted).Show(true);
+            return;
+        }
+        if (!RebootAction()())
+            Ask(L"Windows hat den Neustart abgelehnt. Starten Sie den Computer bitte selbst neu.", MB_ICONEXCLAMATION | MB_OK);
+    });
+}
+
+bool DefragPage::OnMenuCommand(int id) {
+    if (id != IDM_mnuExtraScanRegistryDefrag) return false;
+    cmdRegistryDefrag_Click();
+    return true;
+}
+
+void DefragPage::OnCommand(int id, int code, HWND control) {
+    if (id == IDC_cmdRegistryDefrag) cmdRegistryDefrag_Click();
+}

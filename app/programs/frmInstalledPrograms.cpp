@@ -1,0 +1,330 @@
+// app/programs/frmInstalledPrograms.cpp
+#include "programs/frmInstalledPrograms.h"
+#include "assistant/clsAgent.h"
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/DoEvents.h"
+#include "core/Trap.h"
+#include "core/WindowHandler.h"
+#include "core/modWaitForProcess.h"
+#include "core/win/Menu.h"
+#include "programs/frmInstalledPrograms.rh"
+#include "registry/clsKeyFunc.h"
+#include "registry/clsSearch.h"
+#include "ui/frmMDI.h"
+#include "ui/frmMDI.rh"
+#include <shellapi.h>
+
+namespace {
+const wchar_t* kModule = L"frmInstalledPrograms";
+
+void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
+
+void Status(const std::wstring& text) {
+    if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, text);
+}
+
+std::wstring UndoIntro() {
+    const AppEnvironmentRecord& env = AppEnvironment;
+    return env.UndoFileHeader + L"\r\n" +
+           L"; Die nachfolgenden Deinstallationseinträge wurden von " + env.AppTitle + L" Version " + env.AppVersion +
+           L"\r\n"
+           L"; entfernt, weil ihr Deinstallationsprogramm fehlte.\r\n"
+           L"; Mit einem Doppelklick im Windows-Explorer auf diese Datei, werden die hier\r\n"
+           L"; gesicherten Registryschlüssel wieder in die Registrierungs-Datenbank eingetragen.\r\n"
+           L"\r\n";
+}
+}  // namespace
+
+std::function<bool(const std::wstring&)>& frmInstalledPrograms::RunAction() {
+    static std::function<bool(const std::wstring&)> action = [](const std::wstring& commandLine) {
+        return ShelledApp(commandLine);
+    };
+    return action;
+}
+
+frmInstalledPrograms::~frmInstalledPrograms() {
+    // The list shares the image list: it is ours to destroy.
+    if (imlInstall_) ImageList_Destroy(imlInstall_);
+}
+
+void frmInstalledPrograms::Load() {
+    CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmInstalledPrograms, L"Installierte Programme");
+}
+
+bool frmInstalledPrograms::OnInit() {
+    Trap(kModule, L"Form_Load", [&] {
+        lvw_ = Item(IDC_lvwDeinstall);
+        ListView list(lvw_);
+        list.SetFullRowSelect();
+        list.AddColumn(L"Programmbezeichnung", 260);
+        list.AddColumn(L"Deinstallationsaufruf", 320);
+        list.AddColumn(L"HKey", 90);
+        list.AddColumn(L"SubKey", 380);
+        // imlInstall: the shell's picture of a program, the program icon where it has none.
+        imlInstall_ = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                       ILC_COLOR32 | ILC_MASK, 1, 0);
+        SHFILEINFOW sfi{};
+        if (SHGetFileInfoW(L".exe", FILE_ATTRIBUTE_NORMAL, &sfi, sizeof sfi,
+                           SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) && sfi.hIcon) {
+            ImageList_AddIcon(imlInstall_, sfi.hIcon);
+            DestroyIcon(sfi.hIcon);
+        } else {
+            ImageList_AddIcon(imlInstall_, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_Torvane)));
+        }
+    });
+    MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule);
+    Trap(kModule, L"Form_Load", [] {
+        ClassHandler().Agent().Play(L"Read");
+        ClassHandler().Agent().Speak(L"Programme vom Computer bequem deinstallieren.");
+    });
+    return true;
+}
+
+void frmInstalledPrograms::OnSize(int width, int height) {
+    RECT du{6, 14, 60, 10};  // margin, button height, button width, group box caption
+    MapDialogRect(hwnd(), &du);
+    const int m = du.left, bh = du.top, bw = du.right, caption = du.bottom;
+    const int buttonsTop = height - m - bh;
+    const int frameTop = 2 + m / 2, frameHeight = std::max(0, buttonsTop - m - frameTop);
+    Item(IDC_fraDeinstall).Move(m, frameTop, std::max(0, width - 2 * m), frameHeight);
+    if (lvw_)
+        MoveWindow(lvw_, 2 * m, frameTop + caption, std::max(0, width - 4 * m), std::max(0, frameHeight - caption - m), TRUE);
+    Item(IDC_cmdDeinstall).Move(width - 2 * bw - 2 * m, buttonsTop, bw, bh);
+    Item(IDC_cmdDeinstallRefresh).Move(width - bw - m, buttonsTop, bw, bh);
+}
+
+void frmInstalledPrograms::OnActivate(bool active) {
+    if (active) Form_Activate();
+}
+
+void frmInstalledPrograms::Form_Activate() {
+    Trap(kModule, L"Form_Activate", [&] {
+        if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
+        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    });
+    Trap(kModule, L"Form_Activate", [&] { ShowDeinstall(); });
+    // The keys of the list (F5, Enter, Delete) work at once.
+    if (lvw_) SetFocus(lvw_);
+}
+
+void frmInstalledPrograms::EnableDeinstall(bool on) {
+    Item(IDC_cmdDeinstall).Enable(on);
+    if (WindowHandler().IsLoaded(WindowNo::MDI))
+        MenuItem::Enable(WindowHandler().Get<frmMDI>().MenuBar(), IDM_mnuInstalledProgramsDel, on);
+}
+
+void frmInstalledPrograms::ShowDeinstall() {
+    const wchar_t* proc = L"ShowDeinstall";
+    // The registry walk pumps messages: a second request meanwhile would fill the list twice.
+    if (reading_) return;
+    reading_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{reading_};
+    Info(proc, L"started");
+    ListView list(lvw_);
+    list.Clear();
+    programs_.clear();
+    Info(proc, L"Liste geleert");
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    Status(L"Daten werden eingelesen...");
+    DoEvents();
+    clsSearch& search = ClassHandler().Search();
+    search.StopSearch = false;
+    size_t hits = 0;
+    std::vector<InstalledProgram> all = ReadInstalledPrograms(search, &hits);
+    Status(L"Einen Moment bitte...");
+    DoEvents();
+    Info(proc, std::to_wstring(hits) + L" Einträge zu installierten Programmen gefunden");
+    Info(proc, L"Einträge sortiert");
+    for (InstalledProgram& p : all)
+        if (p.Shown()) programs_.push_back(std::move(p));
+    // The window may have gone while the walk let messages through.
+    if (!IsWindow(lvw_)) return;
+    if (programs_.empty()) {
+        ListView_SetImageList(lvw_, nullptr, LVSIL_SMALL);
+        ListView_SetImageList(lvw_, nullptr, LVSIL_NORMAL);
+        EnableDeinstall(false);
+        list.AddRow({kNothingFound}, -1);
+    } else {
+        ListView_SetImageList(lvw_, imlInstall_, LVSIL_SMALL);
+        ListView_SetImageList(lvw_, imlInstall_, LVSIL_NORMAL);
+        EnableDeinstall(true);
+        for (size_t i = 0; i < programs_.size(); ++i) {
+            const InstalledProgram& p = programs_[i];
+            const int row = list.AddRow({p.displayName, p.uninstallString, std::to_wstring(p.root), p.KeyText()},
+                                        static_cast<LPARAM>(i));
+            LVITEMW it{};
+            it.mask = LVIF_IMAGE;
+            it.iItem = row;
+            it.iImage = 0;
+            ListView_SetItem(lvw_, &it);
+        }
+    }
+    if (list.Count() > 0) list.Select(0, true);
+    Status(L"Status");
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    Info(proc, L"endet");
+}
+
+const InstalledProgram* frmInstalledPrograms::Program(int row) const {
+    if (row < 0 || row >= List().Count()) return nullptr;
+    const LPARAM index = List().Data(row);
+    if (index < 0 || static_cast<size_t>(index) >= programs_.size()) return nullptr;
+    return &programs_[static_cast<size_t>(index)];
+}
+
+void frmInstalledPrograms::SortBy(int column) {
+    sortColumn_ = column;
+    sortAscending_ = !sortAscending_;
+    List().SortByColumn(sortColumn_, sortAscending_);
+}
+
+int frmInstalledPrograms::Ask(const std::wstring& text, UINT style) {
+    return MessageBoxW(GetAncestor(hwnd(), GA_ROOT), text.c_str(), AppEnvironment.AppTitle.c_str(), style);
+}
+
+void frmInstalledPrograms::cmdDeinstall_Click() {
+    const wchar_t* proc = L"cmdDeinstall_Click";
+    if (busy_) return;
+    busy_ = true;
+    Info(proc, L"started");
+    // Taken first: the list is read again after each program.
+    std::vector<InstalledProgram> chosen;
+    ListView list(lvw_);
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.Selected(i))
+            if (const InstalledProgram* p = Program(i)) chosen.push_back(*p);
+    if (chosen.empty()) Info(proc, L"Es wurde keine Datei gewählt.");
+    std::optional<UndoFile> undo;  // one undo file for every entry this command removes
+    for (const InstalledProgram& p : chosen) {
+        if (p.displayName.find(AppEnvironment.AppTitle) != std::wstring::npos) {
+            Ask(L"Der " + AppEnvironment.AppTitle + L" kann nur über die Windows Systemsteuerung deinstalliert werden.",
+                MB_ICONINFORMATION | MB_OK);
+            break;
+        }
+        if (Ask(L"Wollen Sie das Programm " + p.displayName + L" wirklich deinstallieren?", MB_ICONQUESTION | MB_YESNO) != IDYES)
+            continue;
+        Trap(kModule, proc, [&] { Uninstall(p, undo); });
+        Info(proc, p.displayName + L" soll deinstalliert werden");
+    }
+    busy_ = false;
+    Info(proc, L"endet");
+}
+
+void frmInstalledPrograms::Uninstall(const InstalledProgram& p, std::optional<UndoFile>& undo) {
+    const UninstallCall call = PlanUninstall(p);
+    if (call.kind == UninstallCall::Kind::None) {
+        // Nothing is run for an entry without a command; it is no left-over either.
+        Ask(L"Für das Programm " + p.displayName + L" ist kein Deinstallationsaufruf eingetragen.",
+            MB_ICONINFORMATION | MB_OK);
+        return;
+    }
+    if (call.missing) {
+        OfferRemoval(p, undo);
+        return;
+    }
+    bool ended = false;
+    try {
+        ended = RunAction()(call.commandLine);
+    } catch (...) {
+        // A start that failed makes an entry left over only when its file is really gone.
+        const RuntimeError e = CurrentError();
+        if ((e.number == Err::FileNotFound || e.number == Err::PathNotFound) && PlanUninstall(p).missing) {
+            OfferRemoval(p, undo);
+            return;
+        }
+        throw;
+    }
+    if (ended) ShowDeinstall();
+}
+
+void frmInstalledPrograms::OfferRemoval(const InstalledProgram& p, std::optional<UndoFile>& undo) {
+    const wchar_t* proc = L"cmdDeinstall_Click";
+    if (Ask(L"Das Programm kann nicht deinstalliert werden, da das Deinstallationsprogramm fehlt.\r"
+            L"Soll der Eintrag jetzt entfernt werden?",
+            MB_ICONQUESTION | MB_YESNO) != IDYES)
+        return;
+    Info(proc, L"Das Programm " + p.displayName + L" kann nicht deinstalliert werden.");
+    // The entry is saved whole before it goes; without the undo file nothing is deleted.
+    try {
+        if (!undo) undo.emplace(AppEnvironment.BackupDir + UndoFileName(L"Programme"), UndoIntro());
+        undo->AddKey(p.root, p.key);
+    } catch (...) {
+        const RuntimeError e = CurrentError();
+        ReportError(kModule, proc, e, 48, false, L"Sicherung von " + p.KeyText() + L" fehlgeschlagen");
+        Ask(L"Der Eintrag konnte nicht gesichert werden und wurde nicht entfernt.\r" + e.description,
+            MB_ICONEXCLAMATION | MB_OK);
+        return;
+    }
+    if (!ClassHandler().KeyFunc().DelKeyTree(p.root, p.key)) {
+        ReportError(kModule, proc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)}, 48,
+                    false, p.KeyText() + L" konnte nicht gelöscht werden");
+        Ask(L"Der Eintrag konnte nicht vollständig entfernt werden.", MB_ICONEXCLAMATION | MB_OK);
+    }
+    ShowDeinstall();
+}
+
+void frmInstalledPrograms::lvwDeinstall_DblClick() {
+    if (List().Count() > 0 && List().Cell(0, 0) == kNothingFound && !Program(0)) return;
+    cmdDeinstall_Click();
+}
+
+bool frmInstalledPrograms::OnMenuCommand(int id) {
+    switch (id) {
+    case IDM_mnuInstalledProgramsDel: cmdDeinstall_Click(); return true;
+    case IDM_mnuInstalledProgramsAkual: Trap(kModule, L"mnuInstalledProgramsAkual_Click", [&] { ShowDeinstall(); }); return true;
+    default: return false;
+    }
+}
+
+void frmInstalledPrograms::lvwDeinstall_MouseUp(bool rightButton) {
+    Trap(kModule, L"lvwDeinstall_MouseUp", [&] {
+        frmMDI& mdi = WindowHandler().Get<frmMDI>();
+        HMENU bar = mdi.MenuBar();
+        MenuItem::SetCaption(bar, IDM_mnuInstalledProgramsDel,
+                             List().SelectedCount() >= 2 ? L"markierte Programme &deinstallieren"
+                                                         : L"markiertes Programm &deinstallieren");
+        MenuItem::SetCaption(bar, IDM_mnuInstalledProgramsAkual, L"&Ansicht aktualisieren");
+        if (!rightButton) return;
+        POINT pt{};
+        GetCursorPos(&pt);
+        TrackPopupMenuEx(mdi.EditMenu(WindowNo::InstalledPrograms), TPM_RIGHTBUTTON, pt.x, pt.y, mdi.hwnd(), nullptr);
+    });
+}
+
+void frmInstalledPrograms::lvwDeinstall_KeyDown(WORD key) {
+    switch (key) {
+    case VK_F4: SortBy(0); break;
+    case VK_F5: Trap(kModule, L"lvwDeinstall_KeyDown", [&] { ShowDeinstall(); }); break;
+    case VK_DELETE: case VK_CLEAR: case VK_RETURN: lvwDeinstall_DblClick(); break;
+    default: break;
+    }
+}
+
+void frmInstalledPrograms::OnCommand(int id, int code, HWND control) {
+    switch (id) {
+    case IDC_cmdDeinstall: cmdDeinstall_Click(); break;
+    case IDC_cmdDeinstallRefresh: Trap(kModule, L"cmdDeinstallRefresh_Click", [&] { ShowDeinstall(); }); break;
+    case IDOK:
+        // Enter in the list reaches the window as the dialog's default command.
+        if (GetFocus() == lvw_) lvwDeinstall_DblClick();
+        break;
+    default: break;
+    }
+}
+
+LRESULT frmInstalledPrograms::OnNotify(NMHDR* hdr) {
+    if (hdr->hwndFrom != lvw_) return 0;
+    switch (hdr->code) {
+    case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
+    case LVN_KEYDOWN: lvwDeinstall_KeyDown(reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey); break;
+    case NM_DBLCLK: lvwDeinstall_DblClick(); break;
+    case NM_CLICK: lvwDeinstall_MouseUp(false); break;
+    case NM_RCLICK: lvwDeinstall_MouseUp(true); break;
+    default: break;
+    }
+    return 0;
+}

@@ -1,0 +1,74 @@
+// app/programs/frmInstalledPrograms.h
+#pragma once
+#include "core/WindowNo.h"
+#include "core/win/Form.h"
+#include "core/win/ListView.h"
+#include "core/win/MdiChild.h"
+#include "core/win/MenuBottomLineSite.h"
+#include "programs/InstalledPrograms.h"
+#include "scan/UndoFile.h"
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The programs registered for uninstalling, of the user and of the machine. Starts a program's
+// own uninstaller and offers to remove an entry whose uninstaller is gone (after saving it to an
+// undo file).
+class frmInstalledPrograms : public MdiChildForm, public Form {
+public:
+    static constexpr int kWindowNo = WindowNo::InstalledPrograms;
+    static constexpr const wchar_t* kNothingFound = L"keine installieren Programme gefunden oder keine Leserechte";
+    ~frmInstalledPrograms() override;
+    const wchar_t* Name() const override { return L"frmInstalledPrograms"; }
+    void Load() override;
+    void Unload() override { CloseChild(); }
+    bool Loaded() const override { return Alive(); }
+    HWND FormWindow() const override { return Frame(); }
+    bool OnMenuCommand(int id) override;
+
+    // (Re)reads the list from the registry.
+    void ShowDeinstall();
+    // Uninstalls the selected programs, one after the other, after asking.
+    void cmdDeinstall_Click();
+    // A mouse button released over the list: the menu captions follow the selection; the right
+    // button shows the main window's menu of this window as a pop-up.
+    void lvwDeinstall_MouseUp(bool rightButton);
+    void lvwDeinstall_DblClick();
+    // Sorts by a column as a click on its header does: every call flips the direction.
+    void SortBy(int column);
+
+    ListView List() const { return ListView(lvw_); }
+    // The entry behind a row (rows keep it through sorting); nullptr for the placeholder row.
+    const InstalledProgram* Program(int row) const;
+
+    // Runs an uninstall command line and waits for its end (true when it ended); tests replace it.
+    static std::function<bool(const std::wstring&)>& RunAction();
+
+protected:
+    bool OnInit() override;
+    void OnCommand(int id, int code, HWND control) override;
+    LRESULT OnNotify(NMHDR* hdr) override;
+    void OnSize(int width, int height) override;
+    void OnActivate(bool active) override;
+    // An uninstaller being waited for pumps messages: the window stays until it is done.
+    bool OnQueryClose() override { return !busy_; }
+
+private:
+    void Form_Activate();
+    void lvwDeinstall_KeyDown(WORD key);
+    void Uninstall(const InstalledProgram& program, std::optional<UndoFile>& undo);
+    // The question for a left-over entry; on Yes the key goes to the undo file and is deleted.
+    void OfferRemoval(const InstalledProgram& program, std::optional<UndoFile>& undo);
+    int Ask(const std::wstring& text, UINT style);
+    void EnableDeinstall(bool on);
+
+    HWND lvw_ = nullptr;
+    HIMAGELIST imlInstall_ = nullptr;
+    std::vector<InstalledProgram> programs_;  // the listed entries; a row's data is its index
+    int sortColumn_ = 0;
+    bool sortAscending_ = true;
+    bool busy_ = false, reading_ = false;
+    std::unique_ptr<MenuBottomLineSite> MenuBottomLine1;
+};

@@ -1,0 +1,231 @@
+// tests/extras/History_test.cpp
+#include "extras/ExtrasTest.h"
+#include "extras/HistoryPage.h"
+#include "extras/HistoryPage.rh"
+#include "registry/clsKeyFunc.h"
+#include "registry/clsSearch.h"
+#include "support/MessageBoxes.h"
+#include <map>
+
+namespace {
+const std::wstring kExplorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+
+class HistoryTest : public ExtrasTest {
+protected:
+    HistoryPage& OpenHistory() {
+        frmExtraScan& w = Open();
+        w.SelectPage(1);
+        return *w.Find<HistoryPage>();
+    }
+    static std::wstring Setting(const wchar_t* name) {
+        return ClassHandler().KeyFunc().GetSetting(L"Optionen\\ExtraScan", name, L"");
+    }
+    static bool On(HistoryPage& p, int id) { return IsDlgButtonChecked(p.hwnd(), id) == BST_CHECKED; }
+    static std::string Bin(size_t n, int seed) {
+        std::string s;
+        for (size_t i = 0; i < n; ++i) s += static_cast<char>(i * seed + 7);
+        return s;
+    }
+    static void PutBin(const std::wstring& key, const std::wstring& name, const std::string& b) {
+        Put(HKEY_CURRENT_USER, key, name, REG_BINARY, b.data(), static_cast<DWORD>(b.size()));
+    }
+    static int Values(const std::wstring& key) {
+        HKEY h = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return -1;
+        DWORD values = 0, subKeys = 0;
+        RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                         nullptr);
+        RegCloseKey(h);
+        return static_cast<int>(values + subKeys);
+    }
+};
+
+using UnixName = char*(CDECL*)(const wchar_t*);
+UnixName WineUnixName() {
+    return reinterpret_cast<UnixName>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+}
+std::wstring Quoted(const std::wstring& path) {
+    char* name = WineUnixName()(path.c_str());
+    if (!name) return L"\"\"";
+    std::wstring out = L"\"" + FromUtf8(name) + L"\"";
+    HeapFree(GetProcessHeap(), 0, name);
+    return out;
+}
+// A link to a folder: a Windows junction or symbolic link where the platform makes one; under
+// Wine a Unix link made with ln (Wine cannot wait for a Unix process: wait for its effect).
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+    if (CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                            SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+        FileExists(link))
+        return true;
+    if (!WineUnixName()) return false;
+    std::wstring cmd = L"/bin/ln -s " + Quoted(target) + L" " + Quoted(link);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return WaitFor([&] { return FileExists(link); }, 60000);
+}
+void RemoveUnixLink(const std::wstring& link) {
+    if (!FileExists(link) || !WineUnixName()) return;
+    std::wstring cmd = L"/bin/rm -f " + Quoted(link);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    WaitFor([&] { return !FileExists(link); }, 60000);
+}
+}  // namespace
+
+TEST_F(HistoryTest, BoxesStoreTheirSettingsAndTheScanBoxFollowsTheRegistryBoxes) {
+    HistoryPage& p = OpenHistory();
+    EXPECT_FALSE(p.Item(IDC_ckbVerlaufRegistryAutoDel).Enabled());
+    EXPECT_EQ(p.RecyclerText(), L"Zu löschende Dateien werden unwiederbringlich gelöscht.");
+    Click(p.hwnd(), IDC_ckbRegistryAllVerlaeufe);
+    for (const wchar_t* s : {L"VerlaufRegistryExplorerFiles", L"VerlaufRegistryLastOpen", L"VerlaufRegistryLastSave",
+                             L"VerlaufRegistryRecentDocs", L"VerlaufRegistryProgrammHistory", L"VerlaufRegistryNetwork",
+                             L"VerlaufRegistrySelectedFiles"})
+        EXPECT_EQ(Setting(s), L"1") << ToUtf8(s);
+    EXPECT_EQ(Setting(L"VerlaufExplorerLastOpenFiles"), L"");
+    EXPECT_TRUE(On(p, IDC_ckbVerlaufRegistryNetwork));
+    EXPECT_TRUE(Logged(L"ckbVerlaufRegistryNetworkClick; 1 gesetzt"));
+    EXPECT_TRUE(p.Item(IDC_ckbVerlaufRegistryAutoDel).Enabled());
+    Click(p.hwnd(), IDC_ckbVerlaufRegistryAutoDel);
+    EXPECT_EQ(Setting(L"AutoRegistryVerlaufDel"), L"1");
+    // Clearing the last registry box switches the scan box off, setting included.
+    Click(p.hwnd(), IDC_ckbRegistryAllVerlaeufe);
+    EXPECT_EQ(Setting(L"VerlaufRegistryRecentDocs"), L"0");
+    EXPECT_FALSE(On(p, IDC_ckbVerlaufRegistryAutoDel));
+    EXPECT_FALSE(p.Item(IDC_ckbVerlaufRegistryAutoDel).Enabled());
+    EXPECT_EQ(Setting(L"AutoRegistryVerlaufDel"), L"0");
+    // The page shows the stored state when it is opened again.
+    Click(p.hwnd(), IDC_ckbVerlaufRegistryProgrammHistory);
+    Click(p.hwnd(), IDC_ckbVerlaufExplorerLastOpenFiles);
+    WindowHandler().Get<frmExtraScan>().SelectPage(0);
+    CheckDlgButton(p.hwnd(), IDC_ckbVerlaufRegistryProgrammHistory, BST_UNCHECKED);
+    WindowHandler().Get<frmExtraScan>().SelectPage(1);
+    EXPECT_TRUE(On(p, IDC_ckbVerlaufRegistryProgrammHistory));
+    EXPECT_TRUE(On(p, IDC_ckbVerlaufExplorerLastOpenFiles));
+    EXPECT_FALSE(On(p, IDC_ckbVerlaufRegistryLastOpen));
+}
+
+TEST_F(HistoryTest, EveryListGoesOnlyAfterItsUndoFileHoldsIt) {
+    const std::wstring e = kExplorer;
+    PutSz(HKEY_CURRENT_USER, e + L"FileExts\\.txt\\OpenWithList", L"a", L"notepad.exe");
+    PutSz(HKEY_CURRENT_USER, e + L"FileExts\\.txt\\OpenWithList", L"MRUList", L"a");
+    PutSz(HKEY_CURRENT_USER, e + L"FileExts\\.txt\\UserChoice", L"ProgId", L"txtfile");
+    PutSz(HKEY_CURRENT_USER, e + L"FileExts\\Ohne Punkt", L"x", L"bleibt");
+    PutBin(e + L"ComDlg32\\LastVisitedMRU", L"MRUListEx", Bin(8, 3));
+    PutBin(e + L"ComDlg32\\LastVisitedMRU", L"0", Bin(400, 5));
+    PutSz(HKEY_CURRENT_USER, e + L"ComDlg32\\OpenSaveMRU\\*", L"a", L"C:\\\"x\".txt");
+    PutSz(HKEY_CURRENT_USER, e + L"ComDlg32\\OpenSaveMRU\\*", L"MRUList", L"a");
+    PutBin(e + L"RecentDocs", L"MRUListEx", Bin(8, 1));
+    PutBin(e + L"RecentDocs", L"0", Bin(700, 11));
+    PutBin(e + L"RecentDocs\\.txt", L"0", Bin(90, 13));
+    PutSz(HKEY_CURRENT_USER, e + L"RunMRU", L"a", L"cmd\\1");
+    PutSz(HKEY_CURRENT_USER, e + L"RunMRU", L"b", L"%windir%\\regedit.exe\\1", REG_EXPAND_SZ);
+    PutSz(HKEY_CURRENT_USER, e + L"RunMRU", L"MRUList", L"ba");
+    PutSz(HKEY_CURRENT_USER, e + L"Map Network Drive MRU", L"a", L"\\\\srv\\share");
+    PutBin(e + L"Streams\\0", L"ViewView2", Bin(300, 17));
+    PutBin(e + L"StreamMRU", L"0", Bin(60, 19));
+    PutSz(HKEY_CURRENT_USER, e + L"Advanced", L"Hidden", L"bleibt");
+    clsKeyFunc& kf = ClassHandler().KeyFunc();
+    std::map<std::wstring, std::wstring> before;
+    for (const wchar_t* k : {L"FileExts\\.txt", L"ComDlg32\\LastVisitedMRU", L"ComDlg32\\OpenSaveMRU", L"RecentDocs",
+                             L"RunMRU", L"Map Network Drive MRU", L"Streams", L"StreamMRU"})
+        before[k] = kf.ExportKey(kHKCU, e + k, false);
+
+    HistoryPage& p = OpenHistory();
+    Click(p.hwnd(), IDC_ckbRegistryAllVerlaeufe);
+    ClassHandler().Search().StopSearch = true;  // as a cancelled scan leaves it
+    p.cmdVerlaufClean_Click();
+    // Values, not order lists nor empty keys, of what is gone: 2 + 1 + 1 + 2 + 2 + 1 + 1 + 1.
+    EXPECT_EQ(p.RegistryResult(), L"11 Einträge gelöscht");
+    EXPECT_EQ(p.FilesResult(), L"Keine Dateien gefunden");
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, e + L"FileExts\\.txt"));
+    EXPECT_EQ(Values(e + L"FileExts"), 1);  // the key without a dot stays
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, e + L"ComDlg32\\LastVisitedMRU"));
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, e + L"ComDlg32\\OpenSaveMRU"));
+    EXPECT_EQ(Values(e + L"RecentDocs"), 0);  // made again, empty
+    EXPECT_EQ(Values(e + L"RunMRU"), 0);
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, e + L"Map Network Drive MRU"));
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, e + L"Streams"));
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, e + L"StreamMRU"));
+    EXPECT_EQ(Values(e + L"Advanced"), 1);
+    // Each tree is in the undo file exactly as the registry held it (binary data, quotes, long data).
+    ASSERT_FALSE(p.LastUndoFile().empty());
+    EXPECT_NE(p.LastUndoFile().find(L"Rückgängig_Verlauf_"), std::wstring::npos);
+    const std::wstring text = FileText(p.LastUndoFile());
+    for (const auto& [k, exported] : before) EXPECT_NE(text.find(exported), std::wstring::npos) << ToUtf8(k);
+    EXPECT_TRUE(IsWindowEnabled(p.Item(IDC_cmdVerlaufClean)));
+    EXPECT_FALSE(IsWindowEnabled(p.Item(IDC_cmdVerlaufAbbrechen)));
+    EXPECT_FALSE(IsWindowVisible(p.Item(IDC_ProgressBarVerlauf)));
+}
+
+TEST_F(HistoryTest, RecentFolderLosesItsShortcutsOnlyNeverWhatALinkPointsTo) {
+    const std::wstring recent = AppEnvironment.RecentDir;
+    TempFolder canary;
+    const std::wstring kept = canary.Write(L"wichtig.txt", "bleibt");
+    for (const wchar_t* f : {L"a.lnk", L"b.lnk", L"Unterordner\\c.lnk", L"versteckt.lnk",
+                             L"AutomaticDestinations\\f01b4d95cf55d32a.automaticDestinations-ms",
+                             L"CustomDestinations\\x.customDestinations-ms"})
+        folder.Write(L"Recent\\" + std::wstring(f), "L");
+    SetFileAttributesW((recent + L"versteckt.lnk").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const bool linked = MakeFolderLink(recent + L"Verbindung", canary.Path());
+    HistoryPage& p = OpenHistory();
+    Click(p.hwnd(), IDC_ckbVerlaufExplorerLastOpenFiles);
+    p.cmdVerlaufClean_Click();
+    EXPECT_FALSE(FileExists(recent + L"a.lnk"));
+    EXPECT_FALSE(FileExists(recent + L"b.lnk"));
+    EXPECT_FALSE(FileExists(recent + L"Unterordner\\c.lnk"));
+    EXPECT_TRUE(FileExists(recent + L"versteckt.lnk"));
+    // Jump lists hold pinned items: left alone.
+    EXPECT_TRUE(FileExists(recent + L"AutomaticDestinations\\f01b4d95cf55d32a.automaticDestinations-ms"));
+    EXPECT_TRUE(FileExists(recent + L"CustomDestinations\\x.customDestinations-ms"));
+    EXPECT_EQ(ReadBytes(kept), "bleibt");
+    EXPECT_TRUE(FileExists(canary.Path()));
+    // A link that could be removed as a link counts; one the platform kept does not.
+    const int removed = 3 + (linked && !FileExists(recent + L"Verbindung") ? 1 : 0);
+    EXPECT_EQ(p.RemovedFiles(), removed);
+    EXPECT_EQ(p.FilesResult(), std::to_wstring(removed) + L" Dateien gelöscht");
+    EXPECT_EQ(p.RegistryResult(), L"Keine Einträge gefunden");
+    RemoveUnixLink(recent + L"Verbindung");
+}
+
+TEST_F(HistoryTest, WithoutAnUndoFileNothingIsCleanedAndCancelStopsAtOnce) {
+    const std::wstring runMru = kExplorer + L"RunMRU";
+    PutSz(HKEY_CURRENT_USER, runMru, L"a", L"cmd\\1");
+    for (int i = 0; i < 5; ++i) folder.Write(L"Recent\\" + std::to_wstring(i) + L".lnk", "L");
+    BlockBackupFolder();
+    HistoryPage& p = OpenHistory();
+    Click(p.hwnd(), IDC_ckbVerlaufRegistryProgrammHistory);
+    Click(p.hwnd(), IDC_ckbVerlaufExplorerLastOpenFiles);
+    {
+        MessageBoxes boxes(AppEnvironment.AppTitle, {IDOK});
+        p.cmdVerlaufClean_Click();
+        ASSERT_TRUE(WaitFor([&] { return !boxes.Texts().empty(); }));
+        EXPECT_NE(boxes.Texts()[0].find(L"Es wurde nichts bereinigt."), std::wstring::npos);
+    }
+    EXPECT_EQ(Values(runMru), 1);
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(FileExists(AppEnvironment.RecentDir + std::to_wstring(i) + L".lnk"));
+    EXPECT_TRUE(IsWindowEnabled(p.Item(IDC_cmdVerlaufClean)));
+
+    // With a backup folder: the cancel button, pressed while the run works, stops it at the latest
+    // after the file at hand.
+    DeleteFileW((folder.Path() + L"Backup").c_str());
+    Click(p.hwnd(), IDC_ckbVerlaufRegistryProgrammHistory);
+    PostMessageW(p.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_cmdVerlaufAbbrechen, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(p.Item(IDC_cmdVerlaufAbbrechen).hwnd()));
+    p.cmdVerlaufClean_Click();
+    int left = 0;
+    for (int i = 0; i < 5; ++i) left += FileExists(AppEnvironment.RecentDir + std::to_wstring(i) + L".lnk") ? 1 : 0;
+    EXPECT_GE(left, 4);
+    EXPECT_EQ(p.FilesResult(), L"");
+    EXPECT_TRUE(IsWindowEnabled(p.Item(IDC_cmdVerlaufClean)));
+    EXPECT_FALSE(IsWindowEnabled(p.Item(IDC_cmdVerlaufAbbrechen)));
+    EXPECT_FALSE(p.Busy());
+}
