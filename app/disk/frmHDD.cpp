@@ -1,5 +1,6 @@
 // app/disk/frmHDD.cpp
 #include "disk/frmHDD.h"
+#include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/Text.h"
@@ -23,6 +24,11 @@
 
 namespace {
 const wchar_t* kModule = L"frmHDD";
+
+// The assistant's line; the window goes on whatever the character does.
+void Say(const wchar_t* procedure, const std::wstring& text) {
+    Trap(kModule, procedure, [&] { ClassHandler().Agent().Speak(text); });
+}
 
 void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
 
@@ -91,6 +97,10 @@ bool frmHDD::OnInit() {
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), L"frmHDD");
     OrdnerListe_laden();
     ShowRecyclerContents();
+    Trap(kModule, L"Form_Load", [] {
+        ClassHandler().Agent().Stop();
+        ClassHandler().Agent().Speak(L"Hier können Sie mit zwei Tools die Festplatte bereinigen.");
+    });
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     return true;
 }
@@ -260,6 +270,7 @@ void frmHDD::cmdOrdnerWaehlen_Click() {
             ListView_InsertItem(lvw_, &it);
             Item(IDC_chbTempFilesDel).Enable(true);
             Info(proc, path + L" zum automatischen Leeren vorgesehen");
+            Say(proc, L"Der Ordner " + clsAgent::Doubled(path) + L" wurde zur Liste hinzugefügt.");
         });
     }
     Info(proc, L"endet");
@@ -277,7 +288,10 @@ void frmHDD::cmdOrdnerLoeschen_Click() {
     Trap(kModule, proc, [&] {
         std::vector<std::wstring> kept;
         for (const std::wstring& line : ReadListLines(TmpDirsFile())) {
-            if (marked.count(line)) Info(proc, line + L" aus zulöschenden Liste gelöscht");
+            if (marked.count(line)) {
+                Info(proc, line + L" aus zulöschenden Liste gelöscht");
+                Say(proc, L"Der Ordner " + clsAgent::Doubled(line) + L" wurde aus der Liste entfernt.");
+            }
             else kept.push_back(line);
         }
         WriteListLines(TmpDirsFile(), kept);
@@ -308,6 +322,8 @@ void frmHDD::EmptyFolders(const std::vector<std::wstring>& lines, const std::wst
                   L" übergangen (in Gebrauch oder geschützt)";
     Status(lastResult_);
     ShowRecyclerContents();
+    Say(procedure, AppSwitches.Recycler == 1 ? L"Alle löschbaren Dateien wurden in den Papierkorb verschoben."
+                                             : L"Alle löschbaren Dateien wurden unwiederbringlich gelöscht.");
     if (!refused.empty()) Message(refused, MB_ICONEXCLAMATION | MB_OK);
 }
 
@@ -342,6 +358,7 @@ void frmHDD::chbTempFilesDel_Click() {
             return;
         }
         Info(proc, L"Autostart-Eintrag " + StartEntryData() + L" geschrieben");
+        Say(proc, L"Das automatische Löschen der Dateien aus den gewählten Ordnern, wurde eingeschalten.");
         Item(IDC_ckbRecyclerAutoClean).Enable(true);
         return;
     }
@@ -356,6 +373,7 @@ void frmHDD::chbTempFilesDel_Click() {
         return;
     }
     Info(proc, L"Autostart-Eintrag gelöscht");
+    Say(proc, L"Das automatische Löschen der Dateien aus den gewählten Ordnern, wurde abgeschalten.");
     Item(IDC_ckbRecyclerAutoClean).Enable(false);
     SetCheck(IDC_ckbRecyclerAutoClean, false);
 }

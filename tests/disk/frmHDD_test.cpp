@@ -147,9 +147,18 @@ TEST_F(DiskWindow, LoadsTheListTakingOverTheOldListFile) {
 
 TEST_F(DiskWindow, AddsFoldersAskingOnlyOutsideTempFoldersAndRefusingDangerousOnes) {
     const std::wstring temp = folder.Path() + L"Temp";
-    const std::wstring other = folder.Path() + L"Daten";
-    const std::wstring templates = folder.Path() + L"Templates";
-    for (const std::wstring& f : {temp, other, templates}) CreateDirectoryW(f.c_str(), nullptr);
+    // The test folder itself lies below the user's Temp folder: the folders that must be asked
+    // for live outside it, on the prefix's own drive.
+    const std::wstring outside = L"C:\\TorvaneHddTest" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring other = outside + L"\\Daten";
+    const std::wstring templates = outside + L"\\Templates";
+    for (const std::wstring& f : {temp, outside, other, templates}) CreateDirectoryW(f.c_str(), nullptr);
+    struct RemoveOutside {
+        std::wstring base;
+        ~RemoveOutside() {
+            for (const wchar_t* sub : {L"\\Daten", L"\\Templates", L""}) RemoveDirectoryW((base + sub).c_str());
+        }
+    } removeOutside{outside};
     frmHDD& w = Open();
     ASSERT_EQ(w.List().Count(), 0);
 
