@@ -6,8 +6,4 @@
   !insertmacro ${OP} "${BINDIR}" "torvane-scan.exe" optional
   !insertmacro ${OP} "${BINDIR}" "fennick.ocx"      required
   !insertmacro ${OP} "${BINDIR}" "Torvane.chm"      required
-  !insertmacro ${OP} "${BINDIR}" "pagedfrg.exe"     optional
-  !insertmacro ${OP} "${BINDIR}" "pagedfrg.hlp"     optional
-  !insertmacro ${OP} "${BINDIR}" "autoexec.ever"    optional
-  !insertmacro ${OP} "${BINDIR}" "autoexec.once"    optional
 !macroend

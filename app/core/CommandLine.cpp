@@ -7,11 +7,6 @@ namespace {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
-bool IsFile(const std::wstring& path) {
-    const DWORD a = GetFileAttributesW(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The part of a file name after its last backslash holds a dot.
 bool HasExtension(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
@@ -105,4 +100,24 @@ std::wstring QuotedCommandLine(const std::wstring& program, const std::wstring& 
     std::wstring line = L"\"" + program + L"\"";
     if (from < arguments.size()) line += L" " + arguments.substr(from);
     return line;
+}
+
+std::wstring ExpandedEnvironment(const std::wstring& text) {
+    if (text.find(L'%') == std::wstring::npos) return text;
+    std::wstring out(text.size() + 256, L'\0');
+    for (;;) {
+        const DWORD n = ExpandEnvironmentStringsW(text.c_str(), out.data(), static_cast<DWORD>(out.size()));
+        if (n == 0) return text;
+        if (n <= out.size()) {
+            out.resize(n - 1);
+            return out;
+        }
+        out.resize(n);
+    }
+}
+
+bool IsFile(const std::wstring& path) {
+    if (path.empty()) return false;
+    const DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }

@@ -32,3 +32,9 @@ std::wstring FindProgramFile(const std::wstring& program);
 
 // "program" arguments, the program always quoted: the form in which a split line is started.
 std::wstring QuotedCommandLine(const std::wstring& program, const std::wstring& arguments);
+
+// The text with its %variables% replaced as the system does for REG_EXPAND_SZ data; the text
+// itself when the system cannot expand it.
+std::wstring ExpandedEnvironment(const std::wstring& text);
+// An existing file, not a folder.
+bool IsFile(const std::wstring& path);

@@ -27,19 +27,7 @@ const wchar_t kModule[] = L"frmExtraScan";
 
 void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
 
-bool FileAt(const std::wstring& path) {
-    const DWORD a = GetFileAttributesW(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
 
-std::wstring Expanded(const std::wstring& text) {
-    if (text.find(L'%') == std::wstring::npos) return text;
-    std::wstring out(ExpandEnvironmentStringsW(text.c_str(), nullptr, 0), L'\0');
-    if (out.empty()) return text;
-    out.resize(ExpandEnvironmentStringsW(text.c_str(), out.data(), static_cast<DWORD>(out.size())));
-    if (!out.empty() && out.back() == L'\0') out.pop_back();
-    return out;
-}
 
 // A path as a 32-bit program sees it: its system32 is SysWOW64.
 std::wstring As32Bit(const std::wstring& path) {
@@ -62,7 +50,7 @@ bool ProgramThere(const std::wstring& path, bool wow64) {
     const std::wstring p = wow64 ? As32Bit(path) : path;
     const size_t slash = p.find_last_of(L'\\'), dot = p.find_last_of(L'.');
     const bool extension = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash);
-    return FileAt(p) || (!extension && FileAt(p + L".exe"));
+    return IsFile(p) || (!extension && IsFile(p + L".exe"));
 }
 
 constexpr const wchar_t* kColumns[] = {L"Bezeichnung", L"zu startende Anwendung / Prozedur", L"HKey", L"SubKey",
@@ -103,7 +91,7 @@ std::wstring Autorun::ApprovedKey(const AutorunEntry& e) {
 
 std::wstring Autorun::ProgramOf(const AutorunEntry& e) {
     const bool wow64 = e.Wow64();
-    return SplitCommandLine(Expanded(e.data), [&](const std::wstring& p) { return ProgramThere(p, wow64); }).program;
+    return SplitCommandLine(ExpandedEnvironment(e.data), [&](const std::wstring& p) { return ProgramThere(p, wow64); }).program;
 }
 
 bool Autorun::ProgramExists(const AutorunEntry& e) { return ProgramThere(ProgramOf(e), e.Wow64()); }
@@ -288,7 +276,7 @@ void AutorunPage::cmdAutorunChange_Click() {
         // blank before them.
         const bool wow64 = e.Wow64();
         const SplitCommand split =
-            SplitCommandLine(e.data, [&](const std::wstring& p) { return ProgramThere(Expanded(p), wow64); });
+            SplitCommandLine(e.data, [&](const std::wstring& p) { return ProgramThere(ExpandedEnvironment(p), wow64); });
         WindowHandler().Get<frmAutorunNew>().ShowEdit(e, split.programText, split.arguments,
                                                       [this] { ReadAutorunEntries(); });
     });

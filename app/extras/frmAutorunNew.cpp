@@ -21,20 +21,7 @@ void ReplaceAll(std::wstring& s, const std::wstring& what, const std::wstring& w
     for (size_t p = 0; (p = s.find(what, p)) != std::wstring::npos; p += with.size()) s.replace(p, what.size(), with);
 }
 
-bool FileAt(const std::wstring& path) {
-    if (path.empty()) return false;
-    const DWORD a = GetFileAttributesW(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
 
-std::wstring Expanded(const std::wstring& text) {
-    if (text.find(L'%') == std::wstring::npos) return text;
-    std::wstring out(ExpandEnvironmentStringsW(text.c_str(), nullptr, 0), L'\0');
-    if (out.empty()) return text;
-    out.resize(ExpandEnvironmentStringsW(text.c_str(), out.data(), static_cast<DWORD>(out.size())));
-    if (!out.empty() && out.back() == L'\0') out.pop_back();
-    return out;
-}
 
 // The data a string value must hold afterwards: the text and its terminating zero.
 bool Holds(const RegValue& v, DWORD type, const std::wstring& text) {
@@ -165,10 +152,10 @@ bool frmAutorunNew::cmdOK_Click() {
         return false;
     }
     // The program as Windows will read it from the command line (other placeholders expanded).
-    check = SplitCommandLine(Expanded(check), FileAt).program;
-    const bool found = FileAt(check) || (!check.empty() && check[0] != L'\\' && check.find(L':') == std::wstring::npos &&
-                                         (FileAt(env.WinDir + check) || FileAt(env.SysDir + check) ||
-                                          FileAt(L"c:\\" + check)));
+    check = SplitCommandLine(ExpandedEnvironment(check), IsFile).program;
+    const bool found = IsFile(check) || (!check.empty() && check[0] != L'\\' && check.find(L':') == std::wstring::npos &&
+                                         (IsFile(env.WinDir + check) || IsFile(env.SysDir + check) ||
+                                          IsFile(L"c:\\" + check)));
     if (!found) {
         Message(L"Der Pfad " + check + L" ist ungültig.", MB_ICONQUESTION);
         SetFocus(Item(IDC_txtProgPfad));
@@ -186,7 +173,7 @@ bool frmAutorunNew::cmdOK_Click() {
     // An unquoted program path with blanks is quoted, so Windows starts this program and no other
     // ("C:\Program Files\..." would first try "C:\Program.exe").
     if (pathText.find(L'"') == std::wstring::npos && pathText.find_first_of(L" \t") != std::wstring::npos &&
-        FileAt(Expanded(pathText)))
+        IsFile(ExpandedEnvironment(pathText)))
         data = JoinCommandLine(pathText, parameters);
     // The value keeps its type; a new one with placeholders is expandable, so "%windir%" works.
     const DWORD type = original_ && (original_->type == REG_EXPAND_SZ || original_->type == REG_SZ)

@@ -15,10 +15,6 @@ const wchar_t* const kUninstallKeys[2] = {
 };
 
 namespace {
-bool IsFile(const std::wstring& path) {
-    const DWORD a = GetFileAttributesW(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 std::wstring Upper(std::wstring s) {
     if (!s.empty()) CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
@@ -49,18 +45,6 @@ bool UpdateReleaseType(const std::wstring& releaseType) {
     return false;
 }
 
-std::wstring Expand(const std::wstring& text) {
-    std::wstring out(text.size() + 256, L'\0');
-    for (;;) {
-        const DWORD n = ExpandEnvironmentStringsW(text.c_str(), out.data(), static_cast<DWORD>(out.size()));
-        if (n == 0) return text;
-        if (n <= out.size()) {
-            out.resize(n - 1);
-            return out;
-        }
-        out.resize(n);
-    }
-}
 
 std::wstring SystemFolder() {
     if (!AppEnvironment.SysDir.empty()) return WithBackslash(AppEnvironment.SysDir);
@@ -175,7 +159,7 @@ std::wstring FindInEitherView(const std::wstring& program, bool wow32First) {
 UninstallCall PlanUninstall(const InstalledProgram& program) {
     UninstallCall call;
     std::wstring stored = Trim(program.uninstallString);
-    if (program.uninstallType == REG_EXPAND_SZ) stored = Trim(Expand(stored));
+    if (program.uninstallType == REG_EXPAND_SZ) stored = Trim(ExpandedEnvironment(stored));
     const bool wow32 = program.Wow32();
     auto exists = [&](const std::wstring& candidate) { return !FindInEitherView(candidate, wow32).empty(); };
     const SplitCommand parts = SplitCommandLine(stored, exists);

@@ -4,6 +4,7 @@
 #include "extras/HistoryPage.rh"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
+#include "support/Links.h"
 #include "support/MessageBoxes.h"
 #include <map>
 
@@ -40,45 +41,6 @@ protected:
     }
 };
 
-using UnixName = char*(CDECL*)(const wchar_t*);
-UnixName WineUnixName() {
-    return reinterpret_cast<UnixName>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
-}
-std::wstring Quoted(const std::wstring& path) {
-    char* name = WineUnixName()(path.c_str());
-    if (!name) return L"\"\"";
-    std::wstring out = L"\"" + FromUtf8(name) + L"\"";
-    HeapFree(GetProcessHeap(), 0, name);
-    return out;
-}
-// A link to a folder: a Windows junction or symbolic link where the platform makes one; under
-// Wine a Unix link made with ln (Wine cannot wait for a Unix process: wait for its effect).
-bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
-    if (CreateSymbolicLinkW(link.c_str(), target.c_str(),
-                            SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
-        FileExists(link))
-        return true;
-    if (!WineUnixName()) return false;
-    std::wstring cmd = L"/bin/ln -s " + Quoted(target) + L" " + Quoted(link);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return WaitFor([&] { return FileExists(link); }, 60000);
-}
-void RemoveUnixLink(const std::wstring& link) {
-    if (!FileExists(link) || !WineUnixName()) return;
-    std::wstring cmd = L"/bin/rm -f " + Quoted(link);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    WaitFor([&] { return !FileExists(link); }, 60000);
-}
 }  // namespace
 
 TEST_F(HistoryTest, BoxesStoreTheirSettingsAndTheScanBoxFollowsTheRegistryBoxes) {
@@ -175,7 +137,7 @@ TEST_F(HistoryTest, RecentFolderLosesItsShortcutsOnlyNeverWhatALinkPointsTo) {
                              L"CustomDestinations\\x.customDestinations-ms"})
         folder.Write(L"Recent\\" + std::wstring(f), "L");
     SetFileAttributesW((recent + L"versteckt.lnk").c_str(), FILE_ATTRIBUTE_HIDDEN);
-    const bool linked = MakeFolderLink(recent + L"Verbindung", canary.Path());
+    const bool linked = MakeLink(recent + L"Verbindung", canary.Path(), true);
     HistoryPage& p = OpenHistory();
     Click(p.hwnd(), IDC_ckbVerlaufExplorerLastOpenFiles);
     p.cmdVerlaufClean_Click();
@@ -193,7 +155,7 @@ TEST_F(HistoryTest, RecentFolderLosesItsShortcutsOnlyNeverWhatALinkPointsTo) {
     EXPECT_EQ(p.RemovedFiles(), removed);
     EXPECT_EQ(p.FilesResult(), std::to_wstring(removed) + L" Dateien gelöscht");
     EXPECT_EQ(p.RegistryResult(), L"Keine Einträge gefunden");
-    RemoveUnixLink(recent + L"Verbindung");
+    RemoveLink(recent + L"Verbindung");
 }
 
 TEST_F(HistoryTest, WithoutAnUndoFileNothingIsCleanedAndCancelStopsAtOnce) {

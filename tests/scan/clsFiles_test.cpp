@@ -3,6 +3,7 @@
 #include "core/ClassHandler.h"
 #include "core/Text.h"
 #include "scan/clsFiles.h"
+#include "support/Links.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
 #include <gtest/gtest.h>
@@ -13,43 +14,6 @@ namespace {
 bool OnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 void SetAttributes(const std::wstring& path, DWORD attributes) { ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes)); }
-
-using UnixName = char*(CDECL*)(const wchar_t*);
-UnixName WineUnixName() {
-    return reinterpret_cast<UnixName>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
-}
-std::wstring Quoted(const std::wstring& path) {
-    char* name = WineUnixName()(path.c_str());
-    if (!name) return L"\"\"";
-    std::wstring out = L"\"" + FromUtf8(name) + L"\"";
-    HeapFree(GetProcessHeap(), 0, name);
-    return out;
-}
-// Runs a Unix command under Wine. Wine cannot wait for a Unix process: the caller watches for
-// the command's effect on `path` instead.
-bool RunUnix(std::wstring cmd, const std::wstring& path, bool shouldExist) {
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return WaitFor([&] { return FileExists(path) == shouldExist; }, 60000);
-}
-
-// A link at `link` to the folder or file `target`: a Windows symbolic link where the platform makes
-// one; under Wine, whose CreateSymbolicLinkW creates nothing, a Unix link made with ln.
-bool MakeLink(const std::wstring& link, const std::wstring& target, bool folder) {
-    if (CreateSymbolicLinkW(link.c_str(), target.c_str(),
-                            (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
-        FileExists(link))
-        return true;
-    if (!WineUnixName()) return false;
-    return RunUnix(L"/bin/ln -s " + Quoted(target) + L" " + Quoted(link), link, true);
-}
-void RemoveLink(const std::wstring& link) {
-    if (FileExists(link) && WineUnixName()) RunUnix(L"/bin/rm -f " + Quoted(link), link, false);
-}
 
 int64_t RecycleBinItems() {
     SHQUERYRBINFO info{};
@@ -279,7 +243,7 @@ TEST_F(FilesTest, RecyclerRoadMovesFilesAndFoldersAway) {
     // Wine's bin keeps folders and read-only files: then that is an error entry, never silence.
     const int64_t left = RecycleBinItems();
     EXPECT_TRUE(left == 0 || Logged(L"clsFiles; EmptyRecycler; ; 70;")) << left;
-    if (left && WineUnixName()) {
+    if (left && WineRunsUnix()) {
         // Everything in the bin is this test's: take out what Wine could not.
         RunUnix(L"/bin/sh -c \"cd \\\"${XDG_DATA_HOME:-$HOME/.local/share}/Trash\\\" && rm -rf files/bin files/hr.txt "
                 L"info/bin.trashinfo info/hr.txt.trashinfo\"", L"", false);

@@ -17,6 +17,10 @@ std::wstring Quoted(const std::wstring& path) {
     HeapFree(GetProcessHeap(), 0, name);
     return out;
 }
+}  // namespace
+
+bool WineRunsUnix() { return WineUnixName() != nullptr; }
+
 // Wine cannot wait for a Unix process: the caller watches for the command's effect instead.
 bool RunUnix(std::wstring cmd, const std::wstring& path, bool shouldExist) {
     STARTUPINFOW si{};
@@ -27,7 +31,6 @@ bool RunUnix(std::wstring cmd, const std::wstring& path, bool shouldExist) {
     CloseHandle(pi.hProcess);
     return WaitFor([&] { return FileExists(path) == shouldExist; }, 60000);
 }
-}  // namespace
 
 bool MakeLink(const std::wstring& link, const std::wstring& target, bool folder) {
     if (CreateSymbolicLinkW(link.c_str(), target.c_str(),

@@ -8,3 +8,7 @@
 bool MakeLink(const std::wstring& link, const std::wstring& target, bool folder);
 // Removes such a link itself (never what it points to).
 void RemoveLink(const std::wstring& link);
+// Under Wine: runs a Unix command and waits until `path` exists (or is gone), as Wine cannot wait
+// for a Unix process. False when the command could not start or the effect did not come.
+bool RunUnix(std::wstring cmd, const std::wstring& path, bool shouldExist);
+bool WineRunsUnix();
