@@ -1,6 +1,6 @@
 // app/extras/AutorunPage.cpp
-#include "extras/ExtrasMenu.h"
 #include "extras/AutorunPage.h"
+#include "extras/ExtrasMenu.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/CommandLine.h"
@@ -18,7 +18,6 @@
 #include "scan/UndoFile.h"
 #include "ui/frmMDI.h"
 #include "ui/frmMDI.rh"
-#include <optional>
 
 static_assert(IDC_lvwAutorunPermanent == 2355 && IDC_lvwAutorunSingle == 2356);
 
@@ -221,17 +220,17 @@ void AutorunPage::FillList(const ListView& list, bool permanent, RootKey root) {
     for (const Autorun::Location& where : Autorun::Locations(root)) {
         if (where.permanent != permanent) continue;
         Trap(kModule, proc, [&] {
-            SearchSpec spec;
-            spec.SearchText = L"";
-            spec.KeyPath = where.key;
-            spec.Root = root;
-            spec.CompareMode = 1;
-            spec.Recurse = false;
-            spec.MatchKeyName = false;
-            spec.MatchValueName = true;
-            spec.MatchValueData = false;
+            SearchQuery query;
+            query.SearchText = L"";
+            query.KeyPath = where.key;
+            query.Root = root;
+            query.CompareMode = 1;
+            query.Recurse = false;
+            query.MatchKeyName = false;
+            query.MatchValueName = true;
+            query.MatchValueData = false;
             std::vector<ScanHit> hits(1);
-            ClassHandler().Search().FindString(spec, hits);
+            ClassHandler().Search().FindString(query, hits);
             std::wstring prefix = std::wstring(root == kHKLM ? L"Global" : L"User") + (permanent ? L"Run" : L"RunOnce");
             if (ToLower(where.key).find(L"wow6432node") != std::wstring::npos) prefix += L" (32 Bit)";
             prefix += L": ";
@@ -289,7 +288,7 @@ void AutorunPage::cmdAutorunLoeschen_Click() {
     const std::wstring path = Autorun::UndoPath();
     const ListView list = Visible();
     clsKeyFunc& keys = ClassHandler().KeyFunc();
-    std::optional<UndoFile> undo;
+    std::unique_ptr<UndoFile> undo;
     std::vector<std::wstring> failed;
     for (int i = 0; i < list.Count(); ++i) {
         if (!list.Selected(i)) continue;
@@ -297,24 +296,12 @@ void AutorunPage::cmdAutorunLoeschen_Click() {
         const std::wstring shown = clsKeyFunc::HiveName(e.root) + L"\\" + e.key + L":\"" + (e.name.empty() ? L"@" : e.name) +
                                    L"\"=\"" + list.Cell(i, 1) + L"\"";
         if (!undo) {
-            const bool folderThere = GetFileAttributesW(AppEnvironment.BackupDir.c_str()) != INVALID_FILE_ATTRIBUTES;
-            try {
-                SYSTEMTIME now;
-                GetLocalTime(&now);
-                undo.emplace(path, ScanEngine::UndoFileIntro(now), UndoFile::Append{});
-            } catch (...) {
-                // Nothing is deleted that the undo file does not hold.
-                const RuntimeError err = CurrentError();
-                ReportError(kModule, proc, err, 48, false, path);
-                const std::wstring text = L"Die Sicherungsdatei " + path + L" konnte nicht angelegt werden:\r\n" +
-                                          err.description + L"\r\n\r\nEs wurde kein Eintrag gelöscht.";
-                MessageBoxW(GetAncestor(hwnd(), GA_ROOT), text.c_str(), AppEnvironment.AppTitle.c_str(),
-                            MB_ICONEXCLAMATION | MB_OK);
+            // Nothing is deleted that the undo file does not hold.
+            undo = CreateUndoFile(path, proc, L"Es wurde kein Eintrag gelöscht.");
+            if (!undo) {
                 Info(proc, L"endet");
                 return;
             }
-            if (!folderThere) Info(proc, AppEnvironment.BackupDir + L" musste angelegt werden");
-            Info(proc, path + L" angelegt");
             lastUndo_ = path;
         }
         // The value and its on/off state of the system's start-up list are saved before either goes.

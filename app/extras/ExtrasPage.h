@@ -1,6 +1,10 @@
 // app/extras/ExtrasPage.h
 #pragma once
 #include "core/win/Dialog.h"
+#include <memory>
+#include <string>
+
+class UndoFile;
 
 // One page of the extras window's tab control "TabExtras": a DS_CONTROL | WS_CHILD dialog template
 // that the extras window creates inside its tab, sizes to the tab's display area and shows while
@@ -21,5 +25,12 @@ public:
     virtual bool OnMenuCommand(int id) { return false; }
     // True while the page works and pumps messages: the window must not close then.
     virtual bool Busy() const { return false; }
+
+protected:
+    // The undo file `path` (appended to when it exists), its creation logged under `procedure`.
+    // When it cannot be made, the user is told the reason and `nothingDone` ("Es wurde kein
+    // Eintrag gelöscht."), and the result is empty: nothing may be changed then.
+    std::unique_ptr<UndoFile> CreateUndoFile(const std::wstring& path, const wchar_t* procedure,
+                                             const wchar_t* nothingDone) const;
 };
 

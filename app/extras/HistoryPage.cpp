@@ -1,6 +1,6 @@
 // app/extras/HistoryPage.cpp
-#include "extras/ExtrasMenu.h"
 #include "extras/HistoryPage.h"
+#include "extras/ExtrasMenu.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/DoEvents.h"
@@ -14,7 +14,6 @@
 #include "scan/UndoFile.h"
 #include "scan/clsFiles.h"
 #include <map>
-#include <optional>
 #include <set>
 
 namespace {
@@ -211,26 +210,13 @@ void HistoryPage::cmdVerlaufClean_Click() {
     Item(IDC_cmdVerlaufAbbrechen).Enable(true);
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     const std::wstring path = AppEnvironment.BackupDir + UndoFileName(L"Verlauf");
-    std::optional<UndoFile> undo;
-    const bool folderThere = GetFileAttributesW(AppEnvironment.BackupDir.c_str()) != INVALID_FILE_ATTRIBUTES;
-    try {
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        undo.emplace(path, ScanEngine::UndoFileIntro(now), UndoFile::Append{});
-    } catch (...) {
-        // Nothing is removed that the undo file does not hold: the run does not start.
-        const RuntimeError err = CurrentError();
-        ReportError(kModule, proc, err, 48, false, path);
+    // Nothing is removed that the undo file does not hold: the run does not start.
+    std::unique_ptr<UndoFile> undo = CreateUndoFile(path, proc, L"Es wurde nichts bereinigt.");
+    if (!undo) {
         SetIdle();
-        const std::wstring text = L"Die Sicherungsdatei " + path + L" konnte nicht angelegt werden:\r\n" +
-                                  err.description + L"\r\n\r\nEs wurde nichts bereinigt.";
-        MessageBoxW(GetAncestor(hwnd(), GA_ROOT), text.c_str(), AppEnvironment.AppTitle.c_str(),
-                    MB_ICONEXCLAMATION | MB_OK);
         Info(proc, L"endet");
         return;
     }
-    if (!folderThere) Info(L"cmdVerlaufClean_Click", AppEnvironment.BackupDir + L" musste angelegt werden");
-    Info(proc, path + L" angelegt");
     lastUndo_ = path;
     const int entries = CleanRegistry(*undo);
     undo.reset();
@@ -288,16 +274,16 @@ int HistoryPage::CleanRegistry(UndoFile& undo) {
         if (Setting(src.setting) != L"1") continue;
         std::vector<ScanHit> hits(1);
         Trap(kModule, proc, [&] {
-            SearchSpec spec;
-            spec.SearchText = src.searchText;
-            spec.KeyPath = src.key;
-            spec.Root = kHKCU;
-            spec.CompareMode = 1;
-            spec.Recurse = true;
-            spec.MatchKeyName = true;
-            spec.MatchValueName = src.matchValueName;
-            spec.MatchValueData = false;
-            search.FindString(spec, hits);
+            SearchQuery query;
+            query.SearchText = src.searchText;
+            query.KeyPath = src.key;
+            query.Root = kHKCU;
+            query.CompareMode = 1;
+            query.Recurse = true;
+            query.MatchKeyName = true;
+            query.MatchValueName = src.matchValueName;
+            query.MatchValueData = false;
+            search.FindString(query, hits);
         });
         Info(proc, L"unter " + std::wstring(src.key) + L" " + std::to_wstring(hits.size() - 1) + L" Einträge gelesen");
         // The first hit of a key saves it whole, with everything below it, and then removes it; the
