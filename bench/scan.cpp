@@ -291,7 +291,7 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<ScanHit> hits(1);
     const size_t m0 = PrivateBytes();
     for (int n = 1; n <= ScanEngine::kSteps; ++n) {
-        SearchSpec query;
+        SearchQuery query;
         query.KeyPath = ScanEngine::StepAt(n).key;
         query.Root = ScanEngine::StepAt(n).root;
         query.CompareMode = 1;

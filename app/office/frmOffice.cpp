@@ -456,14 +456,14 @@ void frmOffice::Reset(const App& app) {
             return;
         }
         if (!key.empty()) {
-            SearchSpec spec;
-            spec.KeyPath = key;
-            spec.Root = kHKCU;
-            spec.CompareMode = 1;
-            spec.Recurse = true;
-            spec.MatchKeyName = true;
+            SearchQuery query;
+            query.KeyPath = key;
+            query.Root = kHKCU;
+            query.CompareMode = 1;
+            query.Recurse = true;
+            query.MatchKeyName = true;
             std::vector<ScanHit> hits(1);
-            ClassHandler().Search().FindString(spec, hits);
+            ClassHandler().Search().FindString(query, hits);
             Info(proc, label + std::to_wstring(hits.size() - 1) + L" Einträge gelesen");
         }
         std::vector<RegPlace> save;

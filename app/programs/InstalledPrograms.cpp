@@ -78,14 +78,14 @@ std::vector<InstalledProgram> ReadInstalledPrograms(clsSearch& search, size_t* h
     if (hits) *hits = 0;
     for (RootKey root : {kHKCU, kHKLM}) {
         for (const wchar_t* base : kUninstallKeys) {
-            SearchSpec spec;
-            spec.Root = root;
-            spec.KeyPath = base;
-            spec.CompareMode = 1;
-            spec.Recurse = true;
-            spec.MatchKeyName = spec.MatchValueName = spec.MatchValueData = true;
+            SearchQuery query;
+            query.Root = root;
+            query.KeyPath = base;
+            query.CompareMode = 1;
+            query.Recurse = true;
+            query.MatchKeyName = query.MatchValueName = query.MatchValueData = true;
             std::vector<ScanHit> found;
-            search.FindString(spec, found);
+            search.FindString(query, found);
             if (hits) *hits += found.size() - 1;
             const std::wstring prefix = std::wstring(base) + L"\\";
             // The walk hands out a key's values together; a map keeps them by key all the same.

@@ -21,9 +21,9 @@ bool Contains(const std::wstring& haystack, const std::wstring& needle) {
 
 // Keeps KeyPath as the caller gave it, whatever happens below.
 struct KeyPathGuard {
-    SearchSpec& query;
+    SearchQuery& query;
     std::wstring saved;
-    explicit KeyPathGuard(SearchSpec& s) : query(s), saved(s.KeyPath) {}
+    explicit KeyPathGuard(SearchQuery& s) : query(s), saved(s.KeyPath) {}
     ~KeyPathGuard() { query.KeyPath = std::move(saved); }
 };
 }  // namespace
@@ -112,7 +112,7 @@ LSTATUS clsSearch::KeyStatus(RootKey root, const std::wstring& key, REGSAM acces
     return k.Open(ToHkey(root), key, access);
 }
 
-void clsSearch::FindString(SearchSpec& query, std::vector<ScanHit>& result) {
+void clsSearch::FindString(SearchQuery& query, std::vector<ScanHit>& result) {
     if (result.empty()) result.emplace_back();
     try {
         Walk(query, result);
@@ -123,7 +123,7 @@ void clsSearch::FindString(SearchSpec& query, std::vector<ScanHit>& result) {
 }
 
 // One key: its values (read in one pass over the open key, data included), then its sub-keys.
-void clsSearch::Walk(SearchSpec& query, std::vector<ScanHit>& result) {
+void clsSearch::Walk(SearchQuery& query, std::vector<ScanHit>& result) {
     if (query.CompareMode != 0 && query.CompareMode != 1) return;  // matches nothing
     RegKey k;
     bool valuesReadable = true;

@@ -34,7 +34,7 @@ struct ScanHit {
 };
 
 // What FindString looks for. KeyPath is changed during the walk and restored afterwards.
-struct SearchSpec {
+struct SearchQuery {
     std::wstring SearchText;
     std::wstring KeyPath;
     RootKey Root = 0;
@@ -56,7 +56,7 @@ public:
     bool ScanRun = false;     // a scan or search is under way
 
     // Appends one hit per matching value to `result` (element 0 is the caller's and stays empty).
-    void FindString(SearchSpec& query, std::vector<ScanHit>& result);
+    void FindString(SearchQuery& query, std::vector<ScanHit>& result);
     // Value names of a key (one empty name when it holds none or cannot be opened).
     std::vector<std::wstring> Get_KeyValues(RootKey root, const std::wstring& key);
     // Sub-key names of a key (one empty name when it has none or cannot be opened).
@@ -73,7 +73,7 @@ public:
     static std::wstring DataText(DWORD type, const BYTE* data, size_t bytes);
 
 private:
-    void Walk(SearchSpec& query, std::vector<ScanHit>& result);
+    void Walk(SearchQuery& query, std::vector<ScanHit>& result);
     clsClassHandler& handler_;
     LSTATUS lastResult_ = 0;
 };

@@ -165,7 +165,7 @@ bool ScanEngine::Scan() {
         if (progress_) progress_->OnStep(n, step.activity, hits.size() - 1);
         DoEvents();
         Trace(kWindow, L"cmdStart_Click", L"einlesen beginnt");
-        SearchSpec query;
+        SearchQuery query;
         query.SearchText = L"";
         query.KeyPath = step.key;
         query.Root = step.root;

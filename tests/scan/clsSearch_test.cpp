@@ -9,9 +9,9 @@
 namespace {
 const std::wstring kBase = L"Software\\SearchTest";
 
-SearchSpec MakeSearch(const std::wstring& text, const std::wstring& key, int mode, bool recurse, bool keyName,
+SearchQuery MakeSearch(const std::wstring& text, const std::wstring& key, int mode, bool recurse, bool keyName,
                 bool valueName, bool valueData) {
-    SearchSpec s;
+    SearchQuery s;
     s.SearchText = text;
     s.KeyPath = key;
     s.Root = kHKCU;
@@ -23,7 +23,7 @@ SearchSpec MakeSearch(const std::wstring& text, const std::wstring& key, int mod
     return s;
 }
 
-std::vector<ScanHit> Find(SearchSpec s) {
+std::vector<ScanHit> Find(SearchQuery s) {
     std::vector<ScanHit> hits(1);
     ClassHandler().Search().StopSearch = false;
     ClassHandler().Search().FindString(s, hits);
@@ -167,7 +167,7 @@ TEST_F(SearchTest, StopSearchEndsTheWalkAndKeepsHits) {
         RegCloseKey(h);
     }
     std::vector<ScanHit> hits(1);
-    SearchSpec s = MakeSearch(L"", kBase, 1, true, true, true, true);
+    SearchQuery s = MakeSearch(L"", kBase, 1, true, true, true, true);
     clsSearch& search = ClassHandler().Search();
     search.StopSearch = false;
     // The timer fires from the walk's own message pumping.
