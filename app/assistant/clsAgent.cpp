@@ -78,6 +78,10 @@ void clsAgent::Play(const std::wstring& animation) { AgentPlay(AppSwitches.Agent
 void clsAgent::Stop() { AgentStop(AppSwitches.AgentFile); }
 std::wstring clsAgent::Name() { return AgentName(AppSwitches.AgentFile); }
 
+void clsAgent::Say(const wchar_t* module, const wchar_t* procedure, const std::wstring& text) {
+    Trap(module, procedure, [&] { Speak(text); });
+}
+
 void clsAgent::MoveNear(HWND window) {
     RECT r{};
     if (!GetWindowRect(window, &r)) return;

@@ -35,6 +35,9 @@ public:
     void Play(const std::wstring& animation);
     void Stop();
     std::wstring Name();
+    // Speak for a window that goes on whatever the character does: a failure is logged under
+    // the window's module and procedure (as a Trap does), never raised.
+    void Say(const wchar_t* module, const wchar_t* procedure, const std::wstring& text);
     // Moves the character near the lower right corner of the window (the main window's greeting spot).
     void MoveNear(HWND window);
 

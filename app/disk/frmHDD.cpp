@@ -25,11 +25,6 @@
 namespace {
 const wchar_t* kModule = L"frmHDD";
 
-// The assistant's line; the window goes on whatever the character does.
-void Say(const wchar_t* procedure, const std::wstring& text) {
-    Trap(kModule, procedure, [&] { ClassHandler().Agent().Speak(text); });
-}
-
 void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
 
 void Status(const std::wstring& text) {
@@ -270,7 +265,8 @@ void frmHDD::cmdOrdnerWaehlen_Click() {
             ListView_InsertItem(lvw_, &it);
             Item(IDC_chbTempFilesDel).Enable(true);
             Info(proc, path + L" zum automatischen Leeren vorgesehen");
-            Say(proc, L"Der Ordner " + clsAgent::Doubled(path) + L" wurde zur Liste hinzugefügt.");
+            ClassHandler().Agent().Say(kModule, proc,
+                L"Der Ordner " + clsAgent::Doubled(path) + L" wurde zur Liste hinzugefügt.");
         });
     }
     Info(proc, L"endet");
@@ -290,7 +286,8 @@ void frmHDD::cmdOrdnerLoeschen_Click() {
         for (const std::wstring& line : ReadListLines(TmpDirsFile())) {
             if (marked.count(line)) {
                 Info(proc, line + L" aus zulöschenden Liste gelöscht");
-                Say(proc, L"Der Ordner " + clsAgent::Doubled(line) + L" wurde aus der Liste entfernt.");
+                ClassHandler().Agent().Say(kModule, proc,
+                    L"Der Ordner " + clsAgent::Doubled(line) + L" wurde aus der Liste entfernt.");
             }
             else kept.push_back(line);
         }
@@ -322,8 +319,9 @@ void frmHDD::EmptyFolders(const std::vector<std::wstring>& lines, const std::wst
                   L" übergangen (in Gebrauch oder geschützt)";
     Status(lastResult_);
     ShowRecyclerContents();
-    Say(procedure, AppSwitches.Recycler == 1 ? L"Alle löschbaren Dateien wurden in den Papierkorb verschoben."
-                                             : L"Alle löschbaren Dateien wurden unwiederbringlich gelöscht.");
+    ClassHandler().Agent().Say(kModule, procedure,
+        AppSwitches.Recycler == 1 ? L"Alle löschbaren Dateien wurden in den Papierkorb verschoben."
+                                  : L"Alle löschbaren Dateien wurden unwiederbringlich gelöscht.");
     if (!refused.empty()) Message(refused, MB_ICONEXCLAMATION | MB_OK);
 }
 
@@ -358,7 +356,8 @@ void frmHDD::chbTempFilesDel_Click() {
             return;
         }
         Info(proc, L"Autostart-Eintrag " + StartEntryData() + L" geschrieben");
-        Say(proc, L"Das automatische Löschen der Dateien aus den gewählten Ordnern, wurde eingeschalten.");
+        ClassHandler().Agent().Say(kModule, proc,
+            L"Das automatische Löschen der Dateien aus den gewählten Ordnern, wurde eingeschalten.");
         Item(IDC_ckbRecyclerAutoClean).Enable(true);
         return;
     }
@@ -373,7 +372,8 @@ void frmHDD::chbTempFilesDel_Click() {
         return;
     }
     Info(proc, L"Autostart-Eintrag gelöscht");
-    Say(proc, L"Das automatische Löschen der Dateien aus den gewählten Ordnern, wurde abgeschalten.");
+    ClassHandler().Agent().Say(kModule, proc,
+        L"Das automatische Löschen der Dateien aus den gewählten Ordnern, wurde abgeschalten.");
     Item(IDC_ckbRecyclerAutoClean).Enable(false);
     SetCheck(IDC_ckbRecyclerAutoClean, false);
 }

@@ -29,11 +29,6 @@ namespace {
 const wchar_t* kModule = L"clsInternet";
 const wchar_t* kNoConnection = L"Es konnte keine Internetverbindung hergestellt werden.";
 
-// The assistant's line beside a message; the message goes on whatever the character does.
-void Say(const wchar_t* procedure, const std::wstring& text) {
-    Trap(kModule, procedure, [&] { ClassHandler().Agent().Speak(text); });
-}
-
 const wchar_t* kInvalidReply = L"Der Server hat eine ungültige Antwort gesendet.";
 constexpr size_t kMaxTextReply = 64 * 1024;
 
@@ -581,14 +576,14 @@ void clsInternet::LiveUpdate() {
             } else {
                 Trace(kModule, L"LiveUpdate", L"Zur Zeit gibt es kein Update. ");
                 const wchar_t* none = L"Zur Zeit ist kein Update verfügbar.";
-                Say(L"LiveUpdate", none);
+                ClassHandler().Agent().Say(kModule, L"LiveUpdate", none);
                 Ask(none, MB_ICONINFORMATION | MB_OK);
             }
             break;
         case WebReply::Result::NoConnection: {
             ReportError(kModule, L"LiveUpdate", RuntimeError{10200, kNoConnection}, Style::Warning, false, reply.reason);
             std::wstring text = std::wstring(kNoConnection) + L"\r\n\r\nStellen Sie sicher, das eine Internetverbindung besteht.";
-            Say(L"LiveUpdate", text);
+            ClassHandler().Agent().Say(kModule, L"LiveUpdate", text);
             if (attempt < kMaxAttempts &&
                 Ask(text + L"\r\n\r\nSoll erneut nach einem Update gesucht werden?", MB_ICONWARNING | MB_YESNO) == IDYES) {
                 Trace(kModule, L"LiveUpdate", L"wiederholt");
@@ -606,8 +601,9 @@ void clsInternet::LiveUpdate() {
 void clsInternet::OfferDownload(const std::vector<unsigned long>& remote) {
     const std::wstring version = VersionText(remote);
     Trace(kModule, L"LiveUpdate", L"Update " + version + L" gefunden");
-    Say(L"LiveUpdate", L"Die Version " + version +
-                           L" des Programms wurde gefunden, legen Sie jetzt fest, wo die Datei gespeichert werden soll.");
+    ClassHandler().Agent().Say(kModule, L"LiveUpdate",
+        L"Die Version " + version +
+            L" des Programms wurde gefunden, legen Sie jetzt fest, wo die Datei gespeichert werden soll.");
     std::wstring path;
     Trap(kModule, L"LiveUpdate", [&] { path = ChooseSavePath()(SuggestedName(remote)); });
     if (path.empty()) {
@@ -690,7 +686,7 @@ void clsInternet::BugReport(const BugReportData& report) {
         case WebReply::Result::Ok: {
             Trace(kModule, L"BugReport", L"gesendet");
             const std::wstring thanks = L"Vielen Dank für Ihre Unterstützung.\r\n\r\nDer Bug-Report ist erfolgreich versendet worden.";
-            Say(L"BugReport", thanks);
+            ClassHandler().Agent().Say(kModule, L"BugReport", thanks);
             Ask(thanks, MB_ICONINFORMATION | MB_OK);
             break;
         }
@@ -704,7 +700,7 @@ void clsInternet::BugReport(const BugReportData& report) {
             std::wstring text = std::wstring(kNoConnection) +
                                 L"\r\n\r\nDer Bug-Report konnte noch nicht versendet werden.\r\nStellen Sie sicher, das "
                                 L"eine Internetverbindung besteht.";
-            Say(L"BugReport", text);
+            ClassHandler().Agent().Say(kModule, L"BugReport", text);
             if (attempt < kMaxAttempts &&
                 Ask(text + L"\r\n\r\nSoll der Versand noch einmal versucht werden?", MB_ICONWARNING | MB_YESNO) == IDYES) {
                 Trace(kModule, L"BugReport", L"wiederholt");
