@@ -7,7 +7,7 @@
 #include "core/modCheckOS.h"
 #include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
-#include "scan/UndoFile.h"
+#include "journal/UndoFile.h"
 #include <initguid.h>
 #include <knownfolders.h>
 #include <shlobj.h>

@@ -15,7 +15,7 @@
 #include "registry/clsSearch.h"
 #include "registry/ValueText.h"
 #include "scan/ScanEngine.h"
-#include "scan/UndoFile.h"
+#include "journal/UndoFile.h"
 #include "ui/frmMDI.h"
 #include "ui/frmMDI.rh"
 

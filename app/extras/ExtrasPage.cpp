@@ -3,7 +3,7 @@
 #include "core/AppEnvironment.h"
 #include "core/Trap.h"
 #include "scan/ScanEngine.h"
-#include "scan/UndoFile.h"
+#include "journal/UndoFile.h"
 
 std::unique_ptr<UndoFile> ExtrasPage::CreateUndoFile(const std::wstring& path, const wchar_t* procedure,
                                                      const wchar_t* nothingDone) const {
@@ -13,7 +13,7 @@ std::unique_ptr<UndoFile> ExtrasPage::CreateUndoFile(const std::wstring& path, c
     try {
         SYSTEMTIME now;
         GetLocalTime(&now);
-        undo = std::make_unique<UndoFile>(path, ScanEngine::UndoFileIntro(now), UndoFile::Append{});
+        undo = std::make_unique<UndoFile>(path, UndoFileIntro(L"RegScan", now), UndoFile::Append{});
     } catch (...) {
         const RuntimeError err = CurrentError();
         ReportError(module, procedure, err, 48, false, path);

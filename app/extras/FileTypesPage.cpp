@@ -12,7 +12,7 @@
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include "scan/ScanEngine.h"
-#include "scan/UndoFile.h"
+#include "journal/UndoFile.h"
 #include "ui/frmMDI.h"
 #include "ui/frmMDI.rh"
 #include <shlobj.h>
@@ -210,7 +210,7 @@ void FileTypesPage::cmdFileExtsDel_Click() {
     try {
         SYSTEMTIME now;
         GetLocalTime(&now);
-        undo.emplace(path, ScanEngine::UndoFileIntro(now));
+        undo.emplace(path, UndoFileIntro(L"RegScan", now));
         if (!folderThere)
             ReportError(kModule, proc, RuntimeError{Err::PathNotFound, ErrorDescription(Err::PathNotFound)}, 48, false,
                         L"Ordner " + AppEnvironment.BackupDir + L" musste angelegt werden");

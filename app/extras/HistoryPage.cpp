@@ -11,7 +11,7 @@
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include "scan/ScanEngine.h"
-#include "scan/UndoFile.h"
+#include "journal/UndoFile.h"
 #include "scan/clsFiles.h"
 #include <map>
 #include <set>

@@ -10,7 +10,7 @@
 #include "extras/frmAutorunNew.rh"
 #include "registry/clsKeyFunc.h"
 #include "scan/ScanEngine.h"
-#include "scan/UndoFile.h"
+#include "journal/UndoFile.h"
 #include <commdlg.h>
 #include <cstring>
 
@@ -195,7 +195,7 @@ bool frmAutorunNew::cmdOK_Click() {
     try {
         SYSTEMTIME now;
         GetLocalTime(&now);
-        UndoFile undo(undoPath, ScanEngine::UndoFileIntro(now), UndoFile::Append{});
+        UndoFile undo(undoPath, UndoFileIntro(L"RegScan", now), UndoFile::Append{});
         undo.AddValue(root, key, name);
         if (moved) {
             undo.AddValue(original_->root, original_->key, original_->name);

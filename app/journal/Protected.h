@@ -10,8 +10,25 @@
 
 // ---- Registry places --------------------------------------------------------------------------
 
-// Why the key may not be deleted, changed below or emptied, as a whole German sentence naming it;
-// "" when it may. A key counts as protected when it is a protected place or holds one.
-std::wstring WhyKeyProtected(RootKey root, const std::wstring& key);
-// Why the value may not be deleted or written; "" when it may (a value under a protected key).
-std::wstring WhyValueProtected(RootKey root, const std::wstring& key, const std::wstring& name);
+// Whether a name below a classes key (HKEY_CLASSES_ROOT, Software\Classes) is one Windows cannot
+// work without: the structural keys (CLSID, Interface, Folder, ...) and the file types of
+// programs, links, scripts and system files (.exe, exefile, .lnk, ...). Any letter case.
+bool IsSystemClass(const std::wstring& name);
+
+// Asks the table about registry places. One instance serves one run of changes: what it learns
+// about which ProgIDs are named is read once and checked again for each question.
+class RegistryProtection {
+public:
+    RegistryProtection();
+    ~RegistryProtection();
+    // Why the key (and everything below it) may not be deleted, as the rest of a German sentence
+    // that begins with the key; "" when it may. A key that holds a protected place is protected.
+    std::wstring WhyKey(RootKey root, const std::wstring& key);
+    // Why one value may not be deleted or written; "" when it may.
+    std::wstring WhyValue(RootKey root, const std::wstring& key, const std::wstring& name);
+
+private:
+    struct Namers;
+    std::wstring WhyProgId(RootKey root, const std::wstring& progId);
+    Namers* namers_ = nullptr;  // read when the first ProgID is asked about
+};

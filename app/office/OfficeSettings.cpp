@@ -6,7 +6,7 @@
 #include "core/Trap.h"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
-#include "scan/UndoFile.h"
+#include "journal/UndoFile.h"
 #include <cwctype>
 #include <optional>
 

@@ -6,7 +6,7 @@
 #include "core/win/MdiChild.h"
 #include "core/win/MenuBottomLineSite.h"
 #include "programs/InstalledPrograms.h"
-#include "scan/UndoFile.h"
+#include "journal/UndoFile.h"
 #include <functional>
 #include <memory>
 #include <optional>

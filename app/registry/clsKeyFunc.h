@@ -45,6 +45,9 @@ public:
     // Type and exact bytes of one value, for checking a write-back against its file; false when
     // the key or the value does not exist. (Implemented in clsKeyFunc_Verify.cpp.)
     bool ReadValueRaw(RootKey root, const std::wstring& key, const std::wstring& name, RegValue& out);
+    // Writes one value with its type and exact bytes, creating its key when it is missing.
+    // Returns the platform's result. (clsKeyFunc_Verify.cpp.)
+    LSTATUS SetValueRaw(RootKey root, const std::wstring& key, const RegValue& value);
 
     // Writes a key and everything below it into a file in the system's newest hive format
     // (RegSaveKeyExW); the file must not exist yet. Needs the backup privilege. Returns the

@@ -28,3 +28,13 @@ bool clsKeyFunc::ReadValueRaw(RootKey root, const std::wstring& key, const std::
     if (size) memcpy(out.data.data(), data.data(), size);
     return true;
 }
+
+LSTATUS clsKeyFunc::SetValueRaw(RootKey root, const std::wstring& key, const RegValue& value) {
+    RegKey k;
+    LSTATUS rc = k.Create(ToHkey(root), key, KEY_SET_VALUE);
+    if (rc != ERROR_SUCCESS) return rc;
+    rc = RegSetValueExW(k.get(), value.name.c_str(), 0, value.type, reinterpret_cast<const BYTE*>(value.data.data()),
+                        static_cast<DWORD>(value.bytes));
+    TraceCall(L"SetValueRaw", HiveName(root) + L"; " + key + L"; " + std::to_wstring(value.type) + L"; " + value.name);
+    return rc;
+}

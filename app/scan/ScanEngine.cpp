@@ -3,9 +3,10 @@
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/DoEvents.h"
+#include "core/Text.h"
 #include "core/Trap.h"
 #include "registry/clsKeyFunc.h"
-#include "scan/UndoFile.h"
+#include "journal/ChangeJournal.h"
 #include "scan/clsCheckKeys.h"
 #include <algorithm>
 #include <cmath>
@@ -52,11 +53,6 @@ struct Busy {
     explicit Busy(bool& f) : flag(f) { flag = true; }
     ~Busy() { flag = false; }
 };
-
-void Two(std::wstring& out, unsigned v) {
-    out += static_cast<wchar_t>(L'0' + v / 10 % 10);
-    out += static_cast<wchar_t>(L'0' + v % 10);
-}
 
 std::wstring Count(size_t n, const wchar_t* one, const wchar_t* many) {
     return std::to_wstring(n) + (n == 1 ? one : many);
@@ -231,29 +227,6 @@ bool ScanEngine::Scan() {
     return true;
 }
 
-std::wstring ScanEngine::UndoFileIntro(const SYSTEMTIME& when) {
-    wchar_t date[128] = L"";
-    GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &when, L"dddd, dd. MMM yyyy", date, 128, nullptr);
-    std::wstring time;
-    Two(time, when.wHour);
-    time += L':';
-    Two(time, when.wMinute);
-    time += L':';
-    Two(time, when.wSecond);
-    const AppEnvironmentRecord& env = AppEnvironment;
-    return env.UndoFileHeader + L"\r\n" +
-           L"; Die nachfolgenden  Registryschlüssel wurden von " + env.AppTitle + L" Version " + env.AppVersion +
-           L"\r\n"
-           L"; als falsch erkannt und entfernt.\r\n"
-           L"; Mit einem Doppelklick im Windows-Explorer auf diese Datei, werden die hier\r\n"
-           L"; gesicherten Registryschlüssel wieder in die Registrierungs-Datenbank eingetragen.\r\n"
-           L"\r\n\r\n"
-           L"; erstellt am: " + date + L" - " + time + L"\r\n" +
-           L"; erstellt von: " + env.UserName + L" Computername: " + env.ComputerName + L"\r\n" +
-           L"; Betriebssystem: " + env.OSName + L"\r\n" +
-           L"\r\r\n";
-}
-
 RemovalResult ScanEngine::ProblemeEntfernen(const std::vector<size_t>* marked) {
     const wchar_t kProc[] = L"ProblemeEntfernen";
     RemovalResult result;
@@ -263,19 +236,6 @@ RemovalResult ScanEngine::ProblemeEntfernen(const std::vector<size_t>* marked) {
     }
     Busy busy(busy_);
     Trace(kWindow, kProc, L"started");
-
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    std::wstring stamp;
-    Two(stamp, now.wDay);
-    Two(stamp, now.wMonth);
-    stamp += std::to_wstring(now.wYear);
-    stamp += L'_';
-    Two(stamp, now.wHour);
-    Two(stamp, now.wMinute);
-    Two(stamp, now.wSecond);
-    const std::wstring fileName = L"Rückgängig_RegScan_" + stamp + L".reg";
-    Trace(kWindow, kProc, L"Sicherungsdatei: " + fileName);
 
     // The list is worked through in the order of its key column, ascending.
     struct Item {
@@ -296,116 +256,49 @@ RemovalResult ScanEngine::ProblemeEntfernen(const std::vector<size_t>* marked) {
     });
 
     const bool onlyMarked = marked != nullptr;
-    auto keepAll = [&](size_t from) {
-        for (size_t i = from; i < items.size(); ++i) rows_.push_back(std::move(items[i].row));
-    };
-    const std::wstring path = AppEnvironment.BackupDir + fileName;
-    std::optional<UndoFile> undo;
-    const bool folderThere = GetFileAttributesW(AppEnvironment.BackupDir.c_str()) != INVALID_FILE_ATTRIBUTES;
-    try {
-        undo.emplace(path, UndoFileIntro(now));
-        if (!folderThere)
-            ReportError(kWindow, kProc, RuntimeError{Err::PathNotFound, ErrorDescription(Err::PathNotFound)}, 48, false,
-                        L"Ordner " + AppEnvironment.BackupDir + L" musste angelegt werden");
-    } catch (...) {
-        RuntimeError e = CurrentError();
-        ReportError(kWindow, kProc, e, 48, false, path);
-        result.errorMessage = L"Die Sicherungsdatei " + path + L" konnte nicht angelegt werden:\r\n" + e.description +
-                              L"\r\n\r\nEs wurde nichts entfernt.";
+    ChangeJournal journal(L"RegScan", kWindow, kProc);
+    RuntimeError createError;
+    if (!journal.CreateFile(&createError)) {
+        const std::wstring path = UndoPathFor(L"RegScan");
+        result.errorMessage = L"Die Sicherungsdatei " + path + L" konnte nicht angelegt werden:\r\n" +
+                              createError.description + L"\r\n\r\nEs wurde nichts entfernt.";
         result.report = L"Die Fehler wurden nicht entfernt, weil die Sicherungsdatei nicht angelegt werden konnte.";
         result.colour = RGB(255, 0, 0);
-        keepAll(0);
+        for (Item& it : items) rows_.push_back(std::move(it.row));
         return result;
     }
-    result.undoFile = path;
+    result.undoFile = journal.UndoPath();
+    Trace(kWindow, kProc, L"Sicherungsdatei: " + result.undoFile.substr(AppEnvironment.BackupDir.size()));
     Trace(kWindow, kProc, onlyMarked ? L"Einzelne Fehler entfernen wurde aktiviert." : L"Alle Fehler entfernen wurde aktiviert.");
 
-    clsSearch& search = handler_.Search();
-    clsKeyFunc& keys = handler_.KeyFunc();
-    // The keys are saved in batches: the exports of several rows reach the file with one write and
-    // one flush, and only then are those rows' keys deleted, in the order of the list.
-    constexpr size_t kBatchKeys = 64, kBatchChars = size_t{1} << 20;
-    std::vector<bool> gone(items.size(), false);
-    std::vector<size_t> waiting;  // chosen rows whose key is saved (or held), not yet deleted
-    auto where = [](const ScanHit& h) { return clsKeyFunc::HiveName(h.root) + L"\\" + h.key; };
-    std::optional<size_t> stoppedAt;  // the first row not removed because the file could not be written
-    RuntimeError writeError;
-    // Writes what was collected, then deletes the keys that waited for it. False when writing failed.
-    auto save = [&] {
-        try {
-            undo->Flush();
-        } catch (...) {
-            writeError = CurrentError();
-            stoppedAt = waiting.empty() ? items.size() : waiting.front();
-            waiting.clear();
-            return false;
-        }
-        for (size_t j : waiting) {
-            const ScanHit& h = items[j].row.hit;
-            if (keys.DelKeyTree(h.root, h.key)) {
-                gone[j] = true;
-                ++result.removed;
-            } else {
-                ReportError(kWindow, kProc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)},
-                            48, false, where(h) + L" konnte nicht gelöscht werden");
-                ++result.failed;
-            }
-            DoEventsIfDue();
-        }
-        waiting.clear();
-        return true;
-    };
-    for (size_t i = 0; i < items.size() && !stoppedAt; ++i) {
-        Item& it = items[i];
-        if (!it.chosen) continue;
-        const ScanHit& h = it.row.hit;
+    // One change per chosen row; rows of one key share it.
+    std::vector<RegChange> changes;
+    std::vector<size_t> changeOf(items.size(), SIZE_MAX);
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (!items[i].chosen) continue;
+        const ScanHit& h = items[i].row.hit;
         if (Logging())
-            Trace(L"modCheckKeys", kProc, it.row.item + L"\r\n" + it.row.name + L"=\"" + it.row.data + L"\"");
-        if (h.key.empty()) {  // never a whole root
-            ++result.failed;
+            Trace(L"modCheckKeys", kProc, items[i].row.item + L"\r\n" + items[i].row.name + L"=\"" + items[i].row.data + L"\"");
+        if (!changes.empty() && changes.back().root == h.root && ToLower(changes.back().key) == ToLower(h.key)) {
+            changeOf[i] = changes.size() - 1;
             continue;
         }
-        if (!undo->Holds(h.root, h.key)) {
-            // A key above one that waits would be saved with it: its rows go first, as in the list.
-            if (undo->Collected() && undo->HoldsBelow(h.root, h.key) && !save()) break;
-            const LSTATUS status = search.KeyStatus(h.root, h.key, KEY_READ);
-            if (status == ERROR_FILE_NOT_FOUND) {  // gone already: nothing to save, nothing to delete
-                gone[i] = true;
-                ++result.removed;
-                continue;
-            }
-            if (status != ERROR_SUCCESS) {
-                // What cannot be read cannot be saved, so it is not deleted.
-                ReportError(kWindow, kProc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)},
-                            48, false, where(h) + L" konnte nicht gesichert werden und bleibt erhalten");
-                ++result.failed;
-                continue;
-            }
-            try {
-                undo->CollectKey(h.root, h.key);
-            } catch (...) {
-                // Nothing is deleted that is not saved: what was saved goes, this and the later rows stay.
-                RuntimeError e = CurrentError();
-                if (save()) {
-                    writeError = e;
-                    stoppedAt = i;
-                }
-                break;
-            }
-        }
-        waiting.push_back(i);
-        if ((undo->Collected() >= kBatchKeys || undo->CollectedChars() >= kBatchChars) && !save()) break;
-        DoEventsIfDue();
+        changeOf[i] = changes.size();
+        changes.push_back(RegChange::DeleteTree(h.root, h.key));
     }
-    if (!stoppedAt) save();
-    for (size_t i = 0; i < items.size(); ++i)
-        if (!gone[i]) rows_.push_back(std::move(items[i].row));
-    if (stoppedAt) {
-        ReportError(kWindow, kProc, writeError, 48, false, path);
-        const std::wstring key = *stoppedAt < items.size() ? where(items[*stoppedAt].row.hit) : std::wstring();
-        result.errorMessage = L"Die Sicherungsdatei " + path + L" konnte nicht geschrieben werden:\r\n" +
-                              writeError.description + L"\r\n\r\nDer Schlüssel " + key +
-                              L" und alle folgenden Einträge wurden nicht entfernt.";
+    const JournalResult applied = journal.Apply(changes);
+    for (size_t i = 0; i < items.size(); ++i) {
+        const bool gone = changeOf[i] != SIZE_MAX && applied.items[changeOf[i]].done;
+        if (gone)
+            ++result.removed;
+        else if (changeOf[i] != SIZE_MAX && applied.undoProblem == JournalResult::UndoProblem::None)
+            ++result.failed;
+        if (!gone) rows_.push_back(std::move(items[i].row));
+    }
+    if (applied.undoProblem != JournalResult::UndoProblem::None) {
+        result.errorMessage = L"Die Sicherungsdatei " + result.undoFile + L" konnte nicht geschrieben werden:\r\n" +
+                              applied.undoError.description + L"\r\n\r\nDer Schlüssel " +
+                              changes[applied.firstUnsaved].Where() + L" und alle folgenden Einträge wurden nicht entfernt.";
         result.report = L"Das Entfernen wurde abgebrochen, weil die Sicherungsdatei nicht geschrieben werden "
                         L"konnte. " + Count(result.removed, L" Eintrag wurde", L" Einträge wurden") +
                         L" entfernt und gesichert.";

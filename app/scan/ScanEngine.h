@@ -132,9 +132,6 @@ public:
     // leave Rows(); rows that failed or were not reached stay (in that sorted order).
     RemovalResult ProblemeEntfernen(const std::vector<size_t>* marked = nullptr);
 
-    // The undo file's first lines (header, comments 2 to 10) for a stamp taken at `when`.
-    static std::wstring UndoFileIntro(const SYSTEMTIME& when);
-
     // Whether a scan leaves out the user's excluded keys (on unless switched off).
     void SetUseExclusions(bool on) { useExclusions_ = on; }
     // Reads the exclusions anew and drops every row at or below an excluded key; returns how many went.

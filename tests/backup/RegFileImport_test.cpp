@@ -7,7 +7,7 @@
 #include "registry/clsKeyFunc.h"
 #include "scan/ScanEngine.h"
 #include "scan/ScanTestRegistry.h"
-#include "scan/UndoFile.h"
+#include "journal/UndoFile.h"
 #include "support/Sandbox.h"
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "registry/clsKeyFunc.h"
-#include "scan/UndoFile.h"
+#include "journal/UndoFile.h"
 #include "backup/RegFileImport.h"
 #include "support/Sandbox.h"
 #include <gtest/gtest.h>

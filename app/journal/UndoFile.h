@@ -1,4 +1,4 @@
-// app/scan/UndoFile.h
+// app/journal/UndoFile.h
 #pragma once
 #include "registry/RegKey.h"
 #include <set>
@@ -38,13 +38,18 @@ public:
     // was to write count as not held then.
     bool CollectKey(RootKey root, const std::wstring& key);
     void Flush();
-    size_t Collected() const { return pendingKeys_.size(); }     // keys waiting for Flush
+    // Drops what was collected and not yet written; it counts as not held.
+    void Discard();
+    size_t Collected() const { return pendingKeys_.size() + pendingValues_.size(); }  // waiting for Flush
     size_t CollectedChars() const { return pending_.size(); }    // the size of their export
     // Appends one value, typed and exact, under its key's section and flushes it. A value that is
     // not there is written as its removal, so writing the file back also takes away a value made
     // afterwards under that name. A value already held (or under a held key) adds nothing; returns
     // false then. Raises a RuntimeError when the key cannot be read or writing failed.
     bool AddValue(RootKey root, const std::wstring& key, const std::wstring& name);
+    // AddValue's first half: exports the value behind what was collected before; Flush writes it.
+    // Raises (and collects nothing) when the key cannot be read.
+    bool CollectValue(RootKey root, const std::wstring& key, const std::wstring& name);
     const std::wstring& Path() const { return path_; }
 
 private:
@@ -59,7 +64,12 @@ private:
     std::wstring pending_;                                      // collected, not yet written
     std::vector<std::pair<RootKey, std::wstring>> pendingKeys_;  // their entries in keys_
     std::set<std::pair<RootKey, std::wstring>> values_;  // key + "\n" + value name, lower case
+    std::vector<std::pair<RootKey, std::wstring>> pendingValues_;  // their entries in values_
 };
 
 // "Rückgängig_" + kind + "_" + ddmmyyyy + "_" + hhmmss + ".reg" for the current local time.
 std::wstring UndoFileName(const std::wstring& kind);
+// The first lines of a new undo file of this kind ("RegScan", "AutoRun", "Dateierweiterung",
+// "Verlauf", "Programme", "Office", "Wiederherstellung"): the header of the system's registry
+// editor, what the file holds and why, when, by whom and on which system it was written.
+std::wstring UndoFileIntro(const std::wstring& kind, const SYSTEMTIME& when);

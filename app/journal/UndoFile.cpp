@@ -1,5 +1,6 @@
-// app/scan/UndoFile.cpp
-#include "scan/UndoFile.h"
+// app/journal/UndoFile.cpp
+#include "journal/UndoFile.h"
+#include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/RuntimeError.h"
 #include "core/Text.h"
@@ -119,31 +120,42 @@ bool UndoFile::CollectKey(RootKey root, const std::wstring& key) {
 }
 
 void UndoFile::Flush() {
-    if (pendingKeys_.empty()) return;
+    if (pending_.empty()) return;
     try {
         Write(pending_);
         if (!FlushFileBuffers(file_)) RaiseFileError(GetLastError());
     } catch (...) {
         // What did not reach the disk is not held.
-        for (const auto& id : pendingKeys_) keys_.erase(id);
-        pendingKeys_.clear();
-        pending_.clear();
+        Discard();
         throw;
     }
     pendingKeys_.clear();
+    pendingValues_.clear();
+    pending_.clear();
+}
+
+void UndoFile::Discard() {
+    for (const auto& id : pendingKeys_) keys_.erase(id);
+    for (const auto& id : pendingValues_) values_.erase(id);
+    pendingKeys_.clear();
+    pendingValues_.clear();
     pending_.clear();
 }
 
 bool UndoFile::AddValue(RootKey root, const std::wstring& key, const std::wstring& name) {
-    const std::pair<RootKey, std::wstring> id{root, KeyId(key) + L"\n" + ToLower(name)};
-    if (Holds(root, key) || values_.count(id)) return false;
-    // Keys collected before stay in front of this value, as they were asked for.
+    if (!CollectValue(root, key, name)) return false;
     Flush();
+    return true;
+}
+
+bool UndoFile::CollectValue(RootKey root, const std::wstring& key, const std::wstring& name) {
+    std::pair<RootKey, std::wstring> id{root, KeyId(key) + L"\n" + ToLower(name)};
+    if (Holds(root, key) || values_.count(id)) return false;
     const std::wstring text = ClassHandler().KeyFunc().ExportValue(root, key, name, unicode_);
     RefuseLossy(root, key, text, L"Wert ");
-    Write(text);
-    if (!FlushFileBuffers(file_)) RaiseFileError(GetLastError());
-    values_.insert(id);
+    pending_ += text;
+    pendingValues_.push_back(id);
+    values_.insert(std::move(id));
     return true;
 }
 
@@ -187,4 +199,44 @@ std::wstring UndoFileName(const std::wstring& kind) {
     wchar_t stamp[32];
     swprintf(stamp, 32, L"_%02u%02u%04u_%02u%02u%02u.reg", t.wDay, t.wMonth, t.wYear, t.wHour, t.wMinute, t.wSecond);
     return L"Rückgängig_" + kind + stamp;
+}
+
+namespace {
+// What each kind of undo file says it holds: the lines after the header.
+struct UndoKind {
+    const wchar_t* kind;
+    const wchar_t* what;     // "...schlüssel wurden von Torvane Version 2.0"
+    const wchar_t* because;  // the next line
+};
+const UndoKind kUndoKinds[] = {
+    {L"RegScan", L"; Die nachfolgenden  Registryschlüssel wurden von ", L"; als falsch erkannt und entfernt."},
+    {L"AutoRun", L"; Die nachfolgenden  Registryschlüssel wurden von ", L"; als falsch erkannt und entfernt."},
+    {L"Dateierweiterung", L"; Die nachfolgenden  Registryschlüssel wurden von ", L"; als falsch erkannt und entfernt."},
+    {L"Verlauf", L"; Die nachfolgenden  Registryschlüssel wurden von ", L"; als falsch erkannt und entfernt."},
+    {L"Programme", L"; Die nachfolgenden Deinstallationseinträge wurden von ",
+     L"; entfernt, weil ihr Deinstallationsprogramm fehlte."},
+    {L"Office", L"; Die nachfolgenden Registryschlüssel wurden von ",
+     L"; vor einer Änderung der Microsoft Office Einstellungen gesichert."},
+    {L"Wiederherstellung", L"; Die nachfolgenden Registryschlüssel wurden von ",
+     L"; vor dem Zurückschreiben einer Sicherungsdatei gesichert."},
+};
+}  // namespace
+
+std::wstring UndoFileIntro(const std::wstring& kind, const SYSTEMTIME& when) {
+    const UndoKind* k = &kUndoKinds[0];
+    for (const UndoKind& u : kUndoKinds)
+        if (kind == u.kind) k = &u;
+    wchar_t date[128] = L"", time[16] = L"";
+    GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &when, L"dddd, dd. MMM yyyy", date, 128, nullptr);
+    swprintf(time, 16, L"%02u:%02u:%02u", when.wHour, when.wMinute, when.wSecond);
+    const AppEnvironmentRecord& env = AppEnvironment;
+    return env.UndoFileHeader + L"\r\n" + k->what + env.AppTitle + L" Version " + env.AppVersion + L"\r\n" +
+           k->because + L"\r\n"
+           L"; Mit einem Doppelklick im Windows-Explorer auf diese Datei, werden die hier\r\n"
+           L"; gesicherten Registryschlüssel wieder in die Registrierungs-Datenbank eingetragen.\r\n"
+           L"\r\n\r\n"
+           L"; erstellt am: " + date + L" - " + time + L"\r\n" +
+           L"; erstellt von: " + env.UserName + L" Computername: " + env.ComputerName + L"\r\n" +
+           L"; Betriebssystem: " + env.OSName + L"\r\n" +
+           L"\r\r\n";
 }

@@ -1,0 +1,277 @@
+// app/journal/ChangeJournal.cpp
+#include "journal/ChangeJournal.h"
+#include "core/AppEnvironment.h"
+#include "core/ClassHandler.h"
+#include "core/DoEvents.h"
+#include "core/Trap.h"
+#include "journal/Protected.h"
+#include "journal/UndoFile.h"
+#include "registry/clsKeyFunc.h"
+#include "registry/clsSearch.h"
+#include <algorithm>
+#include <cstring>
+
+namespace {
+// Several keys reach the file with one write and one flush, and only then are they deleted.
+constexpr size_t kBatchKeys = 64, kBatchChars = size_t{1} << 20;
+
+const wchar_t kNotSaved[] = L"Die Sicherungsdatei konnte nicht geschrieben werden.";
+
+bool SameValue(const RegValue& a, const RegValue& b) {
+    return a.type == b.type && a.bytes == b.bytes &&
+           std::memcmp(a.data.data(), b.data.data(), a.bytes) == 0;
+}
+}  // namespace
+
+RegChange RegChange::DeleteTree(RootKey root, std::wstring key) {
+    RegChange c;
+    c.kind = Kind::DeleteTree;
+    c.root = root;
+    c.key = std::move(key);
+    return c;
+}
+
+RegChange RegChange::DeleteValue(RootKey root, std::wstring key, std::wstring name) {
+    RegChange c = DeleteTree(root, std::move(key));
+    c.kind = Kind::DeleteValue;
+    c.value.name = std::move(name);
+    return c;
+}
+
+RegChange RegChange::SetValue(RootKey root, std::wstring key, RegValue value) {
+    RegChange c = DeleteTree(root, std::move(key));
+    c.kind = Kind::SetValue;
+    c.value = std::move(value);
+    return c;
+}
+
+RegChange RegChange::SetText(RootKey root, std::wstring key, std::wstring name, std::wstring text, DWORD type) {
+    RegValue v;
+    v.name = std::move(name);
+    v.type = type;
+    v.data = std::move(text);
+    v.data.push_back(L'\0');
+    v.bytes = v.data.size() * sizeof(wchar_t);
+    return SetValue(root, std::move(key), std::move(v));
+}
+
+RegChange RegChange::SetDword(RootKey root, std::wstring key, std::wstring name, DWORD number) {
+    RegValue v;
+    v.name = std::move(name);
+    v.type = REG_DWORD;
+    v.data.assign(2, L'\0');
+    std::memcpy(v.data.data(), &number, sizeof number);
+    v.bytes = sizeof number;
+    return SetValue(root, std::move(key), std::move(v));
+}
+
+std::wstring RegChange::Where() const {
+    std::wstring text = clsKeyFunc::HiveName(root) + L"\\" + key;
+    if (kind != Kind::DeleteTree) text += value.name.empty() ? L" @" : L" \"" + value.name + L"\"";
+    return text;
+}
+
+size_t JournalResult::Done() const {
+    return static_cast<size_t>(std::count_if(items.begin(), items.end(), [](const ChangeOutcome& o) { return o.done; }));
+}
+
+std::wstring UndoPathFor(const std::wstring& kind) {
+    std::wstring path = AppEnvironment.BackupDir + UndoFileName(kind);
+    if (kind == L"AutoRun" || kind == L"Verlauf") return path;
+    // A run within the same second as the last one waits for the next second's name.
+    for (int i = 0; i < 60 && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
+        Sleep(50);
+        DoEvents();
+        path = AppEnvironment.BackupDir + UndoFileName(kind);
+    }
+    return path;
+}
+
+ChangeJournal::ChangeJournal(std::wstring kind, std::wstring module, std::wstring procedure)
+    : kind_(std::move(kind)), module_(std::move(module)), procedure_(std::move(procedure)) {}
+
+ChangeJournal::~ChangeJournal() = default;
+
+bool ChangeJournal::CreateFile(RuntimeError* error) {
+    if (undo_) return true;
+    const std::wstring path = UndoPathFor(kind_);
+    const bool folderThere = GetFileAttributesW(AppEnvironment.BackupDir.c_str()) != INVALID_FILE_ATTRIBUTES;
+    try {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        undo_ = std::make_unique<UndoFile>(path, UndoFileIntro(kind_, now), UndoFile::Append{});
+    } catch (...) {
+        const RuntimeError e = CurrentError();
+        ReportError(module_.c_str(), procedure_.c_str(), e, 48, false, path);
+        if (error) *error = e;
+        return false;
+    }
+    if (!folderThere)
+        ReportError(module_.c_str(), procedure_.c_str(),
+                    RuntimeError{Err::PathNotFound, ErrorDescription(Err::PathNotFound)}, 48, false,
+                    L"Ordner " + AppEnvironment.BackupDir + L" musste angelegt werden");
+    path_ = path;
+    Trace(module_.c_str(), procedure_.c_str(), path + L" angelegt");
+    return true;
+}
+
+bool ChangeJournal::Open(JournalResult& result, size_t index) {
+    if (undo_) return true;
+    if (CreateFile(&result.undoError)) return true;
+    result.undoProblem = JournalResult::UndoProblem::NotCreated;
+    result.firstUnsaved = index;
+    return false;
+}
+
+JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
+    const wchar_t* module = module_.c_str();
+    const wchar_t* proc = procedure_.c_str();
+    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    clsSearch& search = ClassHandler().Search();
+    RegistryProtection protection;
+    JournalResult result;
+    result.items.resize(changes.size());
+    std::vector<bool> handled(changes.size(), false);
+
+    auto keep = [&](size_t i, const std::wstring& reason) {
+        result.items[i] = {false, reason};
+        handled[i] = true;
+        ReportError(module, proc, RuntimeError{Err::PermissionDenied, reason}, 48, false,
+                    changes[i].Where() + L": " + reason);
+    };
+    auto done = [&](size_t i) {
+        result.items[i] = {true, L""};
+        handled[i] = true;
+    };
+
+    // Trees whose export is collected (or held by the file already), deleted after the next flush.
+    std::vector<size_t> waiting;
+    bool stopped = false;
+    auto fileFailed = [&](const RuntimeError& e) {
+        result.undoProblem = JournalResult::UndoProblem::NotWritten;
+        result.undoError = e;
+        ReportError(module, proc, e, 48, false, path_);
+        stopped = true;
+        waiting.clear();
+    };
+    // Writes what was collected, then deletes the trees that waited for it.
+    auto applyWaiting = [&] {
+        if (waiting.empty()) return true;
+        try {
+            undo_->Flush();
+        } catch (...) {
+            fileFailed(CurrentError());
+            return false;
+        }
+        for (size_t j : waiting) {
+            const RegChange& c = changes[j];
+            if (keys.DelKeyTree(c.root, c.key) && search.KeyStatus(c.root, c.key, KEY_READ) == ERROR_FILE_NOT_FOUND)
+                done(j);
+            else
+                keep(j, L"konnte nicht gelöscht werden");
+            DoEventsIfDue();
+        }
+        waiting.clear();
+        return true;
+    };
+
+    for (size_t i = 0; i < changes.size() && !stopped; ++i) {
+        if (cancelled && cancelled()) {
+            result.cancelled = true;
+            if (undo_) undo_->Discard();
+            waiting.clear();
+            break;
+        }
+        const RegChange& c = changes[i];
+        const std::wstring why = c.kind == RegChange::Kind::DeleteTree ? protection.WhyKey(c.root, c.key)
+                                                                        : protection.WhyValue(c.root, c.key, c.value.name);
+        if (!why.empty()) {
+            keep(i, why);
+            continue;
+        }
+        if (c.kind == RegChange::Kind::DeleteTree) {
+            if (!undo_ || !undo_->Holds(c.root, c.key)) {
+                // A key above trees that wait would be saved with them: they go first, in order.
+                if (undo_ && undo_->Collected() && undo_->HoldsBelow(c.root, c.key) && !applyWaiting()) break;
+                const LSTATUS status = search.KeyStatus(c.root, c.key, KEY_READ);
+                if (status == ERROR_FILE_NOT_FOUND) {  // gone already: nothing to save, nothing to delete
+                    done(i);
+                    continue;
+                }
+                if (status != ERROR_SUCCESS) {
+                    keep(i, L"konnte nicht gesichert werden und bleibt erhalten");
+                    continue;
+                }
+                if (!Open(result, i)) {
+                    stopped = true;
+                    break;
+                }
+                try {
+                    undo_->CollectKey(c.root, c.key);
+                } catch (...) {
+                    keep(i, CurrentError().description);
+                    continue;
+                }
+            }
+            waiting.push_back(i);
+            if (undo_->Collected() >= kBatchKeys || undo_->CollectedChars() >= kBatchChars) applyWaiting();
+            DoEventsIfDue();
+            continue;
+        }
+        // A single value: what came before it is done first.
+        if (!applyWaiting()) break;
+        RegValue now;
+        const bool there = keys.ReadValueRaw(c.root, c.key, c.value.name, now);
+        if (c.kind == RegChange::Kind::DeleteValue && !there) {
+            done(i);
+            continue;
+        }
+        if (c.kind == RegChange::Kind::SetValue && there && SameValue(now, c.value)) {
+            done(i);
+            continue;
+        }
+        if (!Open(result, i)) {
+            stopped = true;
+            break;
+        }
+        try {
+            undo_->CollectValue(c.root, c.key, c.value.name);
+        } catch (...) {
+            keep(i, CurrentError().description);
+            continue;
+        }
+        try {
+            undo_->Flush();
+        } catch (...) {
+            fileFailed(CurrentError());
+            break;
+        }
+        RegValue after;
+        if (c.kind == RegChange::Kind::DeleteValue) {
+            keys.DelKeyValue(c.root, c.key, c.value.name);
+            if (keys.ReadValueRaw(c.root, c.key, c.value.name, after))
+                keep(i, L"konnte nicht gelöscht werden");
+            else
+                done(i);
+        } else {
+            keys.SetValueRaw(c.root, c.key, c.value);
+            if (keys.ReadValueRaw(c.root, c.key, c.value.name, after) && SameValue(after, c.value))
+                done(i);
+            else
+                keep(i, L"konnte nicht geschrieben werden");
+        }
+        DoEventsIfDue();
+    }
+    if (!stopped && !result.cancelled) applyWaiting();
+
+    // What was not reached stays as it is, with the reason.
+    const std::wstring rest = result.cancelled ? L"abgebrochen" : kNotSaved;
+    bool first = true;
+    for (size_t i = 0; i < changes.size(); ++i) {
+        if (handled[i]) continue;
+        if (first && result.undoProblem != JournalResult::UndoProblem::None) result.firstUnsaved = i;
+        first = false;
+        result.items[i] = {false, rest};
+    }
+    return result;
+}
