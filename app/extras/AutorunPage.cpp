@@ -14,8 +14,7 @@
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include "registry/ValueText.h"
-#include "scan/ScanEngine.h"
-#include "journal/UndoFile.h"
+#include "journal/ChangeJournal.h"
 #include "ui/frmMDI.h"
 #include "ui/frmMDI.rh"
 
@@ -95,7 +94,6 @@ std::wstring Autorun::ProgramOf(const AutorunEntry& e) {
 
 bool Autorun::ProgramExists(const AutorunEntry& e) { return ProgramThere(ProgramOf(e), e.Wow64()); }
 
-std::wstring Autorun::UndoPath() { return AppEnvironment.BackupDir + UndoFileName(L"AutoRun"); }
 
 bool Autorun::OnlyGlobal() {
     const std::wstring& os = AppEnvironment.OSName;
@@ -285,58 +283,50 @@ void AutorunPage::cmdAutorunChange_Click() {
 void AutorunPage::cmdAutorunLoeschen_Click() {
     const wchar_t* proc = L"cmdAutorunLöschen_Click";
     Info(proc, L"started");
-    const std::wstring path = Autorun::UndoPath();
     const ListView list = Visible();
     clsKeyFunc& keys = ClassHandler().KeyFunc();
-    std::unique_ptr<UndoFile> undo;
-    std::vector<std::wstring> failed;
+    // Each chosen value, and its on/off state of the system's start-up list, in the list's order.
+    struct Chosen {
+        int row;
+        size_t change;  // its value's change; the state's follows when there is one
+    };
+    std::vector<Chosen> chosen;
+    std::vector<RegChange> changes;
     for (int i = 0; i < list.Count(); ++i) {
         if (!list.Selected(i)) continue;
-        const AutorunEntry e = EntryOf(list, i);
-        const std::wstring shown = clsKeyFunc::HiveName(e.root) + L"\\" + e.key + L":\"" + (e.name.empty() ? L"@" : e.name) +
-                                   L"\"=\"" + list.Cell(i, 1) + L"\"";
-        if (!undo) {
-            // Nothing is deleted that the undo file does not hold.
-            undo = CreateUndoFile(path, proc, L"Es wurde kein Eintrag gelöscht.");
-            if (!undo) {
-                Info(proc, L"endet");
-                return;
-            }
-            lastUndo_ = path;
-        }
-        // The value and its on/off state of the system's start-up list are saved before either goes.
+        const AutorunEntry& e = EntryOf(list, i);
+        Info(proc, clsKeyFunc::HiveName(e.root) + L"\\" + e.key + L":\"" + (e.name.empty() ? L"@" : e.name) + L"\"=\"" +
+                       list.Cell(i, 1) + L"\"");
+        chosen.push_back({i, changes.size()});
+        changes.push_back(RegChange::DeleteValue(e.root, e.key, e.name));
         const std::wstring approved = Autorun::ApprovedKey(e);
         RegValue state;
-        const bool hasState = !approved.empty() && keys.ReadValueRaw(e.root, approved, e.name, state);
-        RegValue current;
-        if (!keys.ReadValueRaw(e.root, e.key, e.name, current)) {
-            // Gone already, or not readable: nothing to save, so nothing is deleted.
-            ReportError(kModule, proc, RuntimeError{Err::PathFileAccess, L"Wert nicht lesbar"}, 48, false, shown);
-            failed.push_back(e.name);
+        if (!approved.empty() && keys.ReadValueRaw(e.root, approved, e.name, state))
+            changes.push_back(RegChange::DeleteValue(e.root, approved, e.name));
+    }
+    if (changes.empty()) {
+        Info(proc, L"endet");
+        return;
+    }
+    ChangeJournal journal(L"AutoRun", kModule, proc);
+    const JournalResult result = journal.Apply(changes);
+    if (journal.HasUndoFile()) lastUndo_ = journal.UndoPath();
+    std::vector<std::wstring> failed;
+    std::wstring firstKept;
+    // Bottom up, so the rows above keep their numbers.
+    for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
+        const RegChange& c = changes[it->change];
+        if (result.items[it->change].done) {
+            list.DeleteRow(it->row);
             continue;
         }
-        const bool saved = Trap(kModule, proc, [&] {
-            undo->AddValue(e.root, e.key, e.name);
-            if (hasState) undo->AddValue(e.root, approved, e.name);
-        }, 48, false, shown);
-        if (!saved) {
-            failed.push_back(e.name);
-            continue;
-        }
-        Info(proc, shown);
-        Trap(kModule, proc, [&] {
-            keys.DelKeyValue(e.root, e.key, e.name);
-            if (hasState) keys.DelKeyValue(e.root, approved, e.name);
-        });
-        // A refused deletion (the machine's entries need administrator rights) keeps its row.
-        if (keys.ReadValueRaw(e.root, e.key, e.name, current)) {
-            ReportError(kModule, proc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)}, 48,
-                        false, shown);
-            failed.push_back(e.name);
-            continue;
-        }
-        list.DeleteRow(i);
-        --i;
+        firstKept = c.value.name.empty() ? L"@" : c.value.name;
+        if (result.undoProblem == JournalResult::UndoProblem::None)
+            failed.insert(failed.begin(), firstKept);
+    }
+    if (TellUndoProblem(journal, result, L"Der Eintrag " + firstKept, L"Es wurde kein Eintrag gelöscht.")) {
+        Info(proc, L"endet");
+        return;
     }
     if (!failed.empty()) {
         std::wstring text = L"Folgende Einträge konnten nicht gelöscht werden:\r\n";

@@ -37,8 +37,6 @@ std::wstring ApprovedKey(const AutorunEntry& e);
 // entry's system32 being SysWOW64); whether that file exists.
 std::wstring ProgramOf(const AutorunEntry& e);
 bool ProgramExists(const AutorunEntry& e);
-// "Rückgängig_AutoRun_" + stamp + ".reg" in the backup folder, for a stamp taken now.
-std::wstring UndoPath();
 // The systems with only the machine's entries.
 bool OnlyGlobal();
 }  // namespace Autorun

@@ -4,7 +4,8 @@
 #include <memory>
 #include <string>
 
-class UndoFile;
+struct JournalResult;
+class ChangeJournal;
 
 // One page of the extras window's tab control "TabExtras": a DS_CONTROL | WS_CHILD dialog template
 // that the extras window creates inside its tab, sizes to the tab's display area and shows while
@@ -27,10 +28,10 @@ public:
     virtual bool Busy() const { return false; }
 
 protected:
-    // The undo file `path` (appended to when it exists), its creation logged under `procedure`.
-    // When it cannot be made, the user is told the reason and `nothingDone` ("Es wurde kein
-    // Eintrag gelöscht."), and the result is empty: nothing may be changed then.
-    std::unique_ptr<UndoFile> CreateUndoFile(const std::wstring& path, const wchar_t* procedure,
-                                             const wchar_t* nothingDone) const;
+    // When the journal could not make or write its undo file, tells the user why and what stayed:
+    // `nothingDone` ("Es wurde kein Eintrag gelöscht.") when nothing was changed, else that
+    // `firstKept` and everything after it stayed. True then.
+    bool TellUndoProblem(const ChangeJournal& journal, const JournalResult& result, const std::wstring& firstKept,
+                         const wchar_t* nothingDone) const;
 };
 

@@ -10,9 +10,9 @@
 #include "extras/HistoryPage.rh"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
-#include "scan/ScanEngine.h"
-#include "journal/UndoFile.h"
+#include "journal/ChangeJournal.h"
 #include "scan/clsFiles.h"
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -109,6 +109,12 @@ bool HistoryPage::OnInit() {
         AddToolTip(hwnd(), IDC_cmdVerlaufAbbrechen, L"Bereinigung abbrechen");
     });
     return true;
+}
+
+std::wstring HistoryPage::BoxCaption(int id) const {
+    std::wstring caption = Item(id).Text();
+    caption.erase(std::remove(caption.begin(), caption.end(), L'&'), caption.end());
+    return caption;
 }
 
 bool HistoryPage::Checked(int id) const { return IsDlgButtonChecked(hwnd(), id) == BST_CHECKED; }
@@ -209,26 +215,35 @@ void HistoryPage::cmdVerlaufClean_Click() {
     Item(IDC_cmdVerlaufClean).Enable(false);
     Item(IDC_cmdVerlaufAbbrechen).Enable(true);
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    const std::wstring path = AppEnvironment.BackupDir + UndoFileName(L"Verlauf");
-    // Nothing is removed that the undo file does not hold: the run does not start.
-    std::unique_ptr<UndoFile> undo = CreateUndoFile(path, proc, L"Es wurde nichts bereinigt.");
-    if (!undo) {
+    // Nothing is removed that the undo file does not hold: without it the run does not start.
+    ChangeJournal journal(L"Verlauf", kModule, proc);
+    journal.cancelled = [this] { return cancel_; };
+    RuntimeError error;
+    if (!journal.CreateFile(&error)) {
+        const std::wstring text = L"Die Sicherungsdatei " + journal.UndoPath() + L" konnte nicht angelegt werden:\r\n" +
+                                  error.description + L"\r\n\r\nEs wurde nichts bereinigt.";
+        MessageBoxW(GetAncestor(hwnd(), GA_ROOT), text.c_str(), AppEnvironment.AppTitle.c_str(), MB_ICONEXCLAMATION | MB_OK);
         SetIdle();
         Info(proc, L"endet");
         return;
     }
-    lastUndo_ = path;
-    const int entries = CleanRegistry(*undo);
-    undo.reset();
+    lastUndo_ = journal.UndoPath();
+    std::vector<std::wstring> missing;
+    const int entries = CleanRegistry(journal, missing);
     removedEntries_ = entries;
     if (cancel_) {
         Info(proc, L"endet");
         return;
     }
-    Item(IDC_lblVerlaufRegistryErgebnis)
-        .SetText(entries == 1  ? L"Einen Eintrag gelöscht"
-                 : entries > 1 ? std::to_wstring(entries) + L" Einträge gelöscht"
-                               : L"Keine Einträge gefunden");
+    // A list this Windows does not keep is named, so its box is not taken for a success.
+    std::wstring result = entries == 1  ? L"Einen Eintrag gelöscht"
+                          : entries > 1 ? std::to_wstring(entries) + L" Einträge gelöscht"
+                                        : L"Keine Einträge gefunden";
+    if (!missing.empty()) {
+        result += L"; nicht vorhanden: ";
+        for (size_t i = 0; i < missing.size(); ++i) result += (i ? L", " : L"") + missing[i];
+    }
+    Item(IDC_lblVerlaufRegistryErgebnis).SetText(result);
     int found = 0;
     if (Checked(IDC_ckbVerlaufExplorerLastOpenFiles)) {
         std::vector<std::wstring> files;
@@ -262,7 +277,7 @@ void HistoryPage::cmdVerlaufClean_Click() {
     Info(proc, L"endet");
 }
 
-int HistoryPage::CleanRegistry(UndoFile& undo) {
+int HistoryPage::CleanRegistry(ChangeJournal& journal, std::vector<std::wstring>& missing) {
     const wchar_t* proc = L"cmdVerlaufClean";
     clsKeyFunc& keys = ClassHandler().KeyFunc();
     clsSearch& search = ClassHandler().Search();
@@ -270,40 +285,53 @@ int HistoryPage::CleanRegistry(UndoFile& undo) {
     // A scan cancelled earlier leaves its stop flag set, and the walk would find nothing; a scan
     // that is still running keeps its flag.
     if (!search.ScanRun) search.StopSearch = false;
+    // A box whose lists this Windows does not keep is named instead of counted as cleaned.
+    std::map<std::wstring, bool> present;
+    for (const Source& src : Sources())
+        if (Setting(src.setting) == L"1")
+            present[src.setting] |= search.KeyStatus(kHKCU, src.key, KEY_READ) != ERROR_FILE_NOT_FOUND;
+    for (const Box& b : kBoxes)
+        if (auto it = present.find(b.setting); it != present.end() && !it->second) missing.push_back(BoxCaption(b.id));
     for (const Source& src : Sources()) {
-        if (Setting(src.setting) != L"1") continue;
+        if (Setting(src.setting) != L"1" || search.KeyStatus(kHKCU, src.key, KEY_READ) == ERROR_FILE_NOT_FOUND) continue;
         std::vector<ScanHit> hits(1);
-        Trap(kModule, proc, [&] {
-            SearchQuery query;
-            query.SearchText = src.searchText;
-            query.KeyPath = src.key;
-            query.Root = kHKCU;
-            query.CompareMode = 1;
-            query.Recurse = true;
-            query.MatchKeyName = true;
-            query.MatchValueName = src.matchValueName;
-            query.MatchValueData = false;
-            search.FindString(query, hits);
-        });
-        Info(proc, L"unter " + std::wstring(src.key) + L" " + std::to_wstring(hits.size() - 1) + L" Einträge gelesen");
-        // The first hit of a key saves it whole, with everything below it, and then removes it; the
-        // later hits of that tree find it saved. A key that could not be saved stays.
-        std::set<std::wstring> refused;
-        for (size_t i = 1; i < hits.size(); ++i) {
-            if (cancel_) return counter;
-            const ScanHit& h = hits[i];
-            if (undo.Holds(kHKCU, h.key) || refused.count(ToLower(h.key))) continue;
-            const bool saved = Trap(kModule, proc, [&] { undo.AddKey(kHKCU, h.key); }, 48, false,
-                                    clsKeyFunc::HiveName(kHKCU) + L"\\" + h.key);
-            if (!saved) {
-                refused.insert(ToLower(h.key));
-                continue;
+        if (src.searchText == std::wstring(L".")) {
+            // Of the types' keys only the lists of programs a file was opened with go: the user's
+            // chosen program (UserChoice) and the programs a type offers (OpenWithProgids) stay.
+            for (const std::wstring& ext : search.Get_SubFolders(kHKCU, src.key)) {
+                if (ext.find(L'.') == std::wstring::npos) continue;
+                const std::wstring list = std::wstring(src.key) + L"\\" + ext + L"\\OpenWithList";
+                for (const std::wstring& name : search.Get_KeyValues(kHKCU, list)) {
+                    ScanHit h;
+                    h.root = kHKCU;
+                    h.key = list;
+                    h.name = name;
+                    h.type = name.empty() ? REG_NONE : REG_SZ;
+                    if (search.LastResult() != ERROR_FILE_NOT_FOUND) hits.push_back(std::move(h));
+                }
             }
-            if (!keys.DelKeyTree(kHKCU, h.key))
-                ReportError(kModule, proc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)}, 48,
-                            false, clsKeyFunc::HiveName(kHKCU) + L"\\" + h.key + L" konnte nicht gelöscht werden");
-            DoEventsIfDue();
+        } else {
+            Trap(kModule, proc, [&] {
+                SearchQuery query;
+                query.SearchText = src.searchText;
+                query.KeyPath = src.key;
+                query.Root = kHKCU;
+                query.CompareMode = 1;
+                query.Recurse = true;
+                query.MatchKeyName = true;
+                query.MatchValueName = src.matchValueName;
+                query.MatchValueData = false;
+                search.FindString(query, hits);
+            });
         }
+        Info(proc, L"unter " + std::wstring(src.key) + L" " + std::to_wstring(hits.size() - 1) + L" Einträge gelesen");
+        // Each key once, with everything below it, in the order found.
+        std::vector<RegChange> changes;
+        std::set<std::wstring> seen;
+        for (size_t i = 1; i < hits.size(); ++i)
+            if (seen.insert(ToLower(hits[i].key)).second) changes.push_back(RegChange::DeleteTree(kHKCU, hits[i].key));
+        journal.Apply(changes);
+        if (cancel_) return counter;
         // Only what is gone counts as cleaned.
         std::map<std::wstring, bool> gone;
         for (size_t i = 1; i < hits.size(); ++i) {

@@ -50,7 +50,11 @@ private:
     bool Checked(int id) const;
     void SetAutoDelState();
     void StoreSetting(int id);
-    int CleanRegistry(class UndoFile& undo);
+    // Empties the ticked registry lists through the journal; the captions of ticked boxes whose
+    // lists this Windows does not have go to `missing`. Returns the entries removed.
+    int CleanRegistry(class ChangeJournal& journal, std::vector<std::wstring>& missing);
+    // A box's caption without its access key.
+    std::wstring BoxCaption(int id) const;
     int DeleteRecentFiles(const std::vector<std::wstring>& files);
     void SetIdle();
 

@@ -9,8 +9,7 @@
 #include "core/win/ToolTips.h"
 #include "extras/frmAutorunNew.rh"
 #include "registry/clsKeyFunc.h"
-#include "scan/ScanEngine.h"
-#include "journal/UndoFile.h"
+#include "journal/ChangeJournal.h"
 #include <commdlg.h>
 #include <cstring>
 
@@ -21,13 +20,6 @@ void ReplaceAll(std::wstring& s, const std::wstring& what, const std::wstring& w
     for (size_t p = 0; (p = s.find(what, p)) != std::wstring::npos; p += with.size()) s.replace(p, what.size(), with);
 }
 
-
-
-// The data a string value must hold afterwards: the text and its terminating zero.
-bool Holds(const RegValue& v, DWORD type, const std::wstring& text) {
-    if (v.type != type || v.bytes != (text.size() + 1) * sizeof(wchar_t)) return false;
-    return std::memcmp(v.data.data(), text.c_str(), v.bytes) == 0;
-}
 }  // namespace
 
 void frmAutorunNew::Load() {
@@ -182,39 +174,28 @@ bool frmAutorunNew::cmdOK_Click() {
     const bool moved = original_ && (original_->root != root || ToLower(original_->key) != ToLower(key) ||
                                      ToLower(original_->name) != ToLower(name));
 
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
-    const std::wstring undoPath = Autorun::UndoPath();
-    std::wstring oldApproved;
-    RegValue state;
-    bool hasState = false;
+    // The new value first; a moved entry's old value and its on/off state go after it, so no
+    // duplicate stays behind. Everything is saved in the undo file before it changes.
+    std::vector<RegChange> changes{RegChange::SetText(root, key, name, data, type)};
     if (moved) {
-        oldApproved = Autorun::ApprovedKey(*original_);
-        hasState = !oldApproved.empty() && keys.ReadValueRaw(original_->root, oldApproved, original_->name, state);
+        changes.push_back(RegChange::DeleteValue(original_->root, original_->key, original_->name));
+        const std::wstring oldApproved = Autorun::ApprovedKey(*original_);
+        RegValue state;
+        if (!oldApproved.empty() && ClassHandler().KeyFunc().ReadValueRaw(original_->root, oldApproved, original_->name, state))
+            changes.push_back(RegChange::DeleteValue(original_->root, oldApproved, original_->name));
     }
-    // What the change replaces or removes is saved first; without the undo file nothing is changed.
-    try {
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        UndoFile undo(undoPath, UndoFileIntro(L"RegScan", now), UndoFile::Append{});
-        undo.AddValue(root, key, name);
-        if (moved) {
-            undo.AddValue(original_->root, original_->key, original_->name);
-            if (hasState) undo.AddValue(original_->root, oldApproved, original_->name);
-        }
-    } catch (...) {
-        const RuntimeError err = CurrentError();
-        ReportError(kModule, proc, err, 48, false, undoPath);
-        Message(L"Die Sicherungsdatei " + undoPath + L" konnte nicht angelegt werden:\r\n" + err.description +
-                    L"\r\n\r\nDer Autostart wurde nicht geändert.",
+    ChangeJournal journal(L"AutoRun", kModule, proc);
+    // The old entry goes only once the new one is written.
+    const JournalResult written = journal.Apply({changes.front()});
+    if (written.undoProblem != JournalResult::UndoProblem::None) {
+        Message(L"Die Sicherungsdatei " + journal.UndoPath() + L" konnte nicht angelegt werden:\r\n" +
+                    written.undoError.description + L"\r\n\r\nDer Autostart wurde nicht geändert.",
                 MB_ICONEXCLAMATION);
         return false;
     }
-    int32_t result = 0;
-    Trap(kModule, proc, [&] { result = keys.SetKeyValue(root, key, name, data, type, KEY_SET_VALUE); });
-    RegValue written;
-    const bool ok = result != 0 && keys.ReadValueRaw(root, key, name, written) && Holds(written, type, data);
+    const bool ok = written.items[0].done;
     const std::wstring option = global ? L"für alle Benutzer (global)" : L"für diesen Benutzer";
-    Trace(kModule, proc, L"Autorun " + option + L": " + name + L"=" + pathText + L" Rückgabewert=" + std::to_wstring(ok ? result : 0));
+    Trace(kModule, proc, L"Autorun " + option + L": " + name + L"=" + pathText + L" Rückgabewert=" + (ok ? L"1" : L"0"));
     if (!ok) {
         // Refused (the machine's entries need administrator rights): the dialog stays open.
         Message(L"Das Programm " + name + L" konnte nicht in den Autostart hinzugefügt werden." +
@@ -223,13 +204,9 @@ bool frmAutorunNew::cmdOK_Click() {
         return false;
     }
     if (moved) {
-        // The undo file holds the old entry: it goes, so no duplicate stays behind.
-        Trap(kModule, proc, [&] {
-            keys.DelKeyValue(original_->root, original_->key, original_->name);
-            if (hasState) keys.DelKeyValue(original_->root, oldApproved, original_->name);
-        });
-        RegValue left;
-        if (keys.ReadValueRaw(original_->root, original_->key, original_->name, left))
+        changes.erase(changes.begin());
+        const JournalResult removed = journal.Apply(changes);
+        if (!removed.items[0].done)
             Message(L"Der bisherige Eintrag " + original_->name + L" konnte nicht entfernt werden.", MB_ICONEXCLAMATION);
     }
     std::function<void()> saved = saved_;

@@ -94,7 +94,8 @@ ChangeJournal::~ChangeJournal() = default;
 
 bool ChangeJournal::CreateFile(RuntimeError* error) {
     if (undo_) return true;
-    const std::wstring path = UndoPathFor(kind_);
+    path_ = UndoPathFor(kind_);
+    const std::wstring& path = path_;
     const bool folderThere = GetFileAttributesW(AppEnvironment.BackupDir.c_str()) != INVALID_FILE_ATTRIBUTES;
     try {
         SYSTEMTIME now;
@@ -110,7 +111,6 @@ bool ChangeJournal::CreateFile(RuntimeError* error) {
         ReportError(module_.c_str(), procedure_.c_str(),
                     RuntimeError{Err::PathNotFound, ErrorDescription(Err::PathNotFound)}, 48, false,
                     L"Ordner " + AppEnvironment.BackupDir + L" musste angelegt werden");
-    path_ = path;
     Trace(module_.c_str(), procedure_.c_str(), path + L" angelegt");
     return true;
 }
@@ -222,6 +222,13 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
         if (!applyWaiting()) break;
         RegValue now;
         const bool there = keys.ReadValueRaw(c.root, c.key, c.value.name, now);
+        if (!there) {
+            const LSTATUS status = search.KeyStatus(c.root, c.key, KEY_READ);
+            if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+                keep(i, L"konnte nicht gesichert werden und bleibt erhalten");
+                continue;
+            }
+        }
         if (c.kind == RegChange::Kind::DeleteValue && !there) {
             done(i);
             continue;

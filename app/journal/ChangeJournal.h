@@ -66,8 +66,9 @@ public:
     // Makes the undo file now, even when no change needs it (a run that saves nothing still
     // leaves its file). False, with the error, when it could not be made.
     bool CreateFile(RuntimeError* error = nullptr);
-    // The undo file's path; "" while none was made.
+    // The undo file's path, or the path it was to have when it could not be made; "" before.
     const std::wstring& UndoPath() const { return path_; }
+    bool HasUndoFile() const { return undo_ != nullptr; }
 
 private:
     bool Open(JournalResult& result, size_t index);

@@ -259,8 +259,7 @@ RemovalResult ScanEngine::ProblemeEntfernen(const std::vector<size_t>* marked) {
     ChangeJournal journal(L"RegScan", kWindow, kProc);
     RuntimeError createError;
     if (!journal.CreateFile(&createError)) {
-        const std::wstring path = UndoPathFor(L"RegScan");
-        result.errorMessage = L"Die Sicherungsdatei " + path + L" konnte nicht angelegt werden:\r\n" +
+        result.errorMessage = L"Die Sicherungsdatei " + journal.UndoPath() + L" konnte nicht angelegt werden:\r\n" +
                               createError.description + L"\r\n\r\nEs wurde nichts entfernt.";
         result.report = L"Die Fehler wurden nicht entfernt, weil die Sicherungsdatei nicht angelegt werden konnte.";
         result.colour = RGB(255, 0, 0);
