@@ -7,7 +7,7 @@
 #include "core/modCheckOS.h"
 #include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
-#include "journal/UndoFile.h"
+#include "journal/ChangeJournal.h"
 #include <initguid.h>
 #include <knownfolders.h>
 #include <shlobj.h>
@@ -252,33 +252,29 @@ std::wstring ReadStartEntry() {
 }
 
 bool WriteStartEntry() {
-    const RootKey root = StartEntryRoot();
-    const std::wstring data = StartEntryData();
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
-    keys.SetKeyValue(root, kRunKey, AppEnvironment.AppTitle, data, REG_SZ, KEY_SET_VALUE);
-    return keys.ReadKeyValue(root, kRunKey, AppEnvironment.AppTitle) == data;
+    ChangeJournal journal(L"AutoRun", L"modHDD", L"WriteStartEntry");
+    const JournalResult result =
+        journal.Apply({RegChange::SetText(StartEntryRoot(), kRunKey, AppEnvironment.AppTitle, StartEntryData())});
+    return result.items[0].done;
 }
 
 bool RemoveStartEntry(std::wstring& problem) {
     clsKeyFunc& keys = ClassHandler().KeyFunc();
     const std::wstring& name = AppEnvironment.AppTitle;
-    std::vector<RootKey> holding;
+    std::vector<RegChange> changes;
     for (RootKey root : {kHKCU, kHKLM})
-        if (!keys.ReadKeyValue(root, kRunKey, name).empty()) holding.push_back(root);
-    if (holding.empty()) return true;
-    try {
-        UndoFile undo(AppEnvironment.BackupDir + UndoFileName(L"AutoRun"),
-                      AppEnvironment.UndoFileHeader + L"; Autostart-Eintrag von " + name +
-                          L" für das automatische Löschen beim Start von Windows\r\n\r\n");
-        for (RootKey root : holding) undo.AddValue(root, kRunKey, name);
-    } catch (...) {
-        problem = L"Die Sicherungsdatei konnte nicht geschrieben werden (" + CurrentError().description + L").";
+        if (!keys.ReadKeyValue(root, kRunKey, name).empty()) changes.push_back(RegChange::DeleteValue(root, kRunKey, name));
+    if (changes.empty()) return true;
+    // The value goes, never the key; each saved first.
+    ChangeJournal journal(L"AutoRun", L"modHDD", L"RemoveStartEntry");
+    const JournalResult result = journal.Apply(changes);
+    if (result.undoProblem != JournalResult::UndoProblem::None) {
+        problem = L"Die Sicherungsdatei konnte nicht geschrieben werden (" + result.undoError.description + L").";
         return false;
     }
-    for (RootKey root : holding) keys.DelKeyValue(root, kRunKey, name);
-    for (RootKey root : holding)
-        if (!keys.ReadKeyValue(root, kRunKey, name).empty()) {
-            problem = L"Der Eintrag unter " + clsKeyFunc::HiveName(root) + L"\\" + kRunKey +
+    for (size_t i = 0; i < changes.size(); ++i)
+        if (!result.items[i].done) {
+            problem = L"Der Eintrag unter " + clsKeyFunc::HiveName(changes[i].root) + L"\\" + kRunKey +
                       L" konnte nicht gelöscht werden.";
             return false;
         }

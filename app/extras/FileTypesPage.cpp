@@ -11,8 +11,8 @@
 #include "extras/FileTypesPage.rh"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
-#include "scan/ScanEngine.h"
-#include "journal/UndoFile.h"
+#include "journal/ChangeJournal.h"
+#include "journal/Protected.h"
 #include "ui/frmMDI.h"
 #include "ui/frmMDI.rh"
 #include <shlobj.h>
@@ -41,57 +41,15 @@ std::map<std::wstring, int> TypeUse() {
     return use;
 }
 
-// Keys directly below "Software\Classes" that hold the registry's own structure, whatever an
-// extension's default value says: a type of that name is never deleted with an extension.
-bool StructuralKey(const std::wstring& lower) {
-    static const wchar_t* const keys[] = {
-        L"appid", L"applications", L"clsid", L"component categories", L"directshow", L"filter", L"installer",
-        L"interface", L"local settings", L"media type", L"mediafoundation", L"mime", L"protocols", L"record",
-        L"systemfileassociations", L"typelib", L"unknown", L"wow6432node", L"http", L"https", L"ftp", L"file",
-        L"mailto", L"network", L"printers", L"drive", L"directory", L"folder"};
-    return std::any_of(std::begin(keys), std::end(keys), [&](const wchar_t* k) { return lower == k; });
-}
-
 std::wstring ExtensionList(const std::vector<std::wstring>& lines) {
     std::wstring text;
     for (const std::wstring& l : lines) text += L"\r\n" + l;
     return text;
 }
 
-// The undo file's name for now; when a file of that name is there already (a second command in
-// the same second), the next second's name, so no earlier undo file is ever replaced.
-std::wstring FreeUndoFilePath() {
-    std::wstring path = AppEnvironment.BackupDir + UndoFileName(L"Dateierweiterung");
-    for (int i = 0; i < 60 && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
-        Sleep(50);
-        DoEvents();
-        path = AppEnvironment.BackupDir + UndoFileName(L"Dateierweiterung");
-    }
-    return path;
-}
 }  // namespace
 
 int FileTypesPage::TemplateId() const { return IDD_extrasFileTypes; }
-
-bool FileTypesPage::Protected(const std::wstring& name) {
-    static const wchar_t* const names[] = {
-        // extensions
-        L".exe", L".com", L".bat", L".cmd", L".lnk", L".reg", L".msi", L".dll", L".sys", L".txt", L".cpl", L".drv",
-        L".inf", L".ini", L".msc", L".ocx", L".pif", L".scr",
-        // file types
-        L"exefile", L"lnkfile", L"directory", L"folder", L"drive", L"*", L"allfilesystemobjects", L"batfile",
-        L"cmdfile", L"comfile", L"regfile", L"msi.package", L"dllfile", L"sysfile", L"txtfile", L"cplfile",
-        L"inffile", L"inifile", L"mscfile", L"piffile", L"scrfile"};
-    const std::wstring lower = ToLower(name);
-    return std::any_of(std::begin(names), std::end(names), [&](const wchar_t* n) { return lower == n; });
-}
-
-std::function<bool(RootKey, const std::wstring&)>& FileTypesPage::KeyDeleter() {
-    static std::function<bool(RootKey, const std::wstring&)> deleter = [](RootKey root, const std::wstring& key) {
-        return ClassHandler().KeyFunc().DelKeyTree(root, key);
-    };
-    return deleter;
-}
 
 bool FileTypesPage::OnInit() {
     Trap(kModule, L"Form_Load", [&] {
@@ -137,7 +95,7 @@ void FileTypesPage::FindFileExts() {
         std::vector<std::wstring> names;
         Trap(kModule, proc, [&] { names = search.Get_SubFolders(root, L"Software\\Classes"); });
         for (const std::wstring& name : names) {
-            if (name.empty() || name[0] != L'.' || Protected(name)) continue;
+            if (name.empty() || name[0] != L'.' || IsSystemClass(name)) continue;
             Trap(kModule, proc, [&] {
                 FileType t;
                 t.root = root;
@@ -204,89 +162,69 @@ void FileTypesPage::cmdFileExtsDel_Click() {
     lastUndoFile_.clear();
 
     // Nothing is deleted that is not saved first: without the undo file nothing happens at all.
-    const std::wstring path = FreeUndoFilePath();
-    const bool folderThere = GetFileAttributesW(AppEnvironment.BackupDir.c_str()) != INVALID_FILE_ATTRIBUTES;
-    std::optional<UndoFile> undo;
-    try {
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        undo.emplace(path, UndoFileIntro(L"RegScan", now));
-        if (!folderThere)
-            ReportError(kModule, proc, RuntimeError{Err::PathNotFound, ErrorDescription(Err::PathNotFound)}, 48, false,
-                        L"Ordner " + AppEnvironment.BackupDir + L" musste angelegt werden");
-    } catch (...) {
-        const RuntimeError e = CurrentError();
-        ReportError(kModule, proc, e, 48, false, path);
-        const std::wstring text = L"Die Sicherungsdatei " + path + L" konnte nicht angelegt werden:\r\n" +
-                                  e.description + L"\r\n\r\nEs wurde nichts gelöscht.";
+    ChangeJournal journal(L"Dateierweiterung", kModule, proc);
+    RuntimeError error;
+    if (!journal.CreateFile(&error)) {
+        const std::wstring text = L"Die Sicherungsdatei " + journal.UndoPath() + L" konnte nicht angelegt werden:\r\n" +
+                                  error.description + L"\r\n\r\nEs wurde nichts gelöscht.";
         MessageBoxW(owner, text.c_str(), AppEnvironment.AppTitle.c_str(), MB_ICONEXCLAMATION | MB_OK);
         busy_ = false;
         Info(proc, L"endet");
         return;
     }
-    lastUndoFile_ = path;
+    lastUndoFile_ = journal.UndoPath();
 
+    // Each chosen extension; its file type goes with it when it is stored in the same place and
+    // no other extension of either place names it once the chosen ones are gone (the journal
+    // checks that again, as the registry is then).
     clsSearch& search = ClassHandler().Search();
     std::map<std::wstring, int> use = TypeUse();
-    std::vector<std::wstring> failed;
-    std::wstring stopped;  // set when the undo file could not be written: nothing more is deleted
-    for (int i = 0; i < list.Count() && stopped.empty(); ++i) {
-        Info(proc, L"Dateierweiterungen werden gelöscht.");
+    struct Chosen {
+        int row;
+        std::wstring label;
+        size_t change;
+        std::optional<size_t> typeChange;
+        std::wstring type;
+    };
+    std::vector<Chosen> chosen;
+    std::vector<RegChange> changes;
+    Info(proc, L"Dateierweiterungen werden gelöscht.");
+    for (int i = 0; i < list.Count(); ++i) {
         if (!list.Selected(i)) continue;
         const FileType t = RowType(i);
         const std::wstring key = kClasses + t.extension;
-        const std::wstring where = clsKeyFunc::HiveName(t.root) + L"\\" + key;
-        const std::wstring label = t.extension + L" (" + clsKeyFunc::HiveName(t.root) + L")";
-        const LSTATUS status = search.KeyStatus(t.root, key, KEY_READ);
-        if (status == ERROR_FILE_NOT_FOUND) {  // gone already: nothing to save, nothing to delete
-            list.DeleteRow(i--);
-            continue;
-        }
-        if (status != ERROR_SUCCESS) {
-            ReportError(kModule, proc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)}, 48,
-                        false, where + L" konnte nicht gesichert werden und bleibt erhalten");
-            failed.push_back(label);
-            continue;
-        }
-        // The file type goes with its extension only when it is stored in the same place and no
-        // other extension of either place still names it.
+        Chosen c{i, t.extension + L" (" + clsKeyFunc::HiveName(t.root) + L")", changes.size(), std::nullopt, L""};
+        changes.push_back(RegChange::DeleteTree(t.root, key));
         const std::wstring type = search.Get_ValueData(t.root, key, L"");
         const std::wstring lowerType = ToLower(type);
-        std::wstring typeKey;
-        if (!type.empty() && type[0] != L'.' && type.find(L'\\') == std::wstring::npos && !Protected(type) &&
-            !StructuralKey(lowerType) && use[lowerType] <= 1 &&
-            search.KeyStatus(t.root, kClasses + type, KEY_READ) == ERROR_SUCCESS)
-            typeKey = kClasses + type;
-        try {
-            undo->AddKey(t.root, key);
-            if (!typeKey.empty()) undo->AddKey(t.root, typeKey);
-        } catch (...) {
-            const RuntimeError e = CurrentError();
-            ReportError(kModule, proc, e, 48, false, path);
-            stopped = L"Die Sicherungsdatei " + path + L" konnte nicht geschrieben werden:\r\n" + e.description +
-                      L"\r\n\r\nDie Dateierweiterung " + label + L" und alle folgenden wurden nicht gelöscht.";
-            break;
+        if (!type.empty() && type[0] != L'.' && type.find(L'\\') == std::wstring::npos && !IsSystemClass(type) &&
+            --use[lowerType] <= 0 && search.KeyStatus(t.root, kClasses + type, KEY_READ) == ERROR_SUCCESS) {
+            c.typeChange = changes.size();
+            c.type = type + L" (" + clsKeyFunc::HiveName(t.root) + L")";
+            changes.push_back(RegChange::DeleteTree(t.root, kClasses + type));
         }
-        Info(proc, std::to_wstring(t.root) + L"\\" + key + L" gesichert");
-        if (!KeyDeleter()(t.root, key)) {
-            ReportError(kModule, proc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)}, 48,
-                        false, where + L" konnte nicht gelöscht werden");
-            failed.push_back(label);
+        chosen.push_back(std::move(c));
+    }
+    const JournalResult result = journal.Apply(changes);
+    std::vector<std::wstring> failed;
+    std::wstring stopped;  // set when the undo file could not be written
+    for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
+        const ChangeOutcome& ext = result.items[it->change];
+        if (result.undoProblem != JournalResult::UndoProblem::None && !ext.done) {
+            stopped = L"Die Sicherungsdatei " + journal.UndoPath() + L" konnte nicht geschrieben werden:\r\n" +
+                      result.undoError.description + L"\r\n\r\nDie Dateierweiterung " + it->label +
+                      L" und alle folgenden wurden nicht gelöscht.";
             continue;
         }
-        if (!type.empty()) --use[lowerType];
-        if (!typeKey.empty()) {
-            Info(proc, std::to_wstring(t.root) + L"\\" + typeKey + L" gesichert");
-            if (!KeyDeleter()(t.root, typeKey)) {
-                ReportError(kModule, proc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)},
-                            48, false, clsKeyFunc::HiveName(t.root) + L"\\" + typeKey + L" konnte nicht gelöscht werden");
-                failed.push_back(type + L" (" + clsKeyFunc::HiveName(t.root) + L")");
-            }
+        if (!ext.done) {
+            failed.insert(failed.begin(), it->label);
+            continue;
         }
-        list.DeleteRow(i--);
-        DoEventsIfDue();
+        // A type that is still named stays by design; one that could not be deleted is reported.
+        if (it->typeChange && !result.items[*it->typeChange].done && !result.items[*it->typeChange].protectedPlace)
+            failed.insert(failed.begin(), it->type);
+        list.DeleteRow(it->row);
     }
-    undo.reset();
     // Explorer and the open dialogs learn that the associations changed.
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     if (list.Count() > 0) list.Select(0, false);
@@ -295,7 +233,7 @@ void FileTypesPage::cmdFileExtsDel_Click() {
         MessageBoxW(owner, stopped.c_str(), AppEnvironment.AppTitle.c_str(), MB_ICONEXCLAMATION | MB_OK);
     } else if (!failed.empty()) {
         const std::wstring text = L"Folgende Einträge konnten nicht gelöscht werden:" + ExtensionList(failed) +
-                                  L"\r\n\r\nDie Sicherung steht in " + path + L".";
+                                  L"\r\n\r\nDie Sicherung steht in " + journal.UndoPath() + L".";
         MessageBoxW(owner, text.c_str(), AppEnvironment.AppTitle.c_str(), MB_ICONEXCLAMATION | MB_OK);
     }
     Info(proc, L"endet");

@@ -39,10 +39,6 @@ public:
     // The undo file of the last delete command ("" when none was written).
     const std::wstring& LastUndoFile() const { return lastUndoFile_; }
 
-    // Extensions and file types the system cannot work without: never listed, never deleted.
-    static bool Protected(const std::wstring& name);
-    // Deletes a key with everything below it; true when it is gone. Tests replace it.
-    static std::function<bool(RootKey, const std::wstring&)>& KeyDeleter();
 
 protected:
     bool OnInit() override;

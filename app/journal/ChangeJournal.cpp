@@ -75,6 +75,13 @@ size_t JournalResult::Done() const {
     return static_cast<size_t>(std::count_if(items.begin(), items.end(), [](const ChangeOutcome& o) { return o.done; }));
 }
 
+std::function<bool(RootKey, const std::wstring&)>& ChangeJournal::TreeDeleter() {
+    static std::function<bool(RootKey, const std::wstring&)> deleter = [](RootKey root, const std::wstring& key) {
+        return ClassHandler().KeyFunc().DelKeyTree(root, key);
+    };
+    return deleter;
+}
+
 std::wstring UndoPathFor(const std::wstring& kind) {
     std::wstring path = AppEnvironment.BackupDir + UndoFileName(kind);
     if (kind == L"AutoRun" || kind == L"Verlauf") return path;
@@ -133,11 +140,11 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
     result.items.resize(changes.size());
     std::vector<bool> handled(changes.size(), false);
 
-    auto keep = [&](size_t i, const std::wstring& reason) {
-        result.items[i] = {false, reason};
+    auto keep = [&](size_t i, const std::wstring& reason, bool isProtected = false) {
+        result.items[i] = {false, reason, isProtected};
         handled[i] = true;
-        ReportError(module, proc, RuntimeError{Err::PermissionDenied, reason}, 48, false,
-                    changes[i].Where() + L": " + reason);
+        ReportError(module, proc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)}, 48,
+                    false, changes[i].Where() + L" " + reason);
     };
     auto done = [&](size_t i) {
         result.items[i] = {true, L""};
@@ -165,7 +172,7 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
         }
         for (size_t j : waiting) {
             const RegChange& c = changes[j];
-            if (keys.DelKeyTree(c.root, c.key) && search.KeyStatus(c.root, c.key, KEY_READ) == ERROR_FILE_NOT_FOUND)
+            if (TreeDeleter()(c.root, c.key) && search.KeyStatus(c.root, c.key, KEY_READ) == ERROR_FILE_NOT_FOUND)
                 done(j);
             else
                 keep(j, L"konnte nicht gelöscht werden");
@@ -183,10 +190,13 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
             break;
         }
         const RegChange& c = changes[i];
+        // What the table says of a key may hang on the registry as the earlier changes leave it.
+        if (c.kind == RegChange::Kind::DeleteTree && RegistryProtection::AsksRegistry(c.root, c.key) && !applyWaiting())
+            break;
         const std::wstring why = c.kind == RegChange::Kind::DeleteTree ? protection.WhyKey(c.root, c.key)
                                                                         : protection.WhyValue(c.root, c.key, c.value.name);
         if (!why.empty()) {
-            keep(i, why);
+            keep(i, why, true);
             continue;
         }
         if (c.kind == RegChange::Kind::DeleteTree) {

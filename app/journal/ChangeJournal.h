@@ -30,7 +30,8 @@ struct RegChange {
 // What became of one change: done, or kept with the reason.
 struct ChangeOutcome {
     bool done = false;
-    std::wstring reason;
+    std::wstring reason;          // the rest of a sentence that begins with the place
+    bool protectedPlace = false;  // kept because the table of protected places names it
 };
 
 struct JournalResult {
@@ -61,6 +62,8 @@ public:
 
     // Polled between changes; when it answers true the rest is kept.
     std::function<bool()> cancelled;
+    // Deletes a key with everything below it; true when it is gone. Tests replace it.
+    static std::function<bool(RootKey, const std::wstring&)>& TreeDeleter();
 
     JournalResult Apply(const std::vector<RegChange>& changes);
     // Makes the undo file now, even when no change needs it (a run that saves nothing still

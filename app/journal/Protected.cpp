@@ -64,7 +64,8 @@ bool Listed(const wchar_t* const (&list)[N], const std::wstring& lower) {
 // or nothing when the key is not below one.
 std::optional<std::wstring> BelowClasses(RootKey root, const std::wstring& lower) {
     if (root == kHKCR) return lower;
-    for (const wchar_t* base : {L"software\\classes\\", L"software\\wow6432node\\classes\\"})
+    for (const wchar_t* base :
+         {L"software\\classes\\wow6432node\\", L"software\\classes\\", L"software\\wow6432node\\classes\\"})
         if (StartsWith(lower, base)) return lower.substr(wcslen(base));
     return std::nullopt;
 }
@@ -190,6 +191,13 @@ std::wstring RegistryProtection::WhyKey(RootKey root, const std::wstring& key) {
         return L"enthält die vom Benutzer gewählte Zuordnung eines Dateityps (UserChoice, OpenWithProgids), "
                L"die Windows nach dem Zurückschreiben nicht wieder anerkennt";
     return L"";
+}
+
+bool RegistryProtection::AsksRegistry(RootKey root, const std::wstring& key) {
+    const std::wstring lower = ToLower(key);
+    if (StartsWith(lower, kFileExts) || StartsWith(lower, kAssociations)) return true;
+    const std::optional<std::wstring> cls = BelowClasses(root, lower);
+    return cls && !cls->empty() && cls->find(L'\\') == std::wstring::npos;
 }
 
 std::wstring RegistryProtection::WhyValue(RootKey root, const std::wstring& key, const std::wstring& name) {

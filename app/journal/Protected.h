@@ -24,6 +24,9 @@ public:
     // Why the key (and everything below it) may not be deleted, as the rest of a German sentence
     // that begins with the key; "" when it may. A key that holds a protected place is protected.
     std::wstring WhyKey(RootKey root, const std::wstring& key);
+    // Whether the answer about this key depends on what the registry holds now (a ProgID that may
+    // still be named, a type's key that may hold the user's choice), not on its name alone.
+    static bool AsksRegistry(RootKey root, const std::wstring& key);
     // Why one value may not be deleted or written; "" when it may.
     std::wstring WhyValue(RootKey root, const std::wstring& key, const std::wstring& name);
 

@@ -186,11 +186,19 @@ void UndoFile::Write(const std::wstring& text) {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
         DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size), written = 0;
-        if (!WriteFile(static_cast<HANDLE>(file_), p, chunk, &written, nullptr)) RaiseFileError(GetLastError());
+        if (!WriteAction()(static_cast<HANDLE>(file_), p, chunk, &written)) RaiseFileError(GetLastError());
         if (written == 0) RaiseFileError(ERROR_DISK_FULL);
         p += written;
         size -= written;
     }
+}
+
+std::function<BOOL(HANDLE, const void*, DWORD, DWORD*)>& UndoFile::WriteAction() {
+    static std::function<BOOL(HANDLE, const void*, DWORD, DWORD*)> write = [](HANDLE h, const void* data, DWORD size,
+                                                                              DWORD* written) {
+        return WriteFile(h, data, size, written, nullptr);
+    };
+    return write;
 }
 
 std::wstring UndoFileName(const std::wstring& kind) {

@@ -1,6 +1,7 @@
 // app/journal/UndoFile.h
 #pragma once
 #include "registry/RegKey.h"
+#include <functional>
 #include <set>
 #include <string>
 #include <utility>
@@ -51,6 +52,8 @@ public:
     // Raises (and collects nothing) when the key cannot be read.
     bool CollectValue(RootKey root, const std::wstring& key, const std::wstring& name);
     const std::wstring& Path() const { return path_; }
+    // Writes bytes to the file as WriteFile does; tests replace it to fill the disk.
+    static std::function<BOOL(HANDLE, const void*, DWORD, DWORD*)>& WriteAction();
 
 private:
     void Open(const std::wstring& headerAndComments, bool append);

@@ -6,7 +6,6 @@
 #include "core/Trap.h"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
-#include "journal/UndoFile.h"
 #include <cwctype>
 #include <optional>
 
@@ -48,34 +47,6 @@ std::vector<std::wstring> Views(const OfficeInstall& office) {
     return views;
 }
 
-std::wstring UndoIntro() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    wchar_t date[128] = L"", time[32] = L"";
-    GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &now, L"dddd, dd. MMM yyyy", date, 128, nullptr);
-    swprintf(time, 32, L"%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
-    const AppEnvironmentRecord& env = AppEnvironment;
-    return env.UndoFileHeader + L"\r\n" +
-           L"; Die nachfolgenden Registryschlüssel wurden von " + env.AppTitle + L" Version " + env.AppVersion +
-           L"\r\n"
-           L"; vor einer Änderung der Microsoft Office Einstellungen gesichert.\r\n"
-           L"; Mit einem Doppelklick im Windows-Explorer auf diese Datei, werden die hier\r\n"
-           L"; gesicherten Registryschlüssel wieder in die Registrierungs-Datenbank eingetragen.\r\n"
-           L"\r\n"
-           L"; erstellt am: " + date + L" - " + time + L"\r\n" +
-           L"; erstellt von: " + env.UserName + L" Computername: " + env.ComputerName + L"\r\n" +
-           L"; Betriebssystem: " + env.OSName + L"\r\n\r\n";
-}
-
-// A name of the backup folder no file has yet: two changes within one second get two files.
-std::wstring FreeUndoPath() {
-    const std::wstring name = UndoFileName(L"Office");
-    const std::wstring stem = AppEnvironment.BackupDir + name.substr(0, name.size() - 4);
-    std::wstring path = stem + L".reg";
-    for (int n = 2; GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
-        path = stem + L"_" + std::to_wstring(n) + L".reg";
-    return path;
-}
 }  // namespace
 
 bool OfficeInstall::HasAttachmentSecurity() const {
@@ -205,34 +176,4 @@ const std::vector<Level1Entry>& Level1Table() {
         {L".wsh", L"Windows Host Einstellungsdatei"},
     };
     return table;
-}
-
-bool SaveBeforeChange(const std::vector<RegPlace>& keys, std::wstring& path, std::wstring& error) {
-    path.clear();
-    error.clear();
-    std::optional<UndoFile> undo;
-    std::wstring file;
-    try {
-        for (const auto& [root, key] : keys) {
-            const LSTATUS status = ClassHandler().Search().KeyStatus(root, key, KEY_READ);
-            if (status == ERROR_FILE_NOT_FOUND) continue;  // nothing there, nothing to lose
-            if (status != ERROR_SUCCESS)
-                Raise(Err::PermissionDenied, clsKeyFunc::HiveName(root) + L"\\" + key + L" lässt sich nicht lesen");
-            if (!undo) {
-                file = FreeUndoPath();
-                undo.emplace(file, UndoIntro());
-            }
-            undo->AddKey(root, key);
-        }
-    } catch (...) {
-        const RuntimeError e = CurrentError();
-        ReportError(L"frmOffice", L"SaveBeforeChange", e, 48, false, file);
-        // A file that does not hold everything is no undo file.
-        undo.reset();
-        if (!file.empty()) DeleteFileW(file.c_str());
-        error = e.description;
-        return false;
-    }
-    path = file;
-    return true;
 }

@@ -6,8 +6,7 @@
 #include <vector>
 
 // What the Office window knows about the installed suite and its settings, without any window:
-// the version detection, the Outlook list of released attachment types, and the undo file that
-// every change of the window writes first.
+// the version detection and the Outlook list of released attachment types.
 
 // Machine keys of the suite: the 64-bit view and, for a 32-bit suite on 64-bit Windows, the
 // 32-bit view (Wow6432Node); a click-to-run suite keeps its machine keys in its own copy of both.
@@ -61,12 +60,3 @@ struct Level1Entry {
 };
 // The 43 extensions Outlook blocks, in the order the blocked list shows them.
 const std::vector<Level1Entry>& Level1Table();
-
-// One registry key of a change.
-using RegPlace = std::pair<RootKey, std::wstring>;
-
-// Saves every existing key of `keys` whole into a new undo file "Rückgängig_Office_..." in the
-// backup folder before the caller changes anything. Keys that do not exist have nothing to save.
-// Returns false, with `error` set, when a key could not be read or the file not be written:
-// the caller then changes nothing. `path` is the file ("" when nothing had to be saved).
-bool SaveBeforeChange(const std::vector<RegPlace>& keys, std::wstring& path, std::wstring& error);

@@ -10,6 +10,7 @@
 #include "core/win/Menu.h"
 #include "core/win/ToolTips.h"
 #include "errors/clsError.h"
+#include "journal/ChangeJournal.h"
 #include "office/frmOffice.rh"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
@@ -426,6 +427,34 @@ void frmOffice::cmdOfficeOutlookClean_Click() { Reset(kOutlook); }
 void frmOffice::cmdOfficePowerPointClean_Click() { Reset(AppNamed(L"PowerPoint")); }
 void frmOffice::cmdOfficeWordClean_Click() { Reset(AppNamed(L"Word")); }
 
+std::vector<RegChange> frmOffice::ResetChanges(const App& app, const std::wstring& key, bool all) {
+    std::vector<RegChange> changes;
+    clsSearch& search = ClassHandler().Search();
+    const std::wstring profiles = key + L"\\Profiles";
+    std::vector<std::wstring> names;
+    if (all && &app == &kOutlook && search.KeyStatus(kHKCU, profiles, KEY_READ) == ERROR_SUCCESS)
+        for (const std::wstring& n : search.Get_SubFolders(kHKCU, profiles))
+            if (!n.empty()) names.push_back(n);
+    if (names.empty()) return {RegChange::DeleteTree(kHKCU, key)};
+    // The mail profiles hold the user's accounts: they go only when the user says so for them.
+    std::wstring list;
+    for (const std::wstring& n : names) list += L"\r\n    " + n;
+    const int answer = MessageBoxW(GetAncestor(hwnd(), GA_ROOT),
+                                   (L"Unter HKEY_CURRENT_USER\\" + profiles + L" sind diese Outlook-Profile gespeichert:" +
+                                    list +
+                                    L"\r\n\r\nSie enthalten Ihre E-Mail-Konten. Sollen die Profile ebenfalls gelöscht "
+                                    L"werden?\r\n\r\nBei \"Nein\" bleiben sie erhalten, alles andere wird zurückgesetzt.")
+                                       .c_str(),
+                                   AppEnvironment.AppTitle.c_str(), MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2);
+    if (answer == IDYES) return {RegChange::DeleteTree(kHKCU, key)};
+    Info(app.proc, L"Outlook-Profile bleiben erhalten");
+    for (const std::wstring& sub : search.Get_SubFolders(kHKCU, key))
+        if (!sub.empty() && ToLower(sub) != L"profiles") changes.push_back(RegChange::DeleteTree(kHKCU, key + L"\\" + sub));
+    for (const std::wstring& value : search.Get_KeyValues(kHKCU, key))
+        if (search.LastResult() != ERROR_FILE_NOT_FOUND) changes.push_back(RegChange::DeleteValue(kHKCU, key, value));
+    return changes;
+}
+
 void frmOffice::Reset(const App& app) {
     const wchar_t* proc = app.proc;
     if (busy_) return;
@@ -466,37 +495,28 @@ void frmOffice::Reset(const App& app) {
             ClassHandler().Search().FindString(query, hits);
             Info(proc, label + std::to_wstring(hits.size() - 1) + L" Einträge gelesen");
         }
-        std::vector<RegPlace> save;
-        if (!key.empty()) save.push_back({kHKCU, key});
-        if (wordData) save.push_back({kHKCU, data});
-        std::wstring undo, error;
-        if (!SaveBeforeChange(save, undo, error)) {
-            Message(L"Die Sicherungsdatei konnte nicht geschrieben werden:\r\n" + error +
-                        L"\r\n\r\nEs wurde nichts gelöscht.",
+        std::vector<RegChange> changes;
+        if (!key.empty()) changes = ResetChanges(app, key, all);
+        if (word && options) {
+            Info(proc, L"Word Data Settings löschen");
+            changes.push_back(RegChange::DeleteValue(kHKCU, data, L"Settings"));
+        }
+        if (toolbars) {
+            changes.push_back(RegChange::DeleteValue(kHKCU, data, L"Toolbars"));
+            Info(proc, L"Word Data Toolbars löschen");
+        }
+        ChangeJournal journal(L"Office", kModule, proc);
+        const JournalResult result = journal.Apply(changes);
+        if (result.undoProblem != JournalResult::UndoProblem::None) {
+            Message(L"Die Sicherungsdatei konnte nicht geschrieben werden:\r\n" + result.undoError.description +
+                        (result.Done() == 0 ? L"\r\n\r\nEs wurde nichts gelöscht." : L"\r\n\r\nNicht alles wurde gelöscht."),
                     MB_ICONEXCLAMATION);
             return;
         }
-        clsKeyFunc& keys = ClassHandler().KeyFunc();
-        clsSearch& search = ClassHandler().Search();
         std::vector<std::wstring> failed;
-        if (!key.empty() && search.KeyStatus(kHKCU, key, KEY_READ) != ERROR_FILE_NOT_FOUND &&
-            !keys.DelKeyTree(kHKCU, key))
-            failed.push_back(L"HKEY_CURRENT_USER\\" + key);
-        auto deleteValue = [&](const wchar_t* name) {
-            RegValue v;
-            if (!keys.ReadValueRaw(kHKCU, data, name, v)) return;
-            keys.DelKeyValue(kHKCU, data, name);
-            if (keys.ReadValueRaw(kHKCU, data, name, v))
-                failed.push_back(L"HKEY_CURRENT_USER\\" + data + L" \"" + name + L"\"");
-        };
-        if (word && options) {
-            Info(proc, L"Word Data Settings löschen");
-            deleteValue(L"Settings");
-        }
-        if (toolbars) {
-            deleteValue(L"Toolbars");
-            Info(proc, L"Word Data Toolbars löschen");
-        }
+        for (size_t i = 0; i < changes.size(); ++i)
+            if (!result.items[i].done) failed.push_back(changes[i].Where());
+        const std::wstring undo = journal.HasUndoFile() ? journal.UndoPath() : std::wstring();
         const std::wstring saved = undo.empty() ? std::wstring()
                                                 : L"\r\n\r\nDer vorherige Stand ist in der Sicherungsdatei " +
                                                       FileName(undo) + L" gesichert.";
@@ -675,21 +695,17 @@ void frmOffice::WriteReleased(const std::vector<std::wstring>& items, const wcha
     const std::wstring* stored = std::get_if<std::wstring>(&before);
     const bool unchanged = stored ? *stored == value : value.empty();
     if (!unchanged) {
-        std::wstring undo, error;
-        if (!SaveBeforeChange({{kHKCU, key}}, undo, error)) {
-            Message(L"Die Sicherungsdatei konnte nicht geschrieben werden:\r\n" + error +
+        ChangeJournal journal(L"Office", kModule, procedure);
+        const JournalResult result = journal.Apply({RegChange::SetText(kHKCU, key, L"Level1Remove", value)});
+        if (result.undoProblem != JournalResult::UndoProblem::None) {
+            Message(L"Die Sicherungsdatei konnte nicht geschrieben werden:\r\n" + result.undoError.description +
                         L"\r\n\r\nDie freigegebenen Dateiendungen bleiben unverändert.",
                     MB_ICONEXCLAMATION);
-        } else {
-            keys.SetKeyValue(kHKCU, key, L"Level1Remove", value, REG_SZ, KEY_ALL_ACCESS);
-            const KeyValue after = keys.QueryKeyValue(kHKCU, key, L"Level1Remove");
-            const std::wstring* now = std::get_if<std::wstring>(&after);
-            if (!now || *now != value) {
-                const std::wstring text = L"Die freigegebenen Dateiendungen konnten nicht in HKEY_CURRENT_USER\\" + key +
-                                          L" gespeichert werden (Zugriff verweigert).";
-                ClassHandler().Error().HandleError(kModule, procedure, text, 0, L"", Style::Warning, false);
-                Message(text, MB_ICONEXCLAMATION);
-            }
+        } else if (!result.items[0].done) {
+            const std::wstring text = L"Die freigegebenen Dateiendungen konnten nicht in HKEY_CURRENT_USER\\" + key +
+                                      L" gespeichert werden (Zugriff verweigert).";
+            ClassHandler().Error().HandleError(kModule, procedure, text, 0, L"", Style::Warning, false);
+            Message(text, MB_ICONEXCLAMATION);
         }
     }
     // The lists show what is stored, whatever happened.
@@ -709,25 +725,24 @@ void frmOffice::WriteSettings(const std::vector<int>& boxes) {
         changes.push_back(s);
     }
     if (changes.empty()) return;
-    std::vector<RegPlace> save;
-    for (const Setting& s : changes) save.push_back({kHKCU, s.key});
-    std::wstring undo, error;
-    if (!SaveBeforeChange(save, undo, error)) {
+    std::vector<RegChange> writes;
+    for (const Setting& s : changes)
+        writes.push_back(RegChange::SetDword(kHKCU, s.key, s.value,
+                                             IsDlgButtonChecked(hwnd(), s.box) == BST_CHECKED ? s.on : s.off));
+    ChangeJournal journal(L"Office", kModule, proc);
+    const JournalResult result = journal.Apply(writes);
+    if (result.undoProblem != JournalResult::UndoProblem::None && result.Done() == 0) {
         for (const Setting& s : changes) ReadSetting(s.box);
-        Message(L"Die Sicherungsdatei konnte nicht geschrieben werden:\r\n" + error +
+        Message(L"Die Sicherungsdatei konnte nicht geschrieben werden:\r\n" + result.undoError.description +
                     L"\r\n\r\nDie Einstellung bleibt unverändert.",
                 MB_ICONEXCLAMATION);
         return;
     }
     std::wstring failed;
-    for (const Setting& s : changes) {
-        const int want = IsDlgButtonChecked(hwnd(), s.box) == BST_CHECKED ? s.on : s.off;
-        Trap(kModule, proc, [&] { keys.SetKeyValue(kHKCU, s.key, s.value, std::to_wstring(want), REG_DWORD, s.access); });
-        const std::optional<int> now = Number(keys.QueryKeyValue(kHKCU, s.key, s.value));
-        if (!now || *now != want) {
-            failed += L"\r\nHKEY_CURRENT_USER\\" + s.key + L" \"" + s.value + L"\"";
-            ReadSetting(s.box);  // the box shows what is stored
-        }
+    for (size_t i = 0; i < changes.size(); ++i) {
+        if (result.items[i].done) continue;
+        failed += L"\r\n" + writes[i].Where();
+        ReadSetting(changes[i].box);  // the box shows what is stored
     }
     UpdatePolicyNote();
     if (!failed.empty()) {

@@ -83,6 +83,9 @@ private:
     void OutlookStep(bool installed);
     void UpdatePolicyNote();
     void Reset(const App& app);
+    // What resetting the application's key takes: the key whole, but for Outlook's mail profiles,
+    // which go only when the user answers Yes to a question that names them.
+    std::vector<struct RegChange> ResetChanges(const App& app, const std::wstring& key, bool all);
     void Reregister(bool word);
     // Writes "Level1Remove" (after saving its key); on failure tells the user. Refills the lists.
     void WriteReleased(const std::vector<std::wstring>& items, const wchar_t* procedure);

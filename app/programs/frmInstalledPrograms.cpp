@@ -11,6 +11,7 @@
 #include "programs/frmInstalledPrograms.rh"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
+#include "journal/ChangeJournal.h"
 #include "ui/frmMDI.h"
 #include "ui/frmMDI.rh"
 #include <shellapi.h>
@@ -24,16 +25,6 @@ void Status(const std::wstring& text) {
     if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, text);
 }
 
-std::wstring UndoIntro() {
-    const AppEnvironmentRecord& env = AppEnvironment;
-    return env.UndoFileHeader + L"\r\n" +
-           L"; Die nachfolgenden Deinstallationseinträge wurden von " + env.AppTitle + L" Version " + env.AppVersion +
-           L"\r\n"
-           L"; entfernt, weil ihr Deinstallationsprogramm fehlte.\r\n"
-           L"; Mit einem Doppelklick im Windows-Explorer auf diese Datei, werden die hier\r\n"
-           L"; gesicherten Registryschlüssel wieder in die Registrierungs-Datenbank eingetragen.\r\n"
-           L"\r\n";
-}
 }  // namespace
 
 std::function<bool(const std::wstring&)>& frmInstalledPrograms::RunAction() {
@@ -198,7 +189,7 @@ void frmInstalledPrograms::cmdDeinstall_Click() {
         if (list.Selected(i))
             if (const InstalledProgram* p = Program(i)) chosen.push_back(*p);
     if (chosen.empty()) Info(proc, L"Es wurde keine Datei gewählt.");
-    std::optional<UndoFile> undo;  // one undo file for every entry this command removes
+    ChangeJournal undo(L"Programme", kModule, proc);  // one undo file for every entry this command removes
     for (const InstalledProgram& p : chosen) {
         if (p.displayName.find(AppEnvironment.AppTitle) != std::wstring::npos) {
             Ask(L"Der " + AppEnvironment.AppTitle + L" kann nur über die Windows Systemsteuerung deinstalliert werden.",
@@ -214,7 +205,7 @@ void frmInstalledPrograms::cmdDeinstall_Click() {
     Info(proc, L"endet");
 }
 
-void frmInstalledPrograms::Uninstall(const InstalledProgram& p, std::optional<UndoFile>& undo) {
+void frmInstalledPrograms::Uninstall(const InstalledProgram& p, ChangeJournal& undo) {
     const UninstallCall call = PlanUninstall(p);
     if (call.kind == UninstallCall::Kind::None) {
         // Nothing is run for an entry without a command; it is no left-over either.
@@ -241,7 +232,7 @@ void frmInstalledPrograms::Uninstall(const InstalledProgram& p, std::optional<Un
     if (ended) ShowDeinstall();
 }
 
-void frmInstalledPrograms::OfferRemoval(const InstalledProgram& p, std::optional<UndoFile>& undo) {
+void frmInstalledPrograms::OfferRemoval(const InstalledProgram& p, ChangeJournal& undo) {
     const wchar_t* proc = L"cmdDeinstall_Click";
     if (Ask(L"Das Programm kann nicht deinstalliert werden, da das Deinstallationsprogramm fehlt.\r"
             L"Soll der Eintrag jetzt entfernt werden?",
@@ -249,21 +240,13 @@ void frmInstalledPrograms::OfferRemoval(const InstalledProgram& p, std::optional
         return;
     Info(proc, L"Das Programm " + p.displayName + L" kann nicht deinstalliert werden.");
     // The entry is saved whole before it goes; without the undo file nothing is deleted.
-    try {
-        if (!undo) undo.emplace(AppEnvironment.BackupDir + UndoFileName(L"Programme"), UndoIntro());
-        undo->AddKey(p.root, p.key);
-    } catch (...) {
-        const RuntimeError e = CurrentError();
-        ReportError(kModule, proc, e, 48, false, L"Sicherung von " + p.KeyText() + L" fehlgeschlagen");
-        Ask(L"Der Eintrag konnte nicht gesichert werden und wurde nicht entfernt.\r" + e.description,
+    const JournalResult result = undo.Apply({RegChange::DeleteTree(p.root, p.key)});
+    if (result.undoProblem != JournalResult::UndoProblem::None) {
+        Ask(L"Der Eintrag konnte nicht gesichert werden und wurde nicht entfernt.\r" + result.undoError.description,
             MB_ICONEXCLAMATION | MB_OK);
         return;
     }
-    if (!ClassHandler().KeyFunc().DelKeyTree(p.root, p.key)) {
-        ReportError(kModule, proc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)}, 48,
-                    false, p.KeyText() + L" konnte nicht gelöscht werden");
-        Ask(L"Der Eintrag konnte nicht vollständig entfernt werden.", MB_ICONEXCLAMATION | MB_OK);
-    }
+    if (!result.items[0].done) Ask(L"Der Eintrag konnte nicht vollständig entfernt werden.", MB_ICONEXCLAMATION | MB_OK);
     ShowDeinstall();
 }
 

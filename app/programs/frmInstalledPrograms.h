@@ -6,7 +6,6 @@
 #include "core/win/MdiChild.h"
 #include "core/win/MenuBottomLineSite.h"
 #include "programs/InstalledPrograms.h"
-#include "journal/UndoFile.h"
 #include <functional>
 #include <memory>
 #include <optional>
@@ -58,9 +57,9 @@ protected:
 private:
     void Form_Activate();
     void lvwDeinstall_KeyDown(WORD key);
-    void Uninstall(const InstalledProgram& program, std::optional<UndoFile>& undo);
+    void Uninstall(const InstalledProgram& program, class ChangeJournal& undo);
     // The question for a left-over entry; on Yes the key goes to the undo file and is deleted.
-    void OfferRemoval(const InstalledProgram& program, std::optional<UndoFile>& undo);
+    void OfferRemoval(const InstalledProgram& program, class ChangeJournal& undo);
     int Ask(const std::wstring& text, UINT style);
     void EnableDeinstall(bool on);
 

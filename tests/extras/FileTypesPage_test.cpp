@@ -8,6 +8,7 @@
 #include "extras/ExtrasMenu.h"
 #include "extras/FileTypesPage.h"
 #include "extras/FileTypesPage.rh"
+#include "journal/ChangeJournal.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/ScanTestRegistry.h"
 #include "support/MessageBoxes.h"
@@ -28,7 +29,7 @@ struct FileTypes : ::testing::Test {
         PrepareEnvironment(folder.Path());
         AppSwitches.Protokoll = 1;
     }
-    void TearDown() override { FileTypesPage::KeyDeleter() = [](RootKey r, const std::wstring& k) {
+    void TearDown() override { ChangeJournal::TreeDeleter() = [](RootKey r, const std::wstring& k) {
         return ClassHandler().KeyFunc().DelKeyTree(r, k); }; }
 
     std::vector<std::wstring> Rows() {
@@ -228,7 +229,7 @@ TEST_F(FileTypes, DeletesOnlyWhatIsSavedAndTheUndoFilesGiveItBackExactly) {
 
 TEST_F(FileTypes, AFailedDeleteKeepsItsRowAndAMissingUndoFileDeletesNothing) {
     for (const wchar_t* e : {L".tv1", L".tv2", L".tv3"}) PlantType(HKEY_CURRENT_USER, e, std::wstring(L"t") + (e + 1), L"x.exe");
-    FileTypesPage::KeyDeleter() = [](RootKey root, const std::wstring& key) {
+    ChangeJournal::TreeDeleter() = [](RootKey root, const std::wstring& key) {
         return key != kC + L".tv2" && ClassHandler().KeyFunc().DelKeyTree(root, key);
     };
     PageHost host(page);

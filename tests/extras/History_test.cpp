@@ -80,6 +80,7 @@ TEST_F(HistoryTest, EveryListGoesOnlyAfterItsUndoFileHoldsIt) {
     PutSz(HKEY_CURRENT_USER, e + L"FileExts\\.txt\\OpenWithList", L"a", L"notepad.exe");
     PutSz(HKEY_CURRENT_USER, e + L"FileExts\\.txt\\OpenWithList", L"MRUList", L"a");
     PutSz(HKEY_CURRENT_USER, e + L"FileExts\\.txt\\UserChoice", L"ProgId", L"txtfile");
+    PutSz(HKEY_CURRENT_USER, e + L"FileExts\\.txt\\OpenWithProgids", L"txtfile", L"");
     PutSz(HKEY_CURRENT_USER, e + L"FileExts\\Ohne Punkt", L"x", L"bleibt");
     PutBin(e + L"ComDlg32\\LastVisitedMRU", L"MRUListEx", Bin(8, 3));
     PutBin(e + L"ComDlg32\\LastVisitedMRU", L"0", Bin(400, 5));
@@ -97,7 +98,7 @@ TEST_F(HistoryTest, EveryListGoesOnlyAfterItsUndoFileHoldsIt) {
     PutSz(HKEY_CURRENT_USER, e + L"Advanced", L"Hidden", L"bleibt");
     clsKeyFunc& kf = ClassHandler().KeyFunc();
     std::map<std::wstring, std::wstring> before;
-    for (const wchar_t* k : {L"FileExts\\.txt", L"ComDlg32\\LastVisitedMRU", L"ComDlg32\\OpenSaveMRU", L"RecentDocs",
+    for (const wchar_t* k : {L"FileExts\\.txt\\OpenWithList", L"ComDlg32\\LastVisitedMRU", L"ComDlg32\\OpenSaveMRU", L"RecentDocs",
                              L"RunMRU", L"Map Network Drive MRU", L"Streams", L"StreamMRU"})
         before[k] = kf.ExportKey(kHKCU, e + k, false);
 
@@ -105,11 +106,15 @@ TEST_F(HistoryTest, EveryListGoesOnlyAfterItsUndoFileHoldsIt) {
     Click(p.hwnd(), IDC_ckbRegistryAllVerlaeufe);
     ClassHandler().Search().StopSearch = true;  // as a cancelled scan leaves it
     p.cmdVerlaufClean_Click();
-    // Values, not order lists nor empty keys, of what is gone: 2 + 1 + 1 + 2 + 2 + 1 + 1 + 1.
-    EXPECT_EQ(p.RegistryResult(), L"11 Einträge gelöscht");
+    // Values, not order lists nor empty keys, of what is gone: 1 + 1 + 1 + 2 + 2 + 1 + 1 + 1.
+    EXPECT_EQ(p.RegistryResult(), L"10 Einträge gelöscht");
     EXPECT_EQ(p.FilesResult(), L"Keine Dateien gefunden");
-    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, e + L"FileExts\\.txt"));
-    EXPECT_EQ(Values(e + L"FileExts"), 1);  // the key without a dot stays
+    // Of a type's keys only the list of programs it was opened with goes: the user's choice of
+    // program and the programs the type offers stay, untouched.
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, e + L"FileExts\\.txt\\OpenWithList"));
+    EXPECT_EQ(ClassHandler().KeyFunc().ReadKeyValue(kHKCU, e + L"FileExts\\.txt\\UserChoice", L"ProgId"), L"txtfile");
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, e + L"FileExts\\.txt\\OpenWithProgids"));
+    EXPECT_EQ(Values(e + L"FileExts"), 2);  // the key without a dot stays
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, e + L"ComDlg32\\LastVisitedMRU"));
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, e + L"ComDlg32\\OpenSaveMRU"));
     EXPECT_EQ(Values(e + L"RecentDocs"), 0);  // made again, empty
@@ -126,6 +131,24 @@ TEST_F(HistoryTest, EveryListGoesOnlyAfterItsUndoFileHoldsIt) {
     EXPECT_TRUE(IsWindowEnabled(p.Item(IDC_cmdVerlaufClean)));
     EXPECT_FALSE(IsWindowEnabled(p.Item(IDC_cmdVerlaufAbbrechen)));
     EXPECT_FALSE(IsWindowVisible(p.Item(IDC_ProgressBarVerlauf)));
+}
+
+// A list this Windows does not keep is named, not counted as cleaned.
+TEST_F(HistoryTest, AListThatIsNotThereIsNamed) {
+    PutSz(HKEY_CURRENT_USER, kExplorer + L"RunMRU", L"a", L"cmd\\1");
+    HistoryPage& p = OpenHistory();
+    Click(p.hwnd(), IDC_ckbVerlaufRegistryProgrammHistory);
+    Click(p.hwnd(), IDC_ckbVerlaufRegistryLastOpen);
+    Click(p.hwnd(), IDC_ckbVerlaufRegistrySelectedFiles);
+    p.cmdVerlaufClean_Click();
+    const std::wstring text = p.RegistryResult();
+    EXPECT_EQ(text.rfind(L"Einen Eintrag gelöscht; nicht vorhanden: ", 0), 0u) << ToUtf8(text);
+    EXPECT_NE(text.find(p.Item(IDC_ckbVerlaufRegistryLastOpen).Text()), std::wstring::npos) << ToUtf8(text);
+    EXPECT_EQ(text.find(p.Item(IDC_ckbVerlaufRegistryProgrammHistory).Text()), std::wstring::npos) << ToUtf8(text);
+    // Streams and StreamMRU belong to one box: named once.
+    PutSz(HKEY_CURRENT_USER, kExplorer + L"StreamMRU", L"a", L"x");
+    p.cmdVerlaufClean_Click();
+    EXPECT_EQ(p.RegistryResult().find(p.Item(IDC_ckbVerlaufRegistrySelectedFiles).Text()), std::wstring::npos);
 }
 
 TEST_F(HistoryTest, RecentFolderLosesItsShortcutsOnlyNeverWhatALinkPointsTo) {

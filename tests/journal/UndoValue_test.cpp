@@ -1,4 +1,4 @@
-// tests/scan/UndoValue_test.cpp
+// tests/journal/UndoValue_test.cpp
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/RuntimeError.h"

@@ -1,0 +1,217 @@
+// tests/journal/ChangeJournal_test.cpp
+#include "core/AppEnvironment.h"
+#include "journal/ChangeJournal.h"
+#include "journal/Protected.h"
+#include "journal/RegistryTree.h"
+#include "journal/UndoFile.h"
+#include "scan/ScanTestRegistry.h"
+
+using namespace regtree;
+
+namespace {
+const std::wstring kExplorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+
+std::wstring Reasons(const JournalResult& r) {
+    std::wstring text;
+    for (const ChangeOutcome& o : r.items) text += (o.done ? L"done" : L"kept: " + o.reason) + L"\n";
+    return text;
+}
+
+struct JournalTest : ::testing::Test {
+    RegistrySandbox sandbox;
+    TempFolder folder;
+    void SetUp() override {
+        PrepareEnvironment(folder.Path());
+        AppEnvironment.UndoFileHeader = kHeader5;
+    }
+    void TearDown() override {
+        ChangeJournal::TreeDeleter() = [](RootKey r, const std::wstring& k) { return KF().DelKeyTree(r, k); };
+        UndoFile::WriteAction() = [](HANDLE h, const void* d, DWORD n, DWORD* w) { return WriteFile(h, d, n, w, nullptr); };
+    }
+};
+
+// The registry editor runs in its own process and sees the real registry: this one works below the
+// real HKEY_CURRENT_USER and removes its key at the end.
+struct JournalRoundTrip : ::testing::Test {
+    TempFolder folder;
+    std::wstring base;
+    void SetUp() override {
+        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        PrepareEnvironment(folder.Path());
+        AppEnvironment.UndoFileHeader = kHeader5;
+        base = L"Software\\TorvaneTest\\Journal_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+               std::to_wstring(GetTickCount64());
+    }
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, base.c_str()); RegDeleteKeyW(HKEY_CURRENT_USER, base.c_str()); }
+};
+}  // namespace
+
+// A tree, single values and written values, in the order given: each saved typed and whole
+// before it changes, and the undo file written back gives the registry as it was, byte for byte.
+TEST_F(JournalRoundTrip, ChangesInOrderAndTheUndoFileBringsEverythingBack) {
+    const HKEY cu = HKEY_CURRENT_USER;
+    const std::wstring tree = base + L"\\Baum", single = base + L"\\Werte", written = base + L"\\Neu";
+    SetText(cu, tree, L"Pfad", REG_EXPAND_SZ, L"%SystemRoot%\\x.dll");
+    SetData(cu, tree, L"Multi", REG_MULTI_SZ, Utf16(std::wstring(L"eins\0zwei\0\0", 11)));
+    SetData(cu, tree + L"\\Unter", L"Bin", REG_BINARY, Bytes({0, 1, 0xfe, 0xff}));
+    SetData(cu, single, L"Dw", REG_DWORD, Bytes({0x2a, 0, 0, 0x80}));
+    SetText(cu, single, L"Größe", REG_SZ, L"bleibt \"so\"");
+    SetData(cu, written, L"Qw", REG_QWORD, Bytes({1, 2, 3, 4, 5, 6, 7, 8}));
+    const Tree before = Snapshot(cu, base);
+
+    ChangeJournal journal(L"RegScan", L"Test", L"Journal");
+    const JournalResult r = journal.Apply({
+        RegChange::DeleteTree(kHKCU, tree),
+        RegChange::DeleteValue(kHKCU, single, L"Dw"),
+        RegChange::SetDword(kHKCU, written, L"Qw", 0x80000001u),      // replaced, with another type
+        RegChange::SetText(kHKCU, written, L"Neu", L"%TEMP%", REG_EXPAND_SZ),  // made
+        RegChange::DeleteValue(kHKCU, single, L"gibt es nicht"),       // nothing to do
+    });
+    ASSERT_EQ(r.Done(), 5u) << ToUtf8(Reasons(r));
+    EXPECT_FALSE(KeyThere(cu, tree));
+    RegValue v;
+    EXPECT_FALSE(KF().ReadValueRaw(kHKCU, single, L"Dw", v));
+    EXPECT_TRUE(KF().ReadValueRaw(kHKCU, single, L"Größe", v));  // its neighbour stays
+    ASSERT_TRUE(KF().ReadValueRaw(kHKCU, written, L"Qw", v));
+    EXPECT_EQ(v.type, DWORD(REG_DWORD));
+    EXPECT_EQ(v.bytes, 4u);
+    ASSERT_TRUE(KF().ReadValueRaw(kHKCU, written, L"Neu", v));
+    EXPECT_EQ(v.type, DWORD(REG_EXPAND_SZ));
+
+    // Saved in the order of the changes, each value under its key's section.
+    const std::wstring text = FileText(journal.UndoPath());
+    const size_t t = text.find(L"[HKEY_CURRENT_USER\\" + tree + L"]"), s = text.find(L"\"Dw\"=dword:8000002a"),
+                 q = text.find(L"\"Qw\"=hex(b):01,02,03,04,05,06,07,08"), n = text.find(L"\"Neu\"=-");
+    ASSERT_NE(t, std::wstring::npos) << ToUtf8(text);
+    EXPECT_LT(t, s);
+    EXPECT_LT(s, q);
+    EXPECT_LT(q, n);
+    EXPECT_EQ(text.find(L"Größe"), std::wstring::npos);  // only what changes is saved
+
+    ASSERT_EQ(RunRegedit(journal.UndoPath()), 0u);
+    EXPECT_EQ(Differences(before, Snapshot(cu, base)), "");
+}
+
+// A deletion that fails half-way keeps its item and the rest goes on; an undo file that cannot
+// be written keeps everything not yet saved, and says which change was the first to stay.
+TEST_F(JournalTest, FailureHalfWayKeepsWhatIsNotSavedAndNamesIt) {
+    for (const wchar_t* k : {L"A", L"B", L"C"}) PutSz(HKEY_CURRENT_USER, std::wstring(L"Software\\T\\") + k, L"v", k);
+    ChangeJournal::TreeDeleter() = [](RootKey r, const std::wstring& k) {
+        return k != L"Software\\T\\B" && KF().DelKeyTree(r, k);
+    };
+    ChangeJournal journal(L"RegScan", L"Test", L"Journal");
+    JournalResult r = journal.Apply({RegChange::DeleteTree(kHKCU, L"Software\\T\\A"), RegChange::DeleteTree(kHKCU, L"Software\\T\\B"),
+                                     RegChange::DeleteTree(kHKCU, L"Software\\T\\C")});
+    EXPECT_EQ(Reasons(r), L"done\nkept: konnte nicht gelöscht werden\ndone\n");
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, L"Software\\T\\B"));
+    EXPECT_NE(FileText(journal.UndoPath()).find(L"[HKEY_CURRENT_USER\\Software\\T\\B]"), std::wstring::npos);
+
+    // The disk fills up after the first change was saved.
+    for (const wchar_t* k : {L"D", L"E", L"F"}) PutSz(HKEY_CURRENT_USER, std::wstring(L"Software\\T\\") + k, L"v", k);
+    size_t writes = 0;
+    UndoFile::WriteAction() = [&](HANDLE h, const void* d, DWORD n, DWORD* w) {
+        if (++writes > 3) {  // the byte-order mark, the header and the first value reach the disk
+            SetLastError(ERROR_DISK_FULL);
+            return FALSE;
+        }
+        return WriteFile(h, d, n, w, nullptr);
+    };
+    ChangeJournal full(L"Verlauf", L"Test", L"Journal");
+    r = full.Apply({RegChange::SetText(kHKCU, L"Software\\T\\D", L"v", L"neu"), RegChange::DeleteValue(kHKCU, L"Software\\T\\E", L"v"),
+                    RegChange::DeleteTree(kHKCU, L"Software\\T\\F")});
+    EXPECT_EQ(r.undoProblem, JournalResult::UndoProblem::NotWritten);
+    EXPECT_EQ(r.Done(), 1u) << ToUtf8(Reasons(r));
+    EXPECT_EQ(r.firstUnsaved, 1u);
+    EXPECT_EQ(r.items[1].reason, L"Die Sicherungsdatei konnte nicht geschrieben werden.");
+    EXPECT_EQ(ClassHandler().KeyFunc().ReadKeyValue(kHKCU, L"Software\\T\\D", L"v"), L"neu");
+    EXPECT_EQ(ClassHandler().KeyFunc().ReadKeyValue(kHKCU, L"Software\\T\\E", L"v"), L"E");
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, L"Software\\T\\F"));
+
+    // No undo file at all: nothing changes.
+    UndoFile::WriteAction() = [](HANDLE h, const void* d, DWORD n, DWORD* w) { return WriteFile(h, d, n, w, nullptr); };
+    AppEnvironment.BackupDir = folder.Write(L"kein Ordner") + L"\\Backup\\";
+    ChangeJournal none(L"AutoRun", L"Test", L"Journal");
+    r = none.Apply({RegChange::DeleteValue(kHKCU, L"Software\\T\\E", L"v")});
+    EXPECT_EQ(r.undoProblem, JournalResult::UndoProblem::NotCreated);
+    EXPECT_FALSE(none.HasUndoFile());
+    EXPECT_EQ(ClassHandler().KeyFunc().ReadKeyValue(kHKCU, L"Software\\T\\E", L"v"), L"E");
+}
+
+// Both views of the machine's keys are changed alike, and the structure of each stays.
+TEST_F(JournalTest, BothViewsAndTheirStructure) {
+    const std::wstring app = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\alt.exe";
+    const std::wstring app32 = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths\\alt.exe";
+    PutSz(HKEY_LOCAL_MACHINE, app, L"", L"C:\\weg\\alt.exe");
+    PutSz(HKEY_LOCAL_MACHINE, app32, L"", L"C:\\weg\\alt.exe");
+    ChangeJournal journal(L"RegScan", L"Test", L"Journal");
+    const JournalResult r = journal.Apply({
+        RegChange::DeleteTree(kHKLM, app), RegChange::DeleteTree(kHKLM, app32),
+        RegChange::DeleteTree(kHKLM, L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths"),
+        RegChange::DeleteTree(kHKLM, L"SOFTWARE\\Wow6432Node"), RegChange::DeleteTree(kHKLM, L""),
+        RegChange::DeleteTree(kHKCU, L"Software\\Classes\\Wow6432Node\\CLSID")});
+    EXPECT_EQ(Reasons(r), L"done\ndone\nkept: ist ein Grundschlüssel der Registry\nkept: ist ein Grundschlüssel der Registry\n"
+                          L"kept: ist ein ganzer Zweig der Registry\nkept: ist ein Grundschlüssel der Registry\n");
+    EXPECT_TRUE(r.items[2].protectedPlace);
+    EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, app));
+    EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, app32));
+    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths"));
+    const std::wstring text = FileText(journal.UndoPath());
+    EXPECT_NE(text.find(L"[HKEY_LOCAL_MACHINE\\" + app32 + L"]"), std::wstring::npos);
+    EXPECT_EQ(text.find(L"[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node]"), std::wstring::npos);
+}
+
+// The user's choice of program and the ProgIDs that are still named never go; a ProgID whose last
+// extension goes in the same run goes after it.
+TEST_F(JournalTest, UserChoiceAndNamedProgIdsStay) {
+    const std::wstring cls = L"Software\\Classes\\";
+    PutSz(HKEY_CURRENT_USER, kExplorer + L"FileExts\\.tv\\UserChoice", L"ProgId", L"tvfile");
+    PutSz(HKEY_CURRENT_USER, kExplorer + L"FileExts\\.tv\\OpenWithList", L"a", L"x.exe");
+    PutSz(HKEY_CURRENT_USER, cls + L".eins", L"", L"Eins.Datei");
+    PutSz(HKEY_CURRENT_USER, cls + L"Eins.Datei", L"", L"Eins");
+    PutSz(HKEY_LOCAL_MACHINE, cls + L".zwei", L"", L"Zwei.Datei");
+    PutSz(HKEY_CURRENT_USER, cls + L"Zwei.Datei", L"", L"Zwei");  // named by the machine's extension
+    PutSz(HKEY_LOCAL_MACHINE, cls + L"CLSID\\{11111111-2222-3333-4444-555555555555}\\VersionIndependentProgID", L"", L"Drei.Klasse");
+    PutSz(HKEY_CURRENT_USER, cls + L"Drei.Klasse", L"", L"Drei");
+    PutSz(HKEY_CURRENT_USER, cls + L".vier\\OpenWithProgids", L"Vier.Datei", L"");
+    PutSz(HKEY_CURRENT_USER, cls + L"Vier.Datei", L"", L"Vier");
+    PutSz(HKEY_CURRENT_USER, cls + L"Frei.Datei", L"", L"niemand nennt sie");
+    ChangeJournal journal(L"Dateierweiterung", L"Test", L"Journal");
+    const JournalResult r = journal.Apply({
+        RegChange::DeleteTree(kHKCU, kExplorer + L"FileExts\\.tv"),
+        RegChange::DeleteTree(kHKCU, kExplorer + L"FileExts\\.tv\\UserChoice"),
+        RegChange::SetText(kHKCU, kExplorer + L"FileExts\\.tv\\UserChoice", L"ProgId", L"anders"),
+        RegChange::DeleteTree(kHKCU, kExplorer + L"FileExts\\.tv\\OpenWithList"),
+        RegChange::DeleteTree(kHKCU, cls + L".eins"), RegChange::DeleteTree(kHKCU, cls + L"Eins.Datei"),
+        RegChange::DeleteTree(kHKCU, cls + L"Zwei.Datei"), RegChange::DeleteTree(kHKCU, cls + L"Drei.Klasse"),
+        RegChange::DeleteTree(kHKCU, cls + L"vier.datei"), RegChange::DeleteTree(kHKCU, cls + L"Frei.Datei"),
+        RegChange::DeleteTree(kHKCU, cls + L"exefile\\shell\\open"), RegChange::DeleteTree(kHKCU, cls + L"CLSID")});
+    const std::wstring reasons = Reasons(r);
+    for (size_t i : {0, 1, 2, 6, 7, 8, 10, 11}) EXPECT_FALSE(r.items[i].done) << i << ToUtf8(reasons);
+    for (size_t i : {3, 4, 5, 9}) EXPECT_TRUE(r.items[i].done) << i << ToUtf8(reasons);
+    EXPECT_NE(r.items[6].reason.find(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\.zwei"), std::wstring::npos) << ToUtf8(reasons);
+    EXPECT_NE(r.items[7].reason.find(L"VersionIndependentProgID"), std::wstring::npos) << ToUtf8(reasons);
+    EXPECT_EQ(ClassHandler().KeyFunc().ReadKeyValue(kHKCU, kExplorer + L"FileExts\\.tv\\UserChoice", L"ProgId"), L"tvfile");
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kExplorer + L"FileExts\\.tv\\OpenWithList"));
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, cls + L"Eins.Datei"));
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, cls + L"Zwei.Datei"));
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, cls + L"Vier.Datei"));
+    // Nothing that stays was saved.
+    const std::wstring text = FileText(journal.UndoPath());
+    EXPECT_EQ(text.find(L"UserChoice"), std::wstring::npos);
+    EXPECT_EQ(text.find(L"Zwei.Datei]"), std::wstring::npos);
+}
+
+// A cancel between changes keeps the rest as it is, unsaved.
+TEST_F(JournalTest, CancelKeepsTheRest) {
+    for (const wchar_t* k : {L"A", L"B"}) PutSz(HKEY_CURRENT_USER, std::wstring(L"Software\\T\\") + k, L"v", k);
+    ChangeJournal journal(L"Verlauf", L"Test", L"Journal");
+    int asked = 0;
+    journal.cancelled = [&] { return ++asked > 1; };
+    const JournalResult r = journal.Apply({RegChange::DeleteValue(kHKCU, L"Software\\T\\A", L"v"),
+                                           RegChange::DeleteTree(kHKCU, L"Software\\T\\B")});
+    EXPECT_EQ(Reasons(r), L"done\nkept: abgebrochen\n");
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, L"Software\\T\\B"));
+    EXPECT_EQ(FileText(journal.UndoPath()).find(L"Software\\T\\B]"), std::wstring::npos);
+}
