@@ -5,6 +5,7 @@
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
+#include "core/RecyclerNotice.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/WindowHandler.h"
@@ -111,9 +112,9 @@ bool frmBackup::OnInit() {
     return true;
 }
 
-void frmBackup::OptionsChanged(const std::wstring& recyclerNotice, COLORREF recyclerColour) {
-    Item(IDC_lblRecycler).SetText(recyclerNotice);
-    recyclerColour_ = recyclerColour;
+void frmBackup::OptionsChanged() {
+    Item(IDC_lblRecycler).SetText(::RecyclerNotice());
+    recyclerColour_ = ::RecyclerColour();
     InvalidateRect(Item(IDC_lblRecycler), nullptr, TRUE);
 }
 
@@ -152,16 +153,7 @@ void frmBackup::Form_Activate() {
         if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     });
-    Trap(kModule, L"Form_Activate", [&] {
-        if (AppSwitches.Recycler == 1) {
-            Item(IDC_lblRecycler).SetText(L"Zu löschende Dateien werden in den Papierkorb verschoben.");
-            recyclerColour_ = RGB(0, 128, 0);
-        } else {
-            Item(IDC_lblRecycler).SetText(L"Zu löschende Dateien werden unwiederbringlich gelöscht.");
-            recyclerColour_ = RGB(255, 0, 0);
-        }
-        InvalidateRect(Item(IDC_lblRecycler), nullptr, TRUE);
-    });
+    Trap(kModule, L"Form_Activate", [&] { OptionsChanged(); });
     ReadBackupFiles();
 }
 

@@ -21,7 +21,7 @@ public:
     bool Loaded() const override { return Alive(); }
     HWND FormWindow() const override { return Frame(); }
     bool OnMenuCommand(int id) override;
-    void OptionsChanged(const std::wstring& recyclerNotice, COLORREF recyclerColour) override;
+    void OptionsChanged() override;
 
     // (Re)fills the list from the backup folder.
     void ReadBackupFiles();

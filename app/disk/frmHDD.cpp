@@ -3,6 +3,7 @@
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
+#include "core/RecyclerNotice.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/WindowHandler.h"
@@ -144,6 +145,14 @@ void frmHDD::SetCheck(int id, bool on) {
     else if (id == IDC_ckbRecyclerAutoClean) ckbRecyclerAutoClean_Click();
 }
 
+void frmHDD::OptionsChanged() {
+    Item(IDC_lblRecyclerHDD).SetText(::RecyclerNotice());
+    recyclerColour_ = ::RecyclerColour();
+    InvalidateRect(Item(IDC_lblRecyclerHDD), nullptr, TRUE);
+    Item(IDC_cmdEmptyRecycler)
+        .SetText(AppSwitches.RecyclerSecurity != 0 ? L"Papierkorb leeren (keine Abfrage)" : L"Papierkorb leeren");
+}
+
 int frmHDD::Message(const std::wstring& text, UINT flags) {
     return MessageBoxW(GetAncestor(hwnd(), GA_ROOT), text.c_str(), AppEnvironment.AppTitle.c_str(), flags);
 }
@@ -169,17 +178,8 @@ void frmHDD::Form_Activate() {
         Item(IDC_cmdHDDBereinigen).Enable(!unsupported);
         Item(IDC_lblNotEmptyRecycler).Show(unsupported);
         Item(IDC_lblNotHDDBereinigen).Show(unsupported);
-        if (AppSwitches.Recycler == 1) {
-            Item(IDC_lblRecyclerHDD).SetText(L"Zu löschende Dateien werden in den Papierkorb verschoben.");
-            recyclerColour_ = RGB(0, 128, 0);
-        } else {
-            Item(IDC_lblRecyclerHDD).SetText(L"Zu löschende Dateien werden unwiederbringlich gelöscht.");
-            recyclerColour_ = RGB(255, 0, 0);
-        }
-        InvalidateRect(Item(IDC_lblRecyclerHDD), nullptr, TRUE);
-        Item(IDC_cmdEmptyRecycler)
-            .SetText(AppSwitches.RecyclerSecurity != 0 ? L"Papierkorb leeren (keine Abfrage)" : L"Papierkorb leeren");
     });
+    Trap(kModule, L"Form_Activate", [&] { OptionsChanged(); });
     ShowRecyclerContents();
 }
 

@@ -72,6 +72,8 @@ private:
     void EmptyFolders(const std::vector<std::wstring>& lines, const std::wstring& waitText, const wchar_t* procedure);
     void ShowRecyclerContents();
     int Message(const std::wstring& text, UINT flags);
+    // The notice and the recycle-bin button as the options say.
+    void OptionsChanged() override;
 
     struct Anchor {
         int id;

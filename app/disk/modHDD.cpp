@@ -253,8 +253,9 @@ std::wstring ReadStartEntry() {
 
 bool WriteStartEntry() {
     ChangeJournal journal(L"AutoRun", L"modHDD", L"WriteStartEntry");
-    const JournalResult result =
-        journal.Apply({RegChange::SetText(StartEntryRoot(), kRunKey, AppEnvironment.AppTitle, StartEntryData())});
+    RegChange entry = RegChange::SetText(StartEntryRoot(), kRunKey, AppEnvironment.AppTitle, StartEntryData());
+    entry.ownEntry = true;
+    const JournalResult result = journal.Apply({entry});
     return result.items[0].done;
 }
 

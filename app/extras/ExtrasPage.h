@@ -24,6 +24,8 @@ public:
     virtual void PageSelected() { PageActivate(); }
     // A command of the main window's menus or pop-up menus; true when this page handled it.
     virtual bool OnMenuCommand(int id) { return false; }
+    // The options were confirmed: the page shows what they say now.
+    virtual void OptionsChanged() {}
     // True while the page works and pumps messages: the window must not close then.
     virtual bool Busy() const { return false; }
 

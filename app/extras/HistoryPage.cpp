@@ -3,6 +3,7 @@
 #include "extras/ExtrasMenu.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
+#include "core/RecyclerNotice.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"
@@ -139,17 +140,14 @@ void HistoryPage::PageActivate() {
         CheckDlgButton(hwnd(), IDC_ckbVerlaufRegistryAutoDel,
                        any && Setting(L"AutoRegistryVerlaufDel") == L"1" ? BST_CHECKED : BST_UNCHECKED);
     });
-    Trap(kModule, proc, [&] {
-        if (AppSwitches.Recycler == 1) {
-            Item(IDC_lblRecyclerVerlauf).SetText(L"Zu löschende Dateien werden in den Papierkorb verschoben.");
-            recyclerColour_ = RGB(0, 128, 0);
-        } else {
-            Item(IDC_lblRecyclerVerlauf).SetText(L"Zu löschende Dateien werden unwiederbringlich gelöscht.");
-            recyclerColour_ = RGB(255, 0, 0);
-        }
-        InvalidateRect(Item(IDC_lblRecyclerVerlauf), nullptr, TRUE);
-    });
+    Trap(kModule, proc, [&] { OptionsChanged(); });
     SetExtraScanMenus(false, false);
+}
+
+void HistoryPage::OptionsChanged() {
+    Item(IDC_lblRecyclerVerlauf).SetText(::RecyclerNotice());
+    recyclerColour_ = ::RecyclerColour();
+    InvalidateRect(Item(IDC_lblRecyclerVerlauf), nullptr, TRUE);
 }
 
 void HistoryPage::StoreSetting(int id) {

@@ -12,6 +12,7 @@ public:
     const wchar_t* Caption() const override { return L"Verläufe"; }
     void PageActivate() override;
     bool Busy() const override { return running_; }
+    void OptionsChanged() override;
 
     // One registry list: its key below HKEY_CURRENT_USER, the setting of its box, and whether the
     // emptied key is made again.

@@ -140,6 +140,10 @@ LRESULT frmExtraScan::OnNotify(NMHDR* hdr) {
     return 0;
 }
 
+void frmExtraScan::OptionsChanged() {
+    for (auto& p : pages_) p->OptionsChanged();
+}
+
 bool frmExtraScan::OnMenuCommand(int id) {
     // The visible page first, then the others (a command may belong to a page not shown).
     if (pages_.empty()) return false;

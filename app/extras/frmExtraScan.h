@@ -20,6 +20,7 @@ public:
     bool Loaded() const override { return Alive(); }
     HWND FormWindow() const override { return Frame(); }
     bool OnMenuCommand(int id) override;
+    void OptionsChanged() override;
 
     // Selects a page as a click on its tab does.
     void SelectPage(int index);

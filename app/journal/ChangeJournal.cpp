@@ -247,21 +247,23 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
             done(i);
             continue;
         }
-        if (!Open(result, i)) {
-            stopped = true;
-            break;
-        }
-        try {
-            undo_->CollectValue(c.root, c.key, c.value.name);
-        } catch (...) {
-            keep(i, CurrentError().description);
-            continue;
-        }
-        try {
-            undo_->Flush();
-        } catch (...) {
-            fileFailed(CurrentError());
-            break;
+        if (c.kind == RegChange::Kind::DeleteValue || there || !c.ownEntry) {
+            if (!Open(result, i)) {
+                stopped = true;
+                break;
+            }
+            try {
+                undo_->CollectValue(c.root, c.key, c.value.name);
+            } catch (...) {
+                keep(i, CurrentError().description);
+                continue;
+            }
+            try {
+                undo_->Flush();
+            } catch (...) {
+                fileFailed(CurrentError());
+                break;
+            }
         }
         RegValue after;
         if (c.kind == RegChange::Kind::DeleteValue) {

@@ -16,6 +16,9 @@ struct RegChange {
     RootKey root = 0;
     std::wstring key;
     RegValue value;  // DeleteValue: its name; SetValue: name, type and exact bytes
+    // SetValue of the program's own entry: where no value of that name was, nothing is lost, so
+    // nothing is saved (an undo file that only takes the entry away again is no help).
+    bool ownEntry = false;
 
     static RegChange DeleteTree(RootKey root, std::wstring key);
     static RegChange DeleteValue(RootKey root, std::wstring key, std::wstring name);

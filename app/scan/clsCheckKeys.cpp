@@ -75,6 +75,11 @@ bool clsCheckKeys::Wow32(const ScanHit& hit) {
     return StartsWith(k, L"software\\classes\\typelib\\") && k.ends_with(L"\\win32");
 }
 
+bool clsCheckKeys::BothViews(const ScanHit& hit) {
+    const std::wstring k = ToLower(hit.key);
+    return StartsWith(k, L"software\\classes\\typelib\\") && k.ends_with(L"\\win32");
+}
+
 bool clsCheckKeys::FileThere(const std::wstring& cleanPath, bool wow32, std::wstring& lookedFor, FolderListing* listing) {
     auto exists = [listing](const std::wstring& p) {
         return listing ? listing->Exists(p) : GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -303,8 +308,11 @@ void clsCheckKeys::CheckFile(size_t index) {
             const std::wstring p = CleanPath(e.data, wow32);
             const bool unc = p.starts_with(L"\\\\");
             if (unc || After1(p, L":\\")) {
-                std::wstring lookedFor;
-                if (FileThere(p, wow32, lookedFor, &files_)) {
+                std::wstring lookedFor, native;
+                // A type library's "win32" path serves 64-bit clients too (they fall back to it when
+                // there is no "win64"): its file is there when either view has it.
+                if (FileThere(p, wow32, lookedFor, &files_) ||
+                    (wow32 && BothViews(e) && FileThere(CleanPath(e.data), false, native, &files_))) {
                     group_.clear();  // the registration's file is there: the whole group is sound
                     return;
                 }

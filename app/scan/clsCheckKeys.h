@@ -45,6 +45,9 @@ public:
     // Whether a hit belongs to a 32-bit registration: it lies below a Wow6432Node key, or it is
     // the "win32" key of a type library.
     static bool Wow32(const ScanHit& hit);
+    // Whether a hit's file serves both views: the "win32" path of a type library outside
+    // Wow6432Node, which 64-bit clients read as well.
+    static bool BothViews(const ScanHit& hit);
     // Whether the file of a cleaned path exists as the registration's own programs see it: a
     // 32-bit registration's "system32" is SysWOW64 ("sysnative" the real system folder), and its
     // "Program Files" may be the 32-bit program folder. `lookedFor` receives the path tested.

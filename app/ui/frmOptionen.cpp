@@ -34,13 +34,6 @@ bool InRange(const std::wstring& text, int low, int high) {
 }
 }  // namespace
 
-std::wstring frmOptionen::RecyclerNotice(bool recycler) {
-    return recycler ? L"Zu löschende Dateien werden in den Papierkorb verschoben."
-                    : L"Zu löschende Dateien werden unwiederbringlich gelöscht.";
-}
-
-COLORREF frmOptionen::RecyclerColour(bool recycler) { return recycler ? RGB(0, 128, 0) : RGB(255, 0, 0); }
-
 std::wstring frmOptionen::DayCountProblem(const std::wstring& text) {
     if (Trim(text).empty()) return L"Bitte geben Sie an, nach wie vielen Tagen die Sicherungsdateien gelöscht werden sollen.";
     // 0 days would delete every undo file older than today at the next start.
@@ -318,10 +311,8 @@ void frmOptionen::cmdOK_Click() {
     Trap(kModule, proc, [&] { keys.ReadAppSwitch(); });
     Trap(kModule, proc, [&] {
         // The windows that show a setting show the new one at once.
-        const bool recycler = AppSwitches.Recycler == 1;
         for (const WindowRow& row : clsWindowHandler::Rows())
-            if (row.child && WindowHandler().IsLoaded(row.number))
-                WindowHandler().Child(row.number)->OptionsChanged(RecyclerNotice(recycler), RecyclerColour(recycler));
+            if (row.child && WindowHandler().IsLoaded(row.number)) WindowHandler().Child(row.number)->OptionsChanged();
     });
     Trap(kModule, proc, [&] { ClassHandler().Agent().Play(L"Write"); });
     Item(IDC_cmdOK).Enable(false);

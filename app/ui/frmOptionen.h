@@ -18,8 +18,6 @@ public:
     void ShowForm() override;
 
     // The notice a window shows about deleting files, and its colour, for the setting "Recycler".
-    static std::wstring RecyclerNotice(bool recycler);
-    static COLORREF RecyclerColour(bool recycler);
     // Empty text when the day count may be stored, else what the user is told.
     static std::wstring DayCountProblem(const std::wstring& text);
     static std::wstring PortProblem(const std::wstring& text);

@@ -2,7 +2,11 @@
 #include "extras/ExtrasTest.h"
 #include "extras/HistoryPage.h"
 #include "extras/HistoryPage.rh"
+#include "disk/frmHDD.h"
+#include "disk/frmHDD.rh"
 #include "registry/clsKeyFunc.h"
+#include "ui/frmOptionen.h"
+#include "ui/frmOptionen.rh"
 #include "registry/clsSearch.h"
 #include "support/Links.h"
 #include "support/MessageBoxes.h"
@@ -213,4 +217,29 @@ TEST_F(HistoryTest, WithoutAnUndoFileNothingIsCleanedAndCancelStopsAtOnce) {
     EXPECT_TRUE(IsWindowEnabled(p.Item(IDC_cmdVerlaufClean)));
     EXPECT_FALSE(IsWindowEnabled(p.Item(IDC_cmdVerlaufAbbrechen)));
     EXPECT_FALSE(p.Busy());
+}
+
+// Confirmed options reach every open window at once: the history page's notice and the disk
+// cleanup's notice and recycle-bin button.
+TEST_F(HistoryTest, ConfirmedOptionsShowInEveryOpenWindow) {
+    ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"Recycler", L"0");
+    ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"RecyclerSecurity", L"0");
+    ClassHandler().KeyFunc().ReadAppSwitch();
+    HistoryPage& p = OpenHistory();
+    WindowHandler().Get<frmMDI>().Command(IDM_mnuHDDShow);
+    frmHDD& disk = WindowHandler().Get<frmHDD>();
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(disk.Frame()) != FALSE; }));
+    EXPECT_EQ(p.RecyclerText(), L"Zu löschende Dateien werden unwiederbringlich gelöscht.");
+    EXPECT_EQ(Wnd(GetDlgItem(disk.hwnd(), IDC_cmdEmptyRecycler)).Text(), L"Papierkorb leeren");
+
+    WindowHandler().Window(WindowNo::Optionen).ShowForm();
+    HWND options = WindowHandler().Get<frmOptionen>().hwnd();
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(options) != FALSE; }));
+    Click(options, IDC_chbRecycler);
+    Click(options, IDC_chbRecyclerEmptySecurity);
+    Click(options, IDC_cmdOK);
+    EXPECT_EQ(p.RecyclerText(), L"Zu löschende Dateien werden in den Papierkorb verschoben.");
+    EXPECT_EQ(Wnd(GetDlgItem(disk.hwnd(), IDC_lblRecyclerHDD)).Text(), L"Zu löschende Dateien werden in den Papierkorb verschoben.");
+    EXPECT_EQ(disk.RecyclerColour(), RGB(0, 128, 0));
+    EXPECT_EQ(Wnd(GetDlgItem(disk.hwnd(), IDC_cmdEmptyRecycler)).Text(), L"Papierkorb leeren (keine Abfrage)");
 }

@@ -111,7 +111,7 @@ TEST_F(OfficeWindow, SettingBoxesWriteAfterSavingAndARefusedPolicyWriteSnapsBack
     ASSERT_EQ(UndoFiles().size(), 1u);
     const std::wstring saved = UndoText(UndoFiles()[0]);
     EXPECT_NE(saved.find(L"\"Enabled\"=dword:00000001"), std::wstring::npos) << ToUtf8(saved);
-    EXPECT_NE(saved.find(L"\"Andere\"=\"bleibt\""), std::wstring::npos);
+    EXPECT_EQ(saved.find(L"Andere"), std::wstring::npos) << "only the value that changes is saved";
 
     // "Alle Journale": every enabled box, in one undo file; PowerPoint is not installed.
     Click(o, IDC_ckbOfficeOutlookJournalAll);

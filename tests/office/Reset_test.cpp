@@ -144,3 +144,40 @@ TEST_F(OfficeWindow, ResetThatCannotSaveDeletesNothingAndARefusedDeleteIsReporte
     EXPECT_EQ(boxes.Texts().size(), 2u);
     EXPECT_NE(Log().find(L"Nicht alles konnte gelöscht werden"), std::wstring::npos);
 }
+
+// Outlook's mail profiles hold the user's accounts: "Alles zurück setzen" takes them only after a
+// question of their own that names them.
+TEST_F(OfficeWindow, OutlookProfilesGoOnlyWhenTheUserSaysSo) {
+    PlantSuite(k64, L"16.0", true, {L"Outlook"});
+    const std::wstring outlook = kUser + L"Outlook";
+    PutSz(HKEY_CURRENT_USER, outlook, L"Wert", L"x");
+    PutSz(HKEY_CURRENT_USER, outlook + L"\\Options\\Mail", L"Font", L"Arial");
+    PutSz(HKEY_CURRENT_USER, outlook + L"\\Profiles\\Privat\\9375CFF0413111d3B88A00104B2A6676", L"Konto", L"ich@example.org");
+    frmOffice& o = Open();
+    o.SelectPage(4);
+    Click(o, IDC_ckbOfficeOutlookAllReturn);
+    std::vector<std::wstring> texts;
+    {
+        MessageBoxes boxes(AppEnvironment.AppTitle, {IDNO, IDOK});
+        Click(o, IDC_cmdOfficeOutlookClean);
+        texts = boxes.Texts();
+    }
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_NE(texts[0].find(L"Privat"), std::wstring::npos) << ToUtf8(texts[0]);
+    EXPECT_NE(texts[0].find(L"HKEY_CURRENT_USER\\" + outlook + L"\\Profiles"), std::wstring::npos);
+    EXPECT_TRUE(KeyThere(HKEY_CURRENT_USER, outlook + L"\\Profiles\\Privat\\9375CFF0413111d3B88A00104B2A6676"));
+    EXPECT_FALSE(KeyThere(HKEY_CURRENT_USER, outlook + L"\\Options"));
+    EXPECT_FALSE(ValueThere(HKEY_CURRENT_USER, outlook, L"Wert"));
+    EXPECT_NE(Log().find(L"Outlook-Profile bleiben erhalten"), std::wstring::npos);
+
+    {
+        MessageBoxes boxes(AppEnvironment.AppTitle, {IDYES, IDOK});
+        Click(o, IDC_cmdOfficeOutlookClean);
+        EXPECT_EQ(boxes.Texts().size(), 2u);
+    }
+    EXPECT_FALSE(KeyThere(HKEY_CURRENT_USER, outlook));
+    // Both runs are in the backup folder, the profiles in the second.
+    const std::vector<std::wstring> files = UndoFiles();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_NE((UndoText(files[0]) + UndoText(files[1])).find(L"ich@example.org"), std::wstring::npos);
+}

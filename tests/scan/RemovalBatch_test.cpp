@@ -100,3 +100,35 @@ TEST_F(BatchTest, ManyRowsAreSavedInOrderBeforeTheyGo) {
     ASSERT_EQ(engine.Rows().size(), size_t(n - (n + 6) / 7) - marked.size());
     for (size_t r = 1; r < engine.Rows().size(); ++r) EXPECT_LT(engine.Rows()[r - 1].item, engine.Rows()[r].item);
 }
+
+// The disk fills up while the keys are saved: what was saved is gone, the rest stays, and the
+// message names the first key that stayed.
+TEST_F(BatchTest, AFullDiskStopsAtTheFirstUnsavedKeyAndNamesIt) {
+    for (int i = 0; i < 100; ++i) PutSz(HKEY_CURRENT_USER, Program(i), L"DisplayName", L"Programm " + std::to_wstring(i));
+    ScanEngine engine(ClassHandler());
+    ASSERT_TRUE(engine.Scan());
+    ASSERT_EQ(engine.Rows().size(), 100u);
+    int writes = 0;
+    UndoFile::WriteAction() = [&](HANDLE h, const void* d, DWORD n, DWORD* w) {
+        if (++writes > 3) {  // the byte-order mark, the header and the first batch reach the disk
+            SetLastError(ERROR_DISK_FULL);
+            return FALSE;
+        }
+        return WriteFile(h, d, n, w, nullptr);
+    };
+    const RemovalResult res = engine.ProblemeEntfernen();
+    UndoFile::WriteAction() = [](HANDLE h, const void* d, DWORD n, DWORD* w) { return WriteFile(h, d, n, w, nullptr); };
+    EXPECT_FALSE(res.completed);
+    ASSERT_GT(res.removed, 0u);
+    ASSERT_LT(res.removed, 100u);
+    const std::wstring firstKept = L"HKEY_CURRENT_USER\\" + Program(static_cast<int>(res.removed));
+    EXPECT_NE(res.errorMessage.find(L"Der Schlüssel " + firstKept + L" und alle folgenden Einträge wurden nicht entfernt."),
+              std::wstring::npos)
+        << ToUtf8(res.errorMessage);
+    EXPECT_EQ(engine.Rows().size(), 100u - res.removed);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(Exists(HKEY_CURRENT_USER, Program(i)), i >= static_cast<int>(res.removed)) << i;
+    // Everything that went is in the file.
+    const std::wstring text = Utf16File(res.undoFile);
+    for (size_t i = 0; i < res.removed; ++i)
+        EXPECT_NE(text.find(L"[HKEY_CURRENT_USER\\" + Program(static_cast<int>(i)) + L"]"), std::wstring::npos) << i;
+}

@@ -293,11 +293,14 @@ TEST_F(CheckTest, ThirtyTwoBitRegistrationsAreJudgedAsThirtyTwoBitProgramsSeeThe
     // The same path in the 64-bit view is judged with the 64-bit folders.
     PutSz(HKEY_LOCAL_MACHINE, kClsid + L"{85000000-0000-0000-0000-000000000005}\\InprocServer32", L"",
           system32 + tag + L"_32.dll");
-    // A type library's "win32" file is a 32-bit one, its "win64" file is not judged.
+    // A type library's "win32" file serves 64-bit clients too: it is there when either view has
+    // it, and missing only when neither has.
     PutSz(HKEY_LOCAL_MACHINE, kTypeLib + L"{86000000-0000-0000-0000-000000000006}\\1.0\\0\\win32", L"",
           system32 + tag + L"_32.dll");
     PutSz(HKEY_LOCAL_MACHINE, kTypeLib + L"{87000000-0000-0000-0000-000000000007}\\1.0\\0\\win32", L"",
           system32 + tag + L"_64.dll");
+    PutSz(HKEY_LOCAL_MACHINE, kTypeLib + L"{8A000000-0000-0000-0000-00000000000A}\\1.0\\0\\win32", L"",
+          system32 + tag + L"_keiner.dll");
     // A 32-bit class referring to a class of its own view is sound; to one registered nowhere, not.
     PutSz(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Wow6432Node\\Interface\\{88000000-0000-0000-0000-000000000008}\\CLSID",
           L"", L"{81000000-0000-0000-0000-000000000001}");
@@ -314,7 +317,8 @@ TEST_F(CheckTest, ThirtyTwoBitRegistrationsAreJudgedAsThirtyTwoBitProgramsSeeThe
     EXPECT_TRUE(RowsOf(L"{84000000").empty()) << AllRows();
     EXPECT_EQ(RowsOf(L"{85000000").size(), 2u) << AllRows();
     EXPECT_TRUE(RowsOf(L"{86000000").empty()) << AllRows();
-    EXPECT_EQ(RowsOf(L"{87000000").size(), 4u) << AllRows();  // its one version, "0", "win32" and the {GUID} key
+    EXPECT_TRUE(RowsOf(L"{87000000").empty()) << AllRows();
+    EXPECT_EQ(RowsOf(L"{8A000000").size(), 4u) << AllRows();  // its one version, "0", "win32" and the {GUID} key
     EXPECT_TRUE(RowsOf(L"{88000000").empty()) << AllRows();
     EXPECT_EQ(RowsOf(L"{89000000").size(), 2u) << AllRows();
     EXPECT_EQ(RowsOf(L"Alt32"), std::vector<std::wstring>{L"[HKEY_LOCAL_MACHINE\\" + wowUninstall +

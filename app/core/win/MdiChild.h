@@ -22,7 +22,7 @@ public:
     virtual bool OnMenuCommand(int id) { return false; }
     // The options were saved: a window that shows the deletion notice (lblRecycler) takes this
     // text and colour; other settings it shows it reads from AppSwitches again.
-    virtual void OptionsChanged(const std::wstring& recyclerNotice, COLORREF recyclerColour) {}
+    virtual void OptionsChanged() {}
 
 protected:
     virtual void OnActivate(bool active) {}
