@@ -310,7 +310,7 @@ void AutorunPage::cmdAutorunLoeschen_Click() {
     }
     ChangeJournal journal(L"AutoRun", kModule, proc);
     const JournalResult result = journal.Apply(changes);
-    if (journal.HasUndoFile()) lastUndo_ = journal.UndoPath();
+    if (journal.FileMade()) lastUndo_ = journal.UndoPath();
     std::vector<std::wstring> failed;
     std::wstring firstKept;
     // Bottom up, so the rows above keep their numbers.

@@ -74,7 +74,7 @@ public:
     bool CreateFile(RuntimeError* error = nullptr);
     // The undo file's path, or the path it was to have when it could not be made; "" before.
     const std::wstring& UndoPath() const { return path_; }
-    bool HasUndoFile() const { return undo_ != nullptr; }
+    bool FileMade() const { return undo_ != nullptr; }
 
 private:
     bool Open(JournalResult& result, size_t index);

@@ -516,7 +516,7 @@ void frmOffice::Reset(const App& app) {
         std::vector<std::wstring> failed;
         for (size_t i = 0; i < changes.size(); ++i)
             if (!result.items[i].done) failed.push_back(changes[i].Where());
-        const std::wstring undo = journal.HasUndoFile() ? journal.UndoPath() : std::wstring();
+        const std::wstring undo = journal.FileMade() ? journal.UndoPath() : std::wstring();
         const std::wstring saved = undo.empty() ? std::wstring()
                                                 : L"\r\n\r\nDer vorherige Stand ist in der Sicherungsdatei " +
                                                       FileName(undo) + L" gesichert.";

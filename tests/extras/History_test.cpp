@@ -224,6 +224,7 @@ TEST_F(HistoryTest, WithoutAnUndoFileNothingIsCleanedAndCancelStopsAtOnce) {
 TEST_F(HistoryTest, ConfirmedOptionsShowInEveryOpenWindow) {
     ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"Recycler", L"0");
     ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"RecyclerSecurity", L"0");
+    ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"Protokoll", L"1");
     ClassHandler().KeyFunc().ReadAppSwitch();
     HistoryPage& p = OpenHistory();
     WindowHandler().Get<frmMDI>().Command(IDM_mnuHDDShow);

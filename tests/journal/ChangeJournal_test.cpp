@@ -5,6 +5,7 @@
 #include "journal/RegistryTree.h"
 #include "journal/UndoFile.h"
 #include "scan/ScanTestRegistry.h"
+#include <optional>
 
 using namespace regtree;
 
@@ -26,7 +27,6 @@ struct JournalTest : ::testing::Test {
     }
     void TearDown() override {
         ChangeJournal::TreeDeleter() = [](RootKey r, const std::wstring& k) { return KF().DelKeyTree(r, k); };
-        UndoFile::WriteAction() = [](HANDLE h, const void* d, DWORD n, DWORD* w) { return WriteFile(h, d, n, w, nullptr); };
     }
 };
 
@@ -109,16 +109,9 @@ TEST_F(JournalTest, FailureHalfWayKeepsWhatIsNotSavedAndNamesIt) {
 
     // The disk fills up after the first change was saved.
     for (const wchar_t* k : {L"D", L"E", L"F"}) PutSz(HKEY_CURRENT_USER, std::wstring(L"Software\\T\\") + k, L"v", k);
-    size_t writes = 0;
-    UndoFile::WriteAction() = [&](HANDLE h, const void* d, DWORD n, DWORD* w) {
-        if (++writes > 3) {  // the byte-order mark, the header and the first value reach the disk
-            SetLastError(ERROR_DISK_FULL);
-            return FALSE;
-        }
-        return WriteFile(h, d, n, w, nullptr);
-    };
-    ChangeJournal full(L"Verlauf", L"Test", L"Journal");
-    r = full.Apply({RegChange::SetText(kHKCU, L"Software\\T\\D", L"v", L"neu"), RegChange::DeleteValue(kHKCU, L"Software\\T\\E", L"v"),
+    std::optional<DiskFullAfter> full(3);  // the byte-order mark, the header and the first value reach the disk
+    ChangeJournal filling(L"Verlauf", L"Test", L"Journal");
+    r = filling.Apply({RegChange::SetText(kHKCU, L"Software\\T\\D", L"v", L"neu"), RegChange::DeleteValue(kHKCU, L"Software\\T\\E", L"v"),
                     RegChange::DeleteTree(kHKCU, L"Software\\T\\F")});
     EXPECT_EQ(r.undoProblem, JournalResult::UndoProblem::NotWritten);
     EXPECT_EQ(r.Done(), 1u) << ToUtf8(Reasons(r));
@@ -129,12 +122,12 @@ TEST_F(JournalTest, FailureHalfWayKeepsWhatIsNotSavedAndNamesIt) {
     EXPECT_TRUE(Exists(HKEY_CURRENT_USER, L"Software\\T\\F"));
 
     // No undo file at all: nothing changes.
-    UndoFile::WriteAction() = [](HANDLE h, const void* d, DWORD n, DWORD* w) { return WriteFile(h, d, n, w, nullptr); };
+    full.reset();
     AppEnvironment.BackupDir = folder.Write(L"kein Ordner") + L"\\Backup\\";
     ChangeJournal none(L"AutoRun", L"Test", L"Journal");
     r = none.Apply({RegChange::DeleteValue(kHKCU, L"Software\\T\\E", L"v")});
     EXPECT_EQ(r.undoProblem, JournalResult::UndoProblem::NotCreated);
-    EXPECT_FALSE(none.HasUndoFile());
+    EXPECT_FALSE(none.FileMade());
     EXPECT_EQ(ClassHandler().KeyFunc().ReadKeyValue(kHKCU, L"Software\\T\\E", L"v"), L"E");
 }
 

@@ -4,6 +4,7 @@
 // registry editor.
 #include "core/ClassHandler.h"
 #include "core/Text.h"
+#include "journal/UndoFile.h"
 #include "registry/clsKeyFunc.h"
 #include "support/Sandbox.h"
 #include <gtest/gtest.h>
@@ -123,4 +124,20 @@ inline std::string Bytes(std::initializer_list<int> b) {
 }
 inline std::string Utf16(const std::wstring& s) { return std::string(reinterpret_cast<const char*>(s.data()), s.size() * 2); }
 
+// While it lives, the undo files' writes fail as on a full disk once `writes` of them went through.
+class DiskFullAfter {
+public:
+    explicit DiskFullAfter(int writes) {
+        UndoFile::WriteAction() = [left = writes](HANDLE h, const void* d, DWORD n, DWORD* w) mutable {
+            if (left-- <= 0) {
+                SetLastError(ERROR_DISK_FULL);
+                return FALSE;
+            }
+            return WriteFile(h, d, n, w, nullptr);
+        };
+    }
+    ~DiskFullAfter() {
+        UndoFile::WriteAction() = [](HANDLE h, const void* d, DWORD n, DWORD* w) { return WriteFile(h, d, n, w, nullptr); };
+    }
+};
 }  // namespace regtree

@@ -5,6 +5,7 @@
 #include "registry/clsKeyFunc.h"
 #include "scan/ScanEngine.h"
 #include "scan/ScanTestRegistry.h"
+#include "journal/RegistryTree.h"
 #include "journal/UndoFile.h"
 #include "support/Sandbox.h"
 #include <gtest/gtest.h>
@@ -108,16 +109,11 @@ TEST_F(BatchTest, AFullDiskStopsAtTheFirstUnsavedKeyAndNamesIt) {
     ScanEngine engine(ClassHandler());
     ASSERT_TRUE(engine.Scan());
     ASSERT_EQ(engine.Rows().size(), 100u);
-    int writes = 0;
-    UndoFile::WriteAction() = [&](HANDLE h, const void* d, DWORD n, DWORD* w) {
-        if (++writes > 3) {  // the byte-order mark, the header and the first batch reach the disk
-            SetLastError(ERROR_DISK_FULL);
-            return FALSE;
-        }
-        return WriteFile(h, d, n, w, nullptr);
-    };
-    const RemovalResult res = engine.ProblemeEntfernen();
-    UndoFile::WriteAction() = [](HANDLE h, const void* d, DWORD n, DWORD* w) { return WriteFile(h, d, n, w, nullptr); };
+    RemovalResult res;
+    {
+        regtree::DiskFullAfter full(3);  // the byte-order mark, the header and the first batch reach the disk
+        res = engine.ProblemeEntfernen();
+    }
     EXPECT_FALSE(res.completed);
     ASSERT_GT(res.removed, 0u);
     ASSERT_LT(res.removed, 100u);
