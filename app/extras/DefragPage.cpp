@@ -109,8 +109,9 @@ void DefragPage::ShowState() {
         auto add = [&](const std::wstring& part) {
             if (!part.empty()) text += (text.empty() ? L"" : L"\r\n\r\n") + part;
         };
-        add(RegistryCompaction::RestartPending());
-        if (RegistryCompaction::DfrgType() == L"-e")
+        const std::wstring pending = RegistryCompaction::RestartPending();
+        add(pending);
+        if (pending.empty() && RegistryCompaction::DfrgType() == L"-e")
             add(RegistryCompaction::FastStartup()
                     ? L"Der Windows-Schnellstart ist eingeschaltet: Beim Herunterfahren bewahrt Windows die laufende "
                       L"Registry für den nächsten Start auf. Defragmentiert wird deshalb nur bei einem Neustart, den Sie "

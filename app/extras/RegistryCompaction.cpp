@@ -355,22 +355,23 @@ std::wstring DfrgType() {
 std::wstring RestartPending() {
     clsKeyFunc& keys = ClassHandler().KeyFunc();
     std::wstring lines;
-    auto add = [&](const wchar_t* line) { lines += (lines.empty() ? L"– " : L"\r\n– ") + std::wstring(line); };
+    auto add = [&](const wchar_t* line) { lines += L"\r\n– " + std::wstring(line); };
     if (keys.KeyExist(kHKLM, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Component Based Servicing\\RebootPending",
                       KEY_READ))
-        add(L"Die Wartung der Windows-Komponenten wartet auf einen Neustart (RebootPending).");
+        add(L"Wartung der Windows-Komponenten (RebootPending)");
     if (keys.KeyExist(kHKLM, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update\\RebootRequired",
                       KEY_READ))
-        add(L"Windows Update wartet auf einen Neustart (RebootRequired).");
+        add(L"Windows Update (RebootRequired)");
     RegValue v;
     if (keys.ReadValueRaw(kHKLM, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", L"PendingFileRenameOperations", v) &&
         v.data.find_first_not_of(L'\0') != std::wstring::npos)
-        add(L"Beim nächsten Start sollen Dateien ersetzt oder gelöscht werden (PendingFileRenameOperations).");
+        add(L"Dateien, die beim Start ersetzt werden (PendingFileRenameOperations)");
     if (Exists(AppEnvironment.WinDir + L"WinSxS\\pending.xml"))
-        add(L"Eine Installation von Windows-Komponenten ist noch nicht abgeschlossen (WinSxS\\pending.xml).");
+        add(L"Installation von Windows-Komponenten (WinSxS\\pending.xml)");
+    // Windows still changes the registry in that restart: a copy taken before would lose it.
     return lines.empty() ? L""
-                         : L"Windows wartet auf einen Neustart, bei dem es die Registry selbst noch ändert:\r\n" + lines +
-                               L"\r\nSolange wird die Registry nicht defragmentiert. Starten Sie Windows zuerst neu.";
+                         : L"Windows wartet auf einen Neustart für:" + lines +
+                               L"\r\nBis dahin wird die Registry nicht defragmentiert.";
 }
 
 bool FastStartup() {
@@ -416,9 +417,8 @@ std::wstring Check(const std::vector<HiveSize>& sizes, const std::wstring& why) 
     if (const std::wstring pending = RestartPending(); !pending.empty()) return pending + kNothingChanged;
     unsigned long long need = kReserve;
     for (const HiveSize& s : sizes) need += static_cast<unsigned long long>(std::max(0ll, s.compact));
-    const std::wstring folder = Folder();
-    CreateDirectoryW(AppEnvironment.InstallDir.c_str(), nullptr);
-    CreateDirectoryW(folder.c_str(), nullptr);
+    // The copies go to the program's folder (Folder() is made only when they are taken).
+    const std::wstring folder = AppEnvironment.InstallDir;
     const unsigned long long free = System().freeBytes(folder);
     if (free < need)
         return L"Für die kompakten Kopien der Registry werden etwa " + SizeText(static_cast<long long>(need)) +

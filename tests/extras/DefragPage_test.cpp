@@ -285,7 +285,7 @@ TEST_F(Defrag, NothingIsArmedWhileWindowsWaitsForARestartOfItsOwn) {
         // A restart confirmed now is refused with the reason ...
         const std::vector<std::wstring> texts = ApplyAnswering(L"-o", IDOK);
         ASSERT_EQ(texts.size(), 1u);
-        EXPECT_EQ(texts[0].rfind(L"Windows wartet auf einen Neustart, bei dem es die Registry selbst noch ändert:", 0), 0u);
+        EXPECT_EQ(texts[0].rfind(L"Windows wartet auf einen Neustart für:\r\n– ", 0), 0u) << ToUtf8(texts[0]);
         EXPECT_NE(texts[0].find(c.reason), std::wstring::npos) << ToUtf8(texts[0]);
         EXPECT_NE(texts[0].find(L"Es wurde nichts geändert."), std::wstring::npos);
         EXPECT_EQ(sys->restarts, 0);
