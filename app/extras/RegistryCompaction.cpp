@@ -25,8 +25,8 @@ constexpr long long kSameBoot = 120;
 
 // Wanted in this run only: the restart the user confirmed with "-o".
 bool once = false;
-// The session ends in a restart the program started (not in a shutdown fast startup resumes from).
-bool ownRestart = false;
+// When the program last started a restart (0: not in this run).
+long long ownRestart = 0;
 HWND watch = nullptr;
 
 std::wstring Get(const wchar_t* key, const wchar_t* def = L"") {
@@ -331,6 +331,7 @@ Platform RealSystem() {
         return GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr) ? free.QuadPart : 0ull;
     };
     p.bootTime = [] { return NowSeconds() - static_cast<long long>(GetTickCount64() / 1000); };
+    p.now = NowSeconds;
     p.shutdownLevel = [](unsigned long level) { SetProcessShutdownParameters(level, 0); };
     p.restart = [] { return RebootSystem(); };
     return p;
@@ -434,22 +435,24 @@ void SetMode(const std::wstring& mode) {
 }
 
 bool Restart() {
-    ownRestart = true;
+    ownRestart = System().now();
     if (System().restart()) return true;
-    ownRestart = false;
+    ownRestart = 0;
     if (once) SetMode(L"-n");
     return false;
 }
 
 Outcome SessionEnd(bool ending, bool logoff) {
     Outcome o;
-    if (!ending) {  // the end was called off: "-o" belonged to that restart
-        once = ownRestart = false;
-        return o;
+    // The session ends in the restart the program started (not in a shutdown fast startup resumes from).
+    const bool own = ending && ownRestart && System().now() - ownRestart <= kOwnRestart;
+    if (!own) {  // "-o" belonged to the restart confirmed, which was called off
+        once = false;
+        ownRestart = 0;
     }
-    if (!Wanted() || logoff) return o;
+    if (!ending || !Wanted() || logoff) return o;
     o.message = RestartPending();
-    if (o.message.empty() && !ownRestart && FastStartup())
+    if (o.message.empty() && !own && FastStartup())
         o.message = L"Der Windows-Schnellstart bewahrt die laufende Registry über das Herunterfahren hinweg auf.";
     if (!o.message.empty()) return o;
     if (HWND w = watch) ShutdownBlockReasonCreate(w, L"Die Registry wird defragmentiert.");

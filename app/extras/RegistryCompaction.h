@@ -35,6 +35,8 @@ struct Platform {
     std::function<unsigned long long(const std::wstring& folder)> freeBytes;
     // Start of the running system, seconds since 1970.
     std::function<long long()> bootTime;
+    // The time now, seconds since 1970.
+    std::function<long long()> now;
     // The process's place in the shutdown order (SetProcessShutdownParameters).
     std::function<void(unsigned long level)> shutdownLevel;
     // Restarts the computer, the other programs asked to close first; false when Windows refused.
@@ -46,6 +48,7 @@ Platform RealSystem();
 
 // Shutdown levels: last of all applications while a compaction is wanted, else the default.
 constexpr unsigned long kLevelLast = 0x100, kLevelDefault = 0x280;
+constexpr long long kOwnRestart = 600;
 
 // Where the compact copies and the kept files lie: InstallDir + "Defrag\".
 std::wstring Folder();
@@ -79,7 +82,8 @@ std::wstring Check(const std::vector<HiveSize>& sizes, const std::wstring& why);
 // the user has just confirmed, "-n" stores that nothing is wanted.
 void SetMode(const std::wstring& mode);
 // The restart the user confirmed, with the compaction; false when Windows refused (then "-o" is
-// dropped).
+// dropped). A session that ends more than kOwnRestart seconds later ends in another restart or
+// shutdown: the one confirmed was called off by another program.
 bool Restart();
 
 struct Outcome {

@@ -48,7 +48,7 @@ bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_g
 // the shutdown order and a restart that only counts.
 struct FakeSystem {
     RegistryCompaction::Platform saved = RegistryCompaction::System();
-    long long boot = 1700000000;
+    long long boot = 1700000000, now = 1700003600;
     int restarts = 0, saves = 0, replaces = 0;
     bool restartAccepted = true;
     unsigned long level = RegistryCompaction::kLevelDefault;
@@ -74,6 +74,7 @@ struct FakeSystem {
         p.privileges = [](std::wstring&) { return true; };
         p.freeBytes = [](const std::wstring&) { return 1ull << 40; };
         p.bootTime = [this] { return boot; };
+        p.now = [this] { return now; };
         p.shutdownLevel = [this](unsigned long l) { level = l; };
         p.restart = [this] {
             ++restarts;
@@ -179,13 +180,24 @@ TEST_F(Defrag, ARestartConfirmedNowTakesTheCopiesOnlyWhenTheSessionEnds) {
     EXPECT_EQ(sys->saves, 3);
     EXPECT_EQ(RegistryCompaction::DfrgType(), L"-n");
 
-    // Confirmed again, and this time the session ends: now the copy is taken and armed.
+    // Confirmed, but the restart was called off without a word to this program: a session that
+    // ends much later ends in another restart or shutdown, and takes no copy.
     AutoRestart(true);
     EXPECT_TRUE(ApplyAnswering(L"-o", IDNO).empty());  // restart ticked: no question
     EXPECT_EQ(sys->restarts, 2);
-    EXPECT_EQ(sys->replaces, 0);
+    sys->now += RegistryCompaction::kOwnRestart + 1;
     EndSession(true);
-    EXPECT_EQ(sys->saves, 5);
+    EXPECT_EQ(sys->saves, 4);
+    EXPECT_EQ(sys->replaces, 0);
+    EXPECT_EQ(RegistryCompaction::DfrgType(), L"-n");
+
+    // Confirmed again, and this time the session ends: now the copy is taken and armed.
+    EXPECT_TRUE(ApplyAnswering(L"-o", IDNO).empty());
+    EXPECT_EQ(sys->restarts, 3);
+    EXPECT_EQ(sys->replaces, 0);
+    sys->now += RegistryCompaction::kOwnRestart - 1;
+    EndSession(true);
+    EXPECT_EQ(sys->saves, 6);
     EXPECT_EQ(sys->replaces, 1);
     EXPECT_TRUE(FileExists(RegistryCompaction::Folder() + L"SOFTWARE.alt"));
     EXPECT_EQ(ReadBytes(sys->hiveFile).substr(0, 4), "regf");
