@@ -3,7 +3,6 @@
 #include "core/AppEnvironment.h"
 #include "core/Trap.h"
 #include "core/modCheckOS.h"
-#include "core/modReboot.h"
 #include "extras/DefragPage.rh"
 #include "extras/ExtrasMenu.h"
 #include "extras/RegistryCompaction.h"
@@ -18,18 +17,13 @@ void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule
 int DefragPage::TemplateId() const { return IDD_extrasDefrag; }
 int DefragPage::IDC_lvwFiles() { return IDC_lvwRegistryFiles; }
 
-std::function<bool()>& DefragPage::RebootAction() {
-    static std::function<bool()> action = [] { return RebootSystem(); };
-    return action;
-}
-
 bool DefragPage::OnInit() {
     Trap(kModule, L"Form_Load", [&] {
         ListView list = Files();
         list.SetFullRowSelect();
         list.AddColumn(L"Registrierungsdatei", 200);
         list.AddColumn(L"Größe", 80);
-        list.AddColumn(L"kompakte Kopie", 100);
+        list.AddColumn(L"defragmentiert", 100);
         list.AddColumn(L"Datei", 330);
         CheckRadioButton(hwnd(), IDC_optRegistryDefragNever, IDC_optRegistryDefragNext, IDC_optRegistryDefragNever);
         Item(IDC_lblRegistryDefragStarted).Show(false);
@@ -89,24 +83,43 @@ std::wstring DefragPage::ChosenMode() const {
 bool DefragPage::StartedVisible() const { return Item(IDC_lblRegistryDefragStarted).Visible(); }
 std::wstring DefragPage::ResultText() const { return Item(IDC_lblRegistryDefragResult).Text(); }
 
+void DefragPage::Measure() {
+    // Each hive is copied once to be measured: that takes a moment on a large registry.
+    HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    sizes_ = RegistryCompaction::Sizes(measureFault_);
+    SetCursor(before);
+    measured_ = true;
+}
+
 void DefragPage::ShowState() {
     Trap(kModule, L"DfrgType", [&] {
         Choose(RegistryCompaction::DfrgType());
         Item(IDC_lblRegistryDefragStarted).Show(RegistryCompaction::Pending());
     });
     Trap(kModule, L"DfrgType", [&] {
+        if (!measured_) Measure();
         ListView list = Files();
         list.Clear();
-        for (const RegistryCompaction::HiveSize& s : RegistryCompaction::Sizes())
-            list.AddRow({s.hive.label, RegistryCompaction::SizeText(s.now),
-                         s.compact < 0 ? L"" : RegistryCompaction::SizeText(s.compact),
+        for (const RegistryCompaction::HiveSize& s : sizes_)
+            list.AddRow({s.hive.label, RegistryCompaction::SizeText(s.now), RegistryCompaction::SizeText(s.compact),
                          s.hive.file.empty() ? L"(vom System nicht genannt)" : s.hive.file});
-        // "Every start" that could not be armed again (Torvane started without administrator rights).
-        std::wstring text = RegistryCompaction::LastReport();
-        if (RegistryCompaction::DfrgType() == L"-e" && !RegistryCompaction::Pending())
-            text = L"Für den nächsten Windows-Start ist noch keine Defragmentierung vorbereitet. Das geschieht beim "
-                   L"nächsten Start von Torvane mit Administratorrechten." +
-                   (text.empty() ? L"" : L"\r\n\r\n" + text);
+    });
+    Trap(kModule, L"DfrgType", [&] {
+        std::wstring text;
+        auto add = [&](const std::wstring& part) {
+            if (!part.empty()) text += (text.empty() ? L"" : L"\r\n\r\n") + part;
+        };
+        const std::wstring pending = RegistryCompaction::RestartPending();
+        add(pending);
+        if (pending.empty() && RegistryCompaction::DfrgType() == L"-e")
+            add(RegistryCompaction::FastStartup()
+                    ? L"Der Windows-Schnellstart ist eingeschaltet: Beim Herunterfahren bewahrt Windows die laufende "
+                      L"Registry für den nächsten Start auf. Defragmentiert wird deshalb nur bei einem Neustart, den Sie "
+                      L"hier bestätigen."
+                    : L"Die Registry wird bei jedem Neustart und jedem Herunterfahren defragmentiert, solange Torvane "
+                      L"läuft.");
+        add(measureFault_);
+        add(RegistryCompaction::LastReport());
         Item(IDC_lblRegistryDefragResult).SetText(text);
     });
 }
@@ -129,45 +142,43 @@ void DefragPage::cmdRegistryDefrag_Click() {
             return;
         }
         if (mode == L"-n") {
-            if (!RegistryCompaction::Stop())
-                Ask(L"Die Defragmentierung ist für den nächsten Windows-Start bereits vorbereitet und lässt sich nicht "
-                    L"mehr zurücknehmen.\r\nDanach wird sie nicht mehr wiederholt.",
-                    MB_ICONINFORMATION | MB_OK);
+            RegistryCompaction::SetMode(L"-n");
             return;
         }
-        HCURSOR before = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-        const RegistryCompaction::Outcome o = RegistryCompaction::Arm(mode);
-        SetCursor(before);
-        if (!o.armed) {
+        // Measured again: rights, space and the registry may have changed since the page was shown.
+        Measure();
+        if (const std::wstring refusal = RegistryCompaction::Check(sizes_, measureFault_); !refusal.empty()) {
             Info(kProc, L"Vorbereitung zum Defragmentieren fehlerhaft");
-            Ask(o.message, MB_ICONEXCLAMATION | MB_OK);
+            Ask(refusal, MB_ICONEXCLAMATION | MB_OK);
             return;
         }
-        if (!o.message.empty()) Ask(o.message, MB_ICONEXCLAMATION | MB_OK);
-        Info(kProc, L"Vorbereitung zum Defragmentieren ist abgeschlossen");
-        restart = true;
-    });
-    ShowState();
-    busy_ = false;
-    if (restart) RestartStep();
-}
-
-void DefragPage::RestartStep() {
-    Trap(kModule, kProc, [&] {
-        bool now = IsDlgButtonChecked(hwnd(), IDC_ckbRegistryDefragAutoStart) == BST_CHECKED;
-        if (!now)
-            now = Ask(std::wstring(L"Zum Defragmentieren der Registry ist ein") + L" Neustart notwendig." + L"\r\n" +
+        const bool now = IsDlgButtonChecked(hwnd(), IDC_ckbRegistryDefragAutoStart) == BST_CHECKED ||
+                  Ask(std::wstring(L"Zum Defragmentieren der Registry ist ein") + L" Neustart notwendig." + L"\r\n" +
                           L"Sollte der Rechner nicht neu booten, drücken Sie die Reset-Taste" + L"\r\n" +
                           L"oder die Tastenkombination Alt + Strg + Entf." + L"\r\n" + L"\r\n" +
                           L"Wollen Sie den Rechner jetzt neu starten?",
                       MB_ICONQUESTION | MB_YESNO) == IDYES;
-        if (!now) {
-            Item(IDC_lblRegistryDefragStarted).Show(true);
+        // Once means with this restart: without it nothing is prepared.
+        if (!now && mode == L"-o") {
+            Ask(L"Die Registry wird nur zusammen mit einem Neustart defragmentiert, den Sie bestätigen.\r\n"
+                L"Es wurde nichts vorbereitet.",
+                MB_ICONINFORMATION | MB_OK);
             return;
         }
-        if (!RebootAction()())
-            Ask(L"Windows hat den Neustart abgelehnt. Starten Sie den Computer bitte selbst neu.", MB_ICONEXCLAMATION | MB_OK);
+        RegistryCompaction::SetMode(mode);
+        Info(kProc, L"Vorbereitung zum Defragmentieren ist abgeschlossen");
+        restart = now;
     });
+    ShowState();
+    busy_ = false;
+    if (restart)
+        Trap(kModule, kProc, [&] {
+            if (!RegistryCompaction::Restart()) {
+                ShowState();
+                Ask(std::wstring(L"Windows hat den Neustart abgelehnt.") + (mode == L"-o" ? L" Es wurde nichts vorbereitet." : L""),
+                    MB_ICONEXCLAMATION | MB_OK);
+            }
+        });
 }
 
 bool DefragPage::OnMenuCommand(int id) {

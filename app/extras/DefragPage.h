@@ -2,11 +2,13 @@
 #pragma once
 #include "core/win/ListView.h"
 #include "extras/ExtrasPage.h"
-#include <functional>
+#include "extras/RegistryCompaction.h"
 #include <string>
+#include <vector>
 
-// Page "Defragmentieren": the registry files compacted at the next start of the system or at every
-// start, or not at all; their sizes now and of the compact copies; the result of the last one.
+// Page "Defragmentieren": the registry files compacted in a restart confirmed now, at each restart
+// or shutdown while the program runs, or not at all; their sizes now and compacted; what stands
+// against it; the result of the last one.
 class DefragPage : public ExtrasPage {
 public:
     int TemplateId() const override;
@@ -15,7 +17,8 @@ public:
     bool OnMenuCommand(int id) override;
     bool Busy() const override { return busy_; }
 
-    // Shows the mode the system is in and the sizes of the registry files.
+    // Shows the mode, what stands against a compaction and the sizes of the registry files (measured
+    // when the page is first shown and at each "Übernehmen").
     void ShowState();
     // "Übernehmen": applies the chosen mode.
     void cmdRegistryDefrag_Click();
@@ -27,9 +30,6 @@ public:
     ListView Files() const { return ListView(Item(IDC_lvwFiles())); }
     std::wstring ResultText() const;
 
-    // The restart; tests replace it. False when the system refused.
-    static std::function<bool()>& RebootAction();
-
 protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
@@ -38,7 +38,10 @@ protected:
 
 private:
     static int IDC_lvwFiles();
-    void RestartStep();
     int Ask(const std::wstring& text, UINT icon);
+    void Measure();
     bool busy_ = false;
+    bool measured_ = false;
+    std::vector<RegistryCompaction::HiveSize> sizes_;
+    std::wstring measureFault_;  // why no compact copy could be measured
 };

@@ -4,9 +4,9 @@
 #include "core/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
+#include "core/modReboot.h"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
-#include <windows.h>
 #include <sddl.h>
 #include <algorithm>
 #include <cwchar>
@@ -17,10 +17,17 @@ namespace RegistryCompaction {
 namespace {
 const wchar_t* kModule = L"frmExtraScan";
 const wchar_t* kSection = L"Optionen\\ExtraScan";
+const wchar_t* kWatchClass = L"TorvaneRegistryDefrag";
 // Room left free beside the copies, so the system itself does not run out of space.
 constexpr unsigned long long kReserve = 64ull << 20;
 // Clocks drift: two boot times this close are the same start.
 constexpr long long kSameBoot = 120;
+
+// Wanted in this run only: the restart the user confirmed with "-o".
+bool once = false;
+// When the program last started a restart (0: not in this run).
+long long ownRestart = 0;
+HWND watch = nullptr;
 
 std::wstring Get(const wchar_t* key, const wchar_t* def = L"") {
     return ClassHandler().KeyFunc().GetSetting(kSection, key, def);
@@ -36,29 +43,26 @@ std::vector<std::wstring> Split(const std::wstring& s, wchar_t sep) {
     return out;
 }
 
-// One armed (or last made) copy: name, identity of the copy's file, its size, the hive's size before.
-struct Copy {
+// One armed hive: its name, the identity and size of the file the system loaded it from so far.
+// After the restart a hive runs on its compact copy when its file is another one.
+struct Armed {
     std::wstring name, fileId;
-    long long size = -1, before = -1;
+    long long before = -1;
 };
-std::vector<Copy> ReadCopies(const wchar_t* key) {
-    std::vector<Copy> out;
-    for (const std::wstring& entry : Split(Get(key), L';')) {
+std::vector<Armed> ReadArmed() {
+    std::vector<Armed> out;
+    for (const std::wstring& entry : Split(Get(L"RegistryDefragArmed"), L';')) {
         std::vector<std::wstring> f = Split(entry, L'|');
-        if (f.size() != 4) continue;
-        Copy c{f[0], f[1]};
-        c.size = std::wcstoll(f[2].c_str(), nullptr, 10);
-        c.before = std::wcstoll(f[3].c_str(), nullptr, 10);
-        out.push_back(c);
+        if (f.size() != 3) continue;
+        out.push_back({f[0], f[1], std::wcstoll(f[2].c_str(), nullptr, 10)});
     }
     return out;
 }
-void WriteCopies(const wchar_t* key, const std::vector<Copy>& copies) {
+void WriteArmed(const std::vector<Armed>& armed) {
     std::wstring text;
-    for (const Copy& c : copies)
-        text += (text.empty() ? L"" : L";") + c.name + L"|" + c.fileId + L"|" + std::to_wstring(c.size) + L"|" +
-                std::to_wstring(c.before);
-    Put(key, text);
+    for (const Armed& a : armed)
+        text += (text.empty() ? L"" : L";") + a.name + L"|" + a.fileId + L"|" + std::to_wstring(a.before);
+    Put(L"RegistryDefragArmed", text);
 }
 
 long long FileSize(const std::wstring& path) {
@@ -194,11 +198,122 @@ long long NowSeconds() {
     return static_cast<long long>(t / 10000000ull) - 11644473600ll;
 }
 
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 void RemoveCopies(const std::vector<Hive>& hives) {
     for (const Hive& h : hives) DeleteFileW((Folder() + h.name + L".kompakt").c_str());
 }
 
 const std::wstring kNothingChanged = L"\r\n\r\nEs wurde nichts geändert.";
+const std::wstring kUnsupported = L"Die Defragmentierung der Registry wird auf diesem System nicht unterstützt";
+
+// Why a copy written to `copy` with result `rc` cannot be used ("" when it can).
+std::wstring CopyFault(const Hive& h, const std::wstring& copy, long rc) {
+    if (rc == ERROR_CALL_NOT_IMPLEMENTED || rc == ERROR_NOT_SUPPORTED) return kUnsupported + L".";
+    if (rc != ERROR_SUCCESS)
+        return L"Von " + h.label + L" konnte keine kompakte Kopie geschrieben werden:\r\n" + SystemMessage(rc);
+    // The system wrote something, but no registry file it could start from (Wine writes text).
+    if (!IsHiveFile(copy))
+        return kUnsupported + L":\r\nWindows schreibt hier keine Registrierungsdateien, die es beim Start laden könnte.";
+    return L"";
+}
+
+bool Wanted() { return once || Get(L"RegistryDefrag", L"-n") == L"-e"; }
+
+// Takes the copies and arms them: the session is ending, every other program has closed.
+Outcome ArmNow() {
+    const wchar_t* proc = L"RegistryDefragSessionEnd";
+    Outcome o;
+    if (!System().privileges(o.message)) return o;
+    const std::vector<Hive> hives = System().hives();
+    const std::wstring folder = Folder();
+    CreateDirectoryW(AppEnvironment.InstallDir.c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    if (hives.empty() || !Exists(folder)) {
+        o.message = L"Der Ordner " + folder + L" für die kompakten Kopien der Registry konnte nicht angelegt werden.";
+        return o;
+    }
+    // A compact copy is never larger than the file it comes from.
+    unsigned long long need = kReserve;
+    for (const Hive& h : hives) need += static_cast<unsigned long long>(std::max(0ll, FileSize(h.file)));
+    if (System().freeBytes(folder) < need) {
+        o.message = L"Für die kompakten Kopien der Registry ist auf dem Laufwerk von " + folder + L" zu wenig Platz frei.";
+        return o;
+    }
+    // Recorded before the copies are taken, so that the copy of the user's hive, which holds the
+    // program's settings, knows about itself after the restart.
+    std::vector<Armed> record;
+    for (const Hive& h : hives) record.push_back({h.name, FileId(h.file), FileSize(h.file)});
+    Put(L"RegistryDefragBoot", std::to_wstring(System().bootTime()));
+    WriteArmed(record);
+    // First every copy, checked; only then is anything handed to the system.
+    for (const Hive& h : hives) {
+        const std::wstring copy = folder + h.name + L".kompakt";
+        DeleteFileW(copy.c_str());
+        o.message = CopyFault(h, copy, System().saveCopy(h, copy));
+        if (!o.message.empty()) {
+            RemoveCopies(hives);
+            Put(L"RegistryDefragArmed", L"");
+            return o;
+        }
+    }
+    for (const Hive& h : hives) {
+        const std::wstring copy = folder + h.name + L".kompakt", old = folder + h.name + L".alt";
+        // The file kept from an earlier compaction: the system has started from its successor since.
+        DeleteFileW(old.c_str());
+        const long rc = System().replace(h, copy, old);
+        if (rc == ERROR_SUCCESS) {
+            o.armed = true;
+            Trace(kModule, proc, h.label + L": " + copy + L" wird beim nächsten Start geladen, " + old + L" bleibt erhalten");
+        } else {
+            DeleteFileW(copy.c_str());
+            o.message += L"\r\n" + h.label + L": " + SystemMessage(rc);
+        }
+    }
+    if (!o.armed) Put(L"RegistryDefragArmed", L"");
+    if (!o.message.empty())
+        o.message = (o.armed ? L"Nicht alle Registrierungsdateien werden beim nächsten Start ersetzt:"
+                             : L"Windows hat das Ersetzen der Registrierungsdateien abgelehnt:") +
+                    o.message;
+    return o;
+}
+
+LRESULT CALLBACK WatchProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    const wchar_t* proc = L"RegistryDefragSessionEnd";
+    switch (msg) {
+    case WM_QUERYENDSESSION:
+        return TRUE;  // never in the way of the end of the session: the copies come after it
+    case WM_ENDSESSION:
+        Trap(kModule, proc, [&] {
+            const Outcome o = SessionEnd(wp != FALSE, (lp & ENDSESSION_LOGOFF) != 0);
+            if (o.armed) Trace(kModule, proc, L"Registry für den nächsten Start defragmentiert");
+            if (!o.message.empty())
+                ReportError(kModule, proc, RuntimeError{0, L""}, 48, false,
+                            L"Registry nicht defragmentiert: " + o.message);
+        });
+        return 0;
+    }
+    return DefWindowProcW(h, msg, wp, lp);
+}
+
+// While a compaction is wanted, a hidden top-level window hears the end of the session and the
+// process stands last in the shutdown order.
+void Watch(bool on) {
+    if (on && !watch) {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = WatchProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = kWatchClass;
+        RegisterClassW(&wc);
+        watch = CreateWindowExW(0, kWatchClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+        if (!watch) RaiseWin32(GetLastError());
+        System().shutdownLevel(kLevelLast);
+    } else if (!on && watch) {
+        DestroyWindow(watch);
+        watch = nullptr;
+        System().shutdownLevel(kLevelDefault);
+    }
+}
 }  // namespace
 
 Platform RealSystem() {
@@ -216,6 +331,9 @@ Platform RealSystem() {
         return GetDiskFreeSpaceExW(folder.c_str(), &free, nullptr, nullptr) ? free.QuadPart : 0ull;
     };
     p.bootTime = [] { return NowSeconds() - static_cast<long long>(GetTickCount64() / 1000); };
+    p.now = NowSeconds;
+    p.shutdownLevel = [](unsigned long level) { SetProcessShutdownParameters(level, 0); };
+    p.restart = [] { return RebootSystem(); };
     return p;
 }
 
@@ -226,17 +344,45 @@ Platform& System() {
 
 std::wstring Folder() { return AppEnvironment.InstallDir + L"Defrag\\"; }
 
-bool Pending() { return SameBoot(Get(L"RegistryDefragBoot")) && !ReadCopies(L"RegistryDefragArmed").empty(); }
-
 std::wstring DfrgType() {
     std::wstring mode = L"-n";
     Trap(kModule, L"DfrgType", [&] {
-        const std::wstring stored = Get(L"RegistryDefrag", L"-n");
-        if (Pending()) mode = stored == L"-e" ? L"-e" : L"-o";
-        else if (stored == L"-e") mode = L"-e";
+        if (once) mode = L"-o";
+        else if (Get(L"RegistryDefrag", L"-n") == L"-e") mode = L"-e";
     });
     return mode;
 }
+
+std::wstring RestartPending() {
+    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    std::wstring lines;
+    auto add = [&](const wchar_t* line) { lines += L"\r\n– " + std::wstring(line); };
+    if (keys.KeyExist(kHKLM, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Component Based Servicing\\RebootPending",
+                      KEY_READ))
+        add(L"Wartung der Windows-Komponenten (RebootPending)");
+    if (keys.KeyExist(kHKLM, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update\\RebootRequired",
+                      KEY_READ))
+        add(L"Windows Update (RebootRequired)");
+    RegValue v;
+    if (keys.ReadValueRaw(kHKLM, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", L"PendingFileRenameOperations", v) &&
+        v.data.find_first_not_of(L'\0') != std::wstring::npos)
+        add(L"Dateien, die beim Start ersetzt werden (PendingFileRenameOperations)");
+    if (Exists(AppEnvironment.WinDir + L"WinSxS\\pending.xml"))
+        add(L"Installation von Windows-Komponenten (WinSxS\\pending.xml)");
+    // Windows still changes the registry in that restart: a copy taken before would lose it.
+    return lines.empty() ? L""
+                         : L"Windows wartet auf einen Neustart für:" + lines +
+                               L"\r\nBis dahin wird die Registry nicht defragmentiert.";
+}
+
+bool FastStartup() {
+    RegValue v;
+    return ClassHandler().KeyFunc().ReadValueRaw(kHKLM, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Power",
+                                                  L"HiberbootEnabled", v) &&
+           v.type == REG_DWORD && v.data.find_first_not_of(L'\0') != std::wstring::npos;
+}
+
+bool Pending() { return Wanted() && RestartPending().empty(); }
 
 std::wstring SizeText(long long bytes) {
     if (bytes < 0) return L"unbekannt";
@@ -249,130 +395,90 @@ std::wstring SizeText(long long bytes) {
     return s + L" MB";
 }
 
-std::vector<HiveSize> Sizes() {
+std::vector<HiveSize> Sizes(std::wstring& why) {
+    why.clear();
     std::vector<HiveSize> out;
-    std::map<std::wstring, long long> compact;
-    for (const Copy& c : ReadCopies(L"RegistryDefragLast")) compact[c.name] = c.size;
-    for (const Hive& h : System().hives()) {
-        HiveSize s{h, FileSize(h.file)};
-        if (auto it = compact.find(h.name); it != compact.end()) s.compact = it->second;
-        out.push_back(s);
+    for (const Hive& h : System().hives()) out.push_back({h, FileSize(h.file)});
+    if (!System().privileges(why)) return out;
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    for (HiveSize& s : out) {
+        const std::wstring copy = std::wstring(temp) + L"Torvane-" + s.hive.name + L".groesse";
+        DeleteFileW(copy.c_str());
+        const std::wstring fault = CopyFault(s.hive, copy, System().saveCopy(s.hive, copy));
+        if (fault.empty()) s.compact = FileSize(copy);
+        else if (why.empty()) why = fault;
+        DeleteFileW(copy.c_str());
     }
     return out;
 }
 
-Outcome Arm(const std::wstring& mode) {
-    const wchar_t* proc = L"cmdRegistryDefrag_Click";
-    Outcome o;
-    std::wstring why;
-    if (!System().privileges(why)) {
-        o.message = why + kNothingChanged;
-        return o;
-    }
-    if (Pending()) {  // the copies for the next start are in place: only the mode changes
-        Put(L"RegistryDefrag", mode);
-        o.armed = true;
-        return o;
-    }
-    const std::vector<Hive> hives = System().hives();
-    const std::wstring folder = Folder();
-    CreateDirectoryW(AppEnvironment.InstallDir.c_str(), nullptr);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    if (hives.empty() || GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        o.message = L"Der Ordner " + folder + L" für die kompakten Kopien der Registry konnte nicht angelegt werden." +
-                    kNothingChanged;
-        return o;
-    }
+std::wstring Check(const std::vector<HiveSize>& sizes, const std::wstring& why) {
+    if (!why.empty()) return why + kNothingChanged;
+    if (const std::wstring pending = RestartPending(); !pending.empty()) return pending + kNothingChanged;
     unsigned long long need = kReserve;
-    for (const Hive& h : hives) need += static_cast<unsigned long long>(std::max(0ll, FileSize(h.file)));
+    for (const HiveSize& s : sizes) need += static_cast<unsigned long long>(std::max(0ll, s.compact));
+    // The copies go to the program's folder (Folder() is made only when they are taken).
+    const std::wstring folder = AppEnvironment.InstallDir;
     const unsigned long long free = System().freeBytes(folder);
-    if (free < need) {
-        o.message = L"Für die kompakten Kopien der Registry werden etwa " + SizeText(static_cast<long long>(need)) +
-                    L" freier Platz benötigt, auf dem Laufwerk von " + folder + L" sind aber nur " +
-                    SizeText(static_cast<long long>(free)) + L" frei." + kNothingChanged;
-        return o;
+    if (free < need)
+        return L"Für die kompakten Kopien der Registry werden etwa " + SizeText(static_cast<long long>(need)) +
+               L" freier Platz benötigt, auf dem Laufwerk von " + folder + L" sind aber nur " +
+               SizeText(static_cast<long long>(free)) + L" frei." + kNothingChanged;
+    return L"";
+}
+
+void SetMode(const std::wstring& mode) {
+    Put(L"RegistryDefrag", mode == L"-e" ? L"-e" : L"-n");
+    once = mode == L"-o";
+    Watch(mode != L"-n");
+}
+
+bool Restart() {
+    ownRestart = System().now();
+    if (System().restart()) return true;
+    ownRestart = 0;
+    if (once) SetMode(L"-n");
+    return false;
+}
+
+Outcome SessionEnd(bool ending, bool logoff) {
+    Outcome o;
+    // The session ends in the restart the program started (not in a shutdown fast startup resumes from).
+    const bool own = ending && ownRestart && System().now() - ownRestart <= kOwnRestart;
+    if (!own) {  // "-o" belonged to the restart confirmed, which was called off
+        once = false;
+        ownRestart = 0;
     }
-    // First every copy, checked; only then is anything handed to the system.
-    std::vector<Copy> copies;
-    for (const Hive& h : hives) {
-        const std::wstring copy = folder + h.name + L".kompakt";
-        DeleteFileW(copy.c_str());
-        const long rc = System().saveCopy(h, copy);
-        if (rc != ERROR_SUCCESS) {
-            RemoveCopies(hives);
-            if (rc == ERROR_CALL_NOT_IMPLEMENTED || rc == ERROR_NOT_SUPPORTED) {
-                o.unsupported = true;
-                o.message = L"Die Defragmentierung der Registry wird auf diesem System nicht unterstützt." + kNothingChanged;
-            } else {
-                o.message = L"Von " + h.label + L" konnte keine kompakte Kopie geschrieben werden:\r\n" +
-                            SystemMessage(rc) + kNothingChanged;
-            }
-            return o;
-        }
-        if (!IsHiveFile(copy)) {
-            // The system wrote something, but no registry file it could start from.
-            RemoveCopies(hives);
-            Trace(kModule, proc, copy + L" ist keine Registrierungsdatei");
-            o.unsupported = true;
-            o.message = L"Die Defragmentierung der Registry wird auf diesem System nicht unterstützt:\r\n"
-                        L"Windows schreibt hier keine Registrierungsdateien, die es beim Start laden könnte." +
-                        kNothingChanged;
-            return o;
-        }
-        copies.push_back({h.name, FileId(copy), FileSize(copy), FileSize(h.file)});
-    }
-    Put(L"RegistryDefragLast", L"");
-    WriteCopies(L"RegistryDefragLast", copies);
-    std::vector<Copy> armed;
-    std::wstring failures;
-    for (size_t i = 0; i < hives.size(); ++i) {
-        const Hive& h = hives[i];
-        const std::wstring copy = folder + h.name + L".kompakt", old = folder + h.name + L".alt";
-        // The file kept from an earlier compaction: the system has started from its successor since.
-        DeleteFileW(old.c_str());
-        const long rc = System().replace(h, copy, old);
-        if (rc == ERROR_SUCCESS) {
-            armed.push_back(copies[i]);
-            Trace(kModule, proc, h.label + L": " + copy + L" wird beim nächsten Start geladen, " + old + L" bleibt erhalten");
-        } else {
-            DeleteFileW(copy.c_str());
-            failures += L"\r\n" + h.label + L": " + SystemMessage(rc);
-        }
-    }
-    if (armed.empty()) {
-        o.message = L"Windows hat das Ersetzen der Registrierungsdateien abgelehnt:" + failures + kNothingChanged;
-        return o;
-    }
-    Put(L"RegistryDefrag", mode);
-    Put(L"RegistryDefragBoot", std::to_wstring(System().bootTime()));
-    WriteCopies(L"RegistryDefragArmed", armed);
-    o.armed = true;
-    if (!failures.empty())
-        o.message = L"Nicht alle Registrierungsdateien werden beim nächsten Start ersetzt:" + failures;
+    if (!ending || !Wanted() || logoff) return o;
+    o.message = RestartPending();
+    if (o.message.empty() && !own && FastStartup())
+        o.message = L"Der Windows-Schnellstart bewahrt die laufende Registry über das Herunterfahren hinweg auf.";
+    if (!o.message.empty()) return o;
+    if (HWND w = watch) ShutdownBlockReasonCreate(w, L"Die Registry wird defragmentiert.");
+    o = ArmNow();
+    if (HWND w = watch) ShutdownBlockReasonDestroy(w);
     return o;
 }
 
-bool Stop() {
-    Put(L"RegistryDefrag", L"-n");
-    return !Pending();
-}
+HWND WatchWindow() { return watch; }
 
 std::wstring AtStart() {
     const wchar_t* proc = L"RegistryDefragAtStart";
     std::wstring report;
     const std::wstring boot = Get(L"RegistryDefragBoot");
-    const std::vector<Copy> armed = ReadCopies(L"RegistryDefragArmed");
+    const std::vector<Armed> armed = ReadArmed();
     if (!boot.empty() && !SameBoot(boot) && !armed.empty()) {
-        // The system has started since: it runs on the compact copy when the hive's file is that copy.
+        // The system has started since: it runs on the compact copy when the hive's file is another one.
         std::map<std::wstring, Hive> hives;
         for (const Hive& h : System().hives()) hives[h.name] = h;
         std::wstring lines;
         bool all = true;
-        for (const Copy& c : armed) {
-            const Hive& h = hives[c.name];
-            const std::wstring label = h.label.empty() ? c.name : h.label;
-            if (!c.fileId.empty() && FileId(h.file) == c.fileId) {
-                lines += L"\r\n" + label + L": defragmentiert (vorher " + SizeText(c.before) + L", jetzt " +
+        for (const Armed& a : armed) {
+            const Hive& h = hives[a.name];
+            const std::wstring label = h.label.empty() ? a.name : h.label, now = FileId(h.file);
+            if (!now.empty() && !a.fileId.empty() && now != a.fileId) {
+                lines += L"\r\n" + label + L": defragmentiert (vorher " + SizeText(a.before) + L", jetzt " +
                          SizeText(FileSize(h.file)) + L")";
             } else {
                 all = false;
@@ -387,19 +493,8 @@ std::wstring AtStart() {
         Put(L"RegistryDefragBoot", L"");
         Put(L"RegistryDefragArmed", L"");
         Put(L"RegistryDefragResult", report);
-        if (Get(L"RegistryDefrag", L"-n") == L"-o") Put(L"RegistryDefrag", L"-n");
     }
-    if (Get(L"RegistryDefrag", L"-n") == L"-e" && !Pending()) {
-        const Outcome o = Arm(L"-e");
-        if (!o.armed) {
-            ReportError(kModule, proc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)}, 48,
-                        false, L"Defragmentierung beim nächsten Start nicht vorbereitet: " + o.message);
-            if (!report.empty())
-                report += L"\r\n\r\nDie Defragmentierung beim nächsten Start konnte nicht vorbereitet werden:\r\n" + o.message;
-        } else {
-            Trace(kModule, proc, L"Defragmentierung beim nächsten Start vorbereitet");
-        }
-    }
+    Watch(Wanted());
     return report;
 }
 

@@ -1,15 +1,19 @@
 // app/extras/RegistryCompaction.h
 #pragma once
 #include "registry/RegKey.h"
+#include <windows.h>
 #include <functional>
 #include <string>
 #include <vector>
 
-// Compaction of the registry files. The system writes a compact copy of each hive (RegSaveKeyEx,
-// newest format) and puts it in place itself at its next start (RegReplaceKey), keeping the file
-// it used so far as the fallback. "At every start" is re-armed by the program at each of its own
-// starts after the system has restarted (AtStart). What is armed is recorded in the settings
-// section "Optionen\ExtraScan", so the mode read back is the state of today, not a wish.
+// Compaction of the registry files. Windows writes a compact copy of each hive (RegSaveKeyEx,
+// newest format) and loads it at its next start (RegReplaceKey), keeping the file it used so far.
+// Whatever is written to the registry after a copy is taken never reaches that copy, so copies
+// are taken only while the session ends: in a restart the user confirmed, or ("every start") in
+// each restart or shutdown while the program runs. The program then stands last in the shutdown
+// order, so every other program has been asked to close before. Nothing is armed at a log-off,
+// while Windows waits for a restart of its own (updates, servicing), or at a shutdown that
+// Windows' fast startup resumes from (the running registry outlives it).
 namespace RegistryCompaction {
 
 // One hive file of the system.
@@ -31,41 +35,70 @@ struct Platform {
     std::function<unsigned long long(const std::wstring& folder)> freeBytes;
     // Start of the running system, seconds since 1970.
     std::function<long long()> bootTime;
+    // The time now, seconds since 1970.
+    std::function<long long()> now;
+    // The process's place in the shutdown order (SetProcessShutdownParameters).
+    std::function<void(unsigned long level)> shutdownLevel;
+    // Restarts the computer, the other programs asked to close first; false when Windows refused.
+    std::function<bool()> restart;
 };
 Platform& System();
 // The platform as the program uses it outside tests.
 Platform RealSystem();
 
+// Shutdown levels: last of all applications while a compaction is wanted, else the default.
+constexpr unsigned long kLevelLast = 0x100, kLevelDefault = 0x280;
+constexpr long long kOwnRestart = 600;
+
 // Where the compact copies and the kept files lie: InstallDir + "Defrag\".
 std::wstring Folder();
 
-// "-e" every start, "-o" the next start (a compaction is armed for it), "-n" none.
+// "-e" at each restart or shutdown while the program runs, "-o" with the restart confirmed now,
+// "-n" none.
 std::wstring DfrgType();
-// A compaction is armed for the next start of the system.
+// A compaction goes with the next end of the session: one is wanted and Windows waits for no
+// restart of its own.
 bool Pending();
+// Why Windows waits for a restart of its own (one line per reason), "" when it does not.
+std::wstring RestartPending();
+// Windows' fast startup is on: a shutdown keeps the running registry for the next start.
+bool FastStartup();
 
 struct HiveSize {
     Hive hive;
     long long now = -1;      // size of the hive file now (-1 unknown)
-    long long compact = -1;  // size of its compact copy, when one is armed or was last made
+    long long compact = -1;  // size of a compact copy written now (-1 when none could be written)
 };
-std::vector<HiveSize> Sizes();
+// Each hive's size and the size a compaction would reach: a copy is written to the temporary
+// folder, measured and deleted. `why` says why no copy could be written ("" when all were).
+std::vector<HiveSize> Sizes(std::wstring& why);
 // "12,5 MB" with the user's decimal separator; "unbekannt" for -1.
 std::wstring SizeText(long long bytes);
 
+// Whether a compaction can go with a restart now, from the sizes just measured: "" when it can,
+// else the message for the user; nothing is changed either way.
+std::wstring Check(const std::vector<HiveSize>& sizes, const std::wstring& why);
+// Sets the mode: "-e" is stored and watched for from now on, "-o" is watched for in the restart
+// the user has just confirmed, "-n" stores that nothing is wanted.
+void SetMode(const std::wstring& mode);
+// The restart the user confirmed, with the compaction; false when Windows refused (then "-o" is
+// dropped). A session that ends more than kOwnRestart seconds later ends in another restart or
+// shutdown: the one confirmed was called off by another program.
+bool Restart();
+
 struct Outcome {
     bool armed = false;
-    bool unsupported = false;  // the system cannot do it: nothing was changed
-    std::wstring message;      // for the user when not armed
+    std::wstring message;  // why nothing or not everything was armed
 };
-// Writes the compact copies and arms their replacement at the next start; records `mode`
-// ("-e" or "-o"). Nothing is changed when a check fails.
-Outcome Arm(const std::wstring& mode);
-// Stores "-n": nothing is armed any more at the program's starts. Returns false when a compaction
-// is armed for the next start already (the system offers no way to withdraw it).
-bool Stop();
-// At the program's start: the report on an armed compaction once the system has restarted
-// ("" when there is nothing to say), and "every start" armed again.
+// The end of the session as WM_ENDSESSION tells it (`ending` its wParam, `logoff` ENDSESSION_LOGOFF
+// of its lParam): the copies are taken and armed here when a compaction is wanted and nothing
+// stands against it.
+Outcome SessionEnd(bool ending, bool logoff);
+// The hidden top-level window that hears the end of the session; nullptr while none is wanted.
+HWND WatchWindow();
+
+// At the program's start: the report on a compaction armed before the system restarted ("" when
+// there is nothing to say); "every start" is watched for again.
 std::wstring AtStart();
 // The last report, as the page shows it.
 std::wstring LastReport();

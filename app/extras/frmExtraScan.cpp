@@ -11,6 +11,7 @@
 #include "extras/HistoryPage.h"
 #include "extras/frmExtraScan.rh"
 #include "ui/frmMDI.h"
+#include "ui/frmMDI.rh"
 
 static_assert(IDC_TabExtras == 1802);
 
@@ -148,6 +149,13 @@ bool frmExtraScan::OnMenuCommand(int id) {
     // The visible page first, then the others (a command may belong to a page not shown).
     if (pages_.empty()) return false;
     if (pages_[current_]->OnMenuCommand(id)) return true;
+    // "Registry defragmentieren" from another page shows its page: the mode is chosen there.
+    if (id == IDM_mnuExtraScanRegistryDefrag)
+        for (int i = 0; i < PageCount(); ++i)
+            if (dynamic_cast<DefragPage*>(pages_[i].get())) {
+                SelectPage(i);
+                return true;
+            }
     for (int i = 0; i < PageCount(); ++i)
         if (i != current_ && pages_[i]->OnMenuCommand(id)) return true;
     return false;
