@@ -172,7 +172,8 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
         }
         for (size_t j : waiting) {
             const RegChange& c = changes[j];
-            if (TreeDeleter()(c.root, c.key) && search.KeyStatus(c.root, c.key, KEY_READ) == ERROR_FILE_NOT_FOUND)
+            // The deletion reads the key back: true only when it is gone.
+            if (TreeDeleter()(c.root, c.key))
                 done(j);
             else
                 keep(j, L"konnte nicht gelöscht werden");

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 // ---- Folders ----------------------------------------------------------------------------------
@@ -85,15 +86,21 @@ bool HasPart(const std::wstring& lower, const wchar_t* part) {
 
 // A structural key: the key itself, its view below Wow6432Node, or a key above one of them.
 bool Structural(const std::wstring& lower) {
-    for (const wchar_t* k : kStructuralKeys) {
-        std::wstring s = k;
-        for (int view = 0; view < 2; ++view) {
-            if (lower == s || StartsWith(s, lower + L"\\")) return true;
-            if (!StartsWith(s, L"software\\") || StartsWith(s, L"software\\wow6432node")) break;
-            s = L"software\\wow6432node\\" + s.substr(9);
+    static const std::set<std::wstring> keys = [] {
+        std::set<std::wstring> all;
+        auto add = [&](const std::wstring& k) {
+            all.insert(k);
+            for (size_t p = k.find(L'\\'); p != std::wstring::npos; p = k.find(L'\\', p + 1)) all.insert(k.substr(0, p));
+        };
+        for (const wchar_t* k : kStructuralKeys) {
+            const std::wstring s = k;
+            add(s);
+            if (StartsWith(s, L"software\\") && !StartsWith(s, L"software\\wow6432node"))
+                add(L"software\\wow6432node\\" + s.substr(9));
         }
-    }
-    return false;
+        return all;
+    }();
+    return keys.count(lower) > 0;
 }
 
 // The user's choice of program or the list of programs offered for a type, below the key (or the key itself).
