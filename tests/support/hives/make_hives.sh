@@ -61,6 +61,8 @@ for f in "Program Files/Sound/sound.dll" "Program Files/Sound/da.exe" "Windows/S
          "Windows/SysWOW64/wow.dll" "Program Files (x86)/Only86/x.dll" "Windows/System32/lib.tlb"; do
   printf 'x' > "$d/$f"
 done
+# The files it was planted from, for the tests that plant the same into the running registry.
+cp "$here/software.reg" "$here/ntuser.reg" "$here/usrclass.reg" "$out/"
 # The same installation with a damaged machine hive.
 cp -r "$d" "$out/damaged"
 cp "$r/cellpast.hive" "$out/damaged/Windows/System32/config/SOFTWARE"
