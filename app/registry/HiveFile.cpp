@@ -273,7 +273,9 @@ std::vector<uint8_t> HiveFile::Data(uint32_t size, uint32_t offset) const {
     }
     if (size == 0) return out;
     const Span s = Cell(offset);
-    if (size > kBigDataSegment && minor_ >= 4 && s.size >= 8 && Sig(s.p, "db")) {
+    // Big data: a "db" cell that lists the segments. A cell that holds all the data itself is
+    // plain data, whatever its first bytes are (other writers than Windows keep large data so).
+    if (size > kBigDataSegment && minor_ >= 4 && s.size < size && s.size >= 8 && Sig(s.p, "db")) {
         const uint32_t segments = U16(s.p + 2);
         const Span list = Cell(U32(s.p + 4));
         if (size_t{segments} * 4 > list.size) Damaged(L"die Segmentliste bei " + Hex(U32(s.p + 4)) + L" ist zu kurz");

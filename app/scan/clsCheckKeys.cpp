@@ -176,11 +176,11 @@ void clsCheckKeys::CheckGroup() {
     if (group_.empty()) return;
     const std::wstring first = ToLower(group_.front().key);
     const std::wstring lib = TypeLibOf(first);
-    if (lib.empty() || lib != typeLib_.key || group_.front().root != typeLib_.root ||
-        (!typeLib_.own.empty() && typeLib_.own.front().part != group_.front().part)) {
+    if (lib.empty() || lib != typeLib_.key || group_.front().root != typeLib_.root || group_.front().part != typeLib_.part) {
         FinishTypeLib();
         typeLib_.key = lib;
         typeLib_.root = group_.front().root;
+        typeLib_.part = group_.front().part;
     }
     const bool libKeyItself = !lib.empty() && first == lib;
     if (libKeyItself && !(group_.size() == 1 && EmptyDefault(group_.front()) && group_.front().subKeys == 0)) {

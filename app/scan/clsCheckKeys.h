@@ -90,6 +90,7 @@ private:
     bool reported_ = false;  // the group being checked was reported
     struct TypeLib {
         RootKey root = 0;
+        uint16_t part = 0;
         std::wstring key;             // lower-case path of the {GUID} key, "" when none is open
         std::vector<ScanHit> own;     // the hits of the {GUID} key itself
         size_t versions = 0, broken = 0;
