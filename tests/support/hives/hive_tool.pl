@@ -1,6 +1,8 @@
 #!/usr/bin/perl
 # Reworks hive files that hivex wrote, into the forms hivex does not write itself:
 #   bigdata <hive> <value name>   moves the value's data into "db" segments in a new hive bin
+#   lists <hive> <key name>       splits the key's sub-key list into an index root ("ri") over two
+#                                 index leaves ("li") in a new hive bin
 #   dirty <old> <new> <out>       <out> is <old> marked as not written back, <out>.LOG1 the
 #                                 transaction log (new format) whose entry turns it into <new>
 #   badlog <log>                  spoils one byte of the log entry's pages (its hash no longer fits)
@@ -10,7 +12,7 @@ use strict;
 use warnings;
 
 my ($op, @args) = @ARGV;
-die "usage: hive_tool.pl bigdata|dirty|badlog|badsum|cellpast ...\n" unless $op;
+die "usage: hive_tool.pl bigdata|lists|dirty|badlog|badsum|cellpast ...\n" unless $op;
 
 sub slurp { my $f = shift; open(my $h, '<:raw', $f) or die "$f: $!\n"; local $/; my $d = <$h>; close $h; return $d; }
 sub spit { my ($f, $d) = @_; open(my $h, '>:raw', $f) or die "$f: $!\n"; print $h $d; close $h; }
@@ -47,6 +49,19 @@ sub marvin {
     return pack('VV', $p0, $p1);
 }
 
+# Appends a hive bin holding the given cells (built by `cell`) and returns the hive.
+sub append_bin {
+    my ($h, $cells) = @_;
+    my $bins = u32($h, 40);
+    my $binsize = 4096 * int((32 + length($cells) + 8 + 4095) / 4096);
+    my $free = $binsize - 32 - length($cells);
+    $h = substr($h, 0, 4096 + $bins) . pack('a4VVVVQV', 'hbin', $bins, $binsize, 0, 0, 0, 0) . $cells .
+         pack('l', $free) . ("\0" x ($free - 4));
+    substr($h, 40, 4) = pack('V', $bins + $binsize);
+    checksum($h);
+    return $h;
+}
+
 sub cell { my $c = shift; $c .= "\0" x ((8 - (length($c) + 4) % 8) % 8); return pack('l', -(length($c) + 4)) . $c; }
 
 if ($op eq 'bigdata') {
@@ -57,23 +72,32 @@ if ($op eq 'bigdata') {
     die "no value $name\n" if $vk < 0;
     my $size = u32($h, $vk + 4);
     my $data = substr($h, 4096 + u32($h, $vk + 8) + 4, $size);
-    my $bins = u32($h, 40);
     my @segments = unpack('(a16344)*', $data);
-    my $at = $bins + 32;                        # cells of the new bin, offsets in the hive bins data
-    my $db_at = $at;
+    my $db_at = u32($h, 40) + 32;               # the first cell of the new bin
     my $list_at = $db_at + length(cell('db' . pack('vV', 0, 0)));
     my $seg_at = $list_at + length(cell(pack('V*', (0) x @segments)));
     my (@offsets, $segs);
     for my $s (@segments) { push @offsets, $seg_at + length($segs // ''); $segs .= cell($s); }
     my $cells = cell('db' . pack('vV', scalar @segments, $list_at)) . cell(pack('V*', @offsets)) . $segs;
-    my $binsize = 4096 * int((32 + length($cells) + 8 + 4095) / 4096);
-    my $free = $binsize - 32 - length($cells);
-    my $bin = pack('a4VVVVQV', 'hbin', $bins, $binsize, 0, 0, 0, 0) . $cells . pack('l', $free) . ("\0" x ($free - 4));
     substr($h, $vk + 8, 4) = pack('V', $db_at);
-    $h = substr($h, 0, 4096 + $bins) . $bin;
-    substr($h, 40, 4) = pack('V', $bins + $binsize);
-    checksum($h);
-    spit($file, $h);
+    spit($file, append_bin($h, $cells));
+} elsif ($op eq 'lists') {
+    my ($file, $name) = @args;
+    my $h = slurp($file);
+    my $nk = -1;
+    do { $nk = index($h, 'nk', $nk + 1) } while $nk >= 0 && !(unpack('v', substr($h, $nk + 72, 2)) == length($name) &&
+                                                             substr($h, $nk + 76, length($name)) eq $name);
+    die "no key $name\n" if $nk < 0;
+    my $list = 4096 + u32($h, $nk + 28) + 4;
+    my $n = unpack('v', substr($h, $list + 2, 2));
+    my @keys = map { u32($h, $list + 4 + 8 * $_) } 0 .. $n - 1;
+    my $half = int($n / 2);
+    my $at = u32($h, 40) + 32;
+    my $li1 = cell('li' . pack('v', $half) . pack('V*', @keys[0 .. $half - 1]));
+    my $li2 = cell('li' . pack('v', $n - $half) . pack('V*', @keys[$half .. $n - 1]));
+    my $ri = cell('ri' . pack('vVV', 2, $at, $at + length($li1)));
+    substr($h, $nk + 28, 4) = pack('V', $at + length($li1) + length($li2));
+    spit($file, append_bin($h, $li1 . $li2 . $ri));
 } elsif ($op eq 'dirty') {
     my ($old, $new, $out) = @args;
     my ($o, $n) = (slurp($old), slurp($new));

@@ -23,7 +23,8 @@ hive() {
 }
 export_of() { hivexregedit --export --prefix "$2" "$1" '\' > "$1.export.reg"; }
 
-# The reader's sample: every value type, names in both encodings, a long sub-key list, big data.
+# The reader's sample: every value type, names in both encodings, a long sub-key list split into
+# an index root over two index leaves, big data.
 {
   printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Viele]\n\n'
   for i in $(seq 1 700); do printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\Viele\\Schluessel%04d]\n"n"=dword:%08x\n\n' "$i" "$i"; done
@@ -31,6 +32,7 @@ export_of() { hivexregedit --export --prefix "$2" "$1" '\' > "$1.export.reg"; }
 r=$out/reader
 hive "$r/sample.hive" 'HKEY_LOCAL_MACHINE\SOFTWARE' "$here/sample.reg" "$r/viele.reg"
 perl "$here/hive_tool.pl" bigdata "$r/sample.hive" binaer
+perl "$here/hive_tool.pl" lists "$r/sample.hive" Viele
 export_of "$r/sample.hive" 'HKEY_LOCAL_MACHINE\SOFTWARE'
 
 # Damaged copies.
