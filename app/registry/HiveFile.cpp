@@ -136,60 +136,86 @@ HiveFile::HiveFile(const std::wstring& path) : path_(path) {
 void HiveFile::ApplyLogs(uint32_t sequence) {
     const std::wstring log1 = path_ + L".LOG1", log2 = path_ + L".LOG2";
     uint32_t expected = sequence;
-    bool applied = false, oldFormat = false;
+    bool applied = false;
     for (const std::wstring& name : {log1, log2}) {
         std::vector<uint8_t> log;
         DWORD error = 0;
-        if (!ReadWhole(name, log, error) || log.size() < 512 || !Sig(log.data(), "regf")) continue;
-        if (U32(log.data() + 28) != 6) {
-            oldFormat = true;
-            continue;
-        }
-        for (size_t at = 512; at + 40 <= log.size();) {
-            const uint8_t* e = log.data() + at;
-            const uint32_t size = U32(e + 4), seq = U32(e + 12), bins = U32(e + 16), pages = U32(e + 20);
-            if (!Sig(e, "HvLE") || size < 40 || size % 512 || size > log.size() - at) break;
-            uint64_t h1, h2;
-            memcpy(&h1, e + 24, 8);
-            memcpy(&h2, e + 32, 8);
-            if (HiveLogHash(e + 40, size - 40) != h1 || HiveLogHash(e, 32) != h2) break;
-            at += size;
-            if (seq < expected) continue;  // written back already
-            if (seq != expected || bins == 0 || bins % 4096 || pages > (size - 40) / 8) break;
-            // The page references, then the pages themselves, one after the other.
-            size_t data = 40 + size_t{pages} * 8;
-            bool fits = true;
-            for (uint32_t i = 0; i < pages && fits; ++i) {
-                const uint32_t off = U32(e + 40 + 8 * i), len = U32(e + 44 + 8 * i);
-                fits = off % 4096 == 0 && len % 4096 == 0 && off <= bins && len <= bins - off && len <= size - data;
-                data += len;
-            }
-            if (!fits) break;
-            file_.resize(kBaseBlock + size_t{bins});
-            data = 40 + size_t{pages} * 8;
-            for (uint32_t i = 0; i < pages; ++i) {
-                const uint32_t off = U32(e + 40 + 8 * i), len = U32(e + 44 + 8 * i);
-                memcpy(file_.data() + kBaseBlock + off, e + data, len);
-                data += len;
-            }
-            memcpy(file_.data() + 40, &bins, 4);
-            applied = true;
-            ++expected;
-        }
+        if (!ReadWhole(name, log, error) || log.size() < 1024 || !Sig(log.data(), "regf")) continue;
+        const uint32_t type = U32(log.data() + 28);
+        if (type == 6) applied |= ApplyEntries(log, expected);
+        else if ((type == 1 || type == 2) && !applied) applied = ApplyDirtyPages(log);
     }
-    if (!applied) {
-        const std::wstring why = oldFormat ? L" Ihre Protokolle " + log1 + L" und " + log2 +
-                                                 L" haben die ältere Form, die hier nicht nachgetragen wird."
-                                           : L" Ihre Protokolle " + log1 + L" und " + log2 +
-                                                 L" fehlen oder enthalten nichts Passendes.";
-        Refuse(L"Die Registrierungsdatei " + path_ +
-               L" wurde in der letzten Sitzung nicht vollständig zurückgeschrieben." + why +
-               L" Ohne sie wird die Datei nicht gelesen; starten Sie diese Windows-Installation einmal oder "
-               L"reparieren Sie sie.");
-    }
+    if (!applied)
+        Refuse(L"Die Registrierungsdatei " + path_ + L" wurde in der letzten Sitzung nicht vollständig zurückgeschrieben. "
+               L"Ihre Protokolle " + log1 + L" und " + log2 + L" fehlen oder enthalten nichts Passendes. Ohne sie wird "
+               L"die Datei nicht gelesen; starten Sie diese Windows-Installation einmal oder reparieren Sie sie.");
     memcpy(file_.data() + 4, &expected, 4);
     memcpy(file_.data() + 8, &expected, 4);
     recovered_ = true;
+}
+
+// The form of Windows 8.1 and later: entries, each with its sequence number, the size of the hive
+// bins data it leads to, references to the pages it writes and those pages, guarded by two
+// hashes. Entries from the hive's own sequence number on are applied, in order, up to the first
+// that does not check out.
+bool HiveFile::ApplyEntries(const std::vector<uint8_t>& log, uint32_t& expected) {
+    bool applied = false;
+    for (size_t at = 512; at + 40 <= log.size();) {
+        const uint8_t* e = log.data() + at;
+        const uint32_t size = U32(e + 4), seq = U32(e + 12), bins = U32(e + 16), pages = U32(e + 20);
+        if (!Sig(e, "HvLE") || size < 40 || size % 512 || size > log.size() - at) break;
+        uint64_t h1, h2;
+        memcpy(&h1, e + 24, 8);
+        memcpy(&h2, e + 32, 8);
+        if (HiveLogHash(e + 40, size - 40) != h1 || HiveLogHash(e, 32) != h2) break;
+        at += size;
+        if (seq < expected) continue;  // written back already
+        if (seq != expected || bins == 0 || bins % 4096 || pages > (size - 40) / 8) break;
+        size_t data = 40 + size_t{pages} * 8;
+        bool fits = true;
+        for (uint32_t i = 0; i < pages && fits; ++i) {
+            const uint32_t off = U32(e + 40 + 8 * i), len = U32(e + 44 + 8 * i);
+            fits = off % 4096 == 0 && len % 4096 == 0 && off <= bins && len <= bins - off && len <= size - data;
+            data += len;
+        }
+        if (!fits) break;
+        file_.resize(kBaseBlock + size_t{bins});
+        data = 40 + size_t{pages} * 8;
+        for (uint32_t i = 0; i < pages; ++i) {
+            const uint32_t off = U32(e + 40 + 8 * i), len = U32(e + 44 + 8 * i);
+            memcpy(file_.data() + kBaseBlock + off, e + data, len);
+            data += len;
+        }
+        memcpy(file_.data() + 40, &bins, 4);
+        applied = true;
+        ++expected;
+    }
+    return applied;
+}
+
+// The older form (Windows 7 and before): a copy of the base block as it is to be, a bitmap
+// ("DIRT") of the 512-byte pages of the hive bins data that changed, and those pages. It fits the
+// hive when its copy is whole and carries the hive's own time of writing.
+bool HiveFile::ApplyDirtyPages(const std::vector<uint8_t>& log) {
+    const uint8_t* b = log.data();
+    const uint32_t bins = U32(b + 40);
+    if (Checksum(b) != U32(b + 508) || U32(b + 4) != U32(b + 8) || memcmp(b + 12, file_.data() + 12, 8) != 0 ||
+        bins == 0 || bins % 4096 || !Sig(b + 512, "DIRT"))
+        return false;
+    const size_t pages = bins / 512, bitmap = 516;
+    if (bitmap + (pages + 7) / 8 > log.size()) return false;
+    std::vector<size_t> dirty;
+    for (size_t i = 0; i < pages; ++i)
+        if (log[bitmap + i / 8] >> (i % 8) & 1) dirty.push_back(i);
+    size_t at = 512 + (4 + (pages + 7) / 8 + 511) / 512 * 512;  // the sector after the bitmap
+    if (dirty.size() > (log.size() - std::min(at, log.size())) / 512) return false;
+    file_.resize(kBaseBlock + size_t{bins});
+    for (size_t i : dirty) {
+        memcpy(file_.data() + kBaseBlock + i * 512, log.data() + at, 512);
+        at += 512;
+    }
+    memcpy(file_.data() + 40, &bins, 4);
+    return true;
 }
 
 void HiveFile::CheckBins() {

@@ -15,8 +15,8 @@
 // root, each offset and length against the file. A file that fails is refused as a whole with a
 // RuntimeError naming the file and the reason, so a damaged hive is never half read. A hive whose
 // last session did not write everything back (its two sequence numbers differ) is brought up to
-// date in memory from its transaction logs (.LOG1, then .LOG2, the format of Windows 8.1 and
-// later); without usable logs it is refused.
+// date in memory from its transaction logs (.LOG1, then .LOG2; the log entries of Windows 8.1
+// and later, or the dirty pages of the older form); without usable logs it is refused.
 class HiveFile {
 public:
     explicit HiveFile(const std::wstring& path);
@@ -49,6 +49,8 @@ private:
     std::vector<uint8_t> Data(uint32_t size, uint32_t offset) const;
     [[noreturn]] void Damaged(const std::wstring& reason) const;
     void ApplyLogs(uint32_t sequence);
+    bool ApplyEntries(const std::vector<uint8_t>& log, uint32_t& expected);
+    bool ApplyDirtyPages(const std::vector<uint8_t>& log);
     void CheckBins();
     void CheckTree() const;
 

@@ -138,6 +138,11 @@ TEST(HiveFile, DirtyHiveIsReadWithItsLogOrRefused) {
     const HiveFile& hive = *opened;
     EXPECT_TRUE(hive.Recovered());
     ExpectSameView(ReaderView(hive), ExportView(h + L"reader\\new.hive.export.reg", L"HKEY_LOCAL_MACHINE\\SOFTWARE"));
+    // The same with a log of the older form (dirty pages).
+    const auto older = Open(h + L"oldlog\\dirty.hive");
+    ASSERT_TRUE(older);
+    EXPECT_TRUE(older->Recovered());
+    ExpectSameView(ReaderView(*older), ExportView(h + L"reader\\new.hive.export.reg", L"HKEY_LOCAL_MACHINE\\SOFTWARE"));
 
     // Without a log, or with one whose entry does not check out, nothing is read; the message
     // names the logs it looked for.

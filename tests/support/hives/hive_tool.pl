@@ -5,6 +5,7 @@
 #                                 index leaves ("li") in a new hive bin
 #   dirty <old> <new> <out>       <out> is <old> marked as not written back, <out>.LOG1 the
 #                                 transaction log (new format) whose entry turns it into <new>
+#   dirtyold <old> <new> <out>    the same with the older log form (a bitmap of dirty 512-byte pages)
 #   badlog <log>                  spoils one byte of the log entry's pages (its hash no longer fits)
 #   badsum <hive>                 changes the base block without fixing its checksum
 #   cellpast <hive>               gives the root key's cell a length past the end of its bin
@@ -12,7 +13,7 @@ use strict;
 use warnings;
 
 my ($op, @args) = @ARGV;
-die "usage: hive_tool.pl bigdata|lists|dirty|badlog|badsum|cellpast ...\n" unless $op;
+die "usage: hive_tool.pl bigdata|lists|dirty|dirtyold|badlog|badsum|cellpast ...\n" unless $op;
 
 sub slurp { my $f = shift; open(my $h, '<:raw', $f) or die "$f: $!\n"; local $/; my $d = <$h>; close $h; return $d; }
 sub spit { my ($f, $d) = @_; open(my $h, '>:raw', $f) or die "$f: $!\n"; print $h $d; close $h; }
@@ -128,6 +129,30 @@ if ($op eq 'bigdata') {
     my $h1 = marvin($body);
     my $h2 = marvin($head . $h1);
     spit("$out.LOG1", $base . $head . $h1 . $h2 . $body);
+} elsif ($op eq 'dirtyold') {
+    my ($old, $new, $out) = @args;
+    my ($o, $n) = (slurp($old), slurp($new));
+    my $seq = u32($o, 8) + 1;
+    substr($o, 4, 4) = pack('V', $seq);
+    checksum($o);
+    spit($out, $o);
+    # The base block as it is to be, with the old one's time of writing; the bitmap; the pages.
+    my $base = substr($n, 0, 512);
+    substr($base, 4, 8) = pack('VV', $seq, $seq);
+    substr($base, 12, 8) = substr($o, 12, 8);
+    substr($base, 28, 4) = pack('V', 1);
+    checksum($base);
+    my $bins = u32($n, 40);
+    my ($bits, $pages) = ('', '');
+    for (my $p = 0; $p < $bins; $p += 512) {
+        my $page = substr($n, 4096 + $p, 512);
+        my $same = 4096 + $p + 512 <= length($o) && $page eq substr($o, 4096 + $p, 512);
+        $bits .= $same ? '0' : '1';
+        $pages .= $page unless $same;
+    }
+    my $vector = 'DIRT' . pack('b*', $bits);
+    $vector .= "\0" x ((512 - length($vector) % 512) % 512);
+    spit("$out.LOG1", $base . $vector . $pages);
 } elsif ($op eq 'badlog') {
     my $log = slurp($args[0]);
     substr($log, length($log) - 100, 1) = chr(ord(substr($log, length($log) - 100, 1)) ^ 0xFF);

@@ -48,6 +48,8 @@ tr -d '\r' < "$r/viele.reg" | hivexregedit --merge --prefix 'HKEY_LOCAL_MACHINE\
 export_of "$r/new.hive" 'HKEY_LOCAL_MACHINE\SOFTWARE'
 perl "$here/hive_tool.pl" dirty "$r/old.hive" "$r/new.hive" "$r/dirty.hive"
 cp "$r/dirty.hive" "$out/nolog/dirty.hive"
+mkdir -p "$out/oldlog"
+perl "$here/hive_tool.pl" dirtyold "$r/old.hive" "$r/new.hive" "$out/oldlog/dirty.hive"
 mkdir -p "$out/badlog"
 cp "$r/dirty.hive" "$r/dirty.hive.LOG1" "$out/badlog/"
 perl "$here/hive_tool.pl" badlog "$out/badlog/dirty.hive.LOG1"
