@@ -96,8 +96,13 @@ OfflineRegistry::OfflineRegistry(const std::wstring& windowsDir) {
         ReplaceNoCase(profile, L"%SystemDrive%", root.substr(0, 2));
         ReplaceNoCase(profile, L"%SystemRoot%", root);
         ReplaceNoCase(profile, L"%windir%", root);
+        if (profile.empty()) continue;
         const std::wstring folder = Reach(profile);
-        if (profile.empty() || folder.empty()) continue;
+        if (folder.empty()) {
+            notes_.push_back(L"Das Profil " + profile + L" (" + user.sid +
+                             L") liegt nicht auf dem Laufwerk dieser Installation und wird übergangen.");
+            continue;
+        }
         const std::wstring ntuser = WithBackslash(folder) + L"NTUSER.DAT";
         if (!IsFile(ntuser)) {
             notes_.push_back(L"Das Profil " + profile + L" (" + user.sid + L") hat keine Datei NTUSER.DAT und wird übergangen.");
