@@ -120,6 +120,7 @@ TEST(HiveFile, DamagedAndForeignFilesAreRefusedWithTheReason) {
         {L"truncated.hive", L"die Datei endet nach 12288 Bytes"},
         {L"badsum.hive", L"die Prüfsumme des Dateikopfs stimmt nicht"},
         {L"cellpast.hive", L"Bytes lang und reicht über das Ende ihres Blocks hinaus"},
+        {L"badref.hive", L"ein Verweis auf 0x7FFFFFF8 zeigt auf keine belegte Zelle"},
         {L"foreign.hive", L"ist keine Registrierungsdatei"},
         {L"fehlt.hive", L"kann nicht gelesen werden"},
     };

@@ -9,11 +9,12 @@
 #   badlog <log>                  spoils one byte of the log entry's pages (its hash no longer fits)
 #   badsum <hive>                 changes the base block without fixing its checksum
 #   cellpast <hive>               gives the root key's cell a length past the end of its bin
+#   badref <hive>                 points the root key's sub-key list far past the end of the file
 use strict;
 use warnings;
 
 my ($op, @args) = @ARGV;
-die "usage: hive_tool.pl bigdata|lists|dirty|dirtyold|badlog|badsum|cellpast ...\n" unless $op;
+die "usage: hive_tool.pl bigdata|lists|dirty|dirtyold|badlog|badsum|cellpast|badref ...\n" unless $op;
 
 sub slurp { my $f = shift; open(my $h, '<:raw', $f) or die "$f: $!\n"; local $/; my $d = <$h>; close $h; return $d; }
 sub spit { my ($f, $d) = @_; open(my $h, '>:raw', $f) or die "$f: $!\n"; print $h $d; close $h; }
@@ -164,6 +165,10 @@ if ($op eq 'bigdata') {
 } elsif ($op eq 'cellpast') {
     my $h = slurp($args[0]);
     substr($h, 4096 + u32($h, 36), 4) = pack('l', -0x100000);
+    spit($args[0], $h);
+} elsif ($op eq 'badref') {
+    my $h = slurp($args[0]);
+    substr($h, 4096 + u32($h, 36) + 4 + 28, 4) = pack('V', 0x7FFFFFF8);
     spit($args[0], $h);
 } else {
     die "unknown operation $op\n";

@@ -39,6 +39,7 @@ export_of "$r/sample.hive" 'HKEY_LOCAL_MACHINE\SOFTWARE'
 head -c 12288 "$r/sample.hive" > "$r/truncated.hive"
 cp "$r/sample.hive" "$r/badsum.hive"; perl "$here/hive_tool.pl" badsum "$r/badsum.hive"
 cp "$r/sample.hive" "$r/cellpast.hive"; perl "$here/hive_tool.pl" cellpast "$r/cellpast.hive"
+cp "$r/sample.hive" "$r/badref.hive"; perl "$here/hive_tool.pl" badref "$r/badref.hive"
 printf 'Dies ist keine Registrierungsdatei.\r\n' > "$r/foreign.hive"
 
 # A hive whose last session did not write back: the old state and a log that leads to the new.
