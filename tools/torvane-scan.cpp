@@ -4,15 +4,21 @@
 // then removes every row as the window's "&Entfernen" does; "/drives:yes" answers the drive
 // questions with Yes (else No); "/json" writes one JSON document instead of the lines;
 // "/noexclusions" reports the keys the user excluded, too.
+// "/offline:<Windows folder>" scans an installation that is not running, from its hive files,
+// read-only: each row names its hive file; "/reg:<file>" then writes a registry file that removes
+// the rows on that installation once it runs, and the export of the same keys beside it.
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/Text.h"
+#include "core/Trap.h"
 #include "core/modMain.h"
+#include "registry/OfflineRegistry.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/ScanEngine.h"
 #include "scan/ScanReport.h"
 #include <windows.h>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace {
@@ -53,24 +59,50 @@ private:
 
 int wmain(int argc, wchar_t** argv) {
     bool remove = false, drivesYes = false, json = false, exclusions = true;
+    std::wstring offline, regFile;
     Output out(STD_OUTPUT_HANDLE), err(STD_ERROR_HANDLE);
     for (int i = 1; i < argc; ++i) {
         std::wstring a = ToLower(argv[i]);
-        if (a == L"/remove") remove = true;
+        if (a.starts_with(L"/offline:") && a.size() > 9) offline = std::wstring(argv[i]).substr(9);
+        else if (a.starts_with(L"/reg:") && a.size() > 5) regFile = std::wstring(argv[i]).substr(5);
+        else if (a == L"/remove") remove = true;
         else if (a == L"/drives:yes") drivesYes = true;
         else if (a == L"/drives:no") drivesYes = false;
         else if (a == L"/json") json = true;
         else if (a == L"/noexclusions") exclusions = false;
         else {
-            err.Line(L"Aufruf: torvane-scan [/remove] [/drives:yes] [/json] [/noexclusions]");
+            err.Line(L"Aufruf: torvane-scan [/remove] [/drives:yes] [/json] [/noexclusions]\r\n"
+                     L"       torvane-scan /offline:<Windows-Ordner> [/drives:yes] [/json] [/noexclusions] [/reg:<Datei>]");
             return 2;
         }
+    }
+    if (!offline.empty() && remove) {
+        err.Line(L"Eine Installation, die nicht läuft, wird nur gelesen: /remove geht nicht mit /offline. "
+                 L"Mit /reg:<Datei> entsteht eine Datei, die die Einträge auf jenem System entfernt.");
+        return 2;
+    }
+    if (offline.empty() && !regFile.empty()) {
+        err.Line(L"/reg:<Datei> gehört zu /offline:<Windows-Ordner>.");
+        return 2;
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     PrepareAppEnvironment(false);
 
+    // Another installation: all its hives are read and checked before the scan starts.
+    std::unique_ptr<OfflineRegistry> hives;
+    if (!offline.empty()) {
+        try {
+            hives = std::make_unique<OfflineRegistry>(offline);
+        } catch (...) {
+            err.Line(CurrentError().description);
+            return 2;
+        }
+        for (const std::wstring& note : hives->Notes()) err.Line(note);
+    }
+
     Answers answers(drivesYes);
     ScanEngine engine(ClassHandler());
+    engine.SetSource(hives.get());
     engine.SetQuestions(&answers);
     engine.SetUseExclusions(exclusions);
     if (!engine.Scan()) {
@@ -80,11 +112,25 @@ int wmain(int argc, wchar_t** argv) {
     // The removal takes rows out of the engine: the document lists what the scan found.
     const std::vector<ResultRow> rows = engine.Rows();
     if (!json) {
+        // Rows of another installation name the hive file they were read from in a fifth column.
         for (const ResultRow& r : rows)
-            out.Line(r.item + L"\t" + r.name + L"\t" + r.data + L"\t" + clsKeyFunc::HiveName(r.hit.root));
+            out.Line(r.item + L"\t" + r.name + L"\t" + r.data + L"\t" + clsKeyFunc::HiveName(r.hit.root) +
+                     (hives ? L"\t" + hives->Origin(r.hit) : L""));
         out.Line(engine.RatingText());
     }
     engine.Close();
+    if (hives) {
+        if (json) out.Line(ScanJsonDocument(engine, rows, nullptr));
+        if (regFile.empty() || rows.empty()) return 0;
+        try {
+            const std::wstring undo = WriteOfflineRemoval(rows, *hives, regFile);
+            err.Line(L"Entfernen: " + regFile + L"\r\nRückgängig: " + undo);
+        } catch (...) {
+            err.Line(L"Die Datei " + regFile + L" konnte nicht geschrieben werden: " + CurrentError().description);
+            return 1;
+        }
+        return 0;
+    }
     if (!remove || rows.empty()) {
         if (json) out.Line(ScanJsonDocument(engine, rows, nullptr));
         return 0;

@@ -39,6 +39,11 @@ public:
     // and exact; a value that is not there gives its removal line ("name"=-), so that writing the
     // text back also removes a value made later. Raises when the key exists but cannot be read.
     std::wstring ExportValue(RootKey root, const std::wstring& key, const std::wstring& name, bool unicode);
+    // One value's line of such an export (typed and exact, ending in CR LF), for exports of
+    // registry content that is not the running system's.
+    static void AppendExportLine(std::wstring& out, const RegValue& value, bool unicode);
+    // The line that removes a value on import ("name"=- or @=-), ending in CR LF.
+    static void AppendRemovalLine(std::wstring& out, const std::wstring& name);
     // Deletes a key with its whole subtree, deepest keys first. Returns true when the key is gone;
     // false when anything of it remains (e.g. access denied), in which case nothing outside it was touched.
     bool DelKeyTree(RootKey root, const std::wstring& key);

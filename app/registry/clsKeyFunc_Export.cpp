@@ -148,6 +148,11 @@ void AppendSection(std::wstring& out, HKEY key, const std::wstring& path, bool u
 
 }  // namespace
 
+void clsKeyFunc::AppendExportLine(std::wstring& out, const RegValue& value, bool unicode) {
+    std::string ansi;
+    AppendValue(out, value, unicode, ansi);
+}
+
 std::wstring clsKeyFunc::ExportKey(RootKey root, const std::wstring& key, bool unicode) {
     struct Frame {
         RegKey key;
@@ -262,6 +267,11 @@ std::wstring clsKeyFunc::ExportValue(RootKey root, const std::wstring& key, cons
         }
         if (rc != ERROR_FILE_NOT_FOUND) RaiseWin32(rc);
     }
+    AppendRemovalLine(out, name);
+    return out + L"\r\n";
+}
+
+void clsKeyFunc::AppendRemovalLine(std::wstring& out, const std::wstring& name) {
     if (name.empty()) {
         out += L"@=-";
     } else {
@@ -269,5 +279,5 @@ std::wstring clsKeyFunc::ExportValue(RootKey root, const std::wstring& key, cons
         AppendEscaped(out, name);
         out += L"\"=-";
     }
-    return out + L"\r\n\r\n";
+    out += L"\r\n";
 }

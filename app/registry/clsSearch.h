@@ -17,6 +17,7 @@ struct ScanHit {
     DWORD type = REG_NONE;  // the value's type (REG_NONE for a key that holds no values)
     DWORD bytes = 0;        // size of the value's data in bytes
     DWORD subKeys = 0;      // number of sub-keys of the hit's key when it was read
+    uint16_t part = 0;      // whose user keys these are, when a registry source holds several users
     std::wstring data;      // the value's data as the search reads it (text types and REG_BINARY only)
     // The first bytes (up to kRawKept) of a value that is no single text, for its display; empty
     // for REG_SZ and REG_EXPAND_SZ, whose `data` says it all.

@@ -152,6 +152,7 @@ bool ScanEngine::Scan() {
     // Drive answers hold for one scan.
     check.Reset();
     check.SetQuestions(questions_);
+    check.SetSource(source_);
     check.SetRowSink([this](ResultRow&& r) { AddRow(std::move(r)); });
 
     std::vector<ScanHit> hits(1);
@@ -161,13 +162,9 @@ bool ScanEngine::Scan() {
         if (progress_) progress_->OnStep(n, step.activity, hits.size() - 1);
         DoEvents();
         Trace(kWindow, L"cmdStart_Click", L"einlesen beginnt");
-        SearchQuery query;
-        query.SearchText = L"";
-        query.KeyPath = step.key;
-        query.Root = step.root;
-        query.CompareMode = 1;
-        query.Recurse = query.MatchKeyName = query.MatchValueName = query.MatchValueData = true;
-        search.FindString(query, hits);
+        const uint16_t users = step.root == kHKCU ? source_->Users() : 1;
+        for (uint16_t user = 0; user < users && !search.StopSearch; ++user)
+            source_->ReadTree(step.root, step.key, user, hits, search.StopSearch);
         if (search.StopSearch) {
             Trace(kWindow, L"cmdStart_Click", L"Scan abgebrochen");
             search.ScanRun = false;

@@ -1,6 +1,7 @@
 // app/scan/ScanEngine.h
 #pragma once
 #include "registry/RegKey.h"
+#include "registry/RegistrySource.h"
 #include "registry/clsSearch.h"
 #include "scan/ScanExclusions.h"
 #include <windows.h>
@@ -101,6 +102,10 @@ public:
 
     void SetQuestions(ScanQuestions* questions) { questions_ = questions; }
     void SetProgress(ScanProgress* progress) { progress_ = progress; }
+    // What the scan reads: the running system's registry (none set), or another installation's
+    // hive files. The areas, checks and rules are the same; user areas are read once per user.
+    void SetSource(RegistrySource* source) { source_ = source ? source : &live_; }
+    RegistrySource& Source() const { return *source_; }
 
     // Runs a whole scan: reading, evaluation, rating. Sets clsSearch's ScanRun while it runs and
     // clears it at the end. Returns false when it was cancelled: cancelled while reading leaves no
@@ -145,6 +150,8 @@ private:
     clsClassHandler& handler_;
     ScanQuestions* questions_ = nullptr;
     ScanProgress* progress_ = nullptr;
+    LiveRegistry live_{handler_};
+    RegistrySource* source_ = &live_;
     std::vector<ResultRow> rows_;
     size_t total_ = 0;
     double percent_ = 0;

@@ -4,6 +4,7 @@
 #include "core/Text.h"
 #include "registry/clsKeyFunc.h"
 #include <windows.h>
+#include <algorithm>
 #include <cwchar>
 
 const wchar_t* const kResultColumns[5] = {L"Registryschlüssel", L"Variable", L"Wert", L"HKey", L"Grund"};
@@ -55,7 +56,10 @@ std::wstring ScanJsonDocument(const ScanEngine& engine, const std::vector<Result
         j += L"\"item\": " + Json(r.item) + L", \"root\": " + Json(clsKeyFunc::HiveName(r.hit.root)) +
              L", \"key\": " + Json(r.hit.key) + L", \"value_name\": " + Json(r.hit.name) + L", \"data\": " +
              Json(r.hit.DisplayData()) + L", \"rule\": " + Json(FindingId(r.finding)) + L", \"rule_text\": " +
-             Json(FindingText(r.finding)) + L", \"looked_for\": " + Json(r.lookedFor) + L"}";
+             Json(FindingText(r.finding)) + L", \"looked_for\": " + Json(r.lookedFor);
+        // Rows of another installation name the hive file they were read from.
+        if (const std::wstring hive = engine.Source().Origin(r.hit); !hive.empty()) j += L", \"hive\": " + Json(hive);
+        j += L"}";
     }
     j += rows.empty() ? L"],\n" : L"\n  ],\n";
     j += L"  \"rating\": " + Json(engine.RatingText()) + L",\n";
@@ -92,4 +96,66 @@ void WriteUtf8File(const std::wstring& path, const std::wstring& text, bool byte
     const BOOL closed = CloseHandle(h);
     if (!ok || written != bytes.size()) RaiseWin32(ok ? ERROR_HANDLE_DISK_FULL : error);
     if (!closed) RaiseWin32(GetLastError());
+}
+
+namespace {
+void WriteUnicodeRegFile(const std::wstring& path, const std::wstring& text) {
+    std::wstring all = L"\xFEFF" L"Windows Registry Editor Version 5.00\r\n\r\n" + text;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
+    const DWORD bytes = static_cast<DWORD>(all.size() * sizeof(wchar_t));
+    DWORD written = 0;
+    const BOOL ok = WriteFile(h, all.data(), bytes, &written, nullptr);
+    const DWORD error = GetLastError();
+    const BOOL closed = CloseHandle(h);
+    if (!ok || written != bytes) RaiseWin32(ok ? ERROR_HANDLE_DISK_FULL : error);
+    if (!closed) RaiseWin32(GetLastError());
+}
+}  // namespace
+
+std::wstring WriteOfflineRemoval(const std::vector<ResultRow>& rows, const OfflineRegistry& source,
+                                 const std::wstring& path) {
+    struct Key {
+        std::wstring name;  // as the installation names it when it runs
+        const ScanHit* hit;
+    };
+    std::vector<Key> keys;
+    std::wstring removal, section;
+    std::vector<std::wstring> done;  // key + "\n" + value name, each removed once
+    for (const ResultRow& r : rows) {
+        const ScanHit& h = r.hit;
+        const std::wstring name = source.RunningName(h.root, h.key, h.part);
+        keys.push_back({name, &h});
+        const std::wstring id = ToLower(name) + L"\n" + h.name;
+        if (std::find(done.begin(), done.end(), id) != done.end()) continue;
+        done.push_back(id);
+        // A key that holds no value at all goes as a key; everything else value by value.
+        if (h.type == REG_NONE && h.bytes == 0 && h.name.empty()) {
+            removal += L"[-" + name + L"]\r\n\r\n";
+            section.clear();
+            continue;
+        }
+        if (section != name) {
+            if (!section.empty()) removal += L"\r\n";
+            removal += L"[" + name + L"]\r\n";
+            section = name;
+        }
+        clsKeyFunc::AppendRemovalLine(removal, h.name);
+    }
+    if (!section.empty()) removal += L"\r\n";
+
+    // The undo file: each key once, a key below one already saved goes with it.
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) { return ToLower(a.name) < ToLower(b.name); });
+    std::wstring undo, last;
+    for (const Key& k : keys) {
+        const std::wstring lower = ToLower(k.name);
+        if (!last.empty() && (lower == last || lower.starts_with(last + L"\\"))) continue;
+        last = lower;
+        undo += source.ExportKey(k.hit->root, k.hit->key, k.hit->part);
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    const std::wstring undoPath = path.substr(0, slash + 1) + L"Rückgängig_" + path.substr(slash + 1);
+    WriteUnicodeRegFile(undoPath, undo);
+    WriteUnicodeRegFile(path, removal);
+    return undoPath;
 }

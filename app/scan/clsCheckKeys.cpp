@@ -51,14 +51,14 @@ bool Contains(const std::vector<std::wstring>& list, const std::wstring& s) {
 }
 }  // namespace
 
-std::wstring clsCheckKeys::CleanPath(const std::wstring& data, bool wow32) {
-    const AppEnvironmentRecord& env = AppEnvironment;
+std::wstring clsCheckKeys::CleanPath(const std::wstring& data, bool wow32, RegistrySource* source) {
+    const SystemFolders env = source ? source->Folders() : RunningSystemFolders();
     std::wstring p = ToLower(data);
     ReplaceAll(p, L"%systemroot%\\", env.WinDir);
     if (!env.ProgramFilesX86Dir.empty()) ReplaceAll(p, L"%programfiles(x86)%\\", env.ProgramFilesX86Dir);
     const std::wstring& programs = wow32 && !env.ProgramFilesX86Dir.empty() ? env.ProgramFilesX86Dir : env.ProgramFilesDir;
     if (!programs.empty()) ReplaceAll(p, L"%programfiles%\\", programs);
-    ReplaceAll(p, L"%windir%\\", AppEnvironment.WinDir);
+    ReplaceAll(p, L"%windir%\\", env.WinDir);
     std::erase(p, L'"');
     size_t q = p.find(L":\\");
     if (q != std::wstring::npos && q >= 1) p.erase(0, q - 1);
@@ -80,29 +80,30 @@ bool clsCheckKeys::BothViews(const ScanHit& hit) {
     return StartsWith(k, L"software\\classes\\typelib\\") && k.ends_with(L"\\win32");
 }
 
-bool clsCheckKeys::FileThere(const std::wstring& cleanPath, bool wow32, std::wstring& lookedFor, FolderListing* listing) {
-    auto exists = [listing](const std::wstring& p) {
-        return listing ? listing->Exists(p) : GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES;
+bool clsCheckKeys::FileThere(const std::wstring& cleanPath, bool wow32, std::wstring& lookedFor, FolderListing* listing,
+                             RegistrySource* source) {
+    // `lookedFor` names the file where it was looked for: for another installation, where its path is reached from here.
+    auto exists = [&](const std::wstring& p) {
+        lookedFor = source ? source->Reach(p) : p;
+        return listing ? listing->Exists(lookedFor) : GetFileAttributesW(lookedFor.c_str()) != INVALID_FILE_ATTRIBUTES;
     };
-    lookedFor = cleanPath;
-    const AppEnvironmentRecord& env = AppEnvironment;
+    const SystemFolders env = source ? source->Folders() : RunningSystemFolders();
     if (!wow32 || env.WinDir.empty()) return exists(cleanPath);
     const std::wstring lower = ToLower(cleanPath);
     auto under = [&](const std::wstring& folder) { return !folder.empty() && StartsWith(lower, ToLower(folder)); };
     const std::wstring system32 = env.WinDir + L"system32\\", sysnative = env.WinDir + L"sysnative\\";
+    std::wstring seen = cleanPath;  // the path as the registration's programs see it
     if (!env.SysWow64Dir.empty() && under(system32))
-        lookedFor = env.SysWow64Dir + cleanPath.substr(system32.size());
+        seen = env.SysWow64Dir + cleanPath.substr(system32.size());
     else if (under(sysnative))
-        lookedFor = system32 + cleanPath.substr(sysnative.size());
-    if (exists(lookedFor)) return true;
+        seen = system32 + cleanPath.substr(sysnative.size());
+    if (exists(seen)) return true;
+    const std::wstring missing = lookedFor;
     // "Program Files" in a 32-bit registration may mean the 32-bit program folder.
     if (!env.ProgramFilesX86Dir.empty() && under(env.ProgramFilesDir) && !under(env.ProgramFilesX86Dir)) {
-        const std::wstring x86 = env.ProgramFilesX86Dir + cleanPath.substr(env.ProgramFilesDir.size());
-        if (exists(x86)) {
-            lookedFor = x86;
-            return true;
-        }
+        if (exists(env.ProgramFilesX86Dir + cleanPath.substr(env.ProgramFilesDir.size()))) return true;
     }
+    lookedFor = missing;
     return false;
 }
 
@@ -138,7 +139,7 @@ bool clsCheckKeys::InGroup(const ScanHit& hit, const std::wstring& k) const {
     // Same root, and the hit lies in the group's key. A {GUID} group takes every key that starts
     // with it; an App Paths entry only itself and its sub-keys (so "a.exe.bak" does not join
     // "a.exe"); an uninstall group is exactly one key.
-    if (hit.root != groupRoot_ || groupKey_.empty() || k.compare(0, groupKey_.size(), groupKey_) != 0) return false;
+    if (hit.root != groupRoot_ || hit.part != groupPart_ || groupKey_.empty() || k.compare(0, groupKey_.size(), groupKey_) != 0) return false;
     if (groupKey_.back() == L']') return k.size() == groupKey_.size();
     if (groupKey_.back() == L'}' || k.size() == groupKey_.size()) return true;
     const wchar_t next = k[groupKey_.size()];
@@ -161,6 +162,7 @@ void clsCheckKeys::CheckReg(const ScanHit& hit) {
         if (!groupOpen_) {
             groupKey_ = DeriveGroupKey(k, true);
             groupRoot_ = hit.root;
+            groupPart_ = hit.part;
         }
         if (InGroup(hit, k)) {
             group_.push_back(hit);
@@ -169,6 +171,7 @@ void clsCheckKeys::CheckReg(const ScanHit& hit) {
         }
         groupKey_ = DeriveGroupKey(k, false);
         groupRoot_ = hit.root;
+        groupPart_ = hit.part;
         NotNext = true;
         CheckGroup();
     });
@@ -178,10 +181,11 @@ void clsCheckKeys::CheckGroup() {
     if (group_.empty()) return;
     const std::wstring first = ToLower(group_.front().key);
     const std::wstring lib = TypeLibOf(first);
-    if (lib.empty() || lib != typeLib_.key || group_.front().root != typeLib_.root) {
+    if (lib.empty() || lib != typeLib_.key || group_.front().root != typeLib_.root || group_.front().part != typeLib_.part) {
         FinishTypeLib();
         typeLib_.key = lib;
         typeLib_.root = group_.front().root;
+        typeLib_.part = group_.front().part;
     }
     const bool libKeyItself = !lib.empty() && first == lib;
     if (libKeyItself && !(group_.size() == 1 && EmptyDefault(group_.front()) && group_.front().subKeys == 0)) {
@@ -305,14 +309,16 @@ void clsCheckKeys::CheckFile(size_t index) {
                              (e.name.empty() && After1(lk, L"app paths"));
         if (fileKey && !SameText(e.name, L"ThreadingModel")) {
             const bool wow32 = Wow32(e);
-            const std::wstring p = CleanPath(e.data, wow32);
+            const std::wstring p = CleanPath(e.data, wow32, source_);
             const bool unc = p.starts_with(L"\\\\");
             if (unc || After1(p, L":\\")) {
+                // A drive of another installation that is not at hand cannot be judged from here.
+                if (source_->Reach(p).empty()) return;
                 std::wstring lookedFor, native;
                 // A type library's "win32" path serves 64-bit clients too (they fall back to it when
                 // there is no "win64"): its file is there when either view has it.
-                if (FileThere(p, wow32, lookedFor, &files_) ||
-                    (wow32 && BothViews(e) && FileThere(CleanPath(e.data), false, native, &files_))) {
+                if (FileThere(p, wow32, lookedFor, &files_, source_) ||
+                    (wow32 && BothViews(e) && FileThere(CleanPath(e.data, false, source_), false, native, &files_, source_))) {
                     group_.clear();  // the registration's file is there: the whole group is sound
                     return;
                 }
@@ -328,7 +334,10 @@ void clsCheckKeys::CheckFile(size_t index) {
                 } else {
                     drive = p.substr(0, 3);
                     CharUpperBuffW(drive.data(), static_cast<DWORD>(drive.size()));
-                    kind = DriveKind(drive);
+                    // The kind of the drive the path is reached on (for the running system: its own).
+                    std::wstring reached = source_->Reach(p).substr(0, 3);
+                    CharUpperBuffW(reached.data(), static_cast<DWORD>(reached.size()));
+                    kind = DriveKind(reached);
                 }
                 if (kind == 5) return;  // a CD-ROM may simply not be inserted
                 if ((kind == 4 || kind == 0) && !DriveMayGo(drive, kind)) return;
@@ -353,13 +362,11 @@ int clsCheckKeys::DriveKind(const std::wstring& root) {
     return kind;
 }
 
-bool clsCheckKeys::Registered(const std::wstring& target) {
+bool clsCheckKeys::Registered(const std::wstring& target, uint16_t part) {
     // Many registrations name the same few type libraries and classes: each is asked for once a scan.
-    auto [it, added] = registered_.try_emplace(target, false);
-    if (added) {
-        clsKeyFunc& kf = handler_.KeyFunc();
-        it->second = kf.KeyExist(kHKLM, target, READ_CONTROL) || kf.KeyExist(kHKCU, target, READ_CONTROL);
-    }
+    if (registered_.size() <= part) registered_.resize(part + 1);
+    auto [it, added] = registered_[part].try_emplace(target, false);
+    if (added) it->second = source_->KeyExists(kHKLM, target, part) || source_->KeyExists(kHKCU, target, part);
     return it->second;
 }
 
@@ -390,7 +397,7 @@ void clsCheckKeys::CheckQuerVerbindung(const ScanHit& hit) {
         if (wow32 && finding != Finding::UnregisteredTypeLib)
             targets.insert(targets.begin(), L"Software\\Classes\\Wow6432Node\\" + targets.front().substr(17));
         for (const std::wstring& target : targets)
-            if (Registered(target)) return;
+            if (Registered(target, hit.part)) return;
         if (group_.size() <= 2) {
             for (size_t i = group_.size(); i-- > 0;)
                 AddRow(group_[i], group_[i].data, group_[i].root, finding, targets.front());

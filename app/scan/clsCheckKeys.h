@@ -1,5 +1,6 @@
 // app/scan/clsCheckKeys.h
 #pragma once
+#include "registry/RegistrySource.h"
 #include "registry/clsSearch.h"
 #include "scan/FolderListing.h"
 #include "scan/ScanEngine.h"
@@ -27,6 +28,9 @@ public:
     // Where rows go and who answers the drive questions (no one: the answer is No).
     void SetRowSink(std::function<void(ResultRow&&)> sink) { sink_ = std::move(sink); }
     void SetQuestions(ScanQuestions* questions) { questions_ = questions; }
+    // What the keys are looked up in and whose folders the files are looked for in (the running
+    // system when none is set).
+    void SetSource(RegistrySource* source) { source_ = source ? source : &live_; }
 
     void CheckReg(const ScanHit& hit);
     void CheckQuerVerbindung(const ScanHit& hit);
@@ -40,8 +44,9 @@ public:
     size_t GroupSize() const { return group_.size(); }
     // The path the file rule tests for a value's data (placeholders replaced, quotes and
     // arguments removed), lower case. `wow32`: the data belongs to a 32-bit registration, for
-    // which "%ProgramFiles%" is the 32-bit program folder.
-    static std::wstring CleanPath(const std::wstring& data, bool wow32 = false);
+    // which "%ProgramFiles%" is the 32-bit program folder. The placeholders stand for the folders
+    // of `source`'s installation (the running system's when none is given).
+    static std::wstring CleanPath(const std::wstring& data, bool wow32 = false, RegistrySource* source = nullptr);
     // Whether a hit belongs to a 32-bit registration: it lies below a Wow6432Node key, or it is
     // the "win32" key of a type library.
     static bool Wow32(const ScanHit& hit);
@@ -51,9 +56,10 @@ public:
     // Whether the file of a cleaned path exists as the registration's own programs see it: a
     // 32-bit registration's "system32" is SysWOW64 ("sysnative" the real system folder), and its
     // "Program Files" may be the 32-bit program folder. `lookedFor` receives the path tested.
-    // With `listing`, the file system is asked through it (the scan's folder listings).
+    // With `listing`, the file system is asked through it (the scan's folder listings). With
+    // `source`, the path is one of its installation and is looked for where that is reached.
     static bool FileThere(const std::wstring& cleanPath, bool wow32, std::wstring& lookedFor,
-                          FolderListing* listing = nullptr);
+                          FolderListing* listing = nullptr, RegistrySource* source = nullptr);
 
 private:
     enum class Rule { File, Plain };
@@ -68,26 +74,31 @@ private:
     bool DriveMayGo(const std::wstring& drive, int kind);
     static std::wstring DeriveGroupKey(const std::wstring& k, bool withBackslash);
     bool InGroup(const ScanHit& hit, const std::wstring& k) const;
-    // Whether a key of that path exists under the machine or the user root (answers kept for the scan).
-    bool Registered(const std::wstring& target);
+    // Whether a key of that path exists under the machine or the user root, for the user whose
+    // keys `part` names (answers kept for the scan).
+    bool Registered(const std::wstring& target, uint16_t part);
     // clsFiles::GetDrive of a drive root, kept for the scan except for network drives.
     int DriveKind(const std::wstring& root);
 
     clsClassHandler& handler_;
+    LiveRegistry live_{handler_};
+    RegistrySource* source_ = &live_;
     std::function<void(ResultRow&&)> sink_;
     ScanQuestions* questions_ = nullptr;
     std::wstring groupKey_;
     RootKey groupRoot_ = 0;
+    uint16_t groupPart_ = 0;
     bool groupOpen_ = false;
     std::vector<ScanHit> group_;
     bool reported_ = false;  // the group being checked was reported
     struct TypeLib {
         RootKey root = 0;
+        uint16_t part = 0;
         std::wstring key;             // lower-case path of the {GUID} key, "" when none is open
         std::vector<ScanHit> own;     // the hits of the {GUID} key itself
         size_t versions = 0, broken = 0;
     } typeLib_;
-    std::unordered_map<std::wstring, bool> registered_;  // key path as written -> exists
+    std::vector<std::unordered_map<std::wstring, bool>> registered_;  // per user: key path as written -> exists
     FolderListing files_;
     std::unordered_map<std::wstring, int> driveKinds_;
 };
