@@ -25,8 +25,6 @@ const wchar_t kModule[] = L"frmExtraScan";
 
 void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
 
-
-
 // A path as a 32-bit program sees it: its system32 is SysWOW64.
 std::wstring As32Bit(const std::wstring& path) {
     const AppEnvironmentRecord& env = AppEnvironment;
@@ -93,7 +91,6 @@ std::wstring Autorun::ProgramOf(const AutorunEntry& e) {
 }
 
 bool Autorun::ProgramExists(const AutorunEntry& e) { return ProgramThere(ProgramOf(e), e.Wow64()); }
-
 
 bool Autorun::OnlyGlobal() {
     const std::wstring& os = AppEnvironment.OSName;
