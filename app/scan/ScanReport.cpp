@@ -120,37 +120,16 @@ std::wstring WriteOfflineRemoval(const std::vector<ResultRow>& rows, const Offli
         const ScanHit* hit;
     };
     std::vector<Key> keys;
-    std::wstring removal, section;
-    std::vector<std::wstring> done;  // key + "\n" + value name, each removed once
-    for (const ResultRow& r : rows) {
-        const ScanHit& h = r.hit;
-        const std::wstring name = source.RunningName(h.root, h.key, h.part);
-        keys.push_back({name, &h});
-        const std::wstring id = ToLower(name) + L"\n" + h.name;
-        if (std::find(done.begin(), done.end(), id) != done.end()) continue;
-        done.push_back(id);
-        // A key that holds no value at all goes as a key; everything else value by value.
-        if (h.type == REG_NONE && h.bytes == 0 && h.name.empty()) {
-            removal += L"[-" + name + L"]\r\n\r\n";
-            section.clear();
-            continue;
-        }
-        if (section != name) {
-            if (!section.empty()) removal += L"\r\n";
-            removal += L"[" + name + L"]\r\n";
-            section = name;
-        }
-        clsKeyFunc::AppendRemovalLine(removal, h.name);
-    }
-    if (!section.empty()) removal += L"\r\n";
-
-    // The undo file: each key once, a key below one already saved goes with it.
+    for (const ResultRow& r : rows) keys.push_back({source.RunningName(r.hit.root, r.hit.key, r.hit.part), &r.hit});
+    // As the removal on a running system: each row's key goes with everything below it, each key
+    // once, a key below one that goes with it; the undo file holds each of them whole.
     std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) { return ToLower(a.name) < ToLower(b.name); });
-    std::wstring undo, last;
+    std::wstring removal, undo, last;
     for (const Key& k : keys) {
         const std::wstring lower = ToLower(k.name);
         if (!last.empty() && (lower == last || lower.starts_with(last + L"\\"))) continue;
         last = lower;
+        removal += L"[-" + k.name + L"]\r\n\r\n";
         undo += source.ExportKey(k.hit->root, k.hit->key, k.hit->part);
     }
     const size_t slash = path.find_last_of(L"\\/");

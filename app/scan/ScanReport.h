@@ -26,8 +26,8 @@ std::wstring ScanTextTable(const std::vector<ResultRow>& rows);
 void WriteUtf8File(const std::wstring& path, const std::wstring& text, bool byteOrderMark);
 
 // For rows read from another installation's hive files: a registry file that removes them when it
-// is imported on that installation once it runs (each value as a value, a key that holds nothing
-// as a key; keys named as that system names them), and beside it "Rückgängig_" + its name, the
+// is imported on that installation once it runs (each row's key with everything below it, as the
+// removal on a running system; keys named as that system names them), and beside it "Rückgängig_" + its name, the
 // export of the same keys with everything below them as they are now. Both are UTF-16 registry
 // files. Returns the path of the second. Raises the catalogue error when a file cannot be written.
 std::wstring WriteOfflineRemoval(const std::vector<ResultRow>& rows, const OfflineRegistry& source,

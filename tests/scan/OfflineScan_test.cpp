@@ -155,17 +155,15 @@ TEST_F(OfflineScanTest, RemovalFileAndItsUndoNameTheKeysAsThatSystemDoes) {
     };
     const std::wstring removal = text(reg), restore = text(undo);
     EXPECT_TRUE(StartsWith(removal, L"Windows Registry Editor Version 5.00\r\n\r\n"));
-    // Values go as values; a key that holds nothing as a key; user keys under the user's SID.
-    const std::wstring userClass = L"[HKEY_USERS\\" + kSid +
-                                   L"\\Software\\Classes\\CLSID\\{0A0A0A0A-0000-4000-8000-000000000014}\\InprocServer32]\r\n@=-\r\n";
-    EXPECT_NE(removal.find(userClass), std::wstring::npos) << ToUtf8(removal);
-    EXPECT_NE(removal.find(L"[HKEY_USERS\\" + kSid + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NurName]\r\n"
-                           L"\"DisplayName\"=-\r\n"),
-              std::wstring::npos);
-    EXPECT_NE(removal.find(L"[-HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{0A0A0A0A-0000-4000-8000-000000000006}]"),
-              std::wstring::npos);
-    EXPECT_NE(removal.find(L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{0A0A0A0A-0000-4000-8000-000000000002}\\InprocServer32]\r\n"),
-              std::wstring::npos);
+    // Each row's key goes whole, as on a running system; user keys under the user's SID.
+    for (const std::wstring& key :
+         {L"HKEY_USERS\\" + kSid + L"\\Software\\Classes\\CLSID\\{0A0A0A0A-0000-4000-8000-000000000014}",
+          L"HKEY_USERS\\" + kSid + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NurName",
+          std::wstring(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{0A0A0A0A-0000-4000-8000-000000000006}"),
+          std::wstring(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{0A0A0A0A-0000-4000-8000-000000000002}")})
+        EXPECT_NE(removal.find(L"[-" + key + L"]\r\n"), std::wstring::npos) << ToUtf8(key) << ToUtf8(removal);
+    // A key below one that goes is not named again.
+    EXPECT_EQ(removal.find(L"{0A0A0A0A-0000-4000-8000-000000000002}\\"), std::wstring::npos) << ToUtf8(removal);
     // The undo export holds the same keys whole, as the hives have them.
     EXPECT_NE(restore.find(L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{0A0A0A0A-0000-4000-8000-000000000002}\\InprocServer32]\r\n"
                            L"@=\"C:\\\\Program Files\\\\Gone\\\\gone.dll\"\r\n\"ThreadingModel\"=\"Apartment\"\r\n"),
