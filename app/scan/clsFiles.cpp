@@ -8,6 +8,7 @@
 #include "core/Trap.h"
 #include "core/clsSort.h"
 #include "errors/clsError.h"
+#include "journal/Protected.h"
 #include <shellapi.h>
 #include <shlobj.h>
 #include <winnetwk.h>
@@ -71,12 +72,15 @@ bool IsRealFolder(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(attributes);
 }
 
-// Wine marks every file as archive, since a Unix file system cannot keep that flag: there it says
-// nothing, and a read-only or hidden file must still come out as such.
-bool ArchiveIsInvented() {
+bool OnWine() {
     static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
     return wine;
 }
+// Wine marks every file as archive, since a Unix file system cannot keep that flag: there it says
+// nothing, and a read-only or hidden file must still come out as such.
+bool ArchiveIsInvented() { return OnWine(); }
+// Wine does not mark a link to a file, and DeleteFileW on one deletes the file it points to.
+bool UnmarkedFileLinks() { return OnWine(); }
 
 int32_t KindOf(DWORD attributes) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
@@ -319,35 +323,60 @@ DeleteCount clsFiles::FileDel(const std::wstring& path, const DeleteProgress& pr
         if (Exists(path)) tally(DoFileDel(path));
         return count;
     }
-    std::vector<std::wstring> list{L""};
-    FindFilesAPI(path, L"*.*", true, list);
-    // Descending order puts every entry before its parent folder, so folders are empty when their turn comes.
-    handler_.Sort().Sortiere(list, 1);
-    const size_t total = list.size() - 1;
-    for (size_t i = 1; i < list.size(); ++i) {
-        if (list[i] == path) continue;
-        bool gone = false;
-        Trap(kModule, L"FileDel", [&] { gone = DoFileDel(list[i]); }, Style::Warning, false, list[i]);
-        tally(gone);
-        if (progress) progress(i, total);
+    if (!Exists(path)) return count;
+    if (const std::wstring reason = WhyNotEmptied(path); !reason.empty()) {
+        Refuse(path, reason + L" und wurde nicht geleert.");
+        return count;
+    }
+    // Everything below the folder, each folder listed before what it holds; links are listed,
+    // never entered. Deleted from the end, so every folder is empty when its turn comes.
+    std::vector<std::pair<std::wstring, DWORD>> entries;
+    std::vector<std::wstring> pending{path};
+    while (!pending.empty()) {
+        const std::wstring folder = pending.back();
+        pending.pop_back();
+        Trap(kModule, L"FileDel", [&] {
+            ForEachEntry(folder, L"*", [&](const WIN32_FIND_DATAW& fd) {
+                entries.emplace_back(folder + fd.cFileName, fd.dwFileAttributes);
+                if (IsRealFolder(fd.dwFileAttributes)) pending.push_back(entries.back().first + L"\\");
+            });
+        }, Style::Warning, false, folder);
+        DoEventsIfDue();
+    }
+    const size_t total = entries.size();
+    for (size_t done = 1; done <= total; ++done) {
+        const auto& [entry, attributes] = entries[total - done];
+        tally(DeleteEntry(entry, attributes));
+        if (progress) progress(done, total);
         DoEventsIfDue();
     }
     return count;
 }
 
 bool clsFiles::DoFileDel(const std::wstring& path) {
-    bool toRecycler = false;
+    if (path.empty()) return false;
+    const DWORD attributes = GetFileAttributesW(ApiPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (!IsNotFound(error)) Trap(kModule, L"DoFileDel", [&] { RaiseWin32(error); }, Style::Warning, false, path);
+        return false;
+    }
+    if (const std::wstring reason = WhyPathProtected(path); !reason.empty()) {
+        Refuse(path, reason + L" und wurde nicht gelöscht.");
+        return false;
+    }
+    return DeleteEntry(path, attributes);
+}
+
+void clsFiles::Refuse(const std::wstring& path, const std::wstring& why) {
+    handler_.Error().HandleError(kModule, L"DoFileDel", path + L" " + why, 0, L"", Style::Warning, false);
+}
+
+bool clsFiles::DeleteEntry(const std::wstring& path, DWORD attributes) {
+    if (IsProtected(attributes)) return false;
+    // A link holds no data and the shell would follow it: links always go for good.
+    const bool toRecycler = AppSwitches.Recycler == 1 && !IsLink(attributes);
     try {
-        if (path.empty()) return false;
-        const DWORD attributes = GetFileAttributesW(ApiPath(path).c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
-            const DWORD error = GetLastError();
-            if (IsNotFound(error)) return false;
-            RaiseWin32(error);
-        }
-        if (IsProtected(attributes)) return false;
-        // A link holds no data and the shell would follow it: links always go for good.
-        toRecycler = AppSwitches.Recycler == 1 && !IsLink(attributes);
         if (toRecycler) DeleteToRecycler(path, attributes);
         else DeleteForGood(path, attributes);
         return true;
@@ -387,10 +416,17 @@ void clsFiles::DeleteToRecycler(const std::wstring& path, DWORD attributes) {
 }
 
 void clsFiles::DeleteForGood(const std::wstring& path, DWORD attributes) {
-    if (IsRealFolder(attributes)) RemoveTree(path);
-    else RemoveEntry(path);
+    // A plain file or an empty folder goes in one call, as fast as the system deletes; what is
+    // read-only, a link or a folder with contents takes the careful way.
+    const std::wstring api = ApiPath(path);
+    const bool plain = !IsLink(attributes) && !(attributes & FILE_ATTRIBUTE_READONLY);
+    if (IsRealFolder(attributes)) {
+        if (!plain || !RemoveDirectoryW(api.c_str())) RemoveTree(path);
+    } else if (!plain || UnmarkedFileLinks() || !DeleteFileW(api.c_str())) {
+        RemoveEntry(path);
+    }
     if (Exists(path)) Raise(Err::PathFileAccess);
-    Trace(kModule, L"DoFileDel", path + L" wurde dauerhaft gelöscht");
+    if (Logging()) Trace(kModule, L"DoFileDel", path + L" wurde dauerhaft gelöscht");
 }
 
 std::wstring clsFiles::SelFolder() {
