@@ -1,10 +1,11 @@
 // bench/disk.cpp
-// Times emptying a folder tree with the disk cleanup's own deletion (clsFiles::FileDel of the
+// Times emptying a folder tree with the disk cleanup's own deletion (clsFiles::FileDel of a
 // folder with a final "\", deleting for good) against a plain FindFirstFileW/DeleteFileW loop
 // over an identical tree, and prints the ratio. Checks that both leave only the emptied folder.
 // Usage: bench_disk [files] [rounds]      (default 100000 files, 3 rounds)
-// Each round builds two trees and empties them one after the other, the order alternating; the
-// ratio is the median of the rounds, so a busy machine slows both sides alike.
+// Each round builds two trees and empties them part by part (10 folders of 100 sub-folders),
+// the two sides taking turns; the ratio is the median of the rounds. So a machine whose load comes
+// and goes slows both sides alike.
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/Text.h"
@@ -35,14 +36,14 @@ double Now() {
     return double(c.QuadPart) / double(f.QuadPart);
 }
 
-// A temp folder as programs leave it: 10 folders of 10 sub-folders, the files spread over them.
+// A temp folder as programs leave it: 10 folders of 100 sub-folders, the files spread over them.
 void BuildTree(const std::wstring& root, int files) {
     CreateDirectoryW(root.c_str(), nullptr);
     std::vector<std::wstring> folders;
     for (int a = 0; a < 10; ++a) {
         const std::wstring top = root + L"cache" + std::to_wstring(a) + L"\\";
         CreateDirectoryW(top.c_str(), nullptr);
-        for (int b = 0; b < 10; ++b) {
+        for (int b = 0; b < 100; ++b) {
             folders.push_back(top + L"sub" + std::to_wstring(b) + L"\\");
             CreateDirectoryW(folders.back().c_str(), nullptr);
         }
@@ -103,26 +104,36 @@ int wmain(int argc, wchar_t** argv) {
     AppSwitches = AppSwitchesRecord{};  // logging off
     AppSwitches.Recycler = 0;           // for good, as the plain loop
 
-    Out(L"Emptying a tree of %d files in 100 folders, %d rounds\n", files, rounds);
+    Out(L"Emptying a tree of %d files in 1010 folders, %d rounds\n", files, rounds);
     std::vector<double> ratios;
     bool sound = true;
     for (int r = 0; r < rounds; ++r) {
         const std::wstring plainTree = dir + L"plain\\", ownTree = dir + L"Temp\\";
+        const double building = Now();
         BuildTree(plainTree, files);
         BuildTree(ownTree, files);
+        Out(L"round %d: two trees built in %.0f s\n", r + 1, Now() - building);
+        // Part by part, taking turns, so that a load that comes and goes slows both sides alike.
         double plain = 0, own = 0;
         DeleteCount count;
-        for (int side = 0; side < 2; ++side) {
-            const double start = Now();
-            if ((side + r) % 2 == 0) {
-                PlainEmpty(plainTree);
-                plain = Now() - start;
-            } else {
-                count = ClassHandler().Files().FileDel(ownTree);
-                own = Now() - start;
+        for (int part = 0; part < 10; ++part) {
+            const std::wstring name = L"cache" + std::to_wstring(part) + L"\\";
+            for (int side = 0; side < 2; ++side) {
+                const double start = Now();
+                if ((side + part + r) % 2 == 0) {
+                    PlainEmpty(plainTree + name);
+                    RemoveDirectoryW((plainTree + name).c_str());
+                    plain += Now() - start;
+                } else {
+                    const DeleteCount c = ClassHandler().Files().FileDel(ownTree + name);
+                    RemoveDirectoryW((ownTree + name).c_str());
+                    own += Now() - start;
+                    count.deleted += c.deleted;
+                    count.kept += c.kept;
+                }
             }
         }
-        const bool ok = IsEmpty(plainTree) && IsEmpty(ownTree) && count.deleted == size_t(files) + 110 && count.kept == 0;
+        const bool ok = IsEmpty(plainTree) && IsEmpty(ownTree) && count.deleted == size_t(files) + 1000 && count.kept == 0;
         sound = sound && ok;
         ratios.push_back(own / plain);
         Out(L"round %d: DeleteFileW loop %.2f s, FileDel %.2f s (%zu deleted, %zu kept), ratio %.2f%ls\n", r + 1, plain,

@@ -97,9 +97,13 @@ bool IsProtected(DWORD attributes) {
 }
 
 std::wstring FinalPath(HANDLE h) {
-    std::wstring out(GetFinalPathNameByHandleW(h, nullptr, 0, FILE_NAME_NORMALIZED), L'\0');
-    if (out.empty()) return L"";
-    out.resize(GetFinalPathNameByHandleW(h, out.data(), static_cast<DWORD>(out.size()), FILE_NAME_NORMALIZED));
+    std::wstring out(MAX_PATH, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(h, out.data(), static_cast<DWORD>(out.size()), FILE_NAME_NORMALIZED);
+    if (n >= out.size()) {
+        out.resize(n);
+        n = GetFinalPathNameByHandleW(h, out.data(), static_cast<DWORD>(out.size()), FILE_NAME_NORMALIZED);
+    }
+    out.resize(n < out.size() ? n : 0);
     return out;
 }
 
@@ -117,27 +121,39 @@ bool LeadsElsewhere(HANDLE h, const std::wstring& path) {
     const size_t cut = trimmed.find_last_of(L'\\');
     if (self.empty() || cut == std::wstring::npos) return false;
     std::wstring name = trimmed.substr(cut + 1);
-    WIN32_FIND_DATAW fd;
-    FindHandle find{FindFirstFileExW(ApiPath(trimmed).c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0)};
-    if (find.h != INVALID_HANDLE_VALUE) name = fd.cFileName;  // the long name, as the file system holds it
-    FileHandle parent{CreateFileW(ApiPath(trimmed.substr(0, cut + 1)).c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
-    if (parent.h == INVALID_HANDLE_VALUE) return false;
-    const std::wstring parentPath = FinalPath(parent.h);
-    if (parentPath.empty()) return false;
-    const std::wstring expected = WithBackslash(parentPath) + name;
+    if (name.find(L'~') != std::wstring::npos) {  // maybe a short name: the file system holds the long one
+        WIN32_FIND_DATAW fd;
+        FindHandle find{FindFirstFileExW(ApiPath(trimmed).c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0)};
+        if (find.h != INVALID_HANDLE_VALUE) name = fd.cFileName;
+    }
+    // Emptying a folder asks for the same parent entry after entry. A stale answer can only
+    // differ from what the handle shows and so refuse, never let a link pass.
+    static std::wstring lastParent, lastParentPath;
+    const std::wstring parent = trimmed.substr(0, cut + 1);
+    if (parent != lastParent) {
+        FileHandle dir{CreateFileW(ApiPath(parent).c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+        if (dir.h == INVALID_HANDLE_VALUE) return false;
+        lastParentPath = FinalPath(dir.h);
+        lastParent = parent;
+    }
+    if (lastParentPath.empty()) return false;
+    const std::wstring expected = WithBackslash(lastParentPath) + name;
     return CompareStringOrdinal(self.c_str(), -1, expected.c_str(), -1, TRUE) != CSTR_EQUAL;
 }
 
-// Deletes one file, one empty folder or one link itself, never what a link points to.
-void RemoveEntry(const std::wstring& path) {
+// Deletes one file, one empty folder or one link itself, never what a link points to. The
+// attributes, when the caller has just read them (from the folder listing), save asking again.
+void RemoveEntry(const std::wstring& path, DWORD attributes = INVALID_FILE_ATTRIBUTES) {
     FileHandle h{CreateFileW(ApiPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
     if (h.h == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
     FILE_BASIC_INFO info{};
-    if (!GetFileInformationByHandleEx(h.h, FileBasicInfo, &info, sizeof info)) RaiseWin32(GetLastError());
+    info.FileAttributes = attributes;
+    if (attributes == INVALID_FILE_ATTRIBUTES && !GetFileInformationByHandleEx(h.h, FileBasicInfo, &info, sizeof info))
+        RaiseWin32(GetLastError());
     if (!IsLink(info.FileAttributes) && LeadsElsewhere(h.h, path)) Raise(Err::PermissionDenied);
     if (info.FileAttributes & FILE_ATTRIBUTE_READONLY) {
         // A read-only entry cannot be deleted; the caller has already decided that it may go.
@@ -161,9 +177,10 @@ void RemoveEntry(const std::wstring& path) {
 void RemoveTree(const std::wstring& folder) {
     struct Pending {
         std::wstring path;
+        DWORD attributes;
         bool opened;
     };
-    std::vector<Pending> stack{{WithBackslash(folder), false}};
+    std::vector<Pending> stack{{WithBackslash(folder), INVALID_FILE_ATTRIBUTES, false}};
     RuntimeError first{};
     auto attempt = [&](auto&& step) {
         try {
@@ -174,9 +191,9 @@ void RemoveTree(const std::wstring& folder) {
     };
     while (!stack.empty()) {
         if (stack.back().opened) {
-            const std::wstring path = stack.back().path;
+            const Pending done = stack.back();
             stack.pop_back();
-            attempt([&] { RemoveEntry(path); });
+            attempt([&] { RemoveEntry(done.path, done.attributes); });
             continue;
         }
         stack.back().opened = true;
@@ -189,8 +206,8 @@ void RemoveTree(const std::wstring& folder) {
             });
         });
         for (const auto& [child, attributes] : entries) {
-            if (IsRealFolder(attributes)) stack.push_back({child + L"\\", false});
-            else if (!IsProtected(attributes)) attempt([&] { RemoveEntry(child); });
+            if (IsRealFolder(attributes)) stack.push_back({child + L"\\", attributes, false});
+            else if (!IsProtected(attributes)) attempt([&] { RemoveEntry(child, attributes); });
         }
         DoEventsIfDue();
     }
@@ -421,11 +438,13 @@ void clsFiles::DeleteForGood(const std::wstring& path, DWORD attributes) {
     const std::wstring api = ApiPath(path);
     const bool plain = !IsLink(attributes) && !(attributes & FILE_ATTRIBUTE_READONLY);
     if (IsRealFolder(attributes)) {
-        if (!plain || !RemoveDirectoryW(api.c_str())) RemoveTree(path);
+        if (!plain || !RemoveDirectoryW(api.c_str())) {
+            RemoveTree(path);
+            if (Exists(path)) Raise(Err::PathFileAccess);
+        }
     } else if (!plain || UnmarkedFileLinks() || !DeleteFileW(api.c_str())) {
-        RemoveEntry(path);
+        RemoveEntry(path, attributes);
     }
-    if (Exists(path)) Raise(Err::PathFileAccess);
     if (Logging()) Trace(kModule, L"DoFileDel", path + L" wurde dauerhaft gelöscht");
 }
 

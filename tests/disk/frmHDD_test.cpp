@@ -53,6 +53,13 @@ private:
     HANDLE thread_ = nullptr;
 };
 
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD n = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(f);
+}
+
 class DiskWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -265,9 +272,10 @@ TEST_F(DiskWindow, EmptyingLeavesTheFoldersTheirLinksTargetsAndRefusedFolders) {
     folder.Write(L"tmpB\\three.tmp");
     if (!MakeLink(a + L"\\toCanary", folder.Path() + L"canary", true)) GTEST_SKIP() << "the platform can create no links here";
     const std::wstring win = AppEnvironment.WinDir.substr(0, AppEnvironment.WinDir.size() - 1);
-    folder.Write(L"tmpdirs.txt", ToAnsi(a) + "\r\n" + ToAnsi(b) + "\r\n" + ToAnsi(win) + "\r\n");
+    const std::wstring winsxs = AppEnvironment.WinDir + L"winsxs";
+    folder.Write(L"tmpdirs.txt", ToAnsi(a) + "\r\n" + ToAnsi(b) + "\r\n" + ToAnsi(win) + "\r\n" + ToAnsi(winsxs) + "\r\n");
     frmHDD& w = Open();
-    ASSERT_EQ(w.List().Count(), 3);
+    ASSERT_EQ(w.List().Count(), 4);
 
     // The marked folder only.
     SelectOnly(w, {1});
@@ -289,6 +297,8 @@ TEST_F(DiskWindow, EmptyingLeavesTheFoldersTheirLinksTargetsAndRefusedFolders) {
     EXPECT_EQ(ReadBytes(canary), "keep");
     ASSERT_FALSE(texts.empty());
     EXPECT_NE(texts.back().find(L"Der Ordner " + win + L" ist der Windows-Ordner und wurde nicht geleert."),
+              std::wstring::npos);
+    EXPECT_NE(texts.back().find(L"Der Ordner " + winsxs + L" liegt im Windows-Ordner und wurde nicht geleert."),
               std::wstring::npos);
     EXPECT_EQ(Mdi().Status().Panel(1), w.LastResult());
     EXPECT_NE(Log().find(ToAnsi(a) + "\\ geleert: "), std::string::npos) << Log();
@@ -315,10 +325,24 @@ TEST_F(DiskWindow, TemporaryFilesModeRefusesEachDangerousLineAndNeverFollowsALin
     if (!MakeLink(a + L"\\sub\\toCanary", folder.Path() + L"canary", true))
         GTEST_SKIP() << "the platform can create no links here";
     const std::wstring profile = AppEnvironment.InstallDir;  // holds the program here
+    // The system's component store and installer cache: emptying them breaks Windows.
+    const std::wstring winsxs = AppEnvironment.WinDir + L"winsxs", installer = AppEnvironment.WinDir + L"Installer";
+    const bool madeInstaller = CreateDirectoryW(installer.c_str(), nullptr) != FALSE;
+    const std::wstring msi = installer + L"\\TorvaneTest" + std::to_wstring(GetCurrentProcessId()) + L".msi";
+    WriteFileBytes(msi, "cached installer");
+    std::vector<std::wstring> components{L""};
+    ClassHandler().Files().FindFilesAPI(winsxs, L"*", true, components);
     folder.Write(L"tmpdirs.txt", ToAnsi(a) + "\r\n" + ToAnsi(AppEnvironment.WinDir) + "\r\n" + ToAnsi(profile) +
-                                     "\r\nC:\\\r\n" + ToAnsi(folder.Path()) + "canary\\..\r\n");
+                                     "\r\nC:\\\r\n" + ToAnsi(folder.Path()) + "canary\\..\r\n" + ToAnsi(winsxs) +
+                                     "\r\n" + ToAnsi(installer) + "\r\n");
     AppSwitches.Protokoll = 0;
     Tempfiledelete();
+    std::vector<std::wstring> componentsAfter{L""};
+    ClassHandler().Files().FindFilesAPI(winsxs, L"*", true, componentsAfter);
+    EXPECT_EQ(componentsAfter, components);
+    EXPECT_EQ(ReadBytes(msi), "cached installer");
+    DeleteFileW(msi.c_str());
+    if (madeInstaller) RemoveDirectoryW(installer.c_str());
     EXPECT_FALSE(WindowHandler().IsLoaded(WindowNo::Login));
     EXPECT_TRUE(FileExists(a));
     EXPECT_FALSE(FileExists(a + L"\\one.tmp"));
@@ -330,7 +354,9 @@ TEST_F(DiskWindow, TemporaryFilesModeRefusesEachDangerousLineAndNeverFollowsALin
     EXPECT_NE(log.find(ToAnsi(profile + L" enthält dieses Programm und wurde übergangen.")), std::string::npos) << log;
     EXPECT_NE(log.find(ToAnsi(L"C:\\ ist ein ganzes Laufwerk und wurde übergangen.")), std::string::npos) << log;
     EXPECT_NE(log.find(ToAnsi(L"canary\\..\\ enthält dieses Programm und wurde übergangen.")), std::string::npos) << log;
+    EXPECT_NE(log.find(ToAnsi(winsxs + L"\\ liegt im Windows-Ordner und wurde übergangen.")), std::string::npos) << log;
+    EXPECT_NE(log.find(ToAnsi(installer + L"\\ liegt im Windows-Ordner und wurde übergangen.")), std::string::npos) << log;
     EXPECT_NE(log.find("Tempfiledelete: 1 Ordner geleert, "), std::string::npos) << log;
-    EXPECT_NE(log.find(ToAnsi(L" übergangen, 4 Ordner abgelehnt")), std::string::npos) << log;
+    EXPECT_NE(log.find(ToAnsi(L" übergangen, 6 Ordner abgelehnt")), std::string::npos) << log;
     RemoveLink(a + L"\\sub\\toCanary");
 }
