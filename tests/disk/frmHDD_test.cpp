@@ -19,6 +19,9 @@
 #include "ui/frmMDI.rh"
 #include <gtest/gtest.h>
 #include <windowsx.h>
+#include <algorithm>
+#include <atomic>
+#include <mutex>
 
 namespace {
 // Answers the next folder dialog: types the folder and presses OK, or cancels when it is empty.
@@ -303,6 +306,77 @@ TEST_F(DiskWindow, EmptyingLeavesTheFoldersTheirLinksTargetsAndRefusedFolders) {
     EXPECT_EQ(Mdi().Status().Panel(1), w.LastResult());
     EXPECT_NE(Log().find(ToAnsi(a) + "\\ geleert: "), std::string::npos) << Log();
     RemoveLink(a + L"\\toCanary");
+}
+
+namespace {
+// Reads the wait window's count from another thread while the window's thread empties folders.
+// A read only succeeds when that thread answers messages meanwhile.
+class ProgressWatch {
+public:
+    ProgressWatch() : owner_(GetCurrentThreadId()) { thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr); }
+    ~ProgressWatch() {
+        stop_ = true;
+        WaitForSingleObject(thread_, 10000);
+        CloseHandle(thread_);
+    }
+    std::vector<std::wstring> Seen() {
+        std::lock_guard<std::mutex> lock(m_);
+        return seen_;
+    }
+
+private:
+    static BOOL CALLBACK Find(HWND w, LPARAM found) {
+        if (!IsWindowVisible(w) || !GetDlgItem(w, IDC_lblWaitCount)) return TRUE;
+        *reinterpret_cast<HWND*>(found) = w;
+        return FALSE;
+    }
+    static DWORD WINAPI Run(void* p) {
+        auto* self = static_cast<ProgressWatch*>(p);
+        while (!self->stop_) {
+            HWND wait = nullptr;
+            EnumThreadWindows(self->owner_, Find, reinterpret_cast<LPARAM>(&wait));
+            wchar_t text[128] = L"";
+            DWORD_PTR n = 0;
+            if (wait && SendMessageTimeoutW(GetDlgItem(wait, IDC_lblWaitCount), WM_GETTEXT, 128,
+                                            reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 1000, &n) && n > 0) {
+                std::lock_guard<std::mutex> lock(self->m_);
+                if (self->seen_.empty() || self->seen_.back() != text) self->seen_.push_back(text);
+            }
+            Sleep(5);
+        }
+        return 0;
+    }
+    DWORD owner_;
+    HANDLE thread_ = nullptr;
+    std::atomic<bool> stop_{false};
+    std::mutex m_;
+    std::vector<std::wstring> seen_;
+};
+}  // namespace
+
+TEST_F(DiskWindow, EmptyingShowsItsProgressAndTheWindowAnswersMeanwhile) {
+    const std::wstring big = folder.Path() + L"tmpBig";
+    constexpr int kFiles = 4000;
+    for (int i = 0; i < kFiles; ++i) folder.Write(L"tmpBig\\sub" + std::to_wstring(i % 40) + L"\\" + std::to_wstring(i) + L".tmp");
+    folder.Write(L"tmpdirs.txt", ToAnsi(big) + "\r\n");
+    frmHDD& w = Open();
+    std::vector<std::wstring> seen;
+    {
+        ProgressWatch watch;
+        Key(w, VK_F7);
+        seen = watch.Seen();
+    }
+    EXPECT_EQ(w.LastResult(), std::to_wstring(kFiles + 40) + L" Einträge gelöscht, 0 übergangen (in Gebrauch oder geschützt)");
+    EXPECT_TRUE(FileExists(big));
+    EXPECT_FALSE(FileExists(big + L"\\sub0"));
+    // Counts read while the run was at work: it showed how far it had got, and it answered.
+    std::wstring all;
+    for (const std::wstring& t : seen) all += t + L" | ";
+    const std::wstring of = L" von " + std::to_wstring(kFiles + 40) + L" Einträgen";
+    const auto midway = std::find_if(seen.begin(), seen.end(), [&](const std::wstring& t) {
+        return t.find(of) != std::wstring::npos && t.rfind(std::to_wstring(kFiles + 40) + of, 0) != 0;
+    });
+    EXPECT_NE(midway, seen.end()) << ToUtf8(all);
 }
 
 TEST_F(DiskWindow, OnWindowsNt4BothSystemToolsAreOff) {
