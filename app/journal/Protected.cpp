@@ -40,6 +40,7 @@ std::wstring Known() {
 
 std::wstring TempOf(const std::wstring& windows) { return windows.empty() ? L"" : WithBackslash(windows) + L"Temp"; }
 
+// A folder below a system folder is a system folder as well.
 const wchar_t* const kSystem[] = {L"ist ein Systemordner von Windows", L"ist ein Systemordner von Windows",
                                   L"enthält einen Systemordner von Windows"};
 const wchar_t* const kWindows[] = {L"ist der Windows-Ordner", L"liegt im Windows-Ordner", L"enthält den Windows-Ordner"};
@@ -192,7 +193,7 @@ const std::vector<Place>& Places() {
     return places;
 }
 
-// The first folder on the way to the path (the path itself not counted) that is a link.
+// True when a folder on the way to the path (the path itself not counted) is a link.
 bool LeadsThroughLink(const std::wstring& comparable) {
     size_t from = StartsWith(comparable, L"\\\\") ? comparable.find(L'\\', comparable.find(L'\\', 2) + 1) : 2;
     for (size_t cut; from != std::wstring::npos && (cut = comparable.find(L'\\', from + 1)) != std::wstring::npos;

@@ -6,7 +6,6 @@
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "core/clsSort.h"
 #include "errors/clsError.h"
 #include "journal/Protected.h"
 #include <shellapi.h>
@@ -342,7 +341,7 @@ DeleteCount clsFiles::FileDel(const std::wstring& path, const DeleteProgress& pr
     }
     if (!Exists(path)) return count;
     if (const std::wstring reason = WhyNotEmptied(path); !reason.empty()) {
-        Refuse(path, reason + L" und wurde nicht geleert.");
+        Refuse(L"FileDel", path + L" " + reason + L" und wurde nicht geleert.");
         return count;
     }
     // Everything below the folder, each folder listed before what it holds; links are listed,
@@ -379,14 +378,15 @@ bool clsFiles::DoFileDel(const std::wstring& path) {
         return false;
     }
     if (const std::wstring reason = WhyPathProtected(path); !reason.empty()) {
-        Refuse(path, reason + L" und wurde nicht gelöscht.");
+        Refuse(L"DoFileDel", path + L" " + reason + L" und wurde nicht gelöscht.");
         return false;
     }
     return DeleteEntry(path, attributes);
 }
 
-void clsFiles::Refuse(const std::wstring& path, const std::wstring& why) {
-    handler_.Error().HandleError(kModule, L"DoFileDel", path + L" " + why, 0, L"", Style::Warning, false);
+void clsFiles::Refuse(const wchar_t* procedure, const std::wstring& message) {
+    // Written with logging off too: a refusal is no trace but the answer to the caller's request.
+    handler_.Error().HandleError(kModule, procedure, message, 0, L"", Style::Warning, false);
 }
 
 bool clsFiles::DeleteEntry(const std::wstring& path, DWORD attributes) {

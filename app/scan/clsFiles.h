@@ -55,7 +55,8 @@ public:
 private:
     // Deletes one entry whose attributes are known, without asking the protected places.
     bool DeleteEntry(const std::wstring& path, DWORD attributes);
-    void Refuse(const std::wstring& path, const std::wstring& why);
+    // Logs why a protected path was left alone.
+    void Refuse(const wchar_t* procedure, const std::wstring& message);
     void DeleteToRecycler(const std::wstring& path, DWORD attributes);
     void DeleteForGood(const std::wstring& path, DWORD attributes);
 
