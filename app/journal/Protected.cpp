@@ -77,6 +77,9 @@ const FolderRow kFolders[] = {
      L"enthält den Ordner Ihrer Anwendungsdaten (AppData\\Roaming)"},
     {Known<FOLDERID_LocalAppData>, Reach::Itself, L"ist der Ordner Ihrer lokalen Anwendungsdaten (AppData\\Local)",
      nullptr, L"enthält den Ordner Ihrer lokalen Anwendungsdaten (AppData\\Local)"},
+    {Known<FOLDERID_LocalAppDataLow>, Reach::Itself,
+     L"ist der Ordner der Anwendungsdaten geschützt laufender Programme (AppData\\LocalLow)", nullptr,
+     L"enthält den Ordner der Anwendungsdaten geschützt laufender Programme (AppData\\LocalLow)"},
     // The user's own files, with everything in them.
     {Known<FOLDERID_Desktop>, Reach::Below, L"ist Ihr Desktop", L"liegt auf Ihrem Desktop", L"enthält Ihren Desktop"},
     {Known<FOLDERID_Documents>, Reach::Below, L"ist Ihr Ordner Dokumente", L"liegt in Ihrem Ordner Dokumente",
@@ -103,6 +106,8 @@ const FolderRow kFolders[] = {
      L"enthält Ihren Ordner Vorlagen"},
     {Known<FOLDERID_SkyDrive>, Reach::Below, L"ist Ihr OneDrive-Ordner", L"liegt in Ihrem OneDrive-Ordner",
      L"enthält Ihren OneDrive-Ordner"},
+    {Known<FOLDERID_SendTo>, Reach::Below, L"ist Ihr Ordner Senden an", L"liegt in Ihrem Ordner Senden an",
+     L"enthält Ihren Ordner Senden an"},
     {Known<FOLDERID_Startup>, Reach::Below, L"ist Ihr Autostart-Ordner", L"liegt in Ihrem Autostart-Ordner",
      L"enthält Ihren Autostart-Ordner"},
     {Known<FOLDERID_StartMenu>, Reach::Below, L"ist Ihr Startmenü", L"liegt in Ihrem Startmenü", L"enthält Ihr Startmenü"},

@@ -81,6 +81,7 @@ TEST_F(ProtectedFolders, EveryKindOfProtectedFolderIsRefusedWithWhatItIs) {
         {Known(FOLDERID_Videos), L"ist Ihr Ordner Videos"},
         {Known(FOLDERID_Favorites), L"ist Ihr Ordner Favoriten"},
         {Known(FOLDERID_Templates), L"ist Ihr Ordner Vorlagen"},
+        {Known(FOLDERID_SendTo) + L"\\Editor.lnk", L"liegt in Ihrem Ordner Senden an"},
         {Known(FOLDERID_StartMenu), L"ist Ihr Startmenü"},
         {Known(FOLDERID_Startup), L"ist Ihr Autostart-Ordner"},
         {Known(FOLDERID_Startup) + L"\\app.lnk", L"liegt in Ihrem Autostart-Ordner"},
