@@ -13,6 +13,7 @@
 #include "disk/frmHDD.rh"
 #include "disk/modHDD.h"
 #include "errors/clsError.h"
+#include "journal/Protected.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/clsFiles.h"
 #include "ui/frmMDI.h"

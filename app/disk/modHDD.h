@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-// The disk cleanup's work without a window: the folder list tmpdirs.txt, which folders may be
-// emptied at all, emptying one listed folder with its counts, and the start entry that runs the
+// The disk cleanup's work without a window: the folder list tmpdirs.txt, emptying one listed
+// folder (unless the protected places refuse it) with its counts, and the start entry that runs the
 // temporary-files mode ("/d") at every Windows start. The window and the start-up share it.
 
 // InstallDir + "tmpdirs.txt".
@@ -20,16 +20,6 @@ void WriteListLines(const std::wstring& file, const std::vector<std::wstring>& l
 void AppendListLine(const std::wstring& file, const std::wstring& line);
 // True when the ANSI code page holds the text exactly (the list file is ANSI).
 bool AnsiHolds(const std::wstring& text);
-
-// Why a folder must never be emptied, as the rest of a German sentence that begins with the
-// folder ("ist ein ganzes Laufwerk"); "" when it may be. Refused: relative paths, drive and share
-// roots, the Windows folder and the system folders, the program folders, the user profile and its
-// personal folders, every folder that holds one of these or this program, a folder that is a
-// link, and a folder that does not exist.
-std::wstring WhyNotEmptied(const std::wstring& folder);
-// True when one part of the path is "temp" or "tmp" (any case): such folders are taken into the
-// list without asking.
-bool IsTempFolderPath(const std::wstring& folder);
 
 // What emptying one listed folder came to.
 struct EmptyResult {

@@ -12,6 +12,7 @@
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include "journal/ChangeJournal.h"
+#include "journal/Protected.h"
 #include "scan/clsFiles.h"
 #include <algorithm>
 #include <map>
@@ -348,6 +349,12 @@ int HistoryPage::DeleteRecentFiles(const std::vector<std::wstring>& files) {
     clsFiles& fs = ClassHandler().Files();
     const int n = static_cast<int>(files.size());
     if (n == 0) return 0;
+    // A Recent folder moved into a place that must never be emptied is left as it is.
+    if (const std::wstring reason = WhyNotEmptied(AppEnvironment.RecentDir); !reason.empty()) {
+        ReportError(kModule, proc, RuntimeError{}, 48, false,
+                    AppEnvironment.RecentDir + L" " + reason + L" und wurde nicht geleert.");
+        return 0;
+    }
     HWND bar = Item(IDC_ProgressBarVerlauf);
     SendMessageW(bar, PBM_SETRANGE32, 0, n);
     ShowWindow(bar, SW_SHOW);

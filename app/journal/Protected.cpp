@@ -13,6 +13,259 @@
 #include <vector>
 
 // ---- Folders ----------------------------------------------------------------------------------
+#include "core/AppEnvironment.h"
+#include "core/Text.h"
+#include <initguid.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// How far a protected folder's protection reaches. A folder that holds a protected folder is
+// protected as well, whatever the reach.
+enum class Reach {
+    Itself,    // the folder alone
+    Below,     // the folder and everything below it
+    Children,  // the folder and its direct sub-folders
+    Free,      // nothing below it is protected by a folder around it
+};
+
+struct FolderRow {
+    std::wstring (*where)();  // "" when the system has no such folder
+    Reach reach;
+    const wchar_t* is;      // said of the folder itself
+    const wchar_t* inside;  // said of what lies below it (Below) or of a direct sub-folder (Children)
+    const wchar_t* holds;   // said of a folder that holds it
+};
+
+template <const KNOWNFOLDERID& id>
+std::wstring Known() {
+    PWSTR path = nullptr;
+    std::wstring out;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path)) && path) out = path;
+    CoTaskMemFree(path);
+    return out;
+}
+
+std::wstring TempOf(const std::wstring& windows) { return windows.empty() ? L"" : WithBackslash(windows) + L"Temp"; }
+
+// A folder below a system folder is a system folder as well.
+const wchar_t* const kSystem[] = {L"ist ein Systemordner von Windows", L"ist ein Systemordner von Windows",
+                                  L"enthält einen Systemordner von Windows"};
+const wchar_t* const kWindows[] = {L"ist der Windows-Ordner", L"liegt im Windows-Ordner", L"enthält den Windows-Ordner"};
+const wchar_t* const kPrograms[] = {L"enthält installierte Programme", L"gehört zu den installierten Programmen",
+                                    L"enthält installierte Programme"};
+const wchar_t* const kThisProgram[] = {L"enthält dieses Programm", nullptr, L"enthält dieses Programm"};
+
+// Checked in this order: the first row that a folder is, then the first it holds, then the first
+// it lies in.
+const FolderRow kFolders[] = {
+    // Windows, all of it but its own Temp folder.
+    {[] { return AppEnvironment.SysDir; }, Reach::Below, kSystem[0], kSystem[1], kSystem[2]},
+    {[] { return AppEnvironment.SysWow64Dir; }, Reach::Below, kSystem[0], kSystem[1], kSystem[2]},
+    {Known<FOLDERID_System>, Reach::Below, kSystem[0], kSystem[1], kSystem[2]},
+    {Known<FOLDERID_SystemX86>, Reach::Below, kSystem[0], kSystem[1], kSystem[2]},
+    {[] { return AppEnvironment.WinDir; }, Reach::Below, kWindows[0], kWindows[1], kWindows[2]},
+    {Known<FOLDERID_Windows>, Reach::Below, kWindows[0], kWindows[1], kWindows[2]},
+    {[] { return TempOf(AppEnvironment.WinDir); }, Reach::Free, nullptr, nullptr, nullptr},
+    {[] { return TempOf(Known<FOLDERID_Windows>()); }, Reach::Free, nullptr, nullptr, nullptr},
+    // The installed programs.
+    {[] { return AppEnvironment.ProgramFilesDir; }, Reach::Below, kPrograms[0], kPrograms[1], kPrograms[2]},
+    {[] { return AppEnvironment.ProgramFilesX86Dir; }, Reach::Below, kPrograms[0], kPrograms[1], kPrograms[2]},
+    {Known<FOLDERID_ProgramFiles>, Reach::Below, kPrograms[0], kPrograms[1], kPrograms[2]},
+    {Known<FOLDERID_ProgramFilesX86>, Reach::Below, kPrograms[0], kPrograms[1], kPrograms[2]},
+    {Known<FOLDERID_ProgramFilesX64>, Reach::Below, kPrograms[0], kPrograms[1], kPrograms[2]},
+    // What programs keep for all users: one folder per program or vendor.
+    {Known<FOLDERID_ProgramData>, Reach::Children, L"ist der Ordner ProgramData mit den Daten der Programme für alle Benutzer",
+     L"ist ein Ordner mit den Daten eines Programms für alle Benutzer (ProgramData)",
+     L"enthält den Ordner ProgramData mit den Daten der Programme für alle Benutzer"},
+    // The profiles and the roots of the user's application data.
+    {Known<FOLDERID_UserProfiles>, Reach::Itself, L"enthält die Benutzerprofile", nullptr, L"enthält die Benutzerprofile"},
+    {Known<FOLDERID_Profile>, Reach::Itself, L"ist Ihr Benutzerprofil", nullptr, L"enthält Ihr Benutzerprofil"},
+    {Known<FOLDERID_RoamingAppData>, Reach::Itself, L"ist der Ordner Ihrer Anwendungsdaten (AppData\\Roaming)", nullptr,
+     L"enthält den Ordner Ihrer Anwendungsdaten (AppData\\Roaming)"},
+    {Known<FOLDERID_LocalAppData>, Reach::Itself, L"ist der Ordner Ihrer lokalen Anwendungsdaten (AppData\\Local)",
+     nullptr, L"enthält den Ordner Ihrer lokalen Anwendungsdaten (AppData\\Local)"},
+    {Known<FOLDERID_LocalAppDataLow>, Reach::Itself,
+     L"ist der Ordner der Anwendungsdaten geschützt laufender Programme (AppData\\LocalLow)", nullptr,
+     L"enthält den Ordner der Anwendungsdaten geschützt laufender Programme (AppData\\LocalLow)"},
+    // The user's own files, with everything in them.
+    {Known<FOLDERID_Desktop>, Reach::Below, L"ist Ihr Desktop", L"liegt auf Ihrem Desktop", L"enthält Ihren Desktop"},
+    {Known<FOLDERID_Documents>, Reach::Below, L"ist Ihr Ordner Dokumente", L"liegt in Ihrem Ordner Dokumente",
+     L"enthält Ihren Ordner Dokumente"},
+    {Known<FOLDERID_Downloads>, Reach::Below, L"ist Ihr Ordner Downloads", L"liegt in Ihrem Ordner Downloads",
+     L"enthält Ihren Ordner Downloads"},
+    {Known<FOLDERID_Music>, Reach::Below, L"ist Ihr Ordner Musik", L"liegt in Ihrem Ordner Musik",
+     L"enthält Ihren Ordner Musik"},
+    {Known<FOLDERID_Pictures>, Reach::Below, L"ist Ihr Ordner Bilder", L"liegt in Ihrem Ordner Bilder",
+     L"enthält Ihren Ordner Bilder"},
+    {Known<FOLDERID_Videos>, Reach::Below, L"ist Ihr Ordner Videos", L"liegt in Ihrem Ordner Videos",
+     L"enthält Ihren Ordner Videos"},
+    {Known<FOLDERID_Favorites>, Reach::Below, L"ist Ihr Ordner Favoriten", L"liegt in Ihrem Ordner Favoriten",
+     L"enthält Ihren Ordner Favoriten"},
+    {Known<FOLDERID_Links>, Reach::Below, L"ist Ihr Ordner Links", L"liegt in Ihrem Ordner Links",
+     L"enthält Ihren Ordner Links"},
+    {Known<FOLDERID_SavedGames>, Reach::Below, L"ist Ihr Ordner Gespeicherte Spiele",
+     L"liegt in Ihrem Ordner Gespeicherte Spiele", L"enthält Ihren Ordner Gespeicherte Spiele"},
+    {Known<FOLDERID_SavedSearches>, Reach::Below, L"ist Ihr Ordner Suchvorgänge", L"liegt in Ihrem Ordner Suchvorgänge",
+     L"enthält Ihren Ordner Suchvorgänge"},
+    {Known<FOLDERID_Contacts>, Reach::Below, L"ist Ihr Ordner Kontakte", L"liegt in Ihrem Ordner Kontakte",
+     L"enthält Ihren Ordner Kontakte"},
+    {Known<FOLDERID_Templates>, Reach::Below, L"ist Ihr Ordner Vorlagen", L"liegt in Ihrem Ordner Vorlagen",
+     L"enthält Ihren Ordner Vorlagen"},
+    {Known<FOLDERID_SkyDrive>, Reach::Below, L"ist Ihr OneDrive-Ordner", L"liegt in Ihrem OneDrive-Ordner",
+     L"enthält Ihren OneDrive-Ordner"},
+    {Known<FOLDERID_SendTo>, Reach::Below, L"ist Ihr Ordner Senden an", L"liegt in Ihrem Ordner Senden an",
+     L"enthält Ihren Ordner Senden an"},
+    {Known<FOLDERID_Startup>, Reach::Below, L"ist Ihr Autostart-Ordner", L"liegt in Ihrem Autostart-Ordner",
+     L"enthält Ihren Autostart-Ordner"},
+    {Known<FOLDERID_StartMenu>, Reach::Below, L"ist Ihr Startmenü", L"liegt in Ihrem Startmenü", L"enthält Ihr Startmenü"},
+    {Known<FOLDERID_PublicDesktop>, Reach::Below, L"ist der gemeinsame Desktop aller Benutzer",
+     L"liegt auf dem gemeinsamen Desktop aller Benutzer", L"enthält den gemeinsamen Desktop aller Benutzer"},
+    {Known<FOLDERID_PublicDocuments>, Reach::Below, L"ist der Ordner Öffentliche Dokumente",
+     L"liegt im Ordner Öffentliche Dokumente", L"enthält den Ordner Öffentliche Dokumente"},
+    {Known<FOLDERID_CommonStartMenu>, Reach::Below, L"ist das Startmenü aller Benutzer",
+     L"liegt im Startmenü aller Benutzer", L"enthält das Startmenü aller Benutzer"},
+    // This program; its log and undo files in there are its own to delete, wherever it is installed.
+    {[] { return AppEnvironment.InstallDir; }, Reach::Itself, kThisProgram[0], kThisProgram[1], kThisProgram[2]},
+    {ProgramFolder, Reach::Itself, kThisProgram[0], kThisProgram[1], kThisProgram[2]},
+    {[] { return AppEnvironment.BackupDir; }, Reach::Itself, L"enthält die Sicherungsdateien dieses Programms", nullptr,
+     L"enthält die Sicherungsdateien dieses Programms"},
+    {[] { return AppEnvironment.InstallDir; }, Reach::Free, nullptr, nullptr, nullptr},
+    {ProgramFolder, Reach::Free, nullptr, nullptr, nullptr},
+};
+
+// The path as the W functions take it beyond MAX_PATH.
+std::wstring Reachable(const std::wstring& path) {
+    if (path.size() < MAX_PATH - 12) return path;
+    return StartsWith(path, L"\\\\") ? L"\\\\?\\UNC\\" + path.substr(2) : L"\\\\?\\" + path;
+}
+
+// A path as it is compared: full, long names, lower case, without a trailing "\" (a drive root
+// keeps it) and without the "\\?\" prefix. "" when it is not a full path.
+std::wstring Comparable(std::wstring path) {
+    if (StartsWith(path, L"\\\\?\\UNC\\")) path = L"\\\\" + path.substr(8);
+    else if (StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\\\.\\")) path = path.substr(4);
+    const bool unc = StartsWith(path, L"\\\\") && path.size() > 2;
+    if (!unc && !(path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/'))) return L"";
+    std::wstring full(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+    if (!full.empty()) full.resize(GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+    if (full.empty()) full = path;
+    // A short (8.3) name must not slip past the long name of the same folder.
+    const std::wstring api = Reachable(full);
+    std::wstring longName(GetLongPathNameW(api.c_str(), nullptr, 0), L'\0');
+    if (!longName.empty() && GetLongPathNameW(api.c_str(), longName.data(), static_cast<DWORD>(longName.size()))) {
+        longName.resize(wcslen(longName.c_str()));
+        full = StartsWith(longName, L"\\\\?\\UNC\\") ? L"\\\\" + longName.substr(8)
+               : StartsWith(longName, L"\\\\?\\")   ? longName.substr(4)
+                                                    : longName;
+    }
+    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+    return ToLower(full);
+}
+
+// True when `inner` is `outer` or lies below it (both comparable).
+bool Within(const std::wstring& inner, const std::wstring& outer) {
+    if (outer.empty() || inner.size() < outer.size() || inner.compare(0, outer.size(), outer) != 0) return false;
+    return inner.size() == outer.size() || inner[outer.size()] == L'\\' || outer.back() == L'\\';
+}
+
+bool IsRoot(const std::wstring& comparable) {
+    if (StartsWith(comparable, L"\\\\")) return std::count(comparable.begin(), comparable.end(), L'\\') <= 3;
+    return comparable.size() <= 3;
+}
+
+struct Place {
+    std::wstring folder;  // comparable
+    const FolderRow* row;
+};
+
+// The rows' folders on this system. Worked out again only when the program's folders change.
+const std::vector<Place>& Places() {
+    static std::wstring madeFor;
+    static std::vector<Place> places;
+    const AppEnvironmentRecord& env = AppEnvironment;
+    const std::wstring key = env.InstallDir + L"|" + env.BackupDir + L"|" + env.WinDir + L"|" + env.SysDir + L"|" +
+                             env.SysWow64Dir + L"|" + env.ProgramFilesDir + L"|" + env.ProgramFilesX86Dir;
+    if (key == madeFor && !places.empty()) return places;
+    std::vector<Place> all;
+    for (const FolderRow& row : kFolders)
+        if (const std::wstring folder = Comparable(row.where()); !folder.empty()) all.push_back({folder, &row});
+    // A free folder frees nothing when it is a root or is or holds a folder that protects what
+    // lies below it (this program installed in C:\ or in the Windows folder).
+    auto frees = [&](const Place& free) {
+        if (IsRoot(free.folder)) return false;
+        for (const Place& p : all)
+            if ((p.row->reach == Reach::Below || p.row->reach == Reach::Children) && Within(p.folder, free.folder))
+                return false;
+        return true;
+    };
+    places.clear();
+    for (const Place& p : all)
+        if (p.row->reach != Reach::Free || frees(p)) places.push_back(p);
+    madeFor = key;
+    return places;
+}
+
+// True when a folder on the way to the path (the path itself not counted) is a link.
+bool LeadsThroughLink(const std::wstring& comparable) {
+    size_t from = StartsWith(comparable, L"\\\\") ? comparable.find(L'\\', comparable.find(L'\\', 2) + 1) : 2;
+    for (size_t cut; from != std::wstring::npos && (cut = comparable.find(L'\\', from + 1)) != std::wstring::npos;
+         from = cut) {
+        const DWORD attributes = GetFileAttributesW(Reachable(comparable.substr(0, cut)).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::wstring WhyPathProtected(const std::wstring& path) {
+    const std::wstring self = Comparable(path);
+    if (self.empty()) return L"ist kein vollständiger Pfad";
+    if (IsRoot(self)) return L"ist ein ganzes Laufwerk";  // a share as much as a drive
+    // What a folder is says more than what it holds: C:\Users is the profiles' folder first.
+    const std::vector<Place>& places = Places();
+    for (const Place& p : places)
+        if (p.row->reach != Reach::Free && self == p.folder) return p.row->is;
+    for (const Place& p : places)
+        if (p.row->reach != Reach::Free && Within(p.folder, self)) return p.row->holds;
+    bool free = false;
+    for (const Place& p : places) free = free || (p.row->reach == Reach::Free && Within(self, p.folder));
+    if (!free)
+        for (const Place& p : places) {
+            if (p.row->reach == Reach::Below && Within(self, p.folder)) return p.row->inside;
+            if (p.row->reach == Reach::Children && Within(self, p.folder) &&
+                self.find(L'\\', p.folder.size() + 1) == std::wstring::npos)
+                return p.row->inside;
+        }
+    if (LeadsThroughLink(self)) return L"liegt in einem Ordner, der eine Verknüpfung auf einen anderen Ordner ist";
+    return L"";
+}
+
+std::wstring WhyNotEmptied(const std::wstring& folder) {
+    if (std::wstring reason = WhyPathProtected(folder); !reason.empty()) return reason;
+    const DWORD attributes = GetFileAttributesW(Reachable(Comparable(folder)).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return L"ist nicht vorhanden";
+    // Emptying a link would empty whatever it points to.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return L"ist eine Verknüpfung auf einen anderen Ordner";
+    return L"";
+}
+
+bool IsTempFolderPath(const std::wstring& folder) {
+    const std::wstring lower = ToLower(folder);
+    bool named = false;
+    for (size_t start = 0; start <= lower.size() && !named;) {
+        size_t end = lower.find_first_of(L"\\/", start);
+        if (end == std::wstring::npos) end = lower.size();
+        const std::wstring part = lower.substr(start, end - start);
+        named = part == L"temp" || part == L"tmp";
+        start = end + 1;
+    }
+    return named && WhyPathProtected(folder).empty();
+}
 
 
 

@@ -6,8 +6,8 @@
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "core/clsSort.h"
 #include "errors/clsError.h"
+#include "journal/Protected.h"
 #include <shellapi.h>
 #include <shlobj.h>
 #include <winnetwk.h>
@@ -71,12 +71,15 @@ bool IsRealFolder(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(attributes);
 }
 
-// Wine marks every file as archive, since a Unix file system cannot keep that flag: there it says
-// nothing, and a read-only or hidden file must still come out as such.
-bool ArchiveIsInvented() {
+bool OnWine() {
     static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
     return wine;
 }
+// Wine marks every file as archive, since a Unix file system cannot keep that flag: there it says
+// nothing, and a read-only or hidden file must still come out as such.
+bool ArchiveIsInvented() { return OnWine(); }
+// Wine does not mark a link to a file, and DeleteFileW on one deletes the file it points to.
+bool UnmarkedFileLinks() { return OnWine(); }
 
 int32_t KindOf(DWORD attributes) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
@@ -93,9 +96,13 @@ bool IsProtected(DWORD attributes) {
 }
 
 std::wstring FinalPath(HANDLE h) {
-    std::wstring out(GetFinalPathNameByHandleW(h, nullptr, 0, FILE_NAME_NORMALIZED), L'\0');
-    if (out.empty()) return L"";
-    out.resize(GetFinalPathNameByHandleW(h, out.data(), static_cast<DWORD>(out.size()), FILE_NAME_NORMALIZED));
+    std::wstring out(MAX_PATH, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(h, out.data(), static_cast<DWORD>(out.size()), FILE_NAME_NORMALIZED);
+    if (n >= out.size()) {
+        out.resize(n);
+        n = GetFinalPathNameByHandleW(h, out.data(), static_cast<DWORD>(out.size()), FILE_NAME_NORMALIZED);
+    }
+    out.resize(n < out.size() ? n : 0);
     return out;
 }
 
@@ -113,27 +120,39 @@ bool LeadsElsewhere(HANDLE h, const std::wstring& path) {
     const size_t cut = trimmed.find_last_of(L'\\');
     if (self.empty() || cut == std::wstring::npos) return false;
     std::wstring name = trimmed.substr(cut + 1);
-    WIN32_FIND_DATAW fd;
-    FindHandle find{FindFirstFileExW(ApiPath(trimmed).c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0)};
-    if (find.h != INVALID_HANDLE_VALUE) name = fd.cFileName;  // the long name, as the file system holds it
-    FileHandle parent{CreateFileW(ApiPath(trimmed.substr(0, cut + 1)).c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
-    if (parent.h == INVALID_HANDLE_VALUE) return false;
-    const std::wstring parentPath = FinalPath(parent.h);
-    if (parentPath.empty()) return false;
-    const std::wstring expected = WithBackslash(parentPath) + name;
+    if (name.find(L'~') != std::wstring::npos) {  // maybe a short name: the file system holds the long one
+        WIN32_FIND_DATAW fd;
+        FindHandle find{FindFirstFileExW(ApiPath(trimmed).c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0)};
+        if (find.h != INVALID_HANDLE_VALUE) name = fd.cFileName;
+    }
+    // Emptying a folder asks for the same parent entry after entry. A stale answer can only
+    // differ from what the handle shows and so refuse, never let a link pass.
+    static std::wstring lastParent, lastParentPath;
+    const std::wstring parent = trimmed.substr(0, cut + 1);
+    if (parent != lastParent) {
+        FileHandle dir{CreateFileW(ApiPath(parent).c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+        if (dir.h == INVALID_HANDLE_VALUE) return false;
+        lastParentPath = FinalPath(dir.h);
+        lastParent = parent;
+    }
+    if (lastParentPath.empty()) return false;
+    const std::wstring expected = WithBackslash(lastParentPath) + name;
     return CompareStringOrdinal(self.c_str(), -1, expected.c_str(), -1, TRUE) != CSTR_EQUAL;
 }
 
-// Deletes one file, one empty folder or one link itself, never what a link points to.
-void RemoveEntry(const std::wstring& path) {
+// Deletes one file, one empty folder or one link itself, never what a link points to. The
+// attributes, when the caller has just read them (from the folder listing), save asking again.
+void RemoveEntry(const std::wstring& path, DWORD attributes = INVALID_FILE_ATTRIBUTES) {
     FileHandle h{CreateFileW(ApiPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
     if (h.h == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
     FILE_BASIC_INFO info{};
-    if (!GetFileInformationByHandleEx(h.h, FileBasicInfo, &info, sizeof info)) RaiseWin32(GetLastError());
+    info.FileAttributes = attributes;
+    if (attributes == INVALID_FILE_ATTRIBUTES && !GetFileInformationByHandleEx(h.h, FileBasicInfo, &info, sizeof info))
+        RaiseWin32(GetLastError());
     if (!IsLink(info.FileAttributes) && LeadsElsewhere(h.h, path)) Raise(Err::PermissionDenied);
     if (info.FileAttributes & FILE_ATTRIBUTE_READONLY) {
         // A read-only entry cannot be deleted; the caller has already decided that it may go.
@@ -157,9 +176,10 @@ void RemoveEntry(const std::wstring& path) {
 void RemoveTree(const std::wstring& folder) {
     struct Pending {
         std::wstring path;
+        DWORD attributes;
         bool opened;
     };
-    std::vector<Pending> stack{{WithBackslash(folder), false}};
+    std::vector<Pending> stack{{WithBackslash(folder), INVALID_FILE_ATTRIBUTES, false}};
     RuntimeError first{};
     auto attempt = [&](auto&& step) {
         try {
@@ -170,9 +190,9 @@ void RemoveTree(const std::wstring& folder) {
     };
     while (!stack.empty()) {
         if (stack.back().opened) {
-            const std::wstring path = stack.back().path;
+            const Pending done = stack.back();
             stack.pop_back();
-            attempt([&] { RemoveEntry(path); });
+            attempt([&] { RemoveEntry(done.path, done.attributes); });
             continue;
         }
         stack.back().opened = true;
@@ -185,8 +205,8 @@ void RemoveTree(const std::wstring& folder) {
             });
         });
         for (const auto& [child, attributes] : entries) {
-            if (IsRealFolder(attributes)) stack.push_back({child + L"\\", false});
-            else if (!IsProtected(attributes)) attempt([&] { RemoveEntry(child); });
+            if (IsRealFolder(attributes)) stack.push_back({child + L"\\", attributes, false});
+            else if (!IsProtected(attributes)) attempt([&] { RemoveEntry(child, attributes); });
         }
         DoEventsIfDue();
     }
@@ -319,35 +339,61 @@ DeleteCount clsFiles::FileDel(const std::wstring& path, const DeleteProgress& pr
         if (Exists(path)) tally(DoFileDel(path));
         return count;
     }
-    std::vector<std::wstring> list{L""};
-    FindFilesAPI(path, L"*.*", true, list);
-    // Descending order puts every entry before its parent folder, so folders are empty when their turn comes.
-    handler_.Sort().Sortiere(list, 1);
-    const size_t total = list.size() - 1;
-    for (size_t i = 1; i < list.size(); ++i) {
-        if (list[i] == path) continue;
-        bool gone = false;
-        Trap(kModule, L"FileDel", [&] { gone = DoFileDel(list[i]); }, Style::Warning, false, list[i]);
-        tally(gone);
-        if (progress) progress(i, total);
+    if (!Exists(path)) return count;
+    if (const std::wstring reason = WhyNotEmptied(path); !reason.empty()) {
+        Refuse(L"FileDel", path + L" " + reason + L" und wurde nicht geleert.");
+        return count;
+    }
+    // Everything below the folder, each folder listed before what it holds; links are listed,
+    // never entered. Deleted from the end, so every folder is empty when its turn comes.
+    std::vector<std::pair<std::wstring, DWORD>> entries;
+    std::vector<std::wstring> pending{path};
+    while (!pending.empty()) {
+        const std::wstring folder = pending.back();
+        pending.pop_back();
+        Trap(kModule, L"FileDel", [&] {
+            ForEachEntry(folder, L"*", [&](const WIN32_FIND_DATAW& fd) {
+                entries.emplace_back(folder + fd.cFileName, fd.dwFileAttributes);
+                if (IsRealFolder(fd.dwFileAttributes)) pending.push_back(entries.back().first + L"\\");
+            });
+        }, Style::Warning, false, folder);
+        DoEventsIfDue();
+    }
+    const size_t total = entries.size();
+    for (size_t done = 1; done <= total; ++done) {
+        const auto& [entry, attributes] = entries[total - done];
+        tally(DeleteEntry(entry, attributes));
+        if (progress) progress(done, total);
         DoEventsIfDue();
     }
     return count;
 }
 
 bool clsFiles::DoFileDel(const std::wstring& path) {
-    bool toRecycler = false;
+    if (path.empty()) return false;
+    const DWORD attributes = GetFileAttributesW(ApiPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (!IsNotFound(error)) Trap(kModule, L"DoFileDel", [&] { RaiseWin32(error); }, Style::Warning, false, path);
+        return false;
+    }
+    if (const std::wstring reason = WhyPathProtected(path); !reason.empty()) {
+        Refuse(L"DoFileDel", path + L" " + reason + L" und wurde nicht gelöscht.");
+        return false;
+    }
+    return DeleteEntry(path, attributes);
+}
+
+void clsFiles::Refuse(const wchar_t* procedure, const std::wstring& message) {
+    // Written with logging off too: a refusal is no trace but the answer to the caller's request.
+    handler_.Error().HandleError(kModule, procedure, message, 0, L"", Style::Warning, false);
+}
+
+bool clsFiles::DeleteEntry(const std::wstring& path, DWORD attributes) {
+    if (IsProtected(attributes)) return false;
+    // A link holds no data and the shell would follow it: links always go for good.
+    const bool toRecycler = AppSwitches.Recycler == 1 && !IsLink(attributes);
     try {
-        if (path.empty()) return false;
-        const DWORD attributes = GetFileAttributesW(ApiPath(path).c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
-            const DWORD error = GetLastError();
-            if (IsNotFound(error)) return false;
-            RaiseWin32(error);
-        }
-        if (IsProtected(attributes)) return false;
-        // A link holds no data and the shell would follow it: links always go for good.
-        toRecycler = AppSwitches.Recycler == 1 && !IsLink(attributes);
         if (toRecycler) DeleteToRecycler(path, attributes);
         else DeleteForGood(path, attributes);
         return true;
@@ -387,10 +433,19 @@ void clsFiles::DeleteToRecycler(const std::wstring& path, DWORD attributes) {
 }
 
 void clsFiles::DeleteForGood(const std::wstring& path, DWORD attributes) {
-    if (IsRealFolder(attributes)) RemoveTree(path);
-    else RemoveEntry(path);
-    if (Exists(path)) Raise(Err::PathFileAccess);
-    Trace(kModule, L"DoFileDel", path + L" wurde dauerhaft gelöscht");
+    // A plain file or an empty folder goes in one call, as fast as the system deletes; what is
+    // read-only, a link or a folder with contents takes the careful way.
+    const std::wstring api = ApiPath(path);
+    const bool plain = !IsLink(attributes) && !(attributes & FILE_ATTRIBUTE_READONLY);
+    if (IsRealFolder(attributes)) {
+        if (!plain || !RemoveDirectoryW(api.c_str())) {
+            RemoveTree(path);
+            if (Exists(path)) Raise(Err::PathFileAccess);
+        }
+    } else if (!plain || UnmarkedFileLinks() || !DeleteFileW(api.c_str())) {
+        RemoveEntry(path, attributes);
+    }
+    if (Logging()) Trace(kModule, L"DoFileDel", path + L" wurde dauerhaft gelöscht");
 }
 
 std::wstring clsFiles::SelFolder() {

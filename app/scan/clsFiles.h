@@ -37,9 +37,10 @@ public:
     uint64_t FindFilesAPI(const std::wstring& path, const std::wstring& pattern, bool recurse,
                           std::vector<std::wstring>& list);
     // A path ending in "\" empties that folder (the folder itself stays); any other path is deleted.
+    // A folder that must never be emptied (WhyNotEmptied) is left alone and its reason logged.
     DeleteCount FileDel(const std::wstring& path, const DeleteProgress& progress = {});
     // Deletes one file or folder, to the recycle bin when the setting "Recycler" is 1; true when
-    // it is gone.
+    // it is gone. A protected path (WhyPathProtected) is left alone and its reason logged.
     bool DoFileDel(const std::wstring& path);
     // Folder picker; "" when cancelled.
     std::wstring SelFolder();
@@ -52,6 +53,10 @@ public:
     static std::wstring StripNull(const std::wstring& text);
 
 private:
+    // Deletes one entry whose attributes are known, without asking the protected places.
+    bool DeleteEntry(const std::wstring& path, DWORD attributes);
+    // Logs why a protected path was left alone.
+    void Refuse(const wchar_t* procedure, const std::wstring& message);
     void DeleteToRecycler(const std::wstring& path, DWORD attributes);
     void DeleteForGood(const std::wstring& path, DWORD attributes);
 

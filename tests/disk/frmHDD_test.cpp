@@ -19,6 +19,9 @@
 #include "ui/frmMDI.rh"
 #include <gtest/gtest.h>
 #include <windowsx.h>
+#include <algorithm>
+#include <atomic>
+#include <mutex>
 
 namespace {
 // Answers the next folder dialog: types the folder and presses OK, or cancels when it is empty.
@@ -52,6 +55,13 @@ private:
     std::wstring folder_;
     HANDLE thread_ = nullptr;
 };
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD n = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(f);
+}
 
 class DiskWindow : public ::testing::Test {
 protected:
@@ -265,9 +275,10 @@ TEST_F(DiskWindow, EmptyingLeavesTheFoldersTheirLinksTargetsAndRefusedFolders) {
     folder.Write(L"tmpB\\three.tmp");
     if (!MakeLink(a + L"\\toCanary", folder.Path() + L"canary", true)) GTEST_SKIP() << "the platform can create no links here";
     const std::wstring win = AppEnvironment.WinDir.substr(0, AppEnvironment.WinDir.size() - 1);
-    folder.Write(L"tmpdirs.txt", ToAnsi(a) + "\r\n" + ToAnsi(b) + "\r\n" + ToAnsi(win) + "\r\n");
+    const std::wstring winsxs = AppEnvironment.WinDir + L"winsxs";
+    folder.Write(L"tmpdirs.txt", ToAnsi(a) + "\r\n" + ToAnsi(b) + "\r\n" + ToAnsi(win) + "\r\n" + ToAnsi(winsxs) + "\r\n");
     frmHDD& w = Open();
-    ASSERT_EQ(w.List().Count(), 3);
+    ASSERT_EQ(w.List().Count(), 4);
 
     // The marked folder only.
     SelectOnly(w, {1});
@@ -290,9 +301,82 @@ TEST_F(DiskWindow, EmptyingLeavesTheFoldersTheirLinksTargetsAndRefusedFolders) {
     ASSERT_FALSE(texts.empty());
     EXPECT_NE(texts.back().find(L"Der Ordner " + win + L" ist der Windows-Ordner und wurde nicht geleert."),
               std::wstring::npos);
+    EXPECT_NE(texts.back().find(L"Der Ordner " + winsxs + L" liegt im Windows-Ordner und wurde nicht geleert."),
+              std::wstring::npos);
     EXPECT_EQ(Mdi().Status().Panel(1), w.LastResult());
     EXPECT_NE(Log().find(ToAnsi(a) + "\\ geleert: "), std::string::npos) << Log();
     RemoveLink(a + L"\\toCanary");
+}
+
+namespace {
+// Reads the wait window's count from another thread while the window's thread empties folders.
+// A read only succeeds when that thread answers messages meanwhile.
+class ProgressWatch {
+public:
+    ProgressWatch() : owner_(GetCurrentThreadId()) { thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr); }
+    ~ProgressWatch() {
+        stop_ = true;
+        WaitForSingleObject(thread_, 10000);
+        CloseHandle(thread_);
+    }
+    std::vector<std::wstring> Seen() {
+        std::lock_guard<std::mutex> lock(m_);
+        return seen_;
+    }
+
+private:
+    static BOOL CALLBACK Find(HWND w, LPARAM found) {
+        if (!IsWindowVisible(w) || !GetDlgItem(w, IDC_lblWaitCount)) return TRUE;
+        *reinterpret_cast<HWND*>(found) = w;
+        return FALSE;
+    }
+    static DWORD WINAPI Run(void* p) {
+        auto* self = static_cast<ProgressWatch*>(p);
+        while (!self->stop_) {
+            HWND wait = nullptr;
+            EnumThreadWindows(self->owner_, Find, reinterpret_cast<LPARAM>(&wait));
+            wchar_t text[128] = L"";
+            DWORD_PTR n = 0;
+            if (wait && SendMessageTimeoutW(GetDlgItem(wait, IDC_lblWaitCount), WM_GETTEXT, 128,
+                                            reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 1000, &n) && n > 0) {
+                std::lock_guard<std::mutex> lock(self->m_);
+                if (self->seen_.empty() || self->seen_.back() != text) self->seen_.push_back(text);
+            }
+            Sleep(5);
+        }
+        return 0;
+    }
+    DWORD owner_;
+    HANDLE thread_ = nullptr;
+    std::atomic<bool> stop_{false};
+    std::mutex m_;
+    std::vector<std::wstring> seen_;
+};
+}  // namespace
+
+TEST_F(DiskWindow, EmptyingShowsItsProgressAndTheWindowAnswersMeanwhile) {
+    const std::wstring big = folder.Path() + L"tmpBig";
+    constexpr int kFiles = 4000;
+    for (int i = 0; i < kFiles; ++i) folder.Write(L"tmpBig\\sub" + std::to_wstring(i % 40) + L"\\" + std::to_wstring(i) + L".tmp");
+    folder.Write(L"tmpdirs.txt", ToAnsi(big) + "\r\n");
+    frmHDD& w = Open();
+    std::vector<std::wstring> seen;
+    {
+        ProgressWatch watch;
+        Key(w, VK_F7);
+        seen = watch.Seen();
+    }
+    EXPECT_EQ(w.LastResult(), std::to_wstring(kFiles + 40) + L" Einträge gelöscht, 0 übergangen (in Gebrauch oder geschützt)");
+    EXPECT_TRUE(FileExists(big));
+    EXPECT_FALSE(FileExists(big + L"\\sub0"));
+    // Counts read while the run was at work: it showed how far it had got, and it answered.
+    std::wstring all;
+    for (const std::wstring& t : seen) all += t + L" | ";
+    const std::wstring of = L" von " + std::to_wstring(kFiles + 40) + L" Einträgen";
+    const auto midway = std::find_if(seen.begin(), seen.end(), [&](const std::wstring& t) {
+        return t.find(of) != std::wstring::npos && t.rfind(std::to_wstring(kFiles + 40) + of, 0) != 0;
+    });
+    EXPECT_NE(midway, seen.end()) << ToUtf8(all);
 }
 
 TEST_F(DiskWindow, OnWindowsNt4BothSystemToolsAreOff) {
@@ -315,10 +399,24 @@ TEST_F(DiskWindow, TemporaryFilesModeRefusesEachDangerousLineAndNeverFollowsALin
     if (!MakeLink(a + L"\\sub\\toCanary", folder.Path() + L"canary", true))
         GTEST_SKIP() << "the platform can create no links here";
     const std::wstring profile = AppEnvironment.InstallDir;  // holds the program here
+    // The system's component store and installer cache: emptying them breaks Windows.
+    const std::wstring winsxs = AppEnvironment.WinDir + L"winsxs", installer = AppEnvironment.WinDir + L"Installer";
+    const bool madeInstaller = CreateDirectoryW(installer.c_str(), nullptr) != FALSE;
+    const std::wstring msi = installer + L"\\TorvaneTest" + std::to_wstring(GetCurrentProcessId()) + L".msi";
+    WriteFileBytes(msi, "cached installer");
+    std::vector<std::wstring> components{L""};
+    ClassHandler().Files().FindFilesAPI(winsxs, L"*", true, components);
     folder.Write(L"tmpdirs.txt", ToAnsi(a) + "\r\n" + ToAnsi(AppEnvironment.WinDir) + "\r\n" + ToAnsi(profile) +
-                                     "\r\nC:\\\r\n" + ToAnsi(folder.Path()) + "canary\\..\r\n");
+                                     "\r\nC:\\\r\n" + ToAnsi(folder.Path()) + "canary\\..\r\n" + ToAnsi(winsxs) +
+                                     "\r\n" + ToAnsi(installer) + "\r\n");
     AppSwitches.Protokoll = 0;
     Tempfiledelete();
+    std::vector<std::wstring> componentsAfter{L""};
+    ClassHandler().Files().FindFilesAPI(winsxs, L"*", true, componentsAfter);
+    EXPECT_EQ(componentsAfter, components);
+    EXPECT_EQ(ReadBytes(msi), "cached installer");
+    DeleteFileW(msi.c_str());
+    if (madeInstaller) RemoveDirectoryW(installer.c_str());
     EXPECT_FALSE(WindowHandler().IsLoaded(WindowNo::Login));
     EXPECT_TRUE(FileExists(a));
     EXPECT_FALSE(FileExists(a + L"\\one.tmp"));
@@ -330,7 +428,9 @@ TEST_F(DiskWindow, TemporaryFilesModeRefusesEachDangerousLineAndNeverFollowsALin
     EXPECT_NE(log.find(ToAnsi(profile + L" enthält dieses Programm und wurde übergangen.")), std::string::npos) << log;
     EXPECT_NE(log.find(ToAnsi(L"C:\\ ist ein ganzes Laufwerk und wurde übergangen.")), std::string::npos) << log;
     EXPECT_NE(log.find(ToAnsi(L"canary\\..\\ enthält dieses Programm und wurde übergangen.")), std::string::npos) << log;
+    EXPECT_NE(log.find(ToAnsi(winsxs + L"\\ liegt im Windows-Ordner und wurde übergangen.")), std::string::npos) << log;
+    EXPECT_NE(log.find(ToAnsi(installer + L"\\ liegt im Windows-Ordner und wurde übergangen.")), std::string::npos) << log;
     EXPECT_NE(log.find("Tempfiledelete: 1 Ordner geleert, "), std::string::npos) << log;
-    EXPECT_NE(log.find(ToAnsi(L" übergangen, 4 Ordner abgelehnt")), std::string::npos) << log;
+    EXPECT_NE(log.find(ToAnsi(L" übergangen, 6 Ordner abgelehnt")), std::string::npos) << log;
     RemoveLink(a + L"\\sub\\toCanary");
 }

@@ -183,6 +183,20 @@ TEST_F(HistoryTest, RecentFolderLosesItsShortcutsOnlyNeverWhatALinkPointsTo) {
     EXPECT_EQ(p.FilesResult(), std::to_wstring(removed) + L" Dateien gelöscht");
     EXPECT_EQ(p.RegistryResult(), L"Keine Einträge gefunden");
     RemoveLink(recent + L"Verbindung");
+
+    // A Recent folder that lies in a protected place is not emptied, and the log says why.
+    const std::wstring moved = AppEnvironment.WinDir + L"TorvaneRecent" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    ASSERT_TRUE(CreateDirectoryW(moved.c_str(), nullptr));
+    const std::wstring shortcut = moved + L"d.lnk";
+    HANDLE f = CreateFileW(shortcut.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    CloseHandle(f);
+    AppEnvironment.RecentDir = moved;
+    p.cmdVerlaufClean_Click();
+    EXPECT_TRUE(FileExists(shortcut));
+    EXPECT_EQ(p.FilesResult(), L"Keine Dateien gelöscht");
+    EXPECT_TRUE(Logged(moved + L" liegt im Windows-Ordner und wurde nicht geleert.")) << ToUtf8(Log());
+    DeleteFileW(shortcut.c_str());
+    RemoveDirectoryW(moved.c_str());
 }
 
 TEST_F(HistoryTest, WithoutAnUndoFileNothingIsCleanedAndCancelStopsAtOnce) {

@@ -208,6 +208,37 @@ TEST_F(FilesTest, LinksAreNeverFollowed) {
     RemoveLink(t + L"filelink");
 }
 
+TEST_F(FilesTest, ProtectedPlacesAreNeverDeletedNorEmptiedAndSayWhy) {
+    // A folder of this test's own inside the Windows folder: everything in it is protected.
+    const std::wstring mine = AppEnvironment.WinDir + L"TorvaneTest" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    ASSERT_TRUE(CreateDirectoryW(mine.c_str(), nullptr));
+    const std::wstring file = mine + L"keep.txt";
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    for (int16_t recycler : {0, 1}) {
+        AppSwitches.Recycler = recycler;
+        EXPECT_FALSE(Files().DoFileDel(file));
+        const DeleteCount emptied = Files().FileDel(mine);
+        EXPECT_EQ(emptied.deleted + emptied.kept, 0u);
+        EXPECT_EQ(Files().FileDel(file).deleted, 0u);
+        EXPECT_TRUE(FileExists(file)) << recycler;
+    }
+    // Logged with logging off, with the reason.
+    EXPECT_TRUE(Logged(file + L" liegt im Windows-Ordner und wurde nicht gelöscht."));
+    EXPECT_TRUE(Logged(mine + L" liegt im Windows-Ordner und wurde nicht geleert."));
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(mine.c_str());
+
+    // This program's folder is never emptied; its own files in it may go.
+    const std::wstring log = dir.Write(L"old.log");
+    EXPECT_EQ(Files().FileDel(dir.Path()).deleted, 0u);
+    EXPECT_TRUE(FileExists(log));
+    EXPECT_TRUE(Logged(dir.Path() + L" enthält dieses Programm und wurde nicht geleert."));
+    EXPECT_TRUE(Files().DoFileDel(log));
+    EXPECT_FALSE(FileExists(log));
+}
+
 TEST_F(FilesTest, RecyclerRoadMovesFilesAndFoldersAway) {
     AppSwitches.Protokoll = 1;
     AppSwitches.Recycler = 1;
