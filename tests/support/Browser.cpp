@@ -1,5 +1,6 @@
 // tests/support/Browser.cpp
 #include "support/Browser.h"
+#include "support/Sandbox.h"
 #include "support/Wait.h"
 #include <sstream>
 
@@ -18,6 +19,20 @@ void SetBrowsers(const std::wstring& value) {
 }
 }  // namespace
 
+void InstallHelp(const std::wstring& folder) {
+    const std::wstring bin = BinFolder();
+    CopyFileW((bin + L"Torvane.chm").c_str(), (folder + L"Torvane.chm").c_str(), FALSE);
+    CreateDirectoryW((folder + L"html").c_str(), nullptr);
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((bin + L"html\\*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            CopyFileW((bin + L"html\\" + fd.cFileName).c_str(), (folder + L"html\\" + fd.cFileName).c_str(), FALSE);
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+}
+
 std::string UnixPath(const std::wstring& path) {
     using Fn = char*(CDECL*)(const wchar_t*);
     auto fn = reinterpret_cast<Fn>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
@@ -28,20 +43,15 @@ std::string UnixPath(const std::wstring& path) {
     return result;
 }
 
-FakeBrowser::FakeBrowser() : log_(folder_.Path() + L"browser.log") {
+FakeBrowser::FakeBrowser(std::wstring installDir) : log_(std::move(installDir) + L"browser.log") {
     wchar_t buf[1024] = L"";
     DWORD size = sizeof buf;
     if (RegGetValueW(HKEY_CURRENT_USER, kKey, kValue, RRF_RT_REG_SZ, nullptr, buf, &size) == ERROR_SUCCESS) previous_ = buf;
     const std::string script = UnixPath(BinFolder() + L"stubs\\browser.sh");
     SetBrowsers(std::wstring(script.begin(), script.end()));
-    // Inherited by every program started from here on, down to the script.
-    folder_.Write(L"browser.log", "");
-    const std::string log = UnixPath(log_);
-    SetEnvironmentVariableW(L"TORVANE_BROWSER_LOG", std::wstring(log.begin(), log.end()).c_str());
 }
 
 FakeBrowser::~FakeBrowser() {
-    SetEnvironmentVariableW(L"TORVANE_BROWSER_LOG", nullptr);
     if (previous_) SetBrowsers(*previous_);
     else RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kValue);
 }

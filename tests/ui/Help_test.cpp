@@ -16,13 +16,6 @@
 #include <thread>
 
 namespace {
-std::wstring BinFolder() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring exe = self;
-    return exe.substr(0, exe.find_last_of(L'\\') + 1);
-}
-
 // F1 as the keyboard sends it, to the window with the focus.
 void PressF1() {
     INPUT keys[2]{};
@@ -36,18 +29,7 @@ class Help : public ::testing::Test {
 protected:
     void SetUp() override {
         PrepareEnvironment(folder.Path());
-        // Laid out as the installer does: the pages beside the help file.
-        CopyFileW((BinFolder() + L"Torvane.chm").c_str(), (folder.Path() + L"Torvane.chm").c_str(), FALSE);
-        CreateDirectoryW((folder.Path() + L"html").c_str(), nullptr);
-        WIN32_FIND_DATAW fd;
-        HANDLE find = FindFirstFileW((BinFolder() + L"html\\*").c_str(), &fd);
-        ASSERT_NE(find, INVALID_HANDLE_VALUE);
-        do {
-            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                CopyFileW((BinFolder() + L"html\\" + fd.cFileName).c_str(),
-                          (folder.Path() + L"html\\" + fd.cFileName).c_str(), FALSE);
-        } while (FindNextFileW(find, &fd));
-        FindClose(find);
+        InstallHelp(folder.Path());
     }
     void TearDown() override { WindowHandler().CloseWindow(WindowNo::All); }
 
@@ -71,9 +53,9 @@ protected:
         return NextPage();
     }
 
-    FakeBrowser browser;  // before the sandbox: it writes the prefix's own setting
-    RegistrySandbox sandbox;
     TempFolder folder;
+    FakeBrowser browser{folder.Path()};  // before the sandbox: it writes the prefix's own setting
+    RegistrySandbox sandbox;
     KeepProcessOnFrameExit frameExit;
     size_t asked = 0;
 };
@@ -104,7 +86,7 @@ TEST_F(Help, F1InEveryWindowAndExtrasPageOpensItsPageInTheBrowser) {
         EXPECT_EQ(F1On(GetNextDlgTabItem(child->hwnd(), nullptr, FALSE)), Address(child->HelpPage())) << child->Name();
     }
     // Where no window with a page of its own has the focus: the main window's page.
-    EXPECT_EQ(F1On(main.MdiClient()), Address(main.HelpPage()));
+    EXPECT_EQ(F1On(main.Toolbar()), Address(main.HelpPage()));
 
     // A modeless dialog, and its button "&Hilfe".
     Form& options = WindowHandler().Window(WindowNo::Optionen);
