@@ -102,6 +102,11 @@ Section "Torvane" SecMain
   SetOutPath "$INSTDIR"
   SetOverwrite on
   !insertmacro TorvaneFiles InstallFile
+  ; The help's pages beside the help file, for the browser where the help viewer cannot show them.
+  SetOutPath "$INSTDIR\html"
+  File "${BINDIR}/html/*.html"
+  File "${BINDIR}/html/*.css"
+  SetOutPath "$INSTDIR"
 
   ; The assistant's characters, in the folder the program lists them from.
   SetOutPath "$WINDIR\msagent\chars"
@@ -163,6 +168,10 @@ Section "Uninstall"
   Delete "$WINDIR\msagent\chars\Robby.acs"
   RMDir "$WINDIR\msagent\chars"
   RMDir "$WINDIR\msagent"
+  ; The help's pages by their kinds; anything else in that folder stays with it.
+  Delete "$INSTDIR\html\*.html"
+  Delete "$INSTDIR\html\*.css"
+  RMDir "$INSTDIR\html"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"
 

@@ -16,6 +16,7 @@ class frmBackup : public MdiChildForm, public Form {
 public:
     static constexpr int kWindowNo = WindowNo::Backup;
     const wchar_t* Name() const override { return L"frmBackup"; }
+    const wchar_t* HelpPage() const override { return L"backup.html"; }
     void Load() override;
     void Unload() override { CloseChild(); }
     bool Loaded() const override { return Alive(); }

@@ -1,11 +1,18 @@
 // app/core/HtmlHelp.cpp
 #include "core/HtmlHelp.h"
 #include "core/AppEnvironment.h"
+#include "core/RuntimeError.h"
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlwapi.h>
 #include <string>
 
 namespace {
 using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
 constexpr UINT kDisplayTopic = 0x0000, kCloseAll = 0x0012;
+constexpr wchar_t kStartPage[] = L"start.html";
+// CLSID_HTMLDocument: the document object of the system's HTML engine (MSHTML).
+constexpr CLSID kHtmlDocument = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
 
 // The viewer is loaded on first use only, so a missing hhctrl.ocx costs nothing at start.
 HtmlHelpFn Viewer() {
@@ -15,14 +22,51 @@ HtmlHelpFn Viewer() {
     }();
     return fn;
 }
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool OpenInViewer(HWND owner, const wchar_t* page) {
+    std::wstring file = AppEnvironment.InstallDir + L"Torvane.chm";
+    if (!Exists(file) || !HelpViewerCanRender()) return false;
+    if (page) file += std::wstring(L"::/html/") + page;
+    HtmlHelpFn fn = Viewer();
+    return fn && fn(owner, file.c_str(), kDisplayTopic, 0);
+}
+
+// The page as a file:// address, so the shell hands it to the program that shows web pages.
+bool OpenInBrowser(HWND owner, const wchar_t* page) {
+    const std::wstring path = AppEnvironment.InstallDir + L"html\\" + (page ? page : kStartPage);
+    if (!Exists(path)) return false;
+    wchar_t url[4 * MAX_PATH];
+    DWORD length = 4 * MAX_PATH;
+    if (FAILED(UrlCreateFromPathW(path.c_str(), url, &length, 0))) return false;
+    SHELLEXECUTEINFOW sei{};
+    sei.cbSize = sizeof sei;
+    // No "open with" question: without a browser the user gets the error instead.
+    sei.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    sei.hwnd = owner;
+    sei.lpVerb = L"open";
+    sei.lpFile = url;
+    sei.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&sei) != FALSE;
+}
 }  // namespace
 
-HWND OpenHelp(HWND owner, const wchar_t* topic) {
-    std::wstring file = AppEnvironment.InstallDir + L"Torvane.chm";
-    if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) return nullptr;
-    if (topic) file += std::wstring(L"::/") + topic;
-    HtmlHelpFn fn = Viewer();
-    return fn ? fn(owner, file.c_str(), kDisplayTopic, 0) : nullptr;
+bool HelpViewerCanRender() {
+    // Asked once: under Wine a missing engine may first offer its own installation.
+    static const bool can = [] {
+        IUnknown* document = nullptr;
+        const HRESULT hr = CoCreateInstance(kHtmlDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                            reinterpret_cast<void**>(&document));
+        if (document) document->Release();
+        return SUCCEEDED(hr);
+    }();
+    return can;
+}
+
+void OpenHelp(HWND owner, const wchar_t* page) {
+    if (OpenInViewer(owner, page) || OpenInBrowser(owner, page)) return;
+    Raise(10002, L"Die Hilfedatei zum Programm wurde nicht gefunden.\r\nInstallieren Sie das Programm erneut.");
 }
 
 void CloseAllHelp() {

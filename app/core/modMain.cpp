@@ -177,15 +177,8 @@ void Tempfiledelete() {
 
 void CheckFirstRun() {
     Log(L"started", L"CheckFirstRun");
-    HWND help = nullptr;
-    Trap(kModule, L"CheckFirstRun", [&] {
-        // Asking for the main window's handle loads it (tray icon, greeting) before the help opens.
-        help = OpenHelp(WindowHandler().Get<frmMDI>().hwnd());
-        if (!help)
-            ClassHandler().Error().HandleError(
-                kModule, L"CheckFirstRun", L"", 10002,
-                L"Die Hilfedatei zum Programm wurde nicht gefunden.\r\nInstallieren Sie das Programm erneut.", Style::Warning, true);
-    }, Style::Warning, false, [&] { return L"Hilfeaufruf Rückgabe=" + std::to_wstring(reinterpret_cast<intptr_t>(help)); });
+    // Asking for the main window's handle loads it (tray icon, greeting) before the help opens.
+    Trap(kModule, L"CheckFirstRun", [] { OpenHelp(WindowHandler().Get<frmMDI>().hwnd()); }, Style::Warning, true);
     Trap(kModule, L"CheckFirstRun", [] { ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"1stRun", L"0"); });
     Log(L"endet", L"CheckFirstRun");
 }

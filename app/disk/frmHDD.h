@@ -17,6 +17,7 @@ class frmHDD : public MdiChildForm, public Form {
 public:
     static constexpr int kWindowNo = WindowNo::HDD;
     const wchar_t* Name() const override { return L"frmHDD"; }
+    const wchar_t* HelpPage() const override { return L"festplatte.html"; }
     void Load() override;
     void Unload() override { CloseChild(); }
     bool Loaded() const override { return Alive(); }

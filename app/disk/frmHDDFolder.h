@@ -9,6 +9,7 @@
 class frmHDDFolder : public Dialog {
 public:
     const wchar_t* Name() const override { return L"frmHDDFolder"; }
+    const wchar_t* HelpPage() const override { return L"festplatte.html"; }
     std::wstring Ask(HWND owner);
     // The typed text as the list keeps it.
     static std::wstring ListPath(const std::wstring& typed);

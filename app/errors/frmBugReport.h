@@ -15,6 +15,7 @@ class frmBugReport : public MdiChildForm, public Form {
 public:
     static constexpr int kWindowNo = WindowNo::BugReport;
     const wchar_t* Name() const override { return L"frmBugReport"; }
+    const wchar_t* HelpPage() const override { return L"service.html"; }
     void Load() override;
     void Unload() override { CloseChild(); }
     bool Loaded() const override { return Alive(); }

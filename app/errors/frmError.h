@@ -10,6 +10,7 @@ class frmError : public Dialog, public Form {
 public:
     static constexpr int kWindowNo = WindowNo::Error;
     const wchar_t* Name() const override { return L"frmError"; }
+    const wchar_t* HelpPage() const override { return L"fehler.html"; }
     void Load() override {}
     void Unload() override { Destroy(); }
     bool Loaded() const override { return true; }

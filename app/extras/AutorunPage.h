@@ -46,6 +46,7 @@ class AutorunPage : public ExtrasPage {
 public:
     int TemplateId() const override;
     const wchar_t* Caption() const override { return L"Autostart-Programme"; }
+    const wchar_t* HelpPage() const override { return L"autostart.html"; }
     void PageActivate() override;
     // Back on this page: the global entries, as when the window opened.
     void PageSelected() override;

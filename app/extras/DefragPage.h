@@ -13,6 +13,7 @@ class DefragPage : public ExtrasPage {
 public:
     int TemplateId() const override;
     const wchar_t* Caption() const override { return L"Defragmentieren"; }
+    const wchar_t* HelpPage() const override { return L"defrag.html"; }
     void PageActivate() override;
     bool OnMenuCommand(int id) override;
     bool Busy() const override { return busy_; }

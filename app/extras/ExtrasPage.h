@@ -17,6 +17,8 @@ public:
     virtual int TemplateId() const = 0;
     // The tab's caption ("Autostart-Programme").
     virtual const wchar_t* Caption() const = 0;
+    // Each page has its own help page.
+    const wchar_t* HelpPage() const override = 0;
     // The page became the visible one (tab switch, or the window shown with this page selected):
     // read its list and set the main window's menus as this page needs them.
     virtual void PageActivate() {}

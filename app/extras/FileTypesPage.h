@@ -15,6 +15,7 @@ class FileTypesPage : public ExtrasPage {
 public:
     int TemplateId() const override;
     const wchar_t* Caption() const override { return L"Dateierweiterungen"; }
+    const wchar_t* HelpPage() const override { return L"dateitypen.html"; }
     void PageActivate() override;
     bool OnMenuCommand(int id) override;
     bool Busy() const override { return busy_; }

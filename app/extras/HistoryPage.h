@@ -10,6 +10,7 @@ class HistoryPage : public ExtrasPage {
 public:
     int TemplateId() const override;
     const wchar_t* Caption() const override { return L"Verläufe"; }
+    const wchar_t* HelpPage() const override { return L"verlauf.html"; }
     void PageActivate() override;
     bool Busy() const override { return running_; }
     void OptionsChanged() override;

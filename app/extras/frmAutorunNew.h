@@ -13,6 +13,7 @@ class frmAutorunNew : public Dialog, public Form {
 public:
     static constexpr int kWindowNo = WindowNo::AutorunNew;
     const wchar_t* Name() const override { return L"frmAutorunNew"; }
+    const wchar_t* HelpPage() const override { return L"autostart.html"; }
     void Load() override;
     void Unload() override { Destroy(); }
     bool Loaded() const override { return hwnd() && IsWindow(hwnd()); }

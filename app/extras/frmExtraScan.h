@@ -15,6 +15,10 @@ class frmExtraScan : public MdiChildForm, public Form {
 public:
     static constexpr int kWindowNo = WindowNo::ExtraScan;
     const wchar_t* Name() const override { return L"frmExtraScan"; }
+    // F1 on the tabs opens the help of the page shown.
+    const wchar_t* HelpPage() const override {
+        return pages_.empty() ? L"extrascan.html" : pages_[current_]->HelpPage();
+    }
     void Load() override;
     void Unload() override { CloseChild(); }
     bool Loaded() const override { return Alive(); }

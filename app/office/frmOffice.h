@@ -20,6 +20,7 @@ public:
     struct Setting;
     static constexpr int kWindowNo = WindowNo::Office;
     const wchar_t* Name() const override { return L"frmOffice"; }
+    const wchar_t* HelpPage() const override { return L"office.html"; }
     void Load() override;
     void Unload() override { CloseChild(); }
     bool Loaded() const override { return Alive(); }

@@ -21,6 +21,7 @@ public:
     static constexpr const wchar_t* kNothingFound = L"keine installieren Programme gefunden oder keine Leserechte";
     ~frmInstalledPrograms() override;
     const wchar_t* Name() const override { return L"frmInstalledPrograms"; }
+    const wchar_t* HelpPage() const override { return L"programme.html"; }
     void Load() override;
     void Unload() override { CloseChild(); }
     bool Loaded() const override { return Alive(); }

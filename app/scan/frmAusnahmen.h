@@ -10,6 +10,7 @@ class frmAusnahmen : public Dialog, public Form {
 public:
     static constexpr int kWindowNo = WindowNo::Ausnahmen;
     const wchar_t* Name() const override { return L"frmAusnahmen"; }
+    const wchar_t* HelpPage() const override { return L"ausnahmen.html"; }
     void Load() override {}
     void Unload() override { Destroy(); }
     bool Loaded() const override { return true; }

@@ -19,6 +19,7 @@ public:
     ~frmRegScan() override;
 
     const wchar_t* Name() const override { return L"frmRegScan"; }
+    const wchar_t* HelpPage() const override { return L"registryscan.html"; }
     void Load() override;
     void Unload() override;
     bool Loaded() const override { return Alive(); }

@@ -10,6 +10,7 @@ class frmLogin : public Dialog, public Form {
 public:
     static constexpr int kWindowNo = WindowNo::Login;
     const wchar_t* Name() const override { return L"frmLogin"; }
+    const wchar_t* HelpPage() const override { return L"festplatte.html"; }
     void Load() override;
     void Unload() override { Destroy(); }
     bool Loaded() const override { return hwnd() && IsWindow(hwnd()); }

@@ -346,10 +346,7 @@ void frmMDI::Command(int id) {
 }
 
 void frmMDI::mnuHelp_Click() {
-    Trap(kModule, L"mnuHelp_Click", [&] {
-        if (!OpenHelp(hwnd_))
-            Raise(10002, L"Die Hilfedatei zum Programm wurde nicht gefunden.\r\nInstallieren Sie das Programm erneut.");
-    }, Style::Warning, true);
+    Trap(kModule, L"mnuHelp_Click", [&] { OpenHelp(hwnd_); }, Style::Warning, true);
 }
 
 void frmMDI::mnuInfo_Click() {
@@ -484,6 +481,9 @@ LRESULT frmMDI::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         }
         break;
     }
+    case WM_HELP:
+        Trap(kModule, L"ShowHelp", [&] { OpenHelp(hwnd_, HelpPage()); }, Style::Warning, true);
+        return TRUE;
     case kTrayMessage:
         // Only the right button's release opens the menu; every other mouse message is ignored.
         if (LOWORD(lp) == WM_RBUTTONUP) ShowTrayMenu();

@@ -24,6 +24,8 @@ public:
     bool Loaded() const override { return hwnd_ && IsWindow(hwnd_); }
     HWND FormWindow() const override { return hwnd_; }
     void ShowForm() override { Show(); }
+    // The help page F1 opens where no window with a page of its own has the focus.
+    const wchar_t* HelpPage() const { return L"hauptfenster.html"; }
 
     void Show();
     HWND hwnd() const { return hwnd_; }

@@ -325,10 +325,7 @@ void frmOptionen::cmdClose_Click() {
 }
 
 void frmOptionen::cmdHelp_Click() {
-    Trap(kModule, L"cmdHelp_Click", [&] {
-        if (!OpenHelp(hwnd(), L"html/optionen.html"))
-            Raise(10002, L"Die Hilfedatei zum Programm wurde nicht gefunden.\r\nInstallieren Sie das Programm erneut.");
-    }, Style::Warning, true);
+    Trap(kModule, L"cmdHelp_Click", [&] { OpenHelp(hwnd(), HelpPage()); }, Style::Warning, true);
 }
 
 void frmOptionen::OnCommand(int id, int code, HWND control) {

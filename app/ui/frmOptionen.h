@@ -11,6 +11,7 @@ class frmOptionen : public Dialog, public Form {
 public:
     static constexpr int kWindowNo = WindowNo::Optionen;
     const wchar_t* Name() const override { return L"frmOptionen"; }
+    const wchar_t* HelpPage() const override { return L"optionen.html"; }
     void Load() override;
     void Unload() override { Destroy(); }
     bool Loaded() const override { return hwnd() && IsWindow(hwnd()); }

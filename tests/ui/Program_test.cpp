@@ -1,6 +1,7 @@
 // tests/ui/Program_test.cpp: torvane.exe started as the user starts it.
 #include "core/AppEnvironment.h"
 #include "core/Text.h"
+#include "support/Browser.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
 #include "ui/frmMDI.rh"
@@ -210,4 +211,20 @@ TEST_F(Program, FirstStartWithoutHelpFileSaysSoOnceAndNotAgain) {
     EXPECT_EQ(FindWindowW(L"#32770", L"Fehlerbericht"), nullptr);
     PostMessageW(again, WM_COMMAND, IDM_mnuPopUpFileQuit, 0);
     EXPECT_EQ(ExitCodeAfter(q, 60000), 0u);
+}
+
+TEST_F(Program, FirstStartShowsTheHelpInTheBrowserWhereTheViewerCannotShowIt) {
+    // The test prefix runs without Wine's HTML engine: the viewer's pages would stay blank.
+    FakeBrowser browser(folder.Path());
+    InstallHelp(folder.Path());
+    SetSetting(L"Optionen", L"1stRun", L"1");
+    HANDLE p = Start();
+    EXPECT_EQ(browser.WaitForPage(0), "file://" + UnixPath(folder.Path() + L"html\\start.html"));
+    HWND frame = WaitForFrame(p);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(GetSetting(L"Optionen", L"1stRun"), L"0");
+    EXPECT_EQ(FindWindowW(L"#32770", L"Fehlerbericht"), nullptr);
+    PostMessageW(frame, WM_COMMAND, IDM_mnuPopUpFileQuit, 0);
+    EXPECT_EQ(ExitCodeAfter(p, 60000), 0u);
+    EXPECT_EQ(browser.Pages().size(), 1u);
 }

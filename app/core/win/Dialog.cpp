@@ -1,6 +1,7 @@
 // app/core/win/Dialog.cpp
 #include "core/win/Dialog.h"
 #include "core/DoEvents.h"
+#include "core/HtmlHelp.h"
 #include "core/Trap.h"
 
 int TwipsPerPixelX() {
@@ -81,6 +82,12 @@ INT_PTR Dialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER: OnTimer(wp); return TRUE;
     case WM_CLOSE: OnClose(); return TRUE;
     case WM_DESTROY: OnDestroy(); return FALSE;
+    case WM_HELP:
+        // F1 reaches the window with the focus first and goes up from there: the innermost window
+        // with a page of its own answers.
+        if (!HelpPage()) return FALSE;
+        Trap(Name(), L"ShowHelp", [&] { OpenHelp(h_, HelpPage()); }, 48, true);
+        return TRUE;
     default:
         if (OnMessage(msg, wp, lp, result)) {
             // Colour messages return their brush directly; all others through DWLP_MSGRESULT.

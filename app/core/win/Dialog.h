@@ -21,6 +21,9 @@ public:
 
     // Name of the window as the protocol log shows it ("frmError").
     virtual const wchar_t* Name() const = 0;
+    // The help page F1 opens over this window ("backup.html"); nullptr hands F1 on to the
+    // window's parent or owner.
+    virtual const wchar_t* HelpPage() const { return nullptr; }
 
 protected:
     virtual bool OnInit() { return true; }
