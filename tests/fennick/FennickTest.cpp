@@ -6,20 +6,6 @@
 
 std::wstring FennickPath() { return ProgramFolder() + L"fennick.ocx"; }
 
-DWORD RunAndWait(const std::wstring& commandLine) {
-    std::wstring cmd = commandLine;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return DWORD(-1);
-    WaitForSingleObject(pi.hProcess, 120000);
-    DWORD code = DWORD(-1);
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
-}
-
 DWORD Regsvr32(bool unregister) {
     return RunAndWait(std::wstring(L"regsvr32.exe ") + (unregister ? L"/u " : L"") + L"/s \"" + FennickPath() + L"\"");
 }

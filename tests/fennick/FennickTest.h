@@ -1,5 +1,6 @@
 // tests/fennick/FennickTest.h
 #pragma once
+#include "support/Wait.h"
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
@@ -11,8 +12,6 @@
 
 // fennick.ocx beside the test program.
 std::wstring FennickPath();
-// Runs a command line, waits for it and returns its exit code (-1 when it cannot start).
-DWORD RunAndWait(const std::wstring& commandLine);
 // regsvr32 /s (or /u /s) on fennick.ocx in the test prefix; returns its exit code.
 DWORD Regsvr32(bool unregister);
 // Whether HKEY_CLASSES_ROOT has the control's class key.

@@ -7,6 +7,7 @@
 #include "journal/UndoFile.h"
 #include "registry/clsKeyFunc.h"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
@@ -103,19 +104,7 @@ inline std::wstring FileText(const std::wstring& path) {
 }
 
 // Writes a file back with the registry editor, as the backup area does.
-inline DWORD RunRegedit(const std::wstring& file) {
-    std::wstring cmd = L"regedit.exe /s \"" + file + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return GetLastError();
-    DWORD rc = WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0 ? 0 : WAIT_TIMEOUT;
-    DWORD code = 0;
-    if (!rc) GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return rc ? rc : code;
-}
+inline DWORD RunRegedit(const std::wstring& file) { return RunAndWait(L"regedit.exe /s \"" + file + L"\""); }
 
 inline std::string Bytes(std::initializer_list<int> b) {
     std::string s;

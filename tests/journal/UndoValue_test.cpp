@@ -7,6 +7,7 @@
 #include "journal/UndoFile.h"
 #include "backup/RegFileImport.h"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include <gtest/gtest.h>
 #include <map>
 
@@ -53,18 +54,7 @@ protected:
     static DWORD Regedit(const std::wstring& file) {
         wchar_t win[MAX_PATH];
         GetWindowsDirectoryW(win, MAX_PATH);
-        std::wstring cmd = L"\"" + std::wstring(win) + L"\\regedit.exe\" /s \"" + file + L"\"";
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-            return 0xFFFFFFFF;
-        WaitForSingleObject(pi.hProcess, 120000);
-        DWORD code = 0;
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        return code;
+        return RunAndWait(L"\"" + std::wstring(win) + L"\\regedit.exe\" /s \"" + file + L"\"");
     }
     TempFolder folder;
     std::wstring key;

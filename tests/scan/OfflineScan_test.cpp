@@ -13,6 +13,7 @@
 #include "scan/ScanReport.h"
 #include "support/Hives.h"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <tuple>
@@ -206,18 +207,7 @@ DWORD RunConsoleTool(const std::wstring& args, const std::wstring& out, const st
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring exe = self;
     exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"torvane-scan.exe";
-    std::wstring cmd = L"cmd.exe /c \"\"" + exe + L"\" " + args + L" > \"" + out + L"\" 2> \"" + err + L"\"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        return 0xFFFFFFFF;
-    WaitForSingleObject(pi.hProcess, 120000);
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
+    return RunAndWait(L"cmd.exe /c \"\"" + exe + L"\" " + args + L" > \"" + out + L"\" 2> \"" + err + L"\"\"");
 }
 }  // namespace
 

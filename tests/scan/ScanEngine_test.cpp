@@ -21,21 +21,6 @@ std::wstring FileText(const std::wstring& path) {
     return FromAnsi(b);
 }
 
-// Runs a program and waits for it; its exit code.
-DWORD RunAndWait(std::wstring cmd) {
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        return 0xFFFFFFFF;
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
-}
-
 // torvane-scan.exe, built beside the tests.
 std::wstring ConsoleTool() {
     wchar_t self[MAX_PATH];

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <functional>
+#include <string>
 
 // Waiting for a condition, never for a time: every machine has 2 cores and may be slow.
 
@@ -14,6 +15,10 @@ void PumpPending();
 
 // The visible top-level window of this class that belongs to the process; nullptr when there is none.
 HWND VisibleWindowOf(DWORD processId, const wchar_t* windowClass);
+
+// Runs a command line without a window and waits for it to end; its exit code, or 0xFFFFFFFF when
+// it could not be started or did not end within `timeoutMs`.
+DWORD RunAndWait(std::wstring commandLine, DWORD timeoutMs = 120000);
 
 // Returns once the clock shows another second than at the call (file names carry the second).
 void WaitForNextSecond();
