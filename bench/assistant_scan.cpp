@@ -3,6 +3,7 @@
 // "Searching" and speaking the scan's start line as the scan window has it do. The scan pumps
 // window messages between its steps, so the character animates meanwhile; the difference is
 // what the character costs the scan. Runs in a private registry key; needs a display.
+#include "Bench.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
@@ -14,12 +15,6 @@
 #include <vector>
 
 namespace {
-double Now() {
-    LARGE_INTEGER c, f;
-    QueryPerformanceCounter(&c);
-    QueryPerformanceFrequency(&f);
-    return double(c.QuadPart) / double(f.QuadPart);
-}
 
 void Sz(const std::wstring& key, const wchar_t* name, const std::wstring& text) {
     HKEY h = nullptr;

@@ -6,6 +6,7 @@
 // Each round builds two trees and empties them part by part (10 folders of 100 sub-folders),
 // the two sides taking turns; the ratio is the median of the rounds. So a machine whose load comes
 // and goes slows both sides alike.
+#include "Bench.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/Text.h"
@@ -18,23 +19,6 @@
 #include <vector>
 
 namespace {
-void Out(const wchar_t* format, ...) {
-    wchar_t buf[1024];
-    va_list args;
-    va_start(args, format);
-    vswprintf(buf, 1024, format, args);
-    va_end(args);
-    const std::string u = ToUtf8(buf);
-    DWORD n;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), u.data(), static_cast<DWORD>(u.size()), &n, nullptr);
-}
-
-double Now() {
-    LARGE_INTEGER c, f;
-    QueryPerformanceCounter(&c);
-    QueryPerformanceFrequency(&f);
-    return double(c.QuadPart) / double(f.QuadPart);
-}
 
 // A temp folder as programs leave it: 10 folders of 100 sub-folders, the files spread over them.
 void BuildTree(const std::wstring& root, int files) {

@@ -2,6 +2,7 @@
 // Reads a hive file with our reader: opening (the whole file read and checked), then every key
 // and value once, as the offline scan does. Prints the figures on one line each.
 // Usage: bench_hive <hive file> [rounds]
+#include "Bench.h"
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "registry/HiveFile.h"
@@ -12,17 +13,7 @@
 #include <vector>
 
 namespace {
-double Now() {
-    LARGE_INTEGER c, f;
-    QueryPerformanceCounter(&c);
-    QueryPerformanceFrequency(&f);
-    return double(c.QuadPart) / double(f.QuadPart);
-}
-void Out(const std::wstring& s) {
-    const std::string u = ToUtf8(s + L"\n");
-    DWORD n = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), u.data(), static_cast<DWORD>(u.size()), &n, nullptr);
-}
+void Out(const std::wstring& s) { Write(s + L"\n"); }
 std::wstring Fixed(double v, int digits) {
     wchar_t b[64];
     swprintf(b, 64, L"%.*f", digits, v);

@@ -8,6 +8,7 @@
 // the rounds, so a busy machine slows both sides alike. /dump: writes the rows and the undo file
 // of the planted tree to the folder (the tree then lies in a folder of a fixed name), for
 // comparing two builds byte for byte.
+#include "Bench.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/DoEvents.h"
@@ -25,35 +26,8 @@
 #include <vector>
 
 namespace {
-// Console: wide text as it is; file or pipe: UTF-8.
-void Out(const wchar_t* format, ...) {
-    wchar_t buf[2048];
-    va_list args;
-    va_start(args, format);
-    vswprintf(buf, 2048, format, args);
-    va_end(args);
-    HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode, n;
-    std::wstring text = buf;
-    if (GetConsoleMode(h, &mode)) {
-        WriteConsoleW(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-    } else {
-        std::string u = ToUtf8(text);
-        WriteFile(h, u.data(), static_cast<DWORD>(u.size()), &n, nullptr);
-    }
-}
-
-using Clock = LARGE_INTEGER;
-double Seconds(const Clock& a, const Clock& b) {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
-}
-Clock Now() {
-    Clock c;
-    QueryPerformanceCounter(&c);
-    return c;
-}
+using Clock = double;
+double Seconds(Clock a, Clock b) { return b - a; }
 
 struct Planted {
     std::set<std::tuple<RootKey, std::wstring, std::wstring>> rows;  // root, key (lower case), name
