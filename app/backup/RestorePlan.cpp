@@ -80,10 +80,12 @@ size_t RestorePlan::Conflicts() const {
 
 RestorePlan PlanRestore(const std::wstring& path) {
     RestorePlan plan;
-    plan.file = path;
+    wchar_t full[MAX_PATH * 2];
+    const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
+    plan.file = n > 0 && n < MAX_PATH * 2 ? std::wstring(full, n) : path;
     RegFile file;
     try {
-        file = ReadRegFile(path);
+        file = ReadRegFile(plan.file);
     } catch (...) {
         plan.problem = L"Die Datei ist nicht lesbar: " + CurrentError().description;
         return plan;
