@@ -202,6 +202,7 @@ RestoreResult WriteBack(const RestorePlan& plan, const std::vector<bool>& chosen
         return result;
     }
     ChangeJournal journal(L"Wiederherstellung", kModule, L"WriteBack");
+    journal.introNote = L"; zurückgeschrieben wurde: " + plan.file + L"\r\n\r\n";
     const JournalResult done = journal.Apply(changes);
     if (journal.FileMade()) result.undoFile = journal.UndoPath();
     // What was written is read back as the file says it: typed and exact, in the file's order.

@@ -125,7 +125,7 @@ bool ChangeJournal::CreateFile(RuntimeError* error) {
     try {
         SYSTEMTIME now;
         GetLocalTime(&now);
-        undo_ = std::make_unique<UndoFile>(path, UndoFileIntro(kind_, now), UndoFile::Append{});
+        undo_ = std::make_unique<UndoFile>(path, UndoFileIntro(kind_, now) + introNote, UndoFile::Append{});
     } catch (...) {
         const RuntimeError e = CurrentError();
         ReportError(module_.c_str(), procedure_.c_str(), e, 48, false, path);
