@@ -17,6 +17,17 @@ constexpr size_t kBatchKeys = 64, kBatchChars = size_t{1} << 20;
 
 const wchar_t kNotSaved[] = L"Die Sicherungsdatei konnte nicht geschrieben werden.";
 
+// The highest key on the path to `key` that does not exist (the key itself when only it is
+// missing); "" when the key exists or cannot be looked at.
+std::wstring TopMissing(clsSearch& search, RootKey root, const std::wstring& key) {
+    for (size_t p = key.find(L'\\'); ; p = key.find(L'\\', p + 1)) {
+        const std::wstring part = key.substr(0, p);
+        const LSTATUS status = search.KeyStatus(root, part, KEY_READ);
+        if (status == ERROR_FILE_NOT_FOUND) return part;
+        if (status != ERROR_SUCCESS || p == std::wstring::npos) return L"";
+    }
+}
+
 bool SameValue(const RegValue& a, const RegValue& b) {
     return a.type == b.type && a.bytes == b.bytes &&
            std::memcmp(a.data.data(), b.data.data(), a.bytes) == 0;
@@ -45,6 +56,12 @@ RegChange RegChange::SetValue(RootKey root, std::wstring key, RegValue value) {
     return c;
 }
 
+RegChange RegChange::CreateKey(RootKey root, std::wstring key) {
+    RegChange c = DeleteTree(root, std::move(key));
+    c.kind = Kind::CreateKey;
+    return c;
+}
+
 RegChange RegChange::SetText(RootKey root, std::wstring key, std::wstring name, std::wstring text, DWORD type) {
     RegValue v;
     v.name = std::move(name);
@@ -67,7 +84,7 @@ RegChange RegChange::SetDword(RootKey root, std::wstring key, std::wstring name,
 
 std::wstring RegChange::Where() const {
     std::wstring text = clsKeyFunc::HiveName(root) + L"\\" + key;
-    if (kind != Kind::DeleteTree) text += value.name.empty() ? L" @" : L" \"" + value.name + L"\"";
+    if (kind == Kind::DeleteValue || kind == Kind::SetValue) text += value.name.empty() ? L" @" : L" \"" + value.name + L"\"";
     return text;
 }
 
@@ -218,7 +235,7 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
                     break;
                 }
                 try {
-                    undo_->CollectKey(c.root, c.key);
+                    undo_->CollectKey(c.root, c.key, kNoteKeyRemoved);
                 } catch (...) {
                     keep(i, CurrentError().description);
                     continue;
@@ -229,8 +246,33 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
             DoEventsIfDue();
             continue;
         }
-        // A single value: what came before it is done first.
+        // A single value or a new key: what came before it is done first.
         if (!applyWaiting()) break;
+        const std::wstring missing = c.kind == RegChange::Kind::DeleteValue ? L"" : TopMissing(search, c.root, c.key);
+        if (c.kind == RegChange::Kind::CreateKey) {
+            if (missing.empty()) {
+                if (search.KeyStatus(c.root, c.key, KEY_READ) == ERROR_SUCCESS) done(i);
+                else keep(i, L"konnte nicht gesichert werden und bleibt erhalten");
+                continue;
+            }
+            // What is made goes again when the undo file is written back, with all that is below it.
+            if (!Open(result, i)) {
+                stopped = true;
+                break;
+            }
+            try {
+                undo_->CollectKeyRemoval(c.root, missing, kNoteKeyCreated);
+                undo_->Flush();
+            } catch (...) {
+                fileFailed(CurrentError());
+                break;
+            }
+            keys.CreateKey(c.root, c.key);
+            if (search.KeyStatus(c.root, c.key, KEY_READ) == ERROR_SUCCESS) done(i);
+            else keep(i, L"konnte nicht angelegt werden");
+            DoEventsIfDue();
+            continue;
+        }
         RegValue now;
         const bool there = keys.ReadValueRaw(c.root, c.key, c.value.name, now);
         if (!there) {
@@ -254,7 +296,13 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
                 break;
             }
             try {
-                undo_->CollectValue(c.root, c.key, c.value.name);
+                if (c.kind == RegChange::Kind::DeleteValue)
+                    undo_->CollectValue(c.root, c.key, c.value.name, kNoteValueRemoved);
+                else if (!missing.empty())  // the value makes its key: the key goes again on undo
+                    undo_->CollectKeyRemoval(c.root, missing, kNoteKeyCreated);
+                else
+                    undo_->CollectValue(c.root, c.key, c.value.name,
+                                        kNoteValueSet + ValueDigest(c.value.type, c.value.data.data(), c.value.bytes));
             } catch (...) {
                 keep(i, CurrentError().description);
                 continue;

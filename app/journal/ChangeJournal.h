@@ -11,7 +11,8 @@ class UndoFile;
 
 // One change of the user's registry.
 struct RegChange {
-    enum class Kind { DeleteTree, DeleteValue, SetValue };
+    // CreateKey makes a key (and the keys above it) where it is missing; SetValue makes its key, too.
+    enum class Kind { DeleteTree, DeleteValue, SetValue, CreateKey };
     Kind kind = Kind::DeleteTree;
     RootKey root = 0;
     std::wstring key;
@@ -23,6 +24,7 @@ struct RegChange {
     static RegChange DeleteTree(RootKey root, std::wstring key);
     static RegChange DeleteValue(RootKey root, std::wstring key, std::wstring name);
     static RegChange SetValue(RootKey root, std::wstring key, RegValue value);
+    static RegChange CreateKey(RootKey root, std::wstring key);
     // A text value (REG_SZ, REG_EXPAND_SZ) stored with its terminating zero.
     static RegChange SetText(RootKey root, std::wstring key, std::wstring name, std::wstring text, DWORD type = REG_SZ);
     static RegChange SetDword(RootKey root, std::wstring key, std::wstring name, DWORD number);

@@ -108,11 +108,15 @@ bool UndoFile::HoldsBelow(RootKey root, const std::wstring& key) const {
     return it != keys_.end() && it->first == root && StartsWith(it->second, below);
 }
 
-bool UndoFile::CollectKey(RootKey root, const std::wstring& key) {
+namespace {
+std::wstring NoteLine(const std::wstring& note) { return note.empty() ? note : kUndoNote + note + L"\r\n"; }
+}  // namespace
+
+bool UndoFile::CollectKey(RootKey root, const std::wstring& key, const std::wstring& note) {
     if (Holds(root, key)) return false;
     std::wstring text = ClassHandler().KeyFunc().ExportKey(root, key, unicode_);
     RefuseLossy(root, key, text, L"Schlüssel ");
-    pending_ += text;
+    pending_ += NoteLine(note) + text;
     std::pair<RootKey, std::wstring> id{root, KeyId(key)};
     pendingKeys_.push_back(id);
     keys_.insert(std::move(id));
@@ -148,15 +152,37 @@ bool UndoFile::AddValue(RootKey root, const std::wstring& key, const std::wstrin
     return true;
 }
 
-bool UndoFile::CollectValue(RootKey root, const std::wstring& key, const std::wstring& name) {
+bool UndoFile::CollectValue(RootKey root, const std::wstring& key, const std::wstring& name, const std::wstring& note) {
     std::pair<RootKey, std::wstring> id{root, KeyId(key) + L"\n" + ToLower(name)};
     if (Holds(root, key) || values_.count(id)) return false;
     const std::wstring text = ClassHandler().KeyFunc().ExportValue(root, key, name, unicode_);
     RefuseLossy(root, key, text, L"Wert ");
-    pending_ += text;
+    pending_ += NoteLine(note) + text;
     pendingValues_.push_back(id);
     values_.insert(std::move(id));
     return true;
+}
+
+bool UndoFile::CollectKeyRemoval(RootKey root, const std::wstring& key, const std::wstring& note) {
+    if (Holds(root, key)) return false;
+    const std::wstring text = L"[-" + clsKeyFunc::HiveName(root) + (key.empty() ? L"" : L"\\" + key) + L"]\r\n\r\n";
+    RefuseLossy(root, key, text, L"Schlüssel ");
+    pending_ += NoteLine(note) + text;
+    std::pair<RootKey, std::wstring> id{root, KeyId(key)};
+    pendingKeys_.push_back(id);
+    keys_.insert(std::move(id));
+    return true;
+}
+
+std::wstring ValueDigest(DWORD type, const void* data, size_t bytes) {
+    // FNV-1a over the type (little-endian) and the bytes.
+    unsigned long long h = 14695981039346656037ull;
+    auto add = [&h](unsigned char c) { h = (h ^ c) * 1099511628211ull; };
+    for (int i = 0; i < 4; ++i) add(static_cast<unsigned char>(type >> (8 * i)));
+    for (size_t i = 0; i < bytes; ++i) add(static_cast<const unsigned char*>(data)[i]);
+    wchar_t buf[20];
+    swprintf(buf, 20, L"%016llx", h);
+    return buf;
 }
 
 void UndoFile::RefuseLossy(RootKey root, const std::wstring& key, const std::wstring& text, const wchar_t* what) const {

@@ -37,7 +37,8 @@ public:
     // Nothing collected may be deleted before Flush returned. CollectKey raises (and collects
     // nothing) when the key cannot be exported; Flush raises when writing failed, and the keys it
     // was to write count as not held then.
-    bool CollectKey(RootKey root, const std::wstring& key);
+    // `note` (see kUndoNote) is written on a line of its own before the export.
+    bool CollectKey(RootKey root, const std::wstring& key, const std::wstring& note = {});
     void Flush();
     // Drops what was collected and not yet written; it counts as not held.
     void Discard();
@@ -50,7 +51,11 @@ public:
     bool AddValue(RootKey root, const std::wstring& key, const std::wstring& name);
     // AddValue's first half: exports the value behind what was collected before; Flush writes it.
     // Raises (and collects nothing) when the key cannot be read.
-    bool CollectValue(RootKey root, const std::wstring& key, const std::wstring& name);
+    bool CollectValue(RootKey root, const std::wstring& key, const std::wstring& name, const std::wstring& note = {});
+    // Collects the removal of a key ("[-key]") that does not exist yet and is about to be made:
+    // writing the file back takes it away again with everything below it. The key counts as held
+    // from now on, so nothing below it is saved any more. A key already held adds nothing (false).
+    bool CollectKeyRemoval(RootKey root, const std::wstring& key, const std::wstring& note = {});
     const std::wstring& Path() const { return path_; }
     // Writes bytes to the file as WriteFile does; tests replace it to fill the disk.
     static std::function<BOOL(HANDLE, const void*, DWORD, DWORD*)>& WriteAction();
@@ -69,6 +74,16 @@ private:
     std::set<std::pair<RootKey, std::wstring>> values_;  // key + "\n" + value name, lower case
     std::vector<std::pair<RootKey, std::wstring>> pendingValues_;  // their entries in values_
 };
+
+// The comment that says what a run did with the entry saved after it: the journal writes it, the
+// write-back reads it to tell what has changed since. kUndoNote + one of the notes below.
+inline constexpr wchar_t kUndoNote[] = L"; danach: ";
+inline constexpr wchar_t kNoteKeyRemoved[] = L"Schlüssel entfernt";   // the tree after it was deleted
+inline constexpr wchar_t kNoteValueRemoved[] = L"Wert entfernt";      // the value after it was deleted
+inline constexpr wchar_t kNoteKeyCreated[] = L"Schlüssel angelegt";   // the key removed after it was made
+inline constexpr wchar_t kNoteValueSet[] = L"Wert gesetzt ";          // + ValueDigest of what was written
+// A short fingerprint of a value's type and exact bytes (16 hex digits).
+std::wstring ValueDigest(DWORD type, const void* data, size_t bytes);
 
 // "Rückgängig_" + kind + "_" + ddmmyyyy + "_" + hhmmss + ".reg" for the current local time.
 std::wstring UndoFileName(const std::wstring& kind);

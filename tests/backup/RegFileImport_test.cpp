@@ -69,6 +69,7 @@ TEST(RegFileReader, ReadsTheEditorsSyntax) {
     EXPECT_EQ(f.keys[3].root, kHKU);
     EXPECT_EQ(f.keys[3].path, L"");
     EXPECT_EQ(f.badLines, 3);  // garbage, a nine-digit dword, an unclosed string
+    EXPECT_EQ(f.problem, L"Zeile 14: unbekannter Hauptschlüssel \"HKEY_BOGUS\"");  // the first of them
 
     // Version 5 syntax keeps hex(2) as it is; any other first line is no export at all.
     const RegFile five = ParseRegText(L"Windows Registry Editor Version 5.00\r\n[HKEY_CLASSES_ROOT\\x]\r\n\"e\"=hex(2):41,00\r\n");
