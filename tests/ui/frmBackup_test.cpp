@@ -11,6 +11,7 @@
 #include "core/WindowHandler.h"
 #include "core/win/Menu.h"
 #include "errors/clsError.h"
+#include "journal/ChangeJournal.h"
 #include "scan/ScanEngine.h"
 #include "scan/ScanTestRegistry.h"
 #include "support/MessageBoxes.h"
@@ -20,7 +21,9 @@
 #include "ui/frmMDI.rh"
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <optional>
 
 namespace {
@@ -326,39 +329,61 @@ TEST_F(BackupWindow, RecycleBinDeletionAsksNothing) {
     EXPECT_EQ(b.List().Count(), 0);
 }
 
-// Answers the next message box of this process on its own thread (the box runs a loop of its own
-// inside the preview's): records its text and which button Enter would press.
-class Question {
+// Answers the program's message boxes on a thread of its own, as MessageBoxes does, and records
+// for each which button Enter would press.
+class Boxes {
 public:
-    explicit Question(int answer) : answer_(answer) { thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr); }
-    ~Question() {
-        WaitForSingleObject(thread_, 70000);
+    explicit Boxes(std::vector<int> answers) : answers_(std::move(answers)) {
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    }
+    ~Boxes() {
+        stop_ = true;
+        WaitForSingleObject(thread_, 10000);
         CloseHandle(thread_);
     }
-    std::wstring text;
-    int defaultButton = 0;
+    struct Box {
+        std::wstring text;
+        int defaultButton = 0;
+    };
+    std::vector<Box> Seen() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return seen_;
+    }
 
 private:
     static DWORD WINAPI Run(void* p) {
-        auto* self = static_cast<Question*>(p);
-        const ULONGLONG until = GetTickCount64() + 60000;
-        while (GetTickCount64() < until) {
+        auto* self = static_cast<Boxes*>(p);
+        HWND last = nullptr;
+        while (!self->stop_) {
             HWND w = FindWindowW(L"#32770", AppEnvironment.AppTitle.c_str());
-            if (w && IsWindowVisible(w)) {
+            if (w && w != last && IsWindowVisible(w)) {
+                Box box;
                 for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
                     wchar_t cls[32];
                     GetClassNameW(c, cls, 32);
-                    if (lstrcmpiW(cls, L"Static") == 0) self->text += TextOf(c);
+                    if (lstrcmpiW(cls, L"Static") == 0) box.text += TextOf(c);
+                    // The button drawn as the default one, which Enter presses.
+                    if (lstrcmpiW(cls, L"Button") == 0 && (GetWindowLongW(c, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                        box.defaultButton = GetDlgCtrlID(c);
                 }
-                self->defaultButton = LOWORD(SendMessageW(w, DM_GETDEFID, 0, 0));
-                PostMessageW(w, WM_COMMAND, MAKEWPARAM(self->answer_, BN_CLICKED), 0);
-                return 0;
+                size_t n;
+                {
+                    std::lock_guard<std::mutex> lock(self->mutex_);
+                    self->seen_.push_back(box);
+                    n = self->seen_.size();
+                }
+                PostMessageW(w, WM_COMMAND, MAKEWPARAM(self->answers_[std::min(n, self->answers_.size()) - 1], BN_CLICKED), 0);
+                last = w;
             }
+            if (last && !IsWindow(last)) last = nullptr;
             Sleep(20);
         }
         return 0;
     }
-    int answer_;
+    std::vector<int> answers_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<Box> seen_;
     HANDLE thread_ = nullptr;
 };
 
@@ -433,9 +458,17 @@ TEST_F(BackupWindow, NoRestartWhenEveryPreviewIsCancelled) {
 // plan, the conflict red and not chosen; only "Alle zurückschreiben", after asking, overwrites it.
 TEST_F(BackupWindow, PreviewShowsThePlanAndOverwritesConflictsOnlyWhenAsked) {
     const std::wstring weg = L"Software\\TorvaneTest\\Weg", neu = L"Software\\TorvaneTest\\Neu";
-    const std::wstring path =
-        File(L"konflikt.reg", ToAnsi(L"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + weg + L"]\r\n\"a\"=\"1\"\r\n"
-                                     L"\"b\"=dword:00000002\r\n\r\n[HKEY_CURRENT_USER\\" + neu + L"]\r\n\"c\"=\"3\"\r\n\r\n"));
+    PutSz(HKEY_CURRENT_USER, weg, L"a", L"1");
+    PutDword(HKEY_CURRENT_USER, weg, L"b", 2);
+    PutSz(HKEY_CURRENT_USER, neu, L"c", L"3");
+    std::wstring path;
+    {
+        ChangeJournal removal(L"RegScan", L"test", L"test");
+        ASSERT_EQ(removal.Apply({RegChange::DeleteTree(kHKCU, weg), RegChange::DeleteTree(kHKCU, neu)}).Done(), 2u);
+        path = removal.UndoPath();
+    }
+    const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
+    // Another program has made the key again, with other data.
     PutSz(HKEY_CURRENT_USER, weg, L"a", L"anders");
     const RestorePlan plan = PlanRestore(path);
     ASSERT_TRUE(plan.readable) << ToUtf8(plan.problem);
@@ -468,7 +501,7 @@ TEST_F(BackupWindow, PreviewShowsThePlanAndOverwritesConflictsOnlyWhenAsked) {
     }
     ASSERT_EQ(first.seen.size(), 1u);
     const PreviewSeen& seen = first.seen[0];
-    EXPECT_EQ(seen.caption, L"Zurückschreiben: konflikt.reg");
+    EXPECT_EQ(seen.caption, L"Zurückschreiben: " + name);
     EXPECT_EQ(seen.owner, WindowHandler().Get<frmMDI>().hwnd());
     ASSERT_EQ(seen.cells.size(), plan.rows.size());
     for (size_t i = 0; i < plan.rows.size(); ++i) {
@@ -483,7 +516,16 @@ TEST_F(BackupWindow, PreviewShowsThePlanAndOverwritesConflictsOnlyWhenAsked) {
                                                                            : CLR_DEFAULT;
         EXPECT_EQ(seen.colours[i], expected) << i;
     }
-    // The conflict is the value that the key holds again with other data.
+    // The key is there again: its rows are conflicts, the value with other data among them.
+    size_t wegRows = 0;
+    for (size_t i = 0; i < plan.rows.size(); ++i) {
+        if (plan.rows[i].key != weg) continue;
+        ++wegRows;
+        EXPECT_TRUE(plan.rows[i].conflict) << i;
+        EXPECT_FALSE(seen.checked[i]) << i;
+        EXPECT_NE(seen.cells[i][5], L"") << i;
+    }
+    EXPECT_EQ(wegRows, 3u);  // the key, "a" and "b"
     const auto a = std::find_if(plan.rows.begin(), plan.rows.end(), [](const RestoreRow& r) { return r.valueName == L"a"; });
     ASSERT_NE(a, plan.rows.end());
     EXPECT_TRUE(a->conflict);
@@ -503,35 +545,29 @@ TEST_F(BackupWindow, PreviewShowsThePlanAndOverwritesConflictsOnlyWhenAsked) {
     // Escape wrote nothing and kept everything.
     EXPECT_EQ(Sz(HKEY_CURRENT_USER, weg, L"a"), L"anders");
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, neu));
-    EXPECT_EQ(Column(b, 0), (std::vector<std::wstring>{L"konflikt.reg"}));
+    EXPECT_EQ(Column(b, 0), (std::vector<std::wstring>{name}));
     EXPECT_EQ(reboots, 0);
 
     // "Alle zurückschreiben" asks first, No being the default: No stays in the preview, Yes writes every row.
-    std::wstring firstQuestion;
-    int firstDefault = 0;
     bool stayed = false;
     Previews second({[&](HWND d) {
-        {
-            Question no(IDNO);
-            SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_cmdAlleZurueck, BN_CLICKED), 0);
-            firstQuestion = no.text;
-            firstDefault = no.defaultButton;
-        }
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_cmdAlleZurueck, BN_CLICKED), 0);
         stayed = IsWindowVisible(d) != FALSE;
-        Question yes(IDYES);
         SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_cmdAlleZurueck, BN_CLICKED), 0);
     }});
+    std::vector<Boxes::Box> boxes;
     {
-        MessageBoxes boxes(L"Torvane", {IDOK});
+        Boxes answers({IDNO, IDYES, IDOK});
         SelectOnly(b, {0});
         Key(b, VK_F8);
-        EXPECT_TRUE(boxes.Texts().empty());
+        boxes = answers.Seen();
     }
     ASSERT_EQ(second.seen.size(), 1u);
+    ASSERT_EQ(boxes.size(), 2u);
     const std::wstring count = std::to_wstring(plan.Conflicts());
-    EXPECT_EQ(firstQuestion.substr(0, count.size() + 1), count + L" ") << ToUtf8(firstQuestion);
-    EXPECT_NE(firstQuestion.find(L"überschrieben"), std::wstring::npos) << ToUtf8(firstQuestion);
-    EXPECT_EQ(firstDefault, IDNO);
+    EXPECT_EQ(boxes[0].text.substr(0, count.size() + 7), count + L" Zeilen") << ToUtf8(boxes[0].text);
+    EXPECT_NE(boxes[0].text.find(L"überschrieben"), std::wstring::npos) << ToUtf8(boxes[0].text);
+    EXPECT_EQ(boxes[0].defaultButton, IDNO);
     EXPECT_TRUE(stayed);
     EXPECT_EQ(Sz(HKEY_CURRENT_USER, weg, L"a"), L"1");
     EXPECT_EQ(Dword(HKEY_CURRENT_USER, weg, L"b"), 2u);
@@ -543,7 +579,7 @@ TEST_F(BackupWindow, PreviewShowsThePlanAndOverwritesConflictsOnlyWhenAsked) {
     EXPECT_TRUE(StartsWithRestoreUndo(names[0])) << ToUtf8(names[0]);
     EXPECT_EQ(reboots, 1);
     const std::wstring log = Log();
-    EXPECT_NE(log.find(L"Die Sicherungdatei konflikt.reg wurde erfolgreich in die Registry eingetragen."), std::wstring::npos);
+    EXPECT_NE(log.find(L"Die Sicherungdatei " + name + L" wurde erfolgreich in die Registry eingetragen."), std::wstring::npos);
     EXPECT_NE(log.find(L"Der vorherige Zustand steht in " + names[0] + L"."), std::wstring::npos);
 
     // That file undoes the write-back from the same list.
