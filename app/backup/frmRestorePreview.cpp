@@ -89,18 +89,8 @@ bool frmRestorePreview::OnInit() {
     });
     filling_ = false;
 
-    // Each column as wide as its widest text, within bounds; the key takes what is left.
-    RECT client = list.Client();
-    const int width = std::max<int>(300, client.right - GetSystemMetrics(SM_CXVSCROLL));
-    const int maxShare[] = {45, 20, 16, 22, 22, 30};
-    int used = 0;
-    for (int c = colKey; c <= colConflict; ++c) {
-        ListView_SetColumnWidth(lvw_, c, LVSCW_AUTOSIZE_USEHEADER);
-        const int w = std::min(ListView_GetColumnWidth(lvw_, c), width * maxShare[c] / 100);
-        ListView_SetColumnWidth(lvw_, c, w);
-        used += w;
-    }
-    if (used < width) ListView_SetColumnWidth(lvw_, colKey, ListView_GetColumnWidth(lvw_, colKey) + width - used);
+    MeasureColumns();
+    FitColumns();
 
     if (list.Count() > 0) ListView_SetItemState(lvw_, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
     ShowSummary();
@@ -128,6 +118,59 @@ bool frmRestorePreview::OnInit() {
     return false;
 }
 
+void frmRestorePreview::MeasureColumns() {
+    ListView list(lvw_);
+    const int pad = 14, checkBox = GetSystemMetrics(SM_CXSMICON) + 8;
+    const wchar_t* titles[] = {L"Schlüssel", L"Wert", L"Änderung", L"Jetzt", L"Danach", L"Konflikt"};
+    natural_.assign(colConflict + 1, 0);
+    for (int c = colKey; c <= colConflict; ++c) natural_[c] = ListView_GetStringWidth(lvw_, titles[c]) + pad;
+    for (int i = 0; i < list.Count(); ++i)
+        for (int c = colKey; c <= colConflict; ++c) {
+            const std::wstring text = list.Cell(i, c);
+            natural_[c] = std::max(natural_[c], ListView_GetStringWidth(lvw_, text.c_str()) + pad + (c == colKey ? checkBox : 0));
+        }
+}
+
+void frmRestorePreview::FitColumns() {
+    // Each column as wide as its widest text. Where the list is too narrow for that, the wide
+    // columns share what is left, the key three times as much as the others, so every column
+    // stays in sight; a row's full texts show when the mouse rests on it.
+    if (natural_.size() != colConflict + 1) return;
+    const int width = std::max<int>(300, Wnd(lvw_).Client().right - GetSystemMetrics(SM_CXVSCROLL));
+    const std::vector<int>& natural = natural_;
+    const int weight[] = {3, 1, 1, 1, 1, 1};
+    int total = 0;
+    for (int c = colKey; c <= colConflict; ++c) total += natural[c];
+    // Too wide: every column that needs less than its share keeps its width, the others get the
+    // share of what is left; repeated until no column changes sides.
+    bool capped[colConflict + 1];
+    for (int c = colKey; c <= colConflict; ++c) capped[c] = total > width;
+    int share = 0;
+    for (bool settled = total <= width; !settled;) {
+        settled = true;
+        int rest = width, weights = 0;
+        for (int c = colKey; c <= colConflict; ++c) {
+            if (capped[c]) weights += weight[c];
+            else rest -= natural[c];
+        }
+        if (weights == 0) break;
+        share = std::max(20, rest / weights);
+        for (int c = colKey; c <= colConflict; ++c)
+            if (capped[c] && natural[c] <= share * weight[c]) {
+                capped[c] = false;
+                settled = false;
+            }
+    }
+    int used = 0;
+    for (int c = colKey; c <= colConflict; ++c) {
+        const int w = capped[c] ? share * weight[c] : natural[c];
+        ListView_SetColumnWidth(lvw_, c, w);
+        used += w;
+    }
+    // Room to spare goes to the key.
+    if (used < width) ListView_SetColumnWidth(lvw_, colKey, ListView_GetColumnWidth(lvw_, colKey) + width - used);
+}
+
 void frmRestorePreview::OnSize(int width, int height) {
     if (anchors_.empty()) return;
     const int listBefore = Wnd(lvw_).Client().right;
@@ -139,10 +182,7 @@ void frmRestorePreview::OnSize(int width, int height) {
         const int h = a.start.bottom - a.start.top + (a.growH ? dh : 0);
         Item(a.id).Move(x, y, w, h);
     }
-    // The key column takes what the list gains or loses.
-    const int grown = Wnd(lvw_).Client().right - listBefore;
-    if (grown != 0)
-        ListView_SetColumnWidth(lvw_, colKey, std::max(80, ListView_GetColumnWidth(lvw_, colKey) + grown));
+    if (Wnd(lvw_).Client().right != listBefore) FitColumns();
     InvalidateRect(hwnd(), nullptr, TRUE);
 }
 
@@ -220,10 +260,24 @@ LRESULT frmRestorePreview::lvwRestore_CustomDraw(NMLVCUSTOMDRAW* draw) const {
     }
 }
 
+void frmRestorePreview::lvwRestore_InfoTip(NMLVGETINFOTIPW* tip) const {
+    const size_t row = static_cast<size_t>(ListView(lvw_).Data(tip->iItem));
+    if (!plan_ || row >= plan_->rows.size() || !tip->pszText || tip->cchTextMax <= 0) return;
+    const RestoreRow& r = plan_->rows[row];
+    std::wstring text = r.KeyText();
+    if (r.isValue) text += L"\r\nWert: " + r.ValueText();
+    text += L"\r\n" + r.ChangeText();
+    if (r.now) text += L"\r\nJetzt: " + *r.now;
+    if (r.after) text += L"\r\nDanach: " + *r.after;
+    if (r.conflict) text += L"\r\nKonflikt: " + r.conflictReason;
+    lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
+}
+
 LRESULT frmRestorePreview::OnNotify(NMHDR* hdr) {
     if (hdr->hwndFrom != lvw_ || !plan_) return 0;
     switch (hdr->code) {
     case NM_CUSTOMDRAW: return lvwRestore_CustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(hdr));
+    case LVN_GETINFOTIPW: lvwRestore_InfoTip(reinterpret_cast<NMLVGETINFOTIPW*>(hdr)); return 0;
     case LVN_ITEMCHANGING: {
         // A row that is already so has nothing to write: its box stays empty.
         const auto* change = reinterpret_cast<NMLISTVIEW*>(hdr);

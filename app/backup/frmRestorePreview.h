@@ -34,8 +34,14 @@ protected:
 private:
     std::vector<bool> Checks() const;
     void ShowSummary();
+    // The width each column's widest text needs, measured once.
+    void MeasureColumns();
+    // Shares the list's width among the columns.
+    void FitColumns();
     void cmdAlleZurueck_Click();
     LRESULT lvwRestore_CustomDraw(NMLVCUSTOMDRAW* draw) const;
+    // The row's full texts when the mouse rests on it.
+    void lvwRestore_InfoTip(NMLVGETINFOTIPW* tip) const;
 
     struct Anchor {
         int id;
@@ -48,6 +54,7 @@ private:
     const RestorePlan* plan_ = nullptr;
     std::wstring fileName_;
     std::vector<bool> chosen_;
+    std::vector<int> natural_;
     bool filling_ = false;
     HWND lvw_ = nullptr;
 };
