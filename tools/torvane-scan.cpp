@@ -7,12 +7,15 @@
 // "/offline:<Windows folder>" scans an installation that is not running, from its hive files,
 // read-only: each row names its hive file; "/reg:<file>" then writes a registry file that removes
 // the rows on that installation once it runs, and the export of the same keys beside it.
+// "/restore:<file>" writes a registry file back as the backup window does: one line (or JSON row)
+// per key and value with what it would change; "/preview" writes nothing; conflicts only with "/force".
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/modMain.h"
 #include "registry/OfflineRegistry.h"
+#include "backup/RestorePlan.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/ScanEngine.h"
 #include "scan/ScanReport.h"
@@ -55,26 +58,71 @@ private:
     bool yes_;
 };
 
+const wchar_t kUsage[] =
+    L"Aufruf: torvane-scan [/remove] [/drives:yes] [/json] [/noexclusions]\r\n"
+    L"       torvane-scan /offline:<Windows-Ordner> [/drives:yes] [/json] [/noexclusions] [/reg:<Datei>]\r\n"
+    L"       torvane-scan /restore:<Datei> [/preview] [/json] [/force]";
+
+// "/restore": the rows of the file against the registry as it is now, then (unless only a preview
+// is asked for) the write-back of every row that is no conflict, or of every row with /force.
+int Restore(const std::wstring& file, bool preview, bool force, bool json, Output& out, Output& err) {
+    const RestorePlan plan = PlanRestore(file);
+    if (!plan.readable) {
+        err.Line(L"Die Datei " + file + L" wird nicht zurückgeschrieben: " + plan.problem);
+        return 2;
+    }
+    RestoreResult result;
+    if (!preview) result = WriteBack(plan, force ? std::vector<bool>(plan.rows.size(), true) : DefaultChoice(plan));
+    if (json) {
+        out.Line(RestoreJsonDocument(plan, preview ? nullptr : &result));
+    } else {
+        for (const RestoreRow& r : plan.rows)
+            out.Line(r.ChangeText() + L"\t" + r.KeyText() + L"\t" + r.ValueText() + L"\t" + r.now.value_or(L"") +
+                     L"\t" + r.after.value_or(L"") + L"\t" + r.conflictReason);
+        if (preview) {
+            out.Line(L"Vorschau: nichts wurde geschrieben.");
+        } else {
+            out.Line(L"Geschrieben: " + std::to_wstring(result.written) + L", nicht geschrieben: " +
+                     std::to_wstring(result.kept));
+            if (!result.undoFile.empty()) out.Line(L"Sicherungsdatei: " + result.undoFile);
+        }
+    }
+    if (preview) return 0;
+    for (const std::wstring& reason : result.keptReasons) err.Line(reason);
+    if (!result.verified) err.Line(result.problem);
+    return result.kept == 0 && result.verified ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    bool remove = false, drivesYes = false, json = false, exclusions = true;
-    std::wstring offline, regFile;
+    bool remove = false, drivesYes = false, json = false, exclusions = true, preview = false, force = false;
+    bool scanOnly = false;  // a switch of the scan, which /restore does not take
+    std::wstring offline, regFile, restore;
     Output out(STD_OUTPUT_HANDLE), err(STD_ERROR_HANDLE);
     for (int i = 1; i < argc; ++i) {
         std::wstring a = ToLower(argv[i]);
         if (a.starts_with(L"/offline:") && a.size() > 9) offline = std::wstring(argv[i]).substr(9);
         else if (a.starts_with(L"/reg:") && a.size() > 5) regFile = std::wstring(argv[i]).substr(5);
+        else if (a.starts_with(L"/restore:") && a.size() > 9) restore = std::wstring(argv[i]).substr(9);
+        else if (a == L"/preview") preview = true;
+        else if (a == L"/force") force = true;
         else if (a == L"/remove") remove = true;
         else if (a == L"/drives:yes") drivesYes = true;
         else if (a == L"/drives:no") drivesYes = false;
         else if (a == L"/json") json = true;
         else if (a == L"/noexclusions") exclusions = false;
         else {
-            err.Line(L"Aufruf: torvane-scan [/remove] [/drives:yes] [/json] [/noexclusions]\r\n"
-                     L"       torvane-scan /offline:<Windows-Ordner> [/drives:yes] [/json] [/noexclusions] [/reg:<Datei>]");
+            err.Line(kUsage);
             return 2;
         }
+        if (a.starts_with(L"/offline:") || a.starts_with(L"/reg:") || a == L"/remove" || a.starts_with(L"/drives:") ||
+            a == L"/noexclusions")
+            scanOnly = true;
+    }
+    if (restore.empty() ? preview || force : scanOnly || (preview && force)) {
+        err.Line(kUsage);
+        return 2;
     }
     if (!offline.empty() && remove) {
         err.Line(L"Eine Installation, die nicht läuft, wird nur gelesen: /remove geht nicht mit /offline. "
@@ -87,6 +135,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     PrepareAppEnvironment(false);
+    if (!restore.empty()) return Restore(restore, preview, force, json, out, err);
 
     // Another installation: all its hives are read and checked before the scan starts.
     std::unique_ptr<OfflineRegistry> hives;

@@ -80,10 +80,12 @@ size_t RestorePlan::Conflicts() const {
 
 RestorePlan PlanRestore(const std::wstring& path) {
     RestorePlan plan;
-    plan.file = path;
+    wchar_t full[MAX_PATH * 2];
+    const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
+    plan.file = n > 0 && n < MAX_PATH * 2 ? std::wstring(full, n) : path;
     RegFile file;
     try {
-        file = ReadRegFile(path);
+        file = ReadRegFile(plan.file);
     } catch (...) {
         plan.problem = L"Die Datei ist nicht lesbar: " + CurrentError().description;
         return plan;
@@ -200,6 +202,7 @@ RestoreResult WriteBack(const RestorePlan& plan, const std::vector<bool>& chosen
         return result;
     }
     ChangeJournal journal(L"Wiederherstellung", kModule, L"WriteBack");
+    journal.introNote = L"; zurückgeschrieben wurde: " + plan.file + L"\r\n\r\n";
     const JournalResult done = journal.Apply(changes);
     if (journal.FileMade()) result.undoFile = journal.UndoPath();
     // What was written is read back as the file says it: typed and exact, in the file's order.

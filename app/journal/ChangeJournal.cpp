@@ -20,6 +20,7 @@ const wchar_t kNotSaved[] = L"Die Sicherungsdatei konnte nicht geschrieben werde
 // The highest key on the path to `key` that does not exist (the key itself when only it is
 // missing); "" when the key exists or cannot be looked at.
 std::wstring TopMissing(clsSearch& search, RootKey root, const std::wstring& key) {
+    if (search.KeyStatus(root, key, KEY_READ) != ERROR_FILE_NOT_FOUND) return L"";
     for (size_t p = key.find(L'\\'); ; p = key.find(L'\\', p + 1)) {
         const std::wstring part = key.substr(0, p);
         const LSTATUS status = search.KeyStatus(root, part, KEY_READ);
@@ -124,7 +125,7 @@ bool ChangeJournal::CreateFile(RuntimeError* error) {
     try {
         SYSTEMTIME now;
         GetLocalTime(&now);
-        undo_ = std::make_unique<UndoFile>(path, UndoFileIntro(kind_, now), UndoFile::Append{});
+        undo_ = std::make_unique<UndoFile>(path, UndoFileIntro(kind_, now) + introNote, UndoFile::Append{});
     } catch (...) {
         const RuntimeError e = CurrentError();
         ReportError(module_.c_str(), procedure_.c_str(), e, 48, false, path);
@@ -211,6 +212,7 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
         // What the table says of a key may hang on the registry as the earlier changes leave it.
         if (c.kind == RegChange::Kind::DeleteTree && RegistryProtection::AsksRegistry(c.root, c.key) && !applyWaiting())
             break;
+        // A new key is held to what its values are: an empty UserChoice would undo the user's choice.
         const std::wstring why = c.kind == RegChange::Kind::DeleteTree ? protection.WhyKey(c.root, c.key)
                                                                         : protection.WhyValue(c.root, c.key, c.value.name);
         if (!why.empty()) {

@@ -65,6 +65,8 @@ public:
     ChangeJournal(const ChangeJournal&) = delete;
     ChangeJournal& operator=(const ChangeJournal&) = delete;
 
+    // Comment lines for the undo file, below its introduction (each begins with "; ").
+    std::wstring introNote;
     // Polled between changes; when it answers true the rest is kept.
     std::function<bool()> cancelled;
     // Deletes a key with everything below it; true when it is gone. Tests replace it.

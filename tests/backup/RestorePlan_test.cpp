@@ -73,6 +73,8 @@ TEST_F(RestoreTest, RemovalOverARecreatedKeyAndTheUndoOfTheWriteBack) {
     EXPECT_EQ(r.kept, 2u);  // the two conflicts that change something; the key row changes nothing
     ASSERT_NE(r.undoFile, L"");
     EXPECT_NE(r.undoFile.find(L"Rückgängig_Wiederherstellung_"), std::wstring::npos);
+    EXPECT_NE(FileText(r.undoFile).find(L"\r\n; zurückgeschrieben wurde: " + removal.UndoPath() + L"\r\n"),
+              std::wstring::npos);
     RegValue v;
     ASSERT_TRUE(KF().ReadValueRaw(kHKCU, L"Software\\Alt", L"Pfad", v));
     EXPECT_EQ(ValueText(v), L"C:\\neu.exe");

@@ -178,9 +178,12 @@ TEST_F(JournalTest, UserChoiceAndNamedProgIdsStay) {
         RegChange::DeleteTree(kHKCU, cls + L".eins"), RegChange::DeleteTree(kHKCU, cls + L"Eins.Datei"),
         RegChange::DeleteTree(kHKCU, cls + L"Zwei.Datei"), RegChange::DeleteTree(kHKCU, cls + L"Drei.Klasse"),
         RegChange::DeleteTree(kHKCU, cls + L"vier.datei"), RegChange::DeleteTree(kHKCU, cls + L"Frei.Datei"),
-        RegChange::DeleteTree(kHKCU, cls + L"exefile\\shell\\open"), RegChange::DeleteTree(kHKCU, cls + L"CLSID")});
+        RegChange::DeleteTree(kHKCU, cls + L"exefile\\shell\\open"), RegChange::DeleteTree(kHKCU, cls + L"CLSID"),
+        RegChange::CreateKey(kHKCU, kExplorer + L"FileExts\\.neu\\UserChoice")});
     const std::wstring reasons = Reasons(r);
-    for (size_t i : {0, 1, 2, 6, 7, 8, 10, 11}) EXPECT_FALSE(r.items[i].done) << i << ToUtf8(reasons);
+    for (size_t i : {0, 1, 2, 6, 7, 8, 10, 11, 12}) EXPECT_FALSE(r.items[i].done) << i << ToUtf8(reasons);
+    EXPECT_TRUE(r.items[12].protectedPlace);
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, kExplorer + L"FileExts\\.neu"));
     for (size_t i : {3, 4, 5, 9}) EXPECT_TRUE(r.items[i].done) << i << ToUtf8(reasons);
     EXPECT_NE(r.items[6].reason.find(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\.zwei"), std::wstring::npos) << ToUtf8(reasons);
     EXPECT_NE(r.items[7].reason.find(L"VersionIndependentProgID"), std::wstring::npos) << ToUtf8(reasons);

@@ -200,17 +200,6 @@ TEST_F(OfflineScanTest, DamagedHiveOrNoWindowsFolderIsNamed) {
     EXPECT_NE(text.find(L"ist kein Windows-Ordner"), std::wstring::npos) << ToUtf8(text);
 }
 
-namespace {
-// Runs torvane-scan.exe (built beside the tests) with its output in files; its exit code.
-DWORD RunConsoleTool(const std::wstring& args, const std::wstring& out, const std::wstring& err) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring exe = self;
-    exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"torvane-scan.exe";
-    return RunAndWait(L"cmd.exe /c \"\"" + exe + L"\" " + args + L" > \"" + out + L"\" 2> \"" + err + L"\"\"");
-}
-}  // namespace
-
 TEST_F(OfflineScanTest, ConsoleToolScansAnotherInstallation) {
     const std::wstring out = folder.Path() + L"out.txt", err = folder.Path() + L"err.txt";
     const std::wstring windows = drive + L"Windows";

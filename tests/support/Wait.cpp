@@ -57,3 +57,11 @@ DWORD RunAndWait(std::wstring commandLine, DWORD timeoutMs) {
     CloseHandle(pi.hProcess);
     return code;
 }
+
+DWORD RunConsoleTool(const std::wstring& args, const std::wstring& out, const std::wstring& err) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring exe = self;
+    exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"torvane-scan.exe";
+    return RunAndWait(L"cmd.exe /c \"\"" + exe + L"\" " + args + L" > \"" + out + L"\" 2> \"" + err + L"\"\"");
+}

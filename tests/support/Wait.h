@@ -20,5 +20,9 @@ HWND VisibleWindowOf(DWORD processId, const wchar_t* windowClass);
 // it could not be started or did not end within `timeoutMs`.
 DWORD RunAndWait(std::wstring commandLine, DWORD timeoutMs = 120000);
 
+// Runs torvane-scan.exe (built beside the tests) with these arguments, its standard output and error
+// in the two files; its exit code.
+DWORD RunConsoleTool(const std::wstring& args, const std::wstring& out, const std::wstring& err);
+
 // Returns once the clock shows another second than at the call (file names carry the second).
 void WaitForNextSecond();
