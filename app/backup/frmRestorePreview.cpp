@@ -11,6 +11,7 @@ namespace {
 const wchar_t kModule[] = L"frmRestorePreview";
 
 enum Column { colKey, colValue, colChange, colNow, colAfter, colConflict };
+const wchar_t* const kTitles[] = {L"Schlüssel", L"Wert", L"Änderung", L"Jetzt", L"Danach", L"Konflikt"};
 
 const wchar_t kInfo[] =
     L"Die Liste zeigt jeden Schlüssel und Wert der Datei: was das Zurückschreiben in der Registry ändert, "
@@ -75,10 +76,9 @@ bool frmRestorePreview::OnInit() {
     ListView list(lvw_);
     ListView_SetExtendedListViewStyle(lvw_, LVS_EX_FULLROWSELECT | LVS_EX_CHECKBOXES | LVS_EX_LABELTIP |
                                                 LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
-    for (const wchar_t* title : {L"Schlüssel", L"Wert", L"Änderung", L"Jetzt", L"Danach", L"Konflikt"})
-        list.AddColumn(title, 60);
+    for (const wchar_t* title : kTitles) list.AddColumn(title, 60);
     filling_ = true;
-    Trap(kModule, L"Form_Load", [&] {
+    const bool filled = Trap(kModule, L"Form_Load", [&] {
         for (size_t i = 0; i < plan_->rows.size(); ++i) {
             const RestoreRow& row = plan_->rows[i];
             const int at = list.AddRow({row.KeyText(), row.ValueText(), row.ChangeText(), row.now.value_or(L""),
@@ -86,8 +86,13 @@ bool frmRestorePreview::OnInit() {
                                        static_cast<LPARAM>(i));
             ListView_SetCheckState(lvw_, at, chosen_[i] ? TRUE : FALSE);
         }
-    });
+    }, 48, true);
     filling_ = false;
+    // A list that lacks rows of the file is no ground to choose from.
+    if (!filled) {
+        EndDialog(hwnd(), IDCANCEL);
+        return true;
+    }
 
     MeasureColumns();
     FitColumns();
@@ -121,9 +126,8 @@ bool frmRestorePreview::OnInit() {
 void frmRestorePreview::MeasureColumns() {
     ListView list(lvw_);
     const int pad = 14, checkBox = GetSystemMetrics(SM_CXSMICON) + 8;
-    const wchar_t* titles[] = {L"Schlüssel", L"Wert", L"Änderung", L"Jetzt", L"Danach", L"Konflikt"};
     natural_.assign(colConflict + 1, 0);
-    for (int c = colKey; c <= colConflict; ++c) natural_[c] = ListView_GetStringWidth(lvw_, titles[c]) + pad;
+    for (int c = colKey; c <= colConflict; ++c) natural_[c] = ListView_GetStringWidth(lvw_, kTitles[c]) + pad;
     for (int i = 0; i < list.Count(); ++i)
         for (int c = colKey; c <= colConflict; ++c) {
             const std::wstring text = list.Cell(i, c);
