@@ -288,8 +288,12 @@ std::wstring frmBackup::WriteBackMessage(const std::wstring& name, const Restore
     std::vector<std::wstring> lines = result.keptReasons;
     if (!result.problem.empty() && std::find(lines.begin(), lines.end(), result.problem) == lines.end())
         lines.push_back(result.problem);
-    const size_t shown = 10;
-    for (size_t i = 0; i < lines.size() && i < shown; ++i) text += L"\r" + lines[i];
+    const size_t shown = 10, longest = 150;
+    for (size_t i = 0; i < lines.size() && i < shown; ++i) {
+        // A key deep down would widen the box past the screen: its middle gives way, the reason at the end stays.
+        const std::wstring& line = lines[i];
+        text += L"\r" + (line.size() <= longest ? line : line.substr(0, 50) + L"\u2026" + line.substr(line.size() - (longest - 51)));
+    }
     if (lines.size() > shown) text += L"\r\u2026";
     return undoLine.empty() ? text : text + L"\r\r" + undoLine;
 }
