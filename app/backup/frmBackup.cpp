@@ -44,6 +44,11 @@ std::wstring UserDecimalSeparator() {
     return buf;
 }
 
+std::wstring OneLine(std::wstring text) {
+    std::replace(text.begin(), text.end(), L'\r', L' ');
+    return text;
+}
+
 void ReportNoFile(const wchar_t* procedure) { Info(procedure, L"Es wurde keine Datei gewählt."); }
 
 }  // namespace
@@ -329,16 +334,16 @@ bool frmBackup::WriteBackFile(const std::wstring& name, const wchar_t* proc) {
         Ask(message, MB_ICONEXCLAMATION | MB_OK);
     }
     ReadBackupFiles();
-    // The reasons stay in the message box; the assistant and the status bar say the outcome.
+    // The reasons stay in the message box; the assistant and the status bar say the outcome, the
+    // protocol has it on one line.
     const std::wstring spoken = complete ? message : failed;
     Trap(kModule, proc, [&] { ClassHandler().Agent().Speak(clsAgent::Doubled(spoken)); });
     Trap(kModule, proc, [&] {
         // The assistant may be off: the status bar says it too.
-        std::wstring line = spoken;
-        std::replace(line.begin(), line.end(), L'\r', L' ');
-        if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, line);
+        if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, OneLine(spoken));
     });
-    Info(proc, L"geschrieben=" + std::to_wstring(r.written) + L"; behalten=" + std::to_wstring(r.kept) + L"; " + message);
+    Info(proc, L"geschrieben=" + std::to_wstring(r.written) + L"; behalten=" + std::to_wstring(r.kept) + L"; " +
+                   OneLine(message));
     return r.written > 0;
 }
 

@@ -649,7 +649,7 @@ TEST_F(BackupWindow, PartialWriteBackWritesExactlyTheChosenRows) {
     EXPECT_TRUE(FileExists(path));
     EXPECT_EQ(reboots, 1);
     const std::wstring log = Log();
-    EXPECT_NE(log.find(L"Die Sicherungdatei teil.reg wurde erfolgreich in die Registry eingetragen.\r"
+    EXPECT_NE(log.find(L"Die Sicherungdatei teil.reg wurde erfolgreich in die Registry eingetragen. "
                        L"2 Zeilen wurden nicht zurückgeschrieben (nicht ausgewählt)."),
               std::wstring::npos);
     EXPECT_NE(WindowHandler().Get<frmMDI>().Status().Panel(1).find(L"2 Zeilen wurden nicht zurückgeschrieben"),
