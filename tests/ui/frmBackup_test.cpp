@@ -21,9 +21,7 @@
 #include "ui/frmMDI.rh"
 #include <gtest/gtest.h>
 #include <algorithm>
-#include <atomic>
 #include <functional>
-#include <mutex>
 #include <optional>
 
 namespace {
@@ -329,64 +327,6 @@ TEST_F(BackupWindow, RecycleBinDeletionAsksNothing) {
     EXPECT_EQ(b.List().Count(), 0);
 }
 
-// Answers the program's message boxes on a thread of its own, as MessageBoxes does, and records
-// for each which button Enter would press.
-class Boxes {
-public:
-    explicit Boxes(std::vector<int> answers) : answers_(std::move(answers)) {
-        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-    }
-    ~Boxes() {
-        stop_ = true;
-        WaitForSingleObject(thread_, 10000);
-        CloseHandle(thread_);
-    }
-    struct Box {
-        std::wstring text;
-        int defaultButton = 0;
-    };
-    std::vector<Box> Seen() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return seen_;
-    }
-
-private:
-    static DWORD WINAPI Run(void* p) {
-        auto* self = static_cast<Boxes*>(p);
-        HWND last = nullptr;
-        while (!self->stop_) {
-            HWND w = FindWindowW(L"#32770", AppEnvironment.AppTitle.c_str());
-            if (w && w != last && IsWindowVisible(w)) {
-                Box box;
-                for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-                    wchar_t cls[32];
-                    GetClassNameW(c, cls, 32);
-                    if (lstrcmpiW(cls, L"Static") == 0) box.text += TextOf(c);
-                    // The button drawn as the default one, which Enter presses.
-                    if (lstrcmpiW(cls, L"Button") == 0 && (GetWindowLongW(c, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
-                        box.defaultButton = GetDlgCtrlID(c);
-                }
-                size_t n;
-                {
-                    std::lock_guard<std::mutex> lock(self->mutex_);
-                    self->seen_.push_back(box);
-                    n = self->seen_.size();
-                }
-                PostMessageW(w, WM_COMMAND, MAKEWPARAM(self->answers_[std::min(n, self->answers_.size()) - 1], BN_CLICKED), 0);
-                last = w;
-            }
-            if (last && !IsWindow(last)) last = nullptr;
-            Sleep(20);
-        }
-        return 0;
-    }
-    std::vector<int> answers_;
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::vector<Box> seen_;
-    HANDLE thread_ = nullptr;
-};
-
 // A failed file says why and stays; a file the registry holds again goes, and something written
 // asks for the restart.
 TEST_F(BackupWindow, WriteBackIsCheckedKeepsFailedFilesAndRestartsAfterSuccess) {
@@ -555,19 +495,21 @@ TEST_F(BackupWindow, PreviewShowsThePlanAndOverwritesConflictsOnlyWhenAsked) {
         stayed = IsWindowVisible(d) != FALSE;
         SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_cmdAlleZurueck, BN_CLICKED), 0);
     }});
-    std::vector<Boxes::Box> boxes;
+    std::vector<std::wstring> questions;
+    std::vector<int> defaults;
     {
-        Boxes answers({IDNO, IDYES, IDOK});
+        MessageBoxes answers(L"Torvane", {IDNO, IDYES, IDOK});
         SelectOnly(b, {0});
         Key(b, VK_F8);
-        boxes = answers.Seen();
+        questions = answers.Texts();
+        defaults = answers.DefaultButtons();
     }
     ASSERT_EQ(second.seen.size(), 1u);
-    ASSERT_EQ(boxes.size(), 2u);
+    ASSERT_EQ(questions.size(), 2u);
     const std::wstring count = std::to_wstring(plan.Conflicts());
-    EXPECT_EQ(boxes[0].text.substr(0, count.size() + 7), count + L" Zeilen") << ToUtf8(boxes[0].text);
-    EXPECT_NE(boxes[0].text.find(L"überschrieben"), std::wstring::npos) << ToUtf8(boxes[0].text);
-    EXPECT_EQ(boxes[0].defaultButton, IDNO);
+    EXPECT_EQ(questions[0].substr(0, count.size() + 7), count + L" Zeilen") << ToUtf8(questions[0]);
+    EXPECT_NE(questions[0].find(L"überschrieben"), std::wstring::npos) << ToUtf8(questions[0]);
+    EXPECT_EQ(defaults[0], IDNO);
     EXPECT_TRUE(stayed);
     EXPECT_EQ(Sz(HKEY_CURRENT_USER, weg, L"a"), L"1");
     EXPECT_EQ(Dword(HKEY_CURRENT_USER, weg, L"b"), 2u);
