@@ -1,6 +1,7 @@
 // app/backup/frmBackup.cpp
 #include "backup/frmBackup.h"
-#include "backup/RegFileImport.h"
+#include "backup/RestorePlan.h"
+#include "backup/frmRestorePreview.h"
 #include "backup/frmBackup.rh"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
@@ -18,6 +19,7 @@
 #include "ui/frmMDI.h"
 #include "ui/frmMDI.rh"
 #include <shellapi.h>
+#include <algorithm>
 #include <cwchar>
 
 namespace {
@@ -40,6 +42,11 @@ std::wstring UserDecimalSeparator() {
     wchar_t buf[8] = L"";
     if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, buf, 8) <= 0) return L".";
     return buf;
+}
+
+std::wstring OneLine(std::wstring text) {
+    std::replace(text.begin(), text.end(), L'\r', L' ');
+    return text;
 }
 
 void ReportNoFile(const wchar_t* procedure) { Info(procedure, L"Es wurde keine Datei gewählt."); }
@@ -260,6 +267,86 @@ bool frmBackup::DeleteBackupFile(const std::wstring& name, const wchar_t* proced
     return false;
 }
 
+std::wstring frmBackup::WriteBackMessage(const std::wstring& name, const RestorePlan& plan,
+                                        const std::vector<bool>& chosen, const RestoreResult& result, bool& complete) {
+    size_t changing = 0, picked = 0;
+    for (size_t i = 0; i < plan.rows.size(); ++i) {
+        if (plan.rows[i].change == RestoreRow::Change::Same) continue;
+        ++changing;
+        if (i < chosen.size() && chosen[i]) ++picked;
+    }
+    complete = result.keptReasons.empty() && result.problem.empty() && result.written == picked &&
+               (result.written == 0 || result.verified);
+    std::wstring undoLine;
+    if (!result.undoFile.empty())
+        undoLine = L"Der vorherige Zustand steht in " + result.undoFile.substr(result.undoFile.find_last_of(L'\\') + 1) + L".";
+    if (complete) {
+        std::wstring text = L"Die Sicherungdatei " + name + L" wurde erfolgreich in die Registry eingetragen.";
+        if (picked < changing) {
+            const size_t left = changing - picked;
+            text += left == 1 ? L"\r1 Zeile wurde nicht zurückgeschrieben (nicht ausgewählt)."
+                              : L"\r" + std::to_wstring(left) + L" Zeilen wurden nicht zurückgeschrieben (nicht ausgewählt).";
+        }
+        return undoLine.empty() ? text : text + L"\r" + undoLine;
+    }
+    std::wstring text = L"Die Sicherungdatei " + name + L" konnte nicht in die Registry eingetragen.\r";
+    std::vector<std::wstring> lines = result.keptReasons;
+    if (!result.problem.empty() && std::find(lines.begin(), lines.end(), result.problem) == lines.end())
+        lines.push_back(result.problem);
+    const size_t shown = 10, longest = 150;
+    for (size_t i = 0; i < lines.size() && i < shown; ++i) {
+        // A key deep down would widen the box past the screen: its middle gives way, the reason at the end stays.
+        const std::wstring& line = lines[i];
+        text += L"\r" + (line.size() <= longest ? line : line.substr(0, 50) + L"\u2026" + line.substr(line.size() - (longest - 51)));
+    }
+    if (lines.size() > shown) text += L"\r\u2026";
+    return undoLine.empty() ? text : text + L"\r\r" + undoLine;
+}
+
+bool frmBackup::WriteBackFile(const std::wstring& name, const wchar_t* proc) {
+    const std::wstring failed = L"Die Sicherungdatei " + name + L" konnte nicht in die Registry eingetragen.";
+    const RestorePlan plan = PlanRestore(AppEnvironment.BackupDir + name);
+    if (!plan.readable) {
+        // Nothing of a file that cannot be read wholly is written: a half-read file is no undo.
+        ClassHandler().Error().HandleError(kModule, proc, failed + L" (" + plan.problem + L")", 0, L"",
+                                           Style::Warning, false);
+        Ask(failed + L"\r\r" + plan.problem, MB_ICONEXCLAMATION | MB_OK);
+        return false;
+    }
+    std::vector<bool> chosen;
+    frmRestorePreview preview;
+    if (preview.Ask(GetAncestor(hwnd(), GA_ROOT), plan, name, chosen) == frmRestorePreview::Answer::Cancel) {
+        Info(proc, name + L" wird nicht zurückgeschrieben");
+        return false;
+    }
+    const RestoreResult r = WriteBack(plan, chosen);
+    bool complete = false;
+    const std::wstring message = WriteBackMessage(name, plan, chosen, r, complete);
+    if (complete) {
+        // The file goes only when the registry holds all of it again: it may be the only copy.
+        bool whole = r.kept == 0;
+        for (size_t i = 0; i < plan.rows.size(); ++i)
+            whole = whole && (plan.rows[i].change == RestoreRow::Change::Same || chosen[i]);
+        if (AppSwitches.AutoFileDelAfterReentry == 1 && whole) DeleteBackupFile(name, proc);
+    } else {
+        const std::wstring why = !r.keptReasons.empty() ? r.keptReasons.front() : r.problem;
+        ClassHandler().Error().HandleError(kModule, proc, failed + L" (" + why + L")", 0, L"", Style::Warning, false);
+        Ask(message, MB_ICONEXCLAMATION | MB_OK);
+    }
+    ReadBackupFiles();
+    // The reasons stay in the message box; the assistant and the status bar say the outcome, the
+    // protocol has it on one line.
+    const std::wstring spoken = complete ? message : failed;
+    Trap(kModule, proc, [&] { ClassHandler().Agent().Speak(clsAgent::Doubled(spoken)); });
+    Trap(kModule, proc, [&] {
+        // The assistant may be off: the status bar says it too.
+        if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, OneLine(spoken));
+    });
+    Info(proc, L"geschrieben=" + std::to_wstring(r.written) + L"; behalten=" + std::to_wstring(r.kept) + L"; " +
+                   OneLine(message));
+    return r.written > 0;
+}
+
 void frmBackup::cmdEintragen_Click() {
     const wchar_t* proc = L"cmdEintragen_Click";
     if (busy_) return;
@@ -269,33 +356,10 @@ void frmBackup::cmdEintragen_Click() {
     const std::vector<std::wstring> names = SelectedNames();
     if (names.empty()) ReportNoFile(proc);
     int writtenBack = 0;
-    for (const std::wstring& name : names) {
+    for (const std::wstring& name : names)
         Trap(kModule, proc, [&] {
-            const std::wstring question = L"Sind Sie sicher, dass Sie die Datei " + name + L"\r" +
-                                          L"in die Registry eintragen wollen?\r\rHinweis!\r" +
-                                          L"Nach dem Bestätigen des Fensters mit Ja, folgen zwei weitere Dialoge. \r" +
-                                          L"Bestätigen Sie die erste Aufforderung mit Ja und die zweite mit OK.";
-            if (Ask(question, MB_ICONQUESTION | MB_YESNO) != IDYES) return;
-            const std::wstring path = AppEnvironment.BackupDir + name;
-            // Success only when the registry holds the file's content again: the editor's exit
-            // code says nothing, and the file is the only copy of what was removed.
-            const WriteBackResult r = WriteBackRegFile(path);
-            std::wstring message;
-            if (r.applied) {
-                message = L"Die Sicherungdatei " + name + L" wurde erfolgreich in die Registry eingetragen.";
-                ++writtenBack;
-                if (AppSwitches.AutoFileDelAfterReentry == 1) DeleteBackupFile(name, proc);
-            } else {
-                message = L"Die Sicherungdatei " + name + L" konnte nicht in die Registry eingetragen.";
-                ClassHandler().Error().HandleError(kModule, proc, message + L" (" + r.problem + L")", 0, L"",
-                                                   Style::Warning, false);
-                Ask(message, MB_ICONEXCLAMATION | MB_OK);
-            }
-            ReadBackupFiles();
-            Trap(kModule, proc, [&] { ClassHandler().Agent().Speak(clsAgent::Doubled(message)); });
-            Info(proc, L"Shellrückgabewert=" + std::to_wstring(r.started ? r.exitCode : 0) + L"; " + message);
+            if (WriteBackFile(name, proc)) ++writtenBack;
         });
-    }
     busy_ = false;
     // A restart only makes sense when something was written back. It closes every window, this
     // one included, so nothing of the window is touched after it.

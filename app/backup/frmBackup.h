@@ -1,5 +1,6 @@
 // app/backup/frmBackup.h
 #pragma once
+#include "backup/RestorePlan.h"
 #include "core/WindowNo.h"
 #include "core/win/Form.h"
 #include "core/win/ListView.h"
@@ -28,7 +29,7 @@ public:
     void ReadBackupFiles();
     // Opens each selected file for editing.
     void cmdAnzeigen_Click();
-    // Writes each selected file back into the registry, after asking.
+    // Writes each selected file back into the registry: the rows the user chooses in its preview.
     void cmdEintragen_Click();
     // Deletes each selected file.
     void cmdLoeschen_Click();
@@ -71,6 +72,12 @@ private:
     // Deletes backup folder + name; shows the failure message when the file is still there.
     bool DeleteBackupFile(const std::wstring& name, const wchar_t* procedure);
     int Ask(const std::wstring& text, UINT icon);
+    // Previews one file, writes back what the user chose and tells the outcome; true when
+    // something was written.
+    bool WriteBackFile(const std::wstring& name, const wchar_t* procedure);
+    // The outcome as the user reads it; `complete` when every chosen row was written and read back.
+    static std::wstring WriteBackMessage(const std::wstring& name, const RestorePlan& plan,
+                                         const std::vector<bool>& chosen, const RestoreResult& result, bool& complete);
 
     HWND lvw_ = nullptr;
     COLORREF recyclerColour_ = 0;

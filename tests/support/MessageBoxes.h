@@ -23,6 +23,10 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return texts_;
     }
+    std::vector<int> DefaultButtons() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return defaults_;
+    }
 
 private:
     static DWORD WINAPI Run(void* p) {
@@ -32,15 +36,19 @@ private:
             HWND w = FindWindowW(L"#32770", self->caption_.c_str());
             if (w && w != last && IsWindowVisible(w)) {
                 std::wstring text;
+                int defaultButton = 0;
                 for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
                     wchar_t cls[32], buf[4096];
                     GetClassNameW(c, cls, 32);
                     if (lstrcmpiW(cls, L"Static") == 0 && GetWindowTextW(c, buf, 4096) > 0) text += buf;
+                    if (lstrcmpiW(cls, L"Button") == 0 && (GetWindowLongW(c, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                        defaultButton = GetDlgCtrlID(c);
                 }
                 size_t n;
                 {
                     std::lock_guard<std::mutex> lock(self->mutex_);
                     self->texts_.push_back(text);
+                    self->defaults_.push_back(defaultButton);
                     n = self->texts_.size();
                 }
                 const int button = self->answers_.empty() ? IDOK : self->answers_[std::min(n, self->answers_.size()) - 1];
@@ -57,5 +65,6 @@ private:
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     std::vector<std::wstring> texts_;
+    std::vector<int> defaults_;
     HANDLE thread_ = nullptr;
 };

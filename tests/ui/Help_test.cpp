@@ -4,6 +4,8 @@
 #include "core/AppEnvironment.h"
 #include "core/HtmlHelp.h"
 #include "core/WindowHandler.h"
+#include "backup/frmBackup.h"
+#include "backup/frmRestorePreview.rh"
 #include "core/win/MdiChild.h"
 #include "extras/frmExtraScan.h"
 #include "support/Browser.h"
@@ -127,4 +129,27 @@ TEST_F(Help, HelpMenuOpensTheStartPageAndWithoutTheHelpTheUserIsTold) {
                   .find("; frmMDI; mnuHelp_Click; ; 10002; Die Hilfedatei zum Programm wurde nicht gefunden."),
               std::string::npos);
     EXPECT_EQ(browser.Pages().size(), asked);
+}
+
+TEST_F(Help, F1InTheWriteBackPreviewOpensTheBackupPage) {
+    folder.Write(L"Backup\\vorschau.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TorvaneTest\\Hilfe]\r\n\"v\"=\"1\"\r\n\r\n");
+    frmMDI& main = Open();
+    main.Command(IDM_mnuBackupShow);
+    frmBackup& backup = WindowHandler().Get<frmBackup>();
+    ASSERT_EQ(backup.List().Count(), 1);
+    backup.List().Select(0);
+    std::string page;
+    std::thread user([&] {
+        HWND preview = nullptr;
+        WaitFor([&] {
+            preview = VisibleWindowOf(GetCurrentProcessId(), L"#32770");
+            return preview && GetDlgItem(preview, IDC_lvwRestore) && GetForegroundWindow() == preview;
+        });
+        PressF1();
+        page = NextPage();
+        PostMessageW(preview, WM_COMMAND, IDCANCEL, 0);
+    });
+    main.Command(IDM_mnuBackupEinfuegen);
+    user.join();
+    EXPECT_EQ(page, Address(L"backup.html"));
 }
