@@ -224,7 +224,9 @@ void frmRestorePreview::ShowSummary() {
 }
 
 void frmRestorePreview::cmdAlleZurueck_Click() {
-    const size_t conflicts = plan_->Conflicts();
+    // A conflict that is already so (a key made again) is not overwritten: it is not counted.
+    const size_t conflicts = static_cast<size_t>(std::count_if(plan_->rows.begin(), plan_->rows.end(),
+                                                               [](const RestoreRow& r) { return r.conflict && Changes(r); }));
     if (conflicts > 0 && MessageBoxW(hwnd(), OverwriteQuestion(conflicts).c_str(), AppEnvironment.AppTitle.c_str(),
                                      MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2) != IDYES)
         return;
