@@ -114,13 +114,16 @@ std::wstring NoteLine(const std::wstring& note) { return note.empty() ? note : k
 
 bool UndoFile::CollectKey(RootKey root, const std::wstring& key, const std::wstring& note) {
     if (Holds(root, key)) return false;
-    std::wstring text = ClassHandler().KeyFunc().ExportKey(root, key, unicode_);
+    CollectKeyText(root, key, note, ClassHandler().KeyFunc().ExportKey(root, key, unicode_));
+    return true;
+}
+
+void UndoFile::CollectKeyText(RootKey root, const std::wstring& key, const std::wstring& note, const std::wstring& text) {
     RefuseLossy(root, key, text, L"Schlüssel ");
     pending_ += NoteLine(note) + text;
     std::pair<RootKey, std::wstring> id{root, KeyId(key)};
     pendingKeys_.push_back(id);
     keys_.insert(std::move(id));
-    return true;
 }
 
 void UndoFile::Flush() {
@@ -165,12 +168,7 @@ bool UndoFile::CollectValue(RootKey root, const std::wstring& key, const std::ws
 
 bool UndoFile::CollectKeyRemoval(RootKey root, const std::wstring& key, const std::wstring& note) {
     if (Holds(root, key)) return false;
-    const std::wstring text = L"[-" + clsKeyFunc::HiveName(root) + (key.empty() ? L"" : L"\\" + key) + L"]\r\n\r\n";
-    RefuseLossy(root, key, text, L"Schlüssel ");
-    pending_ += NoteLine(note) + text;
-    std::pair<RootKey, std::wstring> id{root, KeyId(key)};
-    pendingKeys_.push_back(id);
-    keys_.insert(std::move(id));
+    CollectKeyText(root, key, note, L"[-" + clsKeyFunc::HiveName(root) + (key.empty() ? L"" : L"\\" + key) + L"]\r\n\r\n");
     return true;
 }
 

@@ -62,6 +62,8 @@ public:
 
 private:
     void Open(const std::wstring& headerAndComments, bool append);
+    // Collects the text that saves a key (its export or its removal); the key counts as held.
+    void CollectKeyText(RootKey root, const std::wstring& key, const std::wstring& note, const std::wstring& text);
     void Write(const std::wstring& text);
     // Raises when a REGEDIT4 file cannot hold the export unchanged.
     void RefuseLossy(RootKey root, const std::wstring& key, const std::wstring& text, const wchar_t* what) const;

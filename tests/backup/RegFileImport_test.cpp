@@ -1,5 +1,5 @@
 // tests/backup/RegFileImport_test.cpp
-#include "backup/RegFileImport.h"
+#include "support/RegeditImport.h"
 #include "backup/frmBackup.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"

@@ -1,5 +1,5 @@
 // tests/extras/FileTypesPage_test.cpp
-#include "backup/RegFileImport.h"
+#include "support/RegeditImport.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/Text.h"

@@ -1,5 +1,5 @@
 // tests/programs/frmInstalledPrograms_test.cpp
-#include "backup/RegFileImport.h"
+#include "support/RegeditImport.h"
 #include "core/AppEnvironment.h"
 #include "core/ClassHandler.h"
 #include "core/DoEvents.h"
