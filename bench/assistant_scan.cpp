@@ -6,7 +6,7 @@
 #include "Bench.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "scan/ScanEngine.h"
 #include <windows.h>
 #include <algorithm>

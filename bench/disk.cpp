@@ -8,9 +8,9 @@
 // and goes slows both sides alike.
 #include "Bench.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
-#include "scan/clsFiles.h"
+#include "files/clsFiles.h"
 #include <windows.h>
 #include <algorithm>
 #include <cstdarg>

@@ -11,7 +11,7 @@
 #include "Bench.h"
 #include "backup/RestorePlan.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"

@@ -10,10 +10,10 @@
 // "/restore:<file>" writes a registry file back as the backup window does: one line (or JSON row)
 // per key and value with what it would change; "/preview" writes nothing; conflicts only with "/force".
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "core/modMain.h"
+#include "main/modMain.h"
 #include "registry/OfflineRegistry.h"
 #include "backup/RestorePlan.h"
 #include "registry/clsKeyFunc.h"

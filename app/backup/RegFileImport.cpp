@@ -1,6 +1,6 @@
 // app/backup/RegFileImport.cpp
 #include "backup/RegFileImport.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "registry/clsKeyFunc.h"
 #include <map>

@@ -1,7 +1,7 @@
 // app/backup/RestorePlan.cpp
 #include "backup/RestorePlan.h"
 #include "backup/RegFileImport.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "core/Trap.h"

@@ -2,10 +2,10 @@
 // Start-up ageing of undo files: deletes the files of the backup folder that are older than
 // "DelAfterDays" calendar days.
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Trap.h"
-#include "core/modMain.h"
-#include "scan/clsFiles.h"
+#include "main/modMain.h"
+#include "files/clsFiles.h"
 #include <windows.h>
 #include <cwchar>
 

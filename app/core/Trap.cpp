@@ -1,7 +1,7 @@
 // app/core/Trap.cpp
 #include "core/Trap.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "errors/clsError.h"
 #include <exception>
 #include <system_error>

@@ -1,7 +1,7 @@
 // app/core/modCheckOS.cpp
 #include "core/modCheckOS.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Trap.h"
 #include "registry/clsKeyFunc.h"
 #include <windows.h>

@@ -4,7 +4,7 @@
 #include "core/RuntimeError.h"
 #include "core/Trap.h"
 #include "errors/clsError.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include <windows.h>
 
 namespace {

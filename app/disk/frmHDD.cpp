@@ -2,11 +2,11 @@
 #include "disk/frmHDD.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/RecyclerNotice.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/modCheckOS.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
@@ -15,9 +15,9 @@
 #include "errors/clsError.h"
 #include "journal/Protected.h"
 #include "registry/clsKeyFunc.h"
-#include "scan/clsFiles.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "files/clsFiles.h"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <shellapi.h>
 #include <shlwapi.h>
 #include <windowsx.h>

@@ -1,9 +1,9 @@
 // app/disk/frmHDDFolder.cpp
 #include "disk/frmHDDFolder.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "disk/frmHDD.rh"
-#include "scan/clsFiles.h"
+#include "files/clsFiles.h"
 
 std::wstring frmHDDFolder::Ask(HWND owner) {
     path_.clear();

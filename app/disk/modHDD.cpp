@@ -1,7 +1,7 @@
 // app/disk/modHDD.cpp
 #include "disk/modHDD.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/modCheckOS.h"

@@ -1,7 +1,7 @@
 // app/disk/modHDD.h
 #pragma once
 #include "registry/RegKey.h"
-#include "scan/clsFiles.h"
+#include "files/clsFiles.h"
 #include <string>
 #include <vector>
 

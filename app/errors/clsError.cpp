@@ -2,7 +2,7 @@
 #include "errors/clsError.h"
 #include "core/AppEnvironment.h"
 #include "core/Text.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "errors/frmError.h"
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 #include "errors/clsInternet.h"
 #include "core/AppEnvironment.h"
 #include "assistant/clsAgent.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"

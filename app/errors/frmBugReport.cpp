@@ -2,17 +2,17 @@
 #include "errors/frmBugReport.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "errors/clsError.h"
 #include "errors/clsInternet.h"
 #include "errors/frmBugReport.rh"
 #include "registry/clsKeyFunc.h"
-#include "scan/clsLibRegister.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "components/clsLibRegister.h"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <cmath>
 #include <utility>
 

@@ -3,12 +3,12 @@
 #include "core/AppEnvironment.h"
 #include "core/HtmlHelp.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
-#include "core/ClassHandler.h"
+#include "main/WindowHandler.h"
+#include "main/ClassHandler.h"
 #include "core/modCheckOS.h"
 #include "errors/clsError.h"
 #include "errors/clsInternet.h"
-#include "scan/clsLibRegister.h"
+#include "components/clsLibRegister.h"
 #include "errors/frmError.rh"
 #include <algorithm>
 

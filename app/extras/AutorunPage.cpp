@@ -2,11 +2,11 @@
 #include "extras/AutorunPage.h"
 #include "extras/ExtrasMenu.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/CommandLine.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/win/Menu.h"
 #include "core/win/ToolTips.h"
 #include "extras/AutorunPage.rh"
@@ -15,8 +15,8 @@
 #include "registry/clsSearch.h"
 #include "registry/ValueText.h"
 #include "journal/ChangeJournal.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 
 static_assert(IDC_lvwAutorunPermanent == 2355 && IDC_lvwAutorunSingle == 2356);
 

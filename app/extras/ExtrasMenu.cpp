@@ -1,8 +1,8 @@
 // app/extras/ExtrasMenu.cpp
 #include "extras/ExtrasMenu.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/win/Menu.h"
-#include "ui/frmMDI.h"
+#include "main/frmMDI.h"
 
 
 HMENU ExtraScanMenu() {

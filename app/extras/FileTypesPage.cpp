@@ -1,11 +1,11 @@
 // app/extras/FileTypesPage.cpp
 #include "extras/FileTypesPage.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/win/Menu.h"
 #include "extras/ExtrasMenu.h"
 #include "extras/FileTypesPage.rh"
@@ -13,8 +13,8 @@
 #include "registry/clsSearch.h"
 #include "journal/ChangeJournal.h"
 #include "journal/Protected.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <shlobj.h>
 #include <algorithm>
 #include <map>

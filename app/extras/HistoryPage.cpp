@@ -2,7 +2,7 @@
 #include "extras/HistoryPage.h"
 #include "extras/ExtrasMenu.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/RecyclerNotice.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
@@ -13,7 +13,7 @@
 #include "registry/clsSearch.h"
 #include "journal/ChangeJournal.h"
 #include "journal/Protected.h"
-#include "scan/clsFiles.h"
+#include "files/clsFiles.h"
 #include <algorithm>
 #include <map>
 #include <set>

@@ -1,7 +1,7 @@
 // app/extras/RegistryCompaction.cpp
 #include "extras/RegistryCompaction.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/modReboot.h"

@@ -1,11 +1,11 @@
 // app/extras/frmAutorunNew.cpp
 #include "extras/frmAutorunNew.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/CommandLine.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/win/ToolTips.h"
 #include "extras/frmAutorunNew.rh"
 #include "registry/clsKeyFunc.h"

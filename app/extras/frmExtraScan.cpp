@@ -1,17 +1,17 @@
 // app/extras/frmExtraScan.cpp
 #include "extras/frmExtraScan.h"
 #include "assistant/clsAgent.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/win/Menu.h"
 #include "extras/AutorunPage.h"
 #include "extras/DefragPage.h"
 #include "extras/FileTypesPage.h"
 #include "extras/HistoryPage.h"
 #include "extras/frmExtraScan.rh"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 
 static_assert(IDC_TabExtras == 1802);
 

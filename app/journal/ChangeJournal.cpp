@@ -1,7 +1,7 @@
 // app/journal/ChangeJournal.cpp
 #include "journal/ChangeJournal.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Trap.h"
 #include "journal/Protected.h"

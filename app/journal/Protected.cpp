@@ -1,6 +1,6 @@
 // app/journal/Protected.cpp
 #include "journal/Protected.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"

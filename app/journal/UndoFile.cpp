@@ -1,7 +1,7 @@
 // app/journal/UndoFile.cpp
 #include "journal/UndoFile.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "registry/clsKeyFunc.h"

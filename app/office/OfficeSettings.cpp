@@ -1,7 +1,7 @@
 // app/office/OfficeSettings.cpp
 #include "office/OfficeSettings.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "registry/clsKeyFunc.h"

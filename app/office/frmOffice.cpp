@@ -2,10 +2,10 @@
 #include "office/frmOffice.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
 #include "core/win/ToolTips.h"
@@ -14,8 +14,8 @@
 #include "office/frmOffice.rh"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <optional>
 
 namespace {

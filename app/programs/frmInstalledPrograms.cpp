@@ -2,18 +2,18 @@
 #include "programs/frmInstalledPrograms.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
 #include "programs/frmInstalledPrograms.rh"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include "journal/ChangeJournal.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <shellapi.h>
 
 namespace {

@@ -1,7 +1,7 @@
 // app/registry/RegistrySource.cpp
 #include "registry/RegistrySource.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "registry/clsKeyFunc.h"
 
 void LiveRegistry::ReadTree(RootKey root, const std::wstring& key, uint16_t, std::vector<ScanHit>& hits, const bool&) {

@@ -1,7 +1,7 @@
 // app/registry/clsKeyFunc.cpp
 #include "registry/clsKeyFunc.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "errors/clsError.h"

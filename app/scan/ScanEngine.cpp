@@ -1,7 +1,7 @@
 // app/scan/ScanEngine.cpp
 #include "scan/ScanEngine.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"

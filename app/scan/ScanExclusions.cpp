@@ -1,7 +1,7 @@
 // app/scan/ScanExclusions.cpp
 #include "scan/ScanExclusions.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "registry/clsKeyFunc.h"

@@ -1,14 +1,14 @@
 // app/scan/clsCheckKeys.cpp
 #include "scan/clsCheckKeys.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "registry/ValueText.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/ScanEngine.h"
-#include "scan/clsFiles.h"
+#include "files/clsFiles.h"
 
 namespace {
 const wchar_t kModule[] = L"clsCheckKeys";

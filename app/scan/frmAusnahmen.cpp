@@ -1,8 +1,8 @@
 // app/scan/frmAusnahmen.cpp
 #include "scan/frmAusnahmen.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "scan/frmAusnahmen.rh"
 #include <algorithm>
 #include <vector>

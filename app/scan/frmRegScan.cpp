@@ -2,9 +2,9 @@
 #include "scan/frmRegScan.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/modReboot.h"
 #include "core/win/Menu.h"
 #include "registry/clsKeyFunc.h"
@@ -13,8 +13,8 @@
 #include "scan/ScanReport.h"
 #include "scan/clsCheckKeys.h"
 #include "scan/frmRegScan.rh"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <algorithm>
 #include <commdlg.h>
 #include <cwchar>

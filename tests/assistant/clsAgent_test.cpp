@@ -2,7 +2,7 @@
 #include "assistant/AgentTestSupport.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/RuntimeError.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"

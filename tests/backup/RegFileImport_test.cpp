@@ -2,7 +2,7 @@
 #include "support/RegeditImport.h"
 #include "backup/frmBackup.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/ScanEngine.h"

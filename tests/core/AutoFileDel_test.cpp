@@ -1,7 +1,7 @@
 // tests/core/AutoFileDel_test.cpp
 #include "core/AppEnvironment.h"
 #include "core/Text.h"
-#include "core/modMain.h"
+#include "main/modMain.h"
 #include "errors/clsError.h"
 #include "support/MessageBoxes.h"
 #include "support/Sandbox.h"

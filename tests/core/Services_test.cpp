@@ -1,10 +1,10 @@
 // tests/core/Services_test.cpp
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/clsSort.h"
 #include "core/modCheckOS.h"
-#include "core/modMain.h"
+#include "main/modMain.h"
 #include "core/RuntimeError.h"
 #include "core/Trap.h"
 #include "registry/clsKeyFunc.h"

@@ -1,6 +1,6 @@
 // tests/core/modHDD_test.cpp: the disk cleanup's list file, emptying and start entry.
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "disk/modHDD.h"

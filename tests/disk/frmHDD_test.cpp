@@ -1,10 +1,10 @@
 // tests/disk/frmHDD_test.cpp
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
-#include "core/WindowHandler.h"
-#include "core/modMain.h"
+#include "main/WindowHandler.h"
+#include "main/modMain.h"
 #include "core/win/Menu.h"
 #include "disk/frmHDD.h"
 #include "disk/frmHDD.rh"
@@ -15,8 +15,8 @@
 #include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <gtest/gtest.h>
 #include <windowsx.h>
 #include <algorithm>

@@ -1,8 +1,8 @@
 // tests/errors/clsError_test.cpp
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "errors/clsError.h"
 #include "errors/frmError.h"
 #include "errors/frmError.rh"

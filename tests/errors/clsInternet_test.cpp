@@ -1,6 +1,6 @@
 // tests/errors/clsInternet_test.cpp: WinINet against a server of our own on 127.0.0.1
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "errors/TestHttpServer.h"

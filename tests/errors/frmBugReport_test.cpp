@@ -1,8 +1,8 @@
 // tests/errors/frmBugReport_test.cpp
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "errors/TestHttpServer.h"
 #include "errors/clsError.h"
 #include "errors/clsInternet.h"
@@ -14,8 +14,8 @@
 #include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <gtest/gtest.h>
 #include <thread>
 

@@ -6,7 +6,7 @@
 #include "extras/frmAutorunNew.rh"
 #include "core/win/Menu.h"
 #include "registry/clsKeyFunc.h"
-#include "scan/clsFiles.h"
+#include "files/clsFiles.h"
 #include "support/MessageBoxes.h"
 #include <set>
 

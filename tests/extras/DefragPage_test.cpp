@@ -17,7 +17,7 @@
 #include "scan/ScanTestRegistry.h"
 #include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.rh"
 #include <gtest/gtest.h>
 #include <cwctype>
 #include <map>

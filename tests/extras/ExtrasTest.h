@@ -1,17 +1,17 @@
 // tests/extras/ExtrasTest.h
 #pragma once
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "errors/clsError.h"
 #include "extras/frmExtraScan.h"
 #include "scan/ScanTestRegistry.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <gtest/gtest.h>
 #include <string>
 

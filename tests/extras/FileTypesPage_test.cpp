@@ -1,7 +1,7 @@
 // tests/extras/FileTypesPage_test.cpp
 #include "support/RegeditImport.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/win/Menu.h"
 #include "errors/clsError.h"
@@ -15,7 +15,7 @@
 #include "support/Sandbox.h"
 #include "support/Wait.h"
 #include "extras/PageHost.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.rh"
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,9 +1,9 @@
 // tests/extras/PageHost.h
 #pragma once
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "extras/ExtrasPage.h"
 #include "support/Sandbox.h"
-#include "ui/frmMDI.h"
+#include "main/frmMDI.h"
 #include <windows.h>
 
 // A plain top-level window that holds one extras page as the extras window would: created inside

@@ -1,14 +1,14 @@
 // tests/help/HelpPages_test.cpp: the help's pages, contents and index as the build compiles them
 // (build/help/stage): every page well-formed, German, UTF-8; every link and picture there; every
 // page in the help file and its contents; every window's page among them.
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/win/Dialog.h"
 #include "extras/AutorunPage.h"
 #include "extras/DefragPage.h"
 #include "extras/FileTypesPage.h"
 #include "extras/HistoryPage.h"
 #include "support/Sandbox.h"
-#include "ui/frmMDI.h"
+#include "main/frmMDI.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <map>

@@ -2,7 +2,7 @@
 #pragma once
 // Helpers for tests that compare registry trees byte for byte and write undo files back with the
 // registry editor.
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "journal/UndoFile.h"
 #include "registry/clsKeyFunc.h"

@@ -1,6 +1,6 @@
 // tests/journal/UndoFile_test.cpp
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "registry/clsKeyFunc.h"

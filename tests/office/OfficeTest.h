@@ -1,18 +1,18 @@
 // tests/office/OfficeTest.h: the Office window opened inside the main window, with planted suites.
 #pragma once
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "errors/clsError.h"
 #include "office/frmOffice.h"
 #include "office/frmOffice.rh"
 #include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <gtest/gtest.h>
 #include <sddl.h>
 

@@ -1,6 +1,6 @@
 // tests/programs/InstalledPrograms_test.cpp
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "programs/InstalledPrograms.h"
 #include "registry/clsSearch.h"

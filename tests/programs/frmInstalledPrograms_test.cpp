@@ -1,10 +1,10 @@
 // tests/programs/frmInstalledPrograms_test.cpp
 #include "support/RegeditImport.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/win/Menu.h"
 #include "errors/clsError.h"
 #include "programs/frmInstalledPrograms.h"
@@ -13,8 +13,8 @@
 #include "scan/ScanTestRegistry.h"
 #include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <gtest/gtest.h>
 
 namespace {

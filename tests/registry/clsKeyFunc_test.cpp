@@ -1,6 +1,6 @@
 // tests/registry/clsKeyFunc_test.cpp
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "registry/clsKeyFunc.h"
 #include "core/RuntimeError.h"
 #include "support/Sandbox.h"

@@ -5,7 +5,7 @@
 // folder and the system folders pointed there, must give the same rows.
 #include "backup/RegFileReader.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "registry/OfflineRegistry.h"

@@ -1,6 +1,6 @@
 // tests/scan/ScanEngine_test.cpp
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/ScanEngine.h"

@@ -1,5 +1,5 @@
 // tests/scan/ScanReport_test.cpp
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "scan/ScanReport.h"

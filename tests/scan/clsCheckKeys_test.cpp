@@ -1,6 +1,6 @@
 // tests/scan/clsCheckKeys_test.cpp
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "scan/ScanEngine.h"
 #include "scan/ScanTestRegistry.h"
 #include "scan/clsCheckKeys.h"

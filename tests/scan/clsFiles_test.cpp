@@ -1,8 +1,8 @@
 // tests/scan/clsFiles_test.cpp
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
-#include "scan/clsFiles.h"
+#include "files/clsFiles.h"
 #include "support/Links.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"

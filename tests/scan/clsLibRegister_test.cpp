@@ -2,12 +2,12 @@
 // The component self-check on the complete component list of the original program, in a private
 // registry and private system, assistant and program folders.
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "errors/frmError.rh"
 #include "registry/clsKeyFunc.h"
-#include "scan/clsLibRegister.h"
+#include "components/clsLibRegister.h"
 #include "support/Sandbox.h"
 #include <gtest/gtest.h>
 #include <cstdio>

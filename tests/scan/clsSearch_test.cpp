@@ -1,5 +1,5 @@
 // tests/scan/clsSearch_test.cpp
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "registry/clsSearch.h"
 #include "scan/ScanTestRegistry.h"
 #include "support/Sandbox.h"

@@ -1,10 +1,10 @@
 // tests/support/Sandbox.cpp
 #include "support/Sandbox.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
-#include "core/modMain.h"
+#include "main/ClassHandler.h"
+#include "main/modMain.h"
 #include "registry/clsKeyFunc.h"
-#include "ui/frmMDI.h"
+#include "main/frmMDI.h"
 #include <atomic>
 #include <fstream>
 

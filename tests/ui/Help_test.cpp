@@ -3,7 +3,7 @@
 // browser for that window's page of the installed help.
 #include "core/AppEnvironment.h"
 #include "core/HtmlHelp.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "backup/frmBackup.h"
 #include "backup/frmRestorePreview.rh"
 #include "core/win/MdiChild.h"
@@ -11,8 +11,8 @@
 #include "support/Browser.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include "errors/frmError.rh"
 #include <gtest/gtest.h>
 #include <thread>

@@ -4,7 +4,7 @@
 #include "support/Browser.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.rh"
 #include "errors/frmError.rh"
 #include <gtest/gtest.h>
 #include <windows.h>

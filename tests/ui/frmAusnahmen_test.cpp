@@ -1,6 +1,6 @@
 // tests/ui/frmAusnahmen_test.cpp
-#include "core/ClassHandler.h"
-#include "core/WindowHandler.h"
+#include "main/ClassHandler.h"
+#include "main/WindowHandler.h"
 #include "core/win/Menu.h"
 #include "registry/clsKeyFunc.h"
 #include "scan/ScanExclusions.h"
@@ -9,8 +9,8 @@
 #include "scan/frmAusnahmen.rh"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <gtest/gtest.h>
 #include <functional>
 #include <vector>

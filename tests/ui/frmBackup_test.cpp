@@ -5,10 +5,10 @@
 #include "backup/frmRestorePreview.h"
 #include "backup/frmRestorePreview.rh"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/win/Menu.h"
 #include "errors/clsError.h"
 #include "journal/ChangeJournal.h"
@@ -17,8 +17,8 @@
 #include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <functional>

@@ -1,7 +1,7 @@
 // tests/ui/frmMDI_test.cpp
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
-#include "core/WindowHandler.h"
+#include "main/ClassHandler.h"
+#include "main/WindowHandler.h"
 #include "core/RuntimeError.h"
 #include "core/win/MdiChild.h"
 #include "core/win/Menu.h"
@@ -10,8 +10,8 @@
 #include "registry/clsSearch.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include "ui/frmPopUp.h"
 #include <gtest/gtest.h>
 #include <algorithm>

@@ -1,7 +1,7 @@
 // tests/ui/frmRegScan_test.cpp
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
-#include "core/WindowHandler.h"
+#include "main/ClassHandler.h"
+#include "main/WindowHandler.h"
 #include "core/win/ListView.h"
 #include "core/Text.h"
 #include "core/win/Menu.h"
@@ -12,8 +12,8 @@
 #include "scan/frmRegScan.rh"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
-#include "ui/frmMDI.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <map>

@@ -1,4 +1,4 @@
-// app/scan/clsFiles.h
+// app/files/clsFiles.h
 #pragma once
 #include <windows.h>
 #include <cstdint>

@@ -1,21 +1,21 @@
-// app/ui/frmMDI.cpp
-#include "ui/frmMDI.h"
+// app/main/frmMDI.cpp
+#include "main/frmMDI.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/HtmlHelp.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
 #include "core/win/MdiChild.h"
 #include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
-#include "scan/clsFiles.h"
+#include "files/clsFiles.h"
 #include "registry/clsSearch.h"
-#include "ui/frmMDI.rh"
+#include "main/frmMDI.rh"
 
 namespace {
 const wchar_t* kModule = L"frmMDI";

@@ -1,8 +1,8 @@
-// app/scan/clsFiles.cpp
-#include "scan/clsFiles.h"
+// app/files/clsFiles.cpp
+#include "files/clsFiles.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"

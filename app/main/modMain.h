@@ -1,4 +1,4 @@
-// app/core/modMain.h
+// app/main/modMain.h
 #pragma once
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-// app/core/ClassHandler.h
+// app/main/ClassHandler.h
 #pragma once
 #include <memory>
 

@@ -1,10 +1,10 @@
-// app/scan/clsLibRegister.cpp
-#include "scan/clsLibRegister.h"
+// app/components/clsLibRegister.cpp
+#include "components/clsLibRegister.h"
 #include "core/AppEnvironment.h"
-#include "core/ClassHandler.h"
+#include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "core/WindowHandler.h"
+#include "main/WindowHandler.h"
 #include "core/clsTimer.h"
 #include "core/modWaitForProcess.h"
 #include "errors/clsError.h"

@@ -1,4 +1,4 @@
-// app/ui/frmMDI.h
+// app/main/frmMDI.h
 #pragma once
 #include "core/WindowNo.h"
 #include "core/win/Form.h"

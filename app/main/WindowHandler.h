@@ -1,4 +1,4 @@
-// app/core/WindowHandler.h
+// app/main/WindowHandler.h
 #pragma once
 #include "core/WindowNo.h"
 #include "core/win/Form.h"

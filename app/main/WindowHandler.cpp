@@ -1,5 +1,5 @@
-// app/core/WindowHandler.cpp
-#include "core/WindowHandler.h"
+// app/main/WindowHandler.cpp
+#include "main/WindowHandler.h"
 #include "backup/frmBackup.h"
 #include "core/RuntimeError.h"
 #include "core/win/MdiChild.h"
@@ -13,7 +13,7 @@
 #include "scan/frmAusnahmen.h"
 #include "scan/frmRegScan.h"
 #include "ui/frmLogin.h"
-#include "ui/frmMDI.h"
+#include "main/frmMDI.h"
 #include "ui/frmOptionen.h"
 #include "ui/frmPopUp.h"
 #include <type_traits>

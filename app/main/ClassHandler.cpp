@@ -1,5 +1,5 @@
-// app/core/ClassHandler.cpp
-#include "core/ClassHandler.h"
+// app/main/ClassHandler.cpp
+#include "main/ClassHandler.h"
 #include "assistant/clsAgent.h"
 #include "core/clsSort.h"
 #include "core/clsTimer.h"
@@ -8,8 +8,8 @@
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include "scan/clsCheckKeys.h"
-#include "scan/clsFiles.h"
-#include "scan/clsLibRegister.h"
+#include "files/clsFiles.h"
+#include "components/clsLibRegister.h"
 
 clsClassHandler::clsClassHandler() = default;
 clsClassHandler::~clsClassHandler() { Reset(); }

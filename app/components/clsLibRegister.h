@@ -1,4 +1,4 @@
-// app/scan/clsLibRegister.h
+// app/components/clsLibRegister.h
 #pragma once
 #include <string>
 #include <vector>
