@@ -1,4 +1,4 @@
-// tests/office/Outlook_test.cpp
+// tests/office/Outlook_wintest.cpp
 #include "OfficeTest.h"
 #include "core/win/Menu.h"
 

@@ -1,4 +1,4 @@
-// tests/ui/frmMDI_test.cpp
+// tests/main/frmMDI_wintest.cpp
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
 #include "main/WindowHandler.h"

@@ -1,4 +1,4 @@
-// tests/office/Detection_test.cpp
+// tests/office/Detection_wintest.cpp
 #include "OfficeTest.h"
 #include "core/win/Menu.h"
 

@@ -1,4 +1,4 @@
-// tests/extras/Autorun_test.cpp
+// tests/extras/Autorun_wintest.cpp
 #include "extras/AutorunPage.h"
 #include "extras/AutorunPage.rh"
 #include "extras/ExtrasTest.h"
