@@ -30,7 +30,7 @@ bool ShelledApp(const std::wstring& commandLine, unsigned long& exitCode) {
     exitCode = 0;
     if (wait == WAIT_OBJECT_0) {
         GetExitCodeProcess(pi.hProcess, &exitCode);
-        ClassHandler().Error().HandleError(L"modWaitForProcess", L"ShelledApp", L"Die Anwendung wurde beendet", 0, L"",
+        HandleError(L"modWaitForProcess", L"ShelledApp", L"Die Anwendung wurde beendet", 0, L"",
                                            Style::Warning, false);
     }
     CloseHandle(pi.hProcess);
