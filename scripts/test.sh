@@ -26,9 +26,10 @@ for ((i = 0; i < slots; i++)); do
   prefix="$build/wineprefix-$i"
   if [ ! -f "$prefix/system.reg" ]; then
     rm -rf "$prefix"
-    cp -a "$build/wineprefix" "$prefix"
+    cp -a "$build/wineprefix" "$prefix" &
   fi
 done
+wait
 
 xservers=()
 boots=()
@@ -64,3 +65,4 @@ wait "${boots[@]}"
 echo "$resources" >"$build/test-resources.json"
 
 ctest --test-dir "$build" --output-on-failure -j"$slots" --resource-spec-file "$build/test-resources.json" "$@"
+exit $?
