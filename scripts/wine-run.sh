@@ -13,6 +13,8 @@ case "$1" in
   *.exe | *.EXE) ;;
   *) exec "$@" ;;
 esac
+# ctest run by hand: the build folder's first slot, never the user's own prefix.
+[ -n "${WINEPREFIX:-}" ] || export WINEPREFIX="$(cd "$(dirname "$1")/.." && pwd)/wineprefix-0"
 out=$(mktemp)
 wine "$@" </dev/null >"$out" 2>&1
 rc=$?
