@@ -32,8 +32,8 @@ bool ShelledApp(const std::wstring& commandLine, unsigned long& exitCode) {
     exitCode = 0;
     if (wait == WAIT_OBJECT_0) {
         GetExitCodeProcess(process.get(), &exitCode);
-        ClassHandler().Error().HandleError(L"modWaitForProcess", L"ShelledApp", L"Die Anwendung wurde beendet", 0, L"",
-                                           Style::Warning, false);
+        HandleError(L"modWaitForProcess", L"ShelledApp", L"Die Anwendung wurde beendet", 0, L"",
+            Style::Warning, false);
     }
     process.reset();
     DoEvents();

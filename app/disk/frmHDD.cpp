@@ -369,7 +369,7 @@ void frmHDD::chbTempFilesDel_Click() {
     if (!removed) {
         // The entry stays, and so does the tick that shows it.
         Button_SetCheck(Item(IDC_chbTempFilesDel), BST_CHECKED);
-        ClassHandler().Error().HandleError(kModule, proc, problem, 0, L"", Style::Warning, false);
+        HandleError(kModule, proc, problem, 0, L"", Style::Warning, false);
         Message(L"Das automatische Löschen konnte nicht abgeschaltet werden.\r\n" + problem, MB_ICONEXCLAMATION | MB_OK);
         return;
     }

@@ -96,7 +96,7 @@ EmptyResult EmptyListedFolder(const std::wstring& line, const wchar_t* module, c
     const std::wstring folder = WithBackslash(line);
     result.reason = WhyNotEmptied(folder);
     if (!result.reason.empty()) {
-        ClassHandler().Error().HandleError(module, procedure, folder + L" " + result.reason + L" und wurde übergangen.",
+        HandleError(module, procedure, folder + L" " + result.reason + L" und wurde übergangen.",
                                            0, L"", Style::Warning, false);
         return result;
     }

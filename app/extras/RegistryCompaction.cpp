@@ -281,7 +281,7 @@ LRESULT CALLBACK WatchProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             const Outcome o = SessionEnd(wp != FALSE, (lp & ENDSESSION_LOGOFF) != 0);
             if (o.armed) Trace(kModule, proc, L"Registry für den nächsten Start defragmentiert");
             if (!o.message.empty())
-                ReportError(kModule, proc, RuntimeError{0, L""}, 48, false,
+                ReportError(kModule, proc, RuntimeError{0, L""}, Style::Warning, false,
                             L"Registry nicht defragmentiert: " + o.message);
         });
         return 0;

@@ -378,7 +378,7 @@ bool clsFiles::DoFileDel(const std::wstring& path) {
 
 void clsFiles::Refuse(const wchar_t* procedure, const std::wstring& message) {
     // Written with logging off too: a refusal is no trace but the answer to the caller's request.
-    handler_.Error().HandleError(kModule, procedure, message, 0, L"", Style::Warning, false);
+    HandleError(kModule, procedure, message, 0, L"", Style::Warning, false);
 }
 
 bool clsFiles::DeleteEntry(const std::wstring& path, DWORD attributes) {
