@@ -7,7 +7,8 @@
 #include "main/ClassHandler.h"
 #include "core/modCheckOS.h"
 #include "errors/clsError.h"
-#include "errors/clsInternet.h"
+#include "internet/BugReportSender.h"
+#include "ui/InternetDialogs.h"
 #include "components/clsLibRegister.h"
 #include "errors/frmError.rh"
 #include <algorithm>
@@ -131,7 +132,8 @@ void frmError::cmdReportSenden_Click() {
         r.os = AppEnvironment.OSName;
         r.sp = ReadServicePack();
         r.mail_sender = mail;
-        ClassHandler().Internet().BugReport(r);
+        InternetDialogs dialogs;
+        BugReportSender(ClassHandler().Internet(), dialogs).Send(r);
     });
 }
 
