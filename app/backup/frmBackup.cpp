@@ -198,7 +198,7 @@ void frmBackup::ReadBackupFiles() {
             std::wstring sizeText = SizeText(size), dateText = DateTimeText(data.ftLastWriteTime);
             ListView_SetItemText(lvw_, row, 1, sizeText.data());
             ListView_SetItemText(lvw_, row, 2, dateText.data());
-        }, 48, false, path);
+        }, Style::Warning, false, path);
     }
     Trap(kModule, proc, [&] { list.SortByColumn(sortColumn_, sortAscending_); });
     Info(proc, L"endet");
@@ -303,7 +303,7 @@ bool frmBackup::WriteBackFile(const std::wstring& name, const wchar_t* proc) {
     const RestorePlan plan = PlanRestore(AppEnvironment.BackupDir + name);
     if (!plan.readable) {
         // Nothing of a file that cannot be read wholly is written: a half-read file is no undo.
-        ClassHandler().Error().HandleError(kModule, proc, failed + L" (" + plan.problem + L")", 0, L"",
+        HandleError(kModule, proc, failed + L" (" + plan.problem + L")", 0, L"",
                                            Style::Warning, false);
         Ask(failed + L"\r\r" + plan.problem, MB_ICONEXCLAMATION | MB_OK);
         return false;
@@ -325,7 +325,7 @@ bool frmBackup::WriteBackFile(const std::wstring& name, const wchar_t* proc) {
         if (AppSwitches.AutoFileDelAfterReentry == 1 && whole) DeleteBackupFile(name, proc);
     } else {
         const std::wstring why = !r.keptReasons.empty() ? r.keptReasons.front() : r.problem;
-        ClassHandler().Error().HandleError(kModule, proc, failed + L" (" + why + L")", 0, L"", Style::Warning, false);
+        HandleError(kModule, proc, failed + L" (" + why + L")", 0, L"", Style::Warning, false);
         Ask(message, MB_ICONEXCLAMATION | MB_OK);
     }
     ReadBackupFiles();

@@ -92,7 +92,7 @@ bool frmRestorePreview::OnInit() {
                                        static_cast<LPARAM>(i));
             ListView_SetCheckState(lvw_, at, chosen_[i] ? TRUE : FALSE);
         }
-    }, 48, true);
+    }, Style::Warning, true);
     filling_ = false;
     // A list that lacks rows of the file is no ground to choose from.
     if (!filled) {

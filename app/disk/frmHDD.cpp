@@ -6,6 +6,7 @@
 #include "core/RecyclerNotice.h"
 #include "core/Text.h"
 #include "core/Trap.h"
+#include "core/UniqueHandle.h"
 #include "main/WindowHandler.h"
 #include "core/modCheckOS.h"
 #include "core/modWaitForProcess.h"
@@ -186,9 +187,9 @@ void frmHDD::OrdnerListe_laden() {
             lines = ReadListLines(file);
         } catch (const RuntimeError& e) {
             if (e.number != Err::FileNotFound) throw;
-            HANDLE f = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (f == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
-            CloseHandle(f);
+            // Created empty and closed at once, so the list can be read back.
+            if (!UniqueHFile(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)))
+                RaiseWin32(GetLastError());
             lines = ReadListLines(file);
         }
         for (const std::wstring& line : lines) {
@@ -351,7 +352,7 @@ void frmHDD::chbTempFilesDel_Click() {
     if (!removed) {
         // The entry stays, and so does the tick that shows it.
         Button_SetCheck(Item(IDC_chbTempFilesDel), BST_CHECKED);
-        ClassHandler().Error().HandleError(kModule, proc, problem, 0, L"", Style::Warning, false);
+        HandleError(kModule, proc, problem, 0, L"", Style::Warning, false);
         Message(L"Das automatische Löschen konnte nicht abgeschaltet werden.\r\n" + problem, MB_ICONEXCLAMATION | MB_OK);
         return;
     }

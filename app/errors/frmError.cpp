@@ -23,7 +23,7 @@ std::wstring frmError::DetailsText(const std::wstring& module, const std::wstrin
 }
 
 void frmError::ShowError(const std::wstring& module, const std::wstring& procedure, int number,
-                         const std::wstring& description, int style) {
+                         const std::wstring& description, Style style) {
     module_ = module;
     procedure_ = procedure;
     number_ = number;
@@ -39,11 +39,13 @@ bool frmError::OnInit() {
     Item(IDC_lblErrMod).SetText(module_);
     Item(IDC_lblErrProc).SetText(procedure_);
     Item(IDC_txtDetails).SetText(DetailsText(module_, procedure_, number_, description_));
-    if (style_ == 16) Item(IDC_cmdSchliessen).SetText(L"Beenden");
+    if (style_ == Style::Critical) Item(IDC_cmdSchliessen).SetText(L"Beenden");
     // Without the internet library there is nothing to send with.
     Item(IDC_cmdReportSenden).Show(!WinInetMissing);
-    const wchar_t* icon = style_ == 16 ? IDI_ERROR : style_ == 48 ? IDI_WARNING : style_ == 32 ? IDI_QUESTION
-                                                                                               : IDI_INFORMATION;
+    const wchar_t* icon = style_ == Style::Critical  ? IDI_ERROR
+                          : style_ == Style::Warning ? IDI_WARNING
+                          : style_ == Style::Question ? IDI_QUESTION
+                                                      : IDI_INFORMATION;
     SendMessageW(Item(IDC_imgErrImg), STM_SETICON, reinterpret_cast<WPARAM>(LoadIconW(nullptr, icon)), 0);
     Item(IDC_txtEMail).SetText(AppSwitches.EMail);
     SetHeight(kCollapsedTwips);

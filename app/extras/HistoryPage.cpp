@@ -364,7 +364,7 @@ int HistoryPage::DeleteRecentFiles(const std::vector<std::wstring>& files) {
     if (n == 0) return 0;
     // A Recent folder moved into a place that must never be emptied is left as it is.
     if (const std::wstring reason = WhyNotEmptied(AppEnvironment.RecentDir); !reason.empty()) {
-        ReportError(kModule, proc, RuntimeError{}, 48, false,
+        ReportError(kModule, proc, RuntimeError{}, Style::Warning, false,
                     AppEnvironment.RecentDir + L" " + reason + L" und wurde nicht geleert.");
         return 0;
     }

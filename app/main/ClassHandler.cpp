@@ -16,7 +16,10 @@ clsClassHandler::~clsClassHandler() { Reset(); }
 
 template <class T>
 static T& Slot(std::unique_ptr<T>& slot, clsClassHandler& h) {
-    if (!slot) slot = std::make_unique<T>(h);
+    if (!slot) {
+        if constexpr (std::is_constructible_v<T, clsClassHandler&>) slot = std::make_unique<T>(h);
+        else slot = std::make_unique<T>();
+    }
     return *slot;
 }
 

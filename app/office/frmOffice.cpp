@@ -519,7 +519,7 @@ void frmOffice::Reset(const App& app) {
             std::wstring list;
             for (const std::wstring& f : failed) list += L"\r\n" + f;
             const std::wstring text = L"Nicht alles konnte gelöscht werden (Zugriff verweigert):" + list + saved;
-            ClassHandler().Error().HandleError(kModule, proc, text, 0, L"", Style::Warning, false);
+            HandleError(kModule, proc, text, 0, L"", Style::Warning, false);
             Message(text, MB_ICONEXCLAMATION);
         } else if (undo.empty()) {
             Message(L"Für " + std::wstring(app.shown) + L" sind keine solchen Einstellungen gespeichert; es wurde nichts gelöscht.",
@@ -555,7 +555,7 @@ void frmOffice::Reregister(bool word) {
     // Without a folder there is nothing to start: never the program of the drive's root.
     if (folder.empty() || !FileThere(folder + exe)) {
         Message(notFound, MB_ICONEXCLAMATION);
-        ReportError(kModule, proc, RuntimeError{Err::FileNotFound, ErrorDescription(Err::FileNotFound)}, 48, false,
+        ReportError(kModule, proc, RuntimeError{Err::FileNotFound, ErrorDescription(Err::FileNotFound)}, Style::Warning, false,
                     folder + exe);
         busy_ = false;
         return;
@@ -577,7 +577,7 @@ void frmOffice::Reregister(bool word) {
         } else {
             const std::wstring text =
                 folder + exe + L" konnte nicht nachregistriert werden; Rückgabewert: " + std::to_wstring(second);
-            ClassHandler().Error().HandleError(kModule, proc, text, 0, L"", Style::Warning, false);
+            HandleError(kModule, proc, text, 0, L"", Style::Warning, false);
             Message(L"Microsoft " + shown + L" konnte nicht neu registriert werden (Rückgabewert: " +
                         std::to_wstring(second) + L").",
                     MB_ICONEXCLAMATION);
@@ -586,7 +586,7 @@ void frmOffice::Reregister(bool word) {
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
         const RuntimeError e = CurrentError();
         Message(notFound, MB_ICONEXCLAMATION);
-        ReportError(kModule, proc, e, 48, false, folder + exe);
+        ReportError(kModule, proc, e, Style::Warning, false, folder + exe);
     }
     busy_ = false;
 }
@@ -699,7 +699,7 @@ void frmOffice::WriteReleased(const std::vector<std::wstring>& items, const wcha
         } else if (!result.items[0].done) {
             const std::wstring text = L"Die freigegebenen Dateiendungen konnten nicht in HKEY_CURRENT_USER\\" + key +
                                       L" gespeichert werden (Zugriff verweigert).";
-            ClassHandler().Error().HandleError(kModule, procedure, text, 0, L"", Style::Warning, false);
+            HandleError(kModule, procedure, text, 0, L"", Style::Warning, false);
             Message(text, MB_ICONEXCLAMATION);
         }
     }
@@ -742,7 +742,7 @@ void frmOffice::WriteSettings(const std::vector<int>& boxes) {
     UpdatePolicyNote();
     if (!failed.empty()) {
         const std::wstring text = L"Die Einstellung konnte nicht gespeichert werden (Zugriff verweigert):" + failed;
-        ClassHandler().Error().HandleError(kModule, proc, text, 0, L"", Style::Warning, false);
+        HandleError(kModule, proc, text, 0, L"", Style::Warning, false);
         Message(text, MB_ICONEXCLAMATION);
     }
 }

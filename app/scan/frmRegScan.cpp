@@ -493,7 +493,7 @@ void frmRegScan::mnuRegScanIgnore_Click() {
             if (!ScanExclusions::Add(ClassHandler(), key))
                 throw RuntimeError{Err::InvalidProperty, ErrorDescription(Err::InvalidProperty)};
             Trace(kModule, kProc, key + L" wird nicht mehr gemeldet");
-        }, 48, false, key);
+        }, Style::Warning, false, key);
     if (!stored) {
         MessageBoxW(WindowHandler().Get<frmMDI>().hwnd(), L"Die Ausnahme konnte nicht gespeichert werden.",
                     AppEnvironment.AppTitle.c_str(), MB_OK | MB_ICONEXCLAMATION);
@@ -527,7 +527,7 @@ void frmRegScan::mnuRegScanSave_Click() {
     if (!GetSaveFileNameW(&ofn)) {
         if (DWORD e = CommDlgExtendedError())
             ReportError(kModule, L"mnuRegScanSave_Click", RuntimeError{Err::BadFileName, ErrorDescription(Err::BadFileName)},
-                        48, false, L"Speichern-Dialog: Fehler " + std::to_wstring(e));
+                        Style::Warning, false, L"Speichern-Dialog: Fehler " + std::to_wstring(e));
         return;
     }
     std::wstring path = file;
@@ -543,7 +543,7 @@ bool frmRegScan::SaveResult(const std::wstring& path, bool json) {
     const bool ok = Trap(kModule, kProc, [&] {
         if (json) WriteUtf8File(path, ScanJsonDocument(*engine_, shown, nullptr) + L"\r\n", false);
         else WriteUtf8File(path, ScanTextTable(shown), true);
-    }, 48, false, [&] {
+    }, Style::Warning, false, [&] {
         failure = CurrentError();
         return path;
     });

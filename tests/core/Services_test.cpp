@@ -104,8 +104,8 @@ TEST(Trap, AFailedStepsMessageTellsWhatTheStepHadReached) {
     PrepareEnvironment(folder.Path());
     int reached = 0;
     auto message = [&] { return L"erreicht=" + std::to_wstring(reached); };
-    EXPECT_FALSE(Trap(L"modX", L"Failing", [&] { reached = 7; Raise(Err::FileNotFound); }, 48, false, message));
-    EXPECT_TRUE(Trap(L"modX", L"Passing", [&] { reached = 8; }, 48, false, message));
+    EXPECT_FALSE(Trap(L"modX", L"Failing", [&] { reached = 7; Raise(Err::FileNotFound); }, Style::Warning, false, message));
+    EXPECT_TRUE(Trap(L"modX", L"Passing", [&] { reached = 8; }, Style::Warning, false, message));
     const std::string log = ReadBytes(folder.Path() + L"torvane.log");
     EXPECT_NE(log.find("; modX; Failing; erreicht=7; 53; "), std::string::npos) << log;
     EXPECT_EQ(log.find("Passing"), std::string::npos) << log;

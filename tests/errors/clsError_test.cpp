@@ -11,6 +11,9 @@
 #include <gtest/gtest.h>
 
 namespace {
+// A style the handler does not know: neither logged nor shown.
+constexpr Style kOtherStyle = static_cast<Style>(17);
+
 class ErrorHandler : public ::testing::Test {
 protected:
     void SetUp() override { PrepareEnvironment(folder.Path()); }
@@ -23,11 +26,11 @@ protected:
 
 TEST_F(ErrorHandler, WhatIsWrittenDependsOnStyleAndLogging) {
     AppSwitches.Protokoll = 0;
-    e().HandleError(L"modX", L"ProcW", L"warn", 53, L"Datei nicht gefunden", 48, false);
-    e().HandleError(L"modX", L"ProcC", L"crit", 5, L"", 16, false);
-    e().HandleError(L"modX", L"ProcI", L"info", 0, L"", 64, false);
-    e().HandleError(L"modX", L"ProcQ", L"question", 0, L"", 32, false);
-    e().HandleError(L"modX", L"ProcO", L"other", 0, L"", 17, false);
+    HandleError(L"modX", L"ProcW", L"warn", 53, L"Datei nicht gefunden", Style::Warning, false);
+    HandleError(L"modX", L"ProcC", L"crit", 5, L"", Style::Critical, false);
+    HandleError(L"modX", L"ProcI", L"info", 0, L"", Style::Information, false);
+    HandleError(L"modX", L"ProcQ", L"question", 0, L"", Style::Question, false);
+    HandleError(L"modX", L"ProcO", L"other", 0, L"", kOtherStyle, false);
     std::string log = Log();
     EXPECT_NE(log.find("; modX; ProcW; warn; 53; Datei nicht gefunden\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("; modX; ProcC; crit; 5; \r\n"), std::string::npos) << log;
@@ -36,9 +39,9 @@ TEST_F(ErrorHandler, WhatIsWrittenDependsOnStyleAndLogging) {
     EXPECT_EQ(log.find("ProcO"), std::string::npos);
 
     AppSwitches.Protokoll = 1;
-    e().HandleError(L"modX", L"ProcI", L"a; b", 0, L"", 64, false);
+    HandleError(L"modX", L"ProcI", L"a; b", 0, L"", Style::Information, false);
     Trace(L"modX", L"ProcT", L"trace");
-    e().HandleError(L"modX", L"ProcO", L"other", 0, L"", 17, false);
+    HandleError(L"modX", L"ProcO", L"other", 0, L"", kOtherStyle, false);
     log = Log();
     // Nothing is escaped: a "; " in the message gives more fields.
     EXPECT_NE(log.find("; modX; ProcI; a; b; 0; \r\n"), std::string::npos) << log;
@@ -58,16 +61,16 @@ TEST_F(ErrorHandler, StartLineAndUnwritableLog) {
     // A log that cannot be written loses the line, nothing else.
     HANDLE lock = CreateFileW((folder.Path() + L"torvane.log").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    e().HandleError(L"modX", L"Locked", L"", 70, L"", 48, false);
+    HandleError(L"modX", L"Locked", L"", 70, L"", Style::Warning, false);
     CloseHandle(lock);
     EXPECT_EQ(Log().find("Locked"), std::string::npos);
     AppEnvironment.InstallDir = folder.Path() + L"no\\such\\folder\\";
-    e().HandleError(L"modX", L"Missing", L"", 76, L"", 48, false);
+    HandleError(L"modX", L"Missing", L"", 76, L"", Style::Warning, false);
     EXPECT_FALSE(FileExists(AppEnvironment.InstallDir + L"torvane.log"));
 
     // Non-ANSI text goes to the ANSI log without breaking the line.
     AppEnvironment.InstallDir = folder.Path();
-    e().HandleError(L"modX", L"Ключ", L"ü", 0, L"", 48, false);
+    HandleError(L"modX", L"Ключ", L"ü", 0, L"", Style::Warning, false);
     EXPECT_NE(Log().find("; modX; ????; \xFC; 0; \r\n"), std::string::npos);
 }
 
@@ -139,7 +142,7 @@ TEST_F(ErrorHandler, DialogShowsTheErrorAndTogglesDetails) {
         std::wstring caption, desc, nr, mod, mail, close, details, button;
     } probe;
     HANDLE t = CreateThread(nullptr, 0, Probe::Run, &probe, 0, nullptr);
-    e().HandleError(L"frmTest", L"cmdStart_Click", L"", 76, L"Pfad nicht gefunden", 48, true);
+    HandleError(L"frmTest", L"cmdStart_Click", L"", 76, L"Pfad nicht gefunden", Style::Warning, true);
     // The dialog has returned: the probe is done with it or never found it.
     ASSERT_EQ(WaitForSingleObject(t, 60000), WAIT_OBJECT_0);
     CloseHandle(t);

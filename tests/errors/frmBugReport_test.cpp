@@ -239,7 +239,7 @@ TEST_F(BugReportWindow, ErrorDialogSendsItsErrorAsAReport) {
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_cmdSchliessen, BN_CLICKED), 0);
     });
     MessageBoxes boxes(L"Torvane", {IDYES, IDOK});
-    ClassHandler().Error().HandleError(L"clsFiles", L"FileDel", L"", 75, L"Pfad/Datei-Zugriffsfehler", Style::Warning, true);
+    HandleError(L"clsFiles", L"FileDel", L"", 75, L"Pfad/Datei-Zugriffsfehler", Style::Warning, true);
     user.join();
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);

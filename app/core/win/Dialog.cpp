@@ -60,7 +60,7 @@ INT_PTR CALLBACK Dialog::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     try {
         r = self->Dispatch(msg, wp, lp);
     } catch (...) {
-        ReportError(self->Name(), L"WindowProc", CurrentError(), 48);
+        ReportError(self->Name(), L"WindowProc", CurrentError(), Style::Warning);
     }
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(h, DWLP_USER, 0);
@@ -93,7 +93,7 @@ INT_PTR Dialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         // F1 reaches the window with the focus first and goes up from there: the innermost window
         // with a page of its own answers.
         if (!HelpPage()) return FALSE;
-        Trap(Name(), L"ShowHelp", [&] { OpenHelp(h_, HelpPage()); }, 48, true);
+        Trap(Name(), L"ShowHelp", [&] { OpenHelp(h_, HelpPage()); }, Style::Warning, true);
         return TRUE;
     default:
         if (OnMessage(msg, wp, lp, result)) {
