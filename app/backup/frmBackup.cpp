@@ -134,7 +134,6 @@ void frmBackup::OptionsChanged() {
     InvalidateRect(Item(IDC_lblRecycler), nullptr, TRUE);
 }
 
-
 bool frmBackup::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == Item(IDC_lblRecycler).hwnd()) {
         HDC dc = reinterpret_cast<HDC>(wp);

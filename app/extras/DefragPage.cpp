@@ -41,7 +41,6 @@ bool DefragPage::OnInit() {
     return true;
 }
 
-
 bool DefragPage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == Item(IDC_lblRegistryDefragStarted).hwnd()) {
         HDC dc = reinterpret_cast<HDC>(wp);

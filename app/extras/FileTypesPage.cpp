@@ -73,7 +73,6 @@ bool FileTypesPage::OnInit() {
     return true;
 }
 
-
 void FileTypesPage::PageActivate() {
     Trap(kModule, L"TabExtras", [] { SetExtraScanMenus(false, true); });
     FindFileExts();

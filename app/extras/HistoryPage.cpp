@@ -413,4 +413,3 @@ bool HistoryPage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     }
     return false;
 }
-

@@ -80,7 +80,6 @@ bool frmInstalledPrograms::OnInit() {
     return true;
 }
 
-
 void frmInstalledPrograms::OnActivate(bool active) {
     if (active) Form_Activate();
 }

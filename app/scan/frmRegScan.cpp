@@ -623,7 +623,6 @@ LRESULT frmRegScan::OnNotify(NMHDR* hdr) {
     return 0;
 }
 
-
 void frmRegScan::OnTimer(UINT_PTR id) {
     if (id != kTimer) return;
     // While the registry is read the bar runs round, as nothing tells how much is left.
