@@ -51,6 +51,14 @@ std::wstring OneLine(std::wstring text) {
 
 void ReportNoFile(const wchar_t* procedure) { Info(procedure, L"Es wurde keine Datei gewählt."); }
 
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_lvwBackup, kSizeX | kSizeY},
+    {IDC_lblRecycler, kMoveY | kSizeX},
+    {IDC_cmdAnzeigen, kMoveX | kMoveY},
+    {IDC_cmdEintragen, kMoveX | kMoveY},
+    {IDC_cmdLoeschen, kMoveX | kMoveY},
+};
 }  // namespace
 
 std::function<void()>& frmBackup::RebootAction() {
@@ -89,6 +97,7 @@ void frmBackup::Load() { CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), 
 std::wstring frmBackup::RecyclerText() const { return Item(IDC_lblRecycler).Text(); }
 
 bool frmBackup::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwBackup);
         ListView list(lvw_);
@@ -123,21 +132,6 @@ void frmBackup::OptionsChanged() {
     Item(IDC_lblRecycler).SetText(::RecyclerNotice());
     recyclerColour_ = ::RecyclerColour();
     InvalidateRect(Item(IDC_lblRecycler), nullptr, TRUE);
-}
-
-void frmBackup::OnSize(int width, int height) {
-    RECT du{6, 14, 52, 0};  // margin, button height, button width
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left, bh = du.top, bw = du.right;
-    const int buttonsTop = height - m - bh;
-    if (lvw_) MoveWindow(lvw_, m, m, std::max(0, width - 2 * m), std::max(0, buttonsTop - 2 * m), TRUE);
-    const int ids[] = {IDC_cmdAnzeigen, IDC_cmdEintragen, IDC_cmdLoeschen};
-    int x = width - m - 3 * bw - 2 * m;
-    for (int id : ids) {
-        Item(id).Move(x, buttonsTop, bw, bh);
-        x += bw + m;
-    }
-    Item(IDC_lblRecycler).Move(m, buttonsTop + (bh - bh * 5 / 7) / 2, std::max(0, width - 3 * bw - 5 * m), bh * 5 / 7);
 }
 
 bool frmBackup::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

@@ -44,6 +44,18 @@ std::wstring SizeText(unsigned long long bytes) {
 }
 
 std::wstring Items(long long n) { return std::to_wstring(n) + (n == 1 ? L" Element" : L" Elemente"); }
+
+constexpr Anchor kLayout[] = {
+    {IDC_fraOrdner, kSizeX | kSizeY},       {IDC_lblOrdnerManuell, kSizeX},
+    {IDC_lvwOrdnerList, kSizeX | kSizeY},   {IDC_cmdOrdnerWaehlen, kMoveX},
+    {IDC_cmdOrdnerLoeschen, kMoveX},        {IDC_cmdInhaltLoeschen, kMoveX},
+    {IDC_lblTempFileDel, kMoveY | kSizeX},  {IDC_chbTempFilesDel, kMoveY},
+    {IDC_ckbRecyclerAutoClean, kMoveY},     {IDC_lblRecyclerHDD, kMoveY | kSizeX},
+    {IDC_fraSystem, kMoveY | kSizeX},       {IDC_cmdHDDBereinigen, kMoveY},
+    {IDC_lblHDDBereinigen, kMoveY | kSizeX}, {IDC_lblNotHDDBereinigen, kMoveY | kSizeX},
+    {IDC_lblPapierkorb, kMoveY},            {IDC_cmdEmptyRecycler, kMoveY},
+    {IDC_lblRecyclerInhalt, kMoveY | kSizeX}, {IDC_lblNotEmptyRecycler, kMoveY | kSizeX},
+};
 }  // namespace
 
 void frmHDD::Load() {
@@ -69,28 +81,7 @@ bool frmHDD::OnInit() {
         ListView_SetImageList(lvw_, iml, LVSIL_SMALL);
 
         // Controls keep their distance to the edges they face when the window grows.
-        const RECT client = Client();
-        startSize_ = {client.right, client.bottom};
-        struct Rule {
-            int id;
-            bool moveX, moveY, growW, growH;
-        };
-        const Rule rules[] = {
-            {IDC_fraOrdner, false, false, true, true},      {IDC_lblOrdnerManuell, false, false, true, false},
-            {IDC_lvwOrdnerList, false, false, true, true},  {IDC_cmdOrdnerWaehlen, true, false, false, false},
-            {IDC_cmdOrdnerLoeschen, true, false, false, false}, {IDC_cmdInhaltLoeschen, true, false, false, false},
-            {IDC_lblTempFileDel, false, true, true, false}, {IDC_chbTempFilesDel, false, true, false, false},
-            {IDC_ckbRecyclerAutoClean, false, true, false, false}, {IDC_lblRecyclerHDD, false, true, true, false},
-            {IDC_fraSystem, false, true, true, false},      {IDC_cmdHDDBereinigen, false, true, false, false},
-            {IDC_lblHDDBereinigen, false, true, true, false}, {IDC_lblNotHDDBereinigen, false, true, true, false},
-            {IDC_lblPapierkorb, false, true, false, false}, {IDC_cmdEmptyRecycler, false, true, false, false},
-            {IDC_lblRecyclerInhalt, false, true, true, false}, {IDC_lblNotEmptyRecycler, false, true, true, false},
-        };
-        for (const Rule& rule : rules) {
-            RECT rc = Item(rule.id).Bounds();
-            MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&rc), 2);
-            anchors_.push_back({rule.id, rc, rule.moveX, rule.moveY, rule.growW, rule.growH});
-        }
+        UseLayout({kLayout, true});
     });
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), L"frmHDD");
     OrdnerListe_laden();
@@ -103,15 +94,7 @@ bool frmHDD::OnInit() {
     return true;
 }
 
-void frmHDD::OnSize(int width, int height) {
-    const int dw = std::max(0, width - static_cast<int>(startSize_.cx));
-    const int dh = std::max(0, height - static_cast<int>(startSize_.cy));
-    for (const Anchor& a : anchors_) {
-        const int x = a.start.left + (a.moveX ? dw : 0), y = a.start.top + (a.moveY ? dh : 0);
-        const int w = a.start.right - a.start.left + (a.growW ? dw : 0);
-        const int h = a.start.bottom - a.start.top + (a.growH ? dh : 0);
-        Item(a.id).Move(x, y, w, h);
-    }
+void frmHDD::OnLayout(int, int) {
     if (lvw_) {
         RECT r = Wnd(lvw_).Client();
         ListView_SetColumnWidth(lvw_, 0, std::max<int>(100, r.right));

@@ -32,6 +32,11 @@ std::unique_ptr<ExtrasPage> (*const kPages[])() = {
 void Status(const std::wstring& text) {
     if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, text);
 }
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_fraExtras, kSizeX | kSizeY},
+    {IDC_TabExtras, kSizeX | kSizeY},
+};
 }  // namespace
 
 void frmExtraScan::Load() {
@@ -39,6 +44,7 @@ void frmExtraScan::Load() {
 }
 
 bool frmExtraScan::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] { MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule); });
     Trap(kModule, L"Form_Load", [&] {
         HWND tab = Tab();
@@ -68,14 +74,7 @@ void frmExtraScan::OnDestroy() {
     MenuBottomLine1.reset();
 }
 
-void frmExtraScan::OnSize(int width, int height) {
-    RECT du{6, 4, 0, 12};  // margin, top, -, group box caption
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left, top = du.top, caption = du.bottom;
-    Item(IDC_fraExtras).Move(m, top, std::max(0, width - 2 * m), std::max(0, height - top - m));
-    Item(IDC_TabExtras).Move(2 * m, top + caption, std::max(0, width - 4 * m), std::max(0, height - top - caption - 2 * m));
-    LayoutPages();
-}
+void frmExtraScan::OnLayout(int, int) { LayoutPages(); }
 
 void frmExtraScan::LayoutPages() {
     HWND tab = Tab();

@@ -66,6 +66,12 @@ const int kAttachmentControls[] = {IDC_lvwOfficeOutlookClosed, IDC_lvwOfficeOutl
 const int kJournalBoxes[] = {IDC_ckbOfficeOutlookJournalAccess, IDC_ckbOfficeOutlookJournalBinder,
                              IDC_ckbOfficeOutlookJournalExcel, IDC_ckbOfficeOutlookJournalPowerPoint,
                              IDC_ckbOfficeOutlookJournalWord};
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_Frame1, kSizeX | kSizeY},
+    {IDC_TabOffice, kSizeX | kSizeY},
+    {IDC_lblOfficeNone, kSizeX},
+};
 }  // namespace
 
 // One application of the suite: its keys, its controls and menu items, its trace texts.
@@ -158,6 +164,7 @@ void frmOffice::Load() {
 }
 
 bool frmOffice::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         HWND tab = Item(IDC_TabOffice);
         for (int i = 0; i < static_cast<int>(std::size(kPageCaptions)); ++i) {
@@ -211,19 +218,7 @@ bool frmOffice::OnInit() {
     return true;
 }
 
-void frmOffice::OnSize(int width, int height) {
-    RECT du{4, 28, 6, 10};  // margin, tab top, tab inset, tab bottom margin
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left;
-    Item(IDC_Frame1).Move(m, m, std::max<int>(0, width - 2 * m), std::max<int>(0, height - 2 * m));
-    Item(IDC_TabOffice).Move(m + du.right, du.top, std::max<int>(0, width - 2 * (m + du.right)),
-                             std::max<int>(0, height - du.top - du.bottom));
-    LayoutPages();
-    const RECT none = Item(IDC_lblOfficeNone).Bounds();
-    POINT at{none.left, none.top};
-    ScreenToClient(hwnd(), &at);
-    Item(IDC_lblOfficeNone).Move(at.x, at.y, std::max<int>(0, width - at.x - 2 * m), none.bottom - none.top);
-}
+void frmOffice::OnLayout(int, int) { LayoutPages(); }
 
 void frmOffice::LayoutPages() {
     HWND tab = Item(IDC_TabOffice);

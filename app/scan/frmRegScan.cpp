@@ -48,6 +48,18 @@ std::wstring WidthSetting(int column) { return L"RegScanSpalte" + std::to_wstrin
 // The commands that work on listed rows.
 constexpr int kRowCommands[] = {IDM_mnuRegScanAll, IDM_mnuRegScanCurrent, IDM_mnuRegScanIgnore, IDM_mnuRegScanSave};
 
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_cmdStart, kMoveX},
+    {IDC_cmdAbbrechen, kMoveX},
+    {IDC_lblStartText, kSizeX | kRepaint},
+    {IDC_lblScanTxt, kSizeX | kRepaint},
+    {IDC_lblScanProzent, kMoveX | kRepaint},
+    {IDC_lblExtraScan, kSizeX | kRepaint},
+    {IDC_ProgressBar, kSizeX | kRepaint},
+    {IDC_lblScanBericht, kSizeX | kRepaint},
+    {IDC_lvwRegKeys, kSizeX | kSizeY | kRepaint},
+};
 }  // namespace
 
 const wchar_t* const frmRegScan::kStartCaption = L"&Start";
@@ -112,6 +124,7 @@ void frmRegScan::SetBericht(const std::wstring& text, COLORREF colour) {
 
 // Form_Load
 bool frmRegScan::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] { MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule); });
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwRegKeys);
@@ -608,34 +621,6 @@ LRESULT frmRegScan::OnNotify(NMHDR* hdr) {
         break;
     }
     return 0;
-}
-
-void frmRegScan::OnSize(int width, int height) {
-    if (!hwnd() || !lvw_) return;
-    RECT d{7, 7, 60, 0};  // margin and button width in dialog units
-    MapDialogRect(hwnd(), &d);
-    const int margin = d.left, button = d.right;
-    const int buttonX = std::max<int>(margin, width - margin - button);
-    auto at = [&](int id) {
-        RECT r{};
-        HWND w = Item(id);
-        GetWindowRect(w, &r);
-        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    };
-    auto place = [&](int id, int x, int right, int height) {
-        RECT r = at(id);
-        MoveWindow(Item(id), x, r.top, std::max(0, right - x), height < 0 ? r.bottom - r.top : height, TRUE);
-        // A label keeps its old picture when it narrows; its text has to wrap anew.
-        InvalidateRect(Item(id), nullptr, TRUE);
-    };
-    place(IDC_cmdStart, buttonX, buttonX + button, -1);
-    place(IDC_cmdAbbrechen, buttonX, buttonX + button, -1);
-    place(IDC_lblStartText, margin, buttonX - margin, -1);
-    place(IDC_lblScanTxt, margin, buttonX - margin, -1);
-    place(IDC_lblScanProzent, buttonX, buttonX + button, -1);
-    for (int id : {IDC_lblExtraScan, IDC_ProgressBar, IDC_lblScanBericht}) place(id, margin, width - margin, -1);
-    place(IDC_lvwRegKeys, margin, width - margin, std::max<int>(0, height - margin - at(IDC_lvwRegKeys).top));
 }
 
 void frmRegScan::OnTimer(UINT_PTR id) {
