@@ -15,8 +15,9 @@
 #include "registry/clsSearch.h"
 #include "registry/ValueText.h"
 #include "journal/ChangeJournal.h"
-#include "main/frmMDI.h"
-#include "main/frmMDI.rh"
+#include "core/win/MainFrame.h"
+#include "extras/ExtrasMenu.h"
+#include "extras/frmExtraScan.rh"
 
 static_assert(IDC_lvwAutorunPermanent == 2355 && IDC_lvwAutorunSingle == 2356);
 
@@ -338,16 +339,16 @@ void AutorunPage::SortBy(int column) {
 
 void AutorunPage::lvwAutorun_MouseUp() {
     Trap(kModule, L"lvwAutorun_MouseUp", [&] {
-        frmMDI& mdi = WindowHandler().Get<frmMDI>();
-        HMENU edit = mdi.EditMenu(WindowNo::ExtraScan);
-        HMENU menu = edit ? GetSubMenu(edit, 0) : nullptr;
+        HMENU edit = ExtraScanMenu();
+        HMENU menu = edit ? GetSubMenu(edit, kMenuExtraScanAutostart) : nullptr;
         if (!menu) return;
+        const MainFrame* frame = AppFrame();
         const bool plural = Visible().SelectedCount() >= 2;
-        MenuItem::SetCaption(mdi.MenuBar(), IDM_mnuExtraScanAutostartDel,
+        MenuItem::SetCaption(frame->MenuBar(), IDM_mnuExtraScanAutostartDel,
                              plural ? L"markierte Einträge löschen" : L"markierten Eintrag löschen");
         POINT pt{};
         GetCursorPos(&pt);
-        TrackPopupMenuEx(menu, TPM_RIGHTBUTTON, pt.x, pt.y, mdi.hwnd(), nullptr);
+        TrackPopupMenuEx(menu, TPM_RIGHTBUTTON, pt.x, pt.y, frame->Window(), nullptr);
     });
 }
 

@@ -6,7 +6,7 @@
 #include "extras/DefragPage.rh"
 #include "extras/ExtrasMenu.h"
 #include "extras/RegistryCompaction.h"
-#include "main/frmMDI.rh"
+#include "extras/frmExtraScan.rh"
 
 namespace {
 const wchar_t* kModule = L"frmExtraScan";

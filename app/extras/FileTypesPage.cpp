@@ -5,7 +5,6 @@
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "main/WindowHandler.h"
 #include "core/win/Menu.h"
 #include "extras/ExtrasMenu.h"
 #include "extras/FileTypesPage.rh"
@@ -13,8 +12,8 @@
 #include "registry/clsSearch.h"
 #include "journal/ChangeJournal.h"
 #include "journal/Protected.h"
-#include "main/frmMDI.h"
-#include "main/frmMDI.rh"
+#include "core/win/MainFrame.h"
+#include "extras/frmExtraScan.rh"
 #include <shlobj.h>
 #include <algorithm>
 #include <map>
@@ -252,7 +251,7 @@ void FileTypesPage::lvwFileExts_MouseUp(bool rightButton) {
         POINT pt{};
         GetCursorPos(&pt);
         TrackPopupMenuEx(GetSubMenu(m, kMenuExtraScanFileExt), TPM_RIGHTBUTTON, pt.x, pt.y,
-                         WindowHandler().Get<frmMDI>().hwnd(), nullptr);
+                         AppFrame()->Window(), nullptr);
     });
 }
 

@@ -3,15 +3,12 @@
 #include "assistant/clsAgent.h"
 #include "main/ClassHandler.h"
 #include "core/Trap.h"
-#include "main/WindowHandler.h"
 #include "core/win/Menu.h"
 #include "extras/AutorunPage.h"
 #include "extras/DefragPage.h"
 #include "extras/FileTypesPage.h"
 #include "extras/HistoryPage.h"
 #include "extras/frmExtraScan.rh"
-#include "main/frmMDI.h"
-#include "main/frmMDI.rh"
 
 static_assert(IDC_TabExtras == 1802);
 
@@ -29,19 +26,12 @@ std::unique_ptr<ExtrasPage> (*const kPages[])() = {
     Make<DefragPage>,
 };
 
-void Status(const std::wstring& text) {
-    if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, text);
-}
 // Which edges each control follows when the window is resized.
 constexpr Anchor kLayout[] = {
     {IDC_fraExtras, kSizeX | kSizeY},
     {IDC_TabExtras, kSizeX | kSizeY},
 };
 }  // namespace
-
-void frmExtraScan::Load() {
-    CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmExtraScan, L"Erweiterte Registry Funktionen");
-}
 
 bool frmExtraScan::OnInit() {
     UseLayout({kLayout});
@@ -103,7 +93,7 @@ void frmExtraScan::Form_Activate() {
         return;
     Trace(kModule, L"Form_Activate", L"started");
     Trap(kModule, L"Form_Activate", [&] {
-        if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
+        Maximize();
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     });
     if (pages_.empty() || pages_[current_]->Busy()) return;
