@@ -5,14 +5,13 @@
 #include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "main/WindowHandler.h"
 #include "errors/clsError.h"
-#include "errors/clsInternet.h"
+#include "internet/BugReportSender.h"
+#include "internet/UpdateCheck.h"
+#include "ui/InternetDialogs.h"
 #include "errors/frmBugReport.rh"
 #include "registry/clsKeyFunc.h"
 #include "components/clsLibRegister.h"
-#include "main/frmMDI.h"
-#include "main/frmMDI.rh"
 #include <cmath>
 #include <utility>
 
@@ -120,8 +119,6 @@ bool frmBugReport::ParseErrorNumber(const std::wstring& text, long long& number)
     return true;
 }
 
-void frmBugReport::Load() { CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmBugReport, L"Bug-Report"); }
-
 bool frmBugReport::OnInit() {
     Form_Load();
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule);
@@ -177,7 +174,7 @@ void frmBugReport::OnActivate(bool active) {
     // A hidden window (created for the update check only) is not maximised: that would show it.
     if (!active || !IsWindowVisible(Frame())) return;
     Trap(kModule, L"Form_Activate", [&] {
-        if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
+        Maximize();
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     });
 }
@@ -326,7 +323,8 @@ void frmBugReport::PreLiveUpdate() {
                 L"Wenn eine Online-Verbindung besteht, kann nach einem Programm-Update gesucht werden.");
         });
         if (!ProxyReady(L"PreLiveUpdate")) return;
-        ClassHandler().Internet().LiveUpdate();
+        InternetDialogs dialogs;
+        UpdateCheck(ClassHandler().Internet(), dialogs).Run();
     } catch (...) {
         RuntimeError e = CurrentError();
         if (e.number == 10049)
@@ -378,7 +376,8 @@ void frmBugReport::cmdBugReportSenden_Click() {
         r.sp = Item(IDC_BR_cboServicePack).Text();
         r.usrdesc = Item(IDC_BR_txtUsrDesc).Text();
         r.mail_sender = mail;
-        ClassHandler().Internet().BugReport(r);
+        InternetDialogs dialogs;
+        BugReportSender(ClassHandler().Internet(), dialogs).Send(r);
     } catch (...) {
         RuntimeError e = CurrentError();
         if (e.number == 10049)

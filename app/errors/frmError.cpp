@@ -3,11 +3,12 @@
 #include "core/AppEnvironment.h"
 #include "core/HtmlHelp.h"
 #include "core/Trap.h"
-#include "main/WindowHandler.h"
+#include "core/win/MainFrame.h"
 #include "main/ClassHandler.h"
 #include "core/modCheckOS.h"
 #include "errors/clsError.h"
-#include "errors/clsInternet.h"
+#include "internet/BugReportSender.h"
+#include "ui/InternetDialogs.h"
 #include "components/clsLibRegister.h"
 #include "errors/frmError.rh"
 #include <algorithm>
@@ -131,13 +132,14 @@ void frmError::cmdReportSenden_Click() {
         r.os = AppEnvironment.OSName;
         r.sp = ReadServicePack();
         r.mail_sender = mail;
-        ClassHandler().Internet().BugReport(r);
+        InternetDialogs dialogs;
+        BugReportSender(ClassHandler().Internet(), dialogs).Send(r);
     });
 }
 
 void EndProgramAfterError() {
     // With the main window among them, its unload ends the process right there.
-    WindowHandler().CloseWindow(WindowNo::All);
+    CloseAllWindows();
     CloseAllHelp();
     TerminateProcess(GetCurrentProcess(), 0);
     ExitProcess(0);

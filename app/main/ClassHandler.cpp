@@ -4,7 +4,7 @@
 #include "core/clsSort.h"
 #include "core/clsTimer.h"
 #include "errors/clsError.h"
-#include "errors/clsInternet.h"
+#include "internet/clsInternet.h"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include "scan/clsCheckKeys.h"

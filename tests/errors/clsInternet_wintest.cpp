@@ -4,8 +4,11 @@
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "errors/TestHttpServer.h"
-#include "errors/clsInternet.h"
-#include "errors/clsInternet.rh"
+#include "internet/BugReportSender.h"
+#include "internet/UpdateCheck.h"
+#include "internet/clsInternet.h"
+#include "ui/InternetDialogs.h"
+#include "ui/InternetDialogs.rh"
 #include "registry/clsKeyFunc.h"
 #include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
@@ -17,9 +20,24 @@ using V = std::vector<unsigned long>;
 
 V Parse(const std::string& s) {
     V v;
-    EXPECT_TRUE(clsInternet::ParseVersion(s, v)) << s;
+    EXPECT_TRUE(UpdateCheck::ParseVersion(s, v)) << s;
     return v;
 }
+
+// The windows' answers, but the save dialog replaced by the test's choice.
+class TestDialogs : public InternetDialogs {
+public:
+    TestDialogs(std::vector<std::wstring>& suggestions, const std::wstring& saveAs)
+        : suggestions_(suggestions), saveAs_(saveAs) {}
+    std::wstring ChooseSavePath(const std::wstring& suggested) override {
+        suggestions_.push_back(suggested);
+        return saveAs_;
+    }
+
+private:
+    std::vector<std::wstring>& suggestions_;
+    const std::wstring& saveAs_;
+};
 
 class Internet : public ::testing::Test {
 protected:
@@ -30,29 +48,24 @@ protected:
         AppEnvironment.Revision = 5;
         ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"Server", server.Base());
         clsInternet::TimeoutMs() = 4000;
-        clsInternet::ChooseSavePath() = [this](const std::wstring& suggested) {
-            suggestions.push_back(suggested);
-            return saveAs;
-        };
-        clsInternet::StartUpdateAction() = [this](const std::wstring& file) { started.push_back(file); };
+        UpdateCheck::StartUpdateAction() = [this](const std::wstring& file) { started.push_back(file); };
     }
-    void TearDown() override {
-        clsInternet::ChooseSavePath() = nullptr;
-        clsInternet::StartUpdateAction() = nullptr;
-    }
+    void TearDown() override { UpdateCheck::StartUpdateAction() = nullptr; }
     clsInternet& net() { return ClassHandler().Internet(); }
     std::string Log() { return ReadBytes(folder.Path() + L"torvane.log"); }
     // Runs one update check and returns the texts of the message boxes it showed.
     std::vector<std::wstring> Check(std::vector<int> answers = {IDOK}) {
         MessageBoxes boxes(L"Torvane", std::move(answers));
-        net().LiveUpdate();
+        UpdateCheck(net(), dialogs).Run();
         return boxes.Texts();
     }
+    void SendReport(const BugReportData& r) { BugReportSender(net(), dialogs).Send(r); }
     RegistrySandbox sandbox;
     TempFolder folder;
     TestHttpServer server;
     std::wstring saveAs;
     std::vector<std::wstring> suggestions, started;
+    TestDialogs dialogs{suggestions, saveAs};
 };
 
 const std::wstring kNoUpdate = L"Zur Zeit ist kein Update verfügbar.";
@@ -62,16 +75,16 @@ bool Contains(const std::wstring& s, const std::wstring& part) { return s.find(p
 }  // namespace
 
 TEST(InternetText, VersionsCompareAsNumbersPartByPart) {
-    EXPECT_GT(clsInternet::CompareVersions(Parse("2.10"), Parse("2.9")), 0);
-    EXPECT_GT(clsInternet::CompareVersions(Parse("10.0.0"), Parse("9.9.9")), 0);
-    EXPECT_LT(clsInternet::CompareVersions(Parse("3.9.0"), Parse("3.10.0")), 0);
-    EXPECT_EQ(clsInternet::CompareVersions(Parse("2.0"), Parse("2.0.0")), 0);
+    EXPECT_GT(UpdateCheck::CompareVersions(Parse("2.10"), Parse("2.9")), 0);
+    EXPECT_GT(UpdateCheck::CompareVersions(Parse("10.0.0"), Parse("9.9.9")), 0);
+    EXPECT_LT(UpdateCheck::CompareVersions(Parse("3.9.0"), Parse("3.10.0")), 0);
+    EXPECT_EQ(UpdateCheck::CompareVersions(Parse("2.0"), Parse("2.0.0")), 0);
     // Blanks inside and a line end after the number are not part of it.
     EXPECT_EQ(Parse("3. 2. 146\r\n"), (V{3, 2, 146}));
     V v;
     for (const char* bad : {"", "  \r\n", "<html><body>2.0</body></html>", "1..2", ".1", "2.", "Fehler 500", "2.0a",
                             "99999999999.1", "1.2.3.4.5"})
-        EXPECT_FALSE(clsInternet::ParseVersion(bad, v)) << bad;
+        EXPECT_FALSE(UpdateCheck::ParseVersion(bad, v)) << bad;
 }
 
 TEST(InternetText, EveryQueryFieldIsEncodedAsUtf8) {
@@ -86,12 +99,12 @@ TEST(InternetText, EveryQueryFieldIsEncodedAsUtf8) {
     r.sp = L"Build 19045";
     r.usrdesc = L"Zeile 1\r\nZeile 2 +";
     r.mail_sender = L"max@beispiel.de";
-    EXPECT_EQ(clsInternet::BugReportQuery(r),
+    EXPECT_EQ(BugReportSender::Query(r),
               L"tvversion=2.0&tvbuild=17&errnr=99999&errdesc=a%20b%26c%3Dd%3Fe%23f%25g&modul=frmHDD"
               L"&procedur=cmdOrdnerL%C3%B6schen&os=Windows%2010&sp=Build%2019045&usrdesc=Zeile%201%0D%0AZeile%202%20%2B"
               L"&from=Programm&mail_sender=max%40beispiel.de");
     r.errnr = -70000;
-    EXPECT_TRUE(Contains(clsInternet::BugReportQuery(r), L"&errnr=-70000&"));
+    EXPECT_TRUE(Contains(BugReportSender::Query(r), L"&errnr=-70000&"));
 }
 
 TEST_F(Internet, UpdateCheckComparesNumbersNotText) {
@@ -196,7 +209,7 @@ TEST_F(Internet, CancelEndsTheRequestAndOnlyOneRunsAtATime) {
     server.Serve("/appver.txt", {200, "", "text/plain", 0, std::string::npos, true});
     AutoAnswer cancel(L"Internetverbindung", IDC_cmdInternetCancel);
     const ULONGLONG start = GetTickCount64();
-    WebReply reply = net().Fetch(server.Base() + L"/appver.txt");
+    WebReply reply = net().Fetch(server.Base() + L"/appver.txt", L"", &dialogs);
     EXPECT_TRUE(cancel.Wait());
     EXPECT_EQ(reply.result, WebReply::Result::Cancelled);
     EXPECT_LT(GetTickCount64() - start, 30000u);
@@ -263,20 +276,20 @@ TEST_F(Internet, BugReportSendsExactlyWhatThePreviewShows) {
     r.mail_sender = L"anna.muster@example.org";
     {
         MessageBoxes boxes(L"Torvane", {IDNO});
-        net().BugReport(r);
+        SendReport(r);
         ASSERT_EQ(boxes.Texts().size(), 1u);
         EXPECT_TRUE(server.Requests().empty());
     }
     MessageBoxes boxes(L"Torvane", {IDYES, IDOK});
-    net().BugReport(r);
+    SendReport(r);
     const auto texts = boxes.Texts();
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_TRUE(Contains(texts[0], clsInternet::BugReportPreview(r))) << ToUtf8(texts[0]);
+    EXPECT_TRUE(Contains(texts[0], BugReportSender::Preview(r))) << ToUtf8(texts[0]);
     EXPECT_TRUE(Contains(texts[0], L"Fehlernummer: 70000"));
     EXPECT_EQ(texts[1], L"Vielen Dank für Ihre Unterstützung.\r\n\r\nDer Bug-Report ist erfolgreich versendet worden.");
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0], "GET /bug_report.php?" + ToUtf8(clsInternet::BugReportQuery(r)) + " HTTP/1.1");
+    EXPECT_EQ(requests[0], "GET /bug_report.php?" + ToUtf8(BugReportSender::Query(r)) + " HTTP/1.1");
     EXPECT_NE(requests[0].find("errdesc=Pfad%20%26%20Datei%20%3D%20%22C%3A%5CT%C3%BCr%22&modul="), std::string::npos);
     EXPECT_NE(Log().find("; clsInternet; BugReport; gesendet; "), std::string::npos);
 }
@@ -286,7 +299,7 @@ TEST_F(Internet, FailedBugReportIsLoggedWithItsReason) {
     BugReportData r;
     r.mail_sender = L"anna.muster@example.org";
     MessageBoxes boxes(L"Torvane", {IDYES, IDOK});
-    net().BugReport(r);
+    SendReport(r);
     const auto texts = boxes.Texts();
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_TRUE(StartsWith(texts[1], kInvalid)) << ToUtf8(texts[1]);

@@ -5,7 +5,7 @@
 #include "main/WindowHandler.h"
 #include "errors/TestHttpServer.h"
 #include "errors/clsError.h"
-#include "errors/clsInternet.h"
+#include "internet/clsInternet.h"
 #include "errors/frmBugReport.h"
 #include "errors/frmBugReport.rh"
 #include "errors/frmError.h"

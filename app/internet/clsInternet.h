@@ -1,19 +1,9 @@
-// app/errors/clsInternet.h
+// app/internet/clsInternet.h
 #pragma once
 #include <windows.h>
-#include <cstdint>
-#include <functional>
 #include <string>
-#include <vector>
 
 class clsClassHandler;
-
-// What a bug report carries; the error number is sent whole, whatever its size.
-struct BugReportData {
-    std::wstring tvversion, tvbuild;
-    long long errnr = 0;
-    std::wstring errdesc, modul, procedur, os, sp, usrdesc, mail_sender;
-};
 
 // The outcome of one HTTP request.
 struct WebReply {
@@ -25,19 +15,34 @@ struct WebReply {
     std::wstring reason;     // German, for the user and the log, when it failed
 };
 
-// The program's one HTTP client (WinINet): update check and download, bug report, home page.
-// One request at a time; each has a time-out and can be cancelled from its wait window.
+// What the caller shows while a request runs (its wait window). Every call comes on the calling
+// thread, from inside Fetch; the window's "Abbrechen" calls clsInternet::Cancel().
+class InternetWait {
+public:
+    virtual ~InternetWait() = default;
+    // The request has started; `text` says what is waited for.
+    virtual void WaitBegins(const std::wstring& text) = 0;
+    // Bytes received so far, reported when the count changes.
+    virtual void WaitProgress(unsigned long long bytes) = 0;
+    // The request is over, whatever its outcome.
+    virtual void WaitEnds() = 0;
+};
+
+// The program's one HTTP client (WinINet): requests to the product web server, through the proxy
+// of the options or the system's settings. One request at a time; each has a time-out and can be
+// cancelled. It shows nothing itself: the update check and the bug report (UpdateCheck,
+// BugReportSender) and their windows decide what the user sees.
 class clsInternet {
 public:
     explicit clsInternet(clsClassHandler& handler) : handler_(handler) {}
 
+    // Opens a web address in the system's browser.
     void CallWebSite(const std::wstring& address);
-    void LiveUpdate();
-    void BugReport(const BugReportData& report);
 
     // GET of an address: the reply read to its end, or written to `file` when one is given.
     // Goes through the proxy of the options when "Proxy" is 1, else the system's settings.
-    WebReply Fetch(const std::wstring& url, const std::wstring& file = L"");
+    // Events are processed while it waits; `wait`, when given, is told how the request goes.
+    WebReply Fetch(const std::wstring& url, const std::wstring& file = L"", InternetWait* wait = nullptr);
     // True while a request or the proxy test runs; a second one is refused meanwhile.
     static bool Busy();
     // Cancels the running request (its wait window's "Abbrechen" does the same).
@@ -51,35 +56,15 @@ public:
 
     // Percent-encoding of the UTF-8 bytes of a text: only A-Z a-z 0-9 - _ . ~ stay as they are.
     static std::wstring UrlEncode(const std::wstring& text);
-    static std::wstring BugReportQuery(const BugReportData& report);
-    // What will be sent, one field a line, as the user confirms it.
-    static std::wstring BugReportPreview(const BugReportData& report);
-    // A version text: numbers separated by "." (blanks dropped, line ends trimmed); false for
-    // anything else (an HTML page, an error text, garbage).
-    static bool ParseVersion(const std::string& text, std::vector<unsigned long>& parts);
-    // <0, 0, >0 comparing part by part as numbers; missing parts count as 0.
-    static int CompareVersions(const std::vector<unsigned long>& a, const std::vector<unsigned long>& b);
-    // The running program: major.minor.revision.
-    static std::vector<unsigned long> LocalVersion();
-    static std::wstring VersionText(const std::vector<unsigned long>& parts);
+    // True when a reply is an HTML page (an error page of the server) rather than the text asked for.
+    static bool IsHtml(const std::string& body);
 
     // Attempts of one operation before the retry question is no longer offered.
     static constexpr int kMaxAttempts = 3;
     // Time-out of one request in milliseconds (connect, each send and receive, and the whole).
     static DWORD& TimeoutMs();
 
-    // Replaceable steps, so tests neither open a file dialog nor start a program.
-    // Asks where to save the update (suggested file name given); "" = the user cancelled.
-    static std::function<std::wstring(const std::wstring&)>& ChooseSavePath();
-    // Starts the saved update after the user's "Ja".
-    static std::function<void(const std::wstring&)>& StartUpdateAction();
-
-    // Signature check of a downloaded file.
-    enum class Trust { Trusted, NotTrusted, Unavailable };
-    static Trust CheckSignature(const std::wstring& file, std::wstring& reason);
-
 private:
-    void OfferDownload(const std::vector<unsigned long>& remote);
     clsClassHandler& handler_;
 };
 
@@ -105,3 +90,6 @@ std::wstring TestProxy(const std::wstring& host, int port, const std::wstring& s
 int ProxyPortOfOptions();
 // The message the user sees when the internet is busy with another request.
 extern const wchar_t* const kInternetBusyText;
+// The first line of what the user sees when no connection came about, and when the reply was unusable.
+extern const wchar_t* const kNoConnectionText;
+extern const wchar_t* const kInvalidReplyText;
