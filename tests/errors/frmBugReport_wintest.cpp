@@ -3,7 +3,7 @@
 #include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "main/WindowHandler.h"
-#include "errors/TestHttpServer.h"
+#include "support/TestHttpServer.h"
 #include "errors/clsError.h"
 #include "internet/clsInternet.h"
 #include "errors/frmBugReport.h"

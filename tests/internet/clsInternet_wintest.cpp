@@ -1,9 +1,9 @@
-// tests/errors/clsInternet_wintest.cpp: WinINet against a server of our own on 127.0.0.1
+// tests/internet/clsInternet_wintest.cpp: WinINet against a server of our own on 127.0.0.1
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "errors/TestHttpServer.h"
+#include "support/TestHttpServer.h"
 #include "internet/BugReportSender.h"
 #include "internet/UpdateCheck.h"
 #include "internet/clsInternet.h"

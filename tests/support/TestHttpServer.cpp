@@ -1,5 +1,5 @@
-// tests/errors/TestHttpServer.cpp
-#include "errors/TestHttpServer.h"
+// tests/support/TestHttpServer.cpp
+#include "support/TestHttpServer.h"
 #include <ws2tcpip.h>
 
 TestHttpServer::TestHttpServer(int maxRequests, DWORD lifetimeMs)

@@ -1,8 +1,8 @@
-// tests/errors/UpdateCheck_test.cpp: the update check and the bug report answer through the
+// tests/internet/UpdateCheck_test.cpp: the update check and the bug report answer through the
 // caller's questions; they show nothing themselves.
 #include "core/AppEnvironment.h"
 #include "core/Text.h"
-#include "errors/TestHttpServer.h"
+#include "support/TestHttpServer.h"
 #include "internet/BugReportSender.h"
 #include "internet/UpdateCheck.h"
 #include "main/ClassHandler.h"

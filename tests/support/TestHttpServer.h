@@ -1,4 +1,4 @@
-// tests/errors/TestHttpServer.h
+// tests/support/TestHttpServer.h
 #pragma once
 #include <winsock2.h>
 #include <windows.h>
