@@ -1,4 +1,4 @@
-// tests/core/Layout_test.cpp
+// tests/core/Layout_wintest.cpp
 #include "core/win/Layout.h"
 #include <gtest/gtest.h>
 #include <ostream>
