@@ -1,5 +1,6 @@
 // app/backup/frmBackup.cpp
 #include "backup/frmBackup.h"
+#include "core/win/IdBases.h"
 #include "backup/RestorePlan.h"
 #include "backup/frmRestorePreview.h"
 #include "backup/frmBackup.rh"
@@ -10,15 +11,12 @@
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/UniqueHandle.h"
-#include "main/WindowHandler.h"
 #include "core/clsTimer.h"
 #include "core/modReboot.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
 #include "errors/clsError.h"
 #include "files/clsFiles.h"
-#include "main/frmMDI.h"
-#include "main/frmMDI.rh"
 #include <shellapi.h>
 #include <algorithm>
 #include <cwchar>
@@ -26,7 +24,6 @@
 namespace {
 const wchar_t* kModule = L"frmBackup";
 
-void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
 
 // Creates the folder with every missing parent; true when it exists afterwards.
 bool CreateFolder(const std::wstring& folder) {
@@ -50,15 +47,23 @@ std::wstring OneLine(std::wstring text) {
     return text;
 }
 
-void ReportNoFile(const wchar_t* procedure) { Info(procedure, L"Es wurde keine Datei gewählt."); }
+void ReportNoFile(const wchar_t* procedure) { Trace(kModule, procedure, L"Es wurde keine Datei gewählt."); }
 
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_lvwBackup, kSizeX | kSizeY},
+    {IDC_lblRecycler, kMoveY | kSizeX},
+    {IDC_cmdAnzeigen, kMoveX | kMoveY},
+    {IDC_cmdEintragen, kMoveX | kMoveY},
+    {IDC_cmdLoeschen, kMoveX | kMoveY},
+};
 }  // namespace
 
 std::function<void()>& frmBackup::RebootAction() {
     static std::function<void()> action = [] {
         ClassHandler().Timer().Pause(7);
         RebootSystem();
-        WindowHandler().CloseWindow(WindowNo::All);
+        CloseAllWindows();
     };
     return action;
 }
@@ -85,11 +90,10 @@ std::wstring frmBackup::DateTimeText(const FILETIME& lastWrite) {
     return std::wstring(date) + L" " + time;
 }
 
-void frmBackup::Load() { CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmBackup, L"Backup-Bereich"); }
-
 std::wstring frmBackup::RecyclerText() const { return Item(IDC_lblRecycler).Text(); }
 
 bool frmBackup::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwBackup);
         ListView list(lvw_);
@@ -107,7 +111,7 @@ bool frmBackup::OnInit() {
             const UniqueHIcon icon(sfi.hIcon);  // the list keeps its own copy
             ImageList_AddIcon(iml, icon.get());
         } else {
-            ImageList_AddIcon(iml, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_Torvane)));
+            ImageList_AddIcon(iml, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM)));
         }
         ListView_SetImageList(lvw_, iml, LVSIL_SMALL);
     });
@@ -124,21 +128,6 @@ void frmBackup::OptionsChanged() {
     Item(IDC_lblRecycler).SetText(::RecyclerNotice());
     recyclerColour_ = ::RecyclerColour();
     InvalidateRect(Item(IDC_lblRecycler), nullptr, TRUE);
-}
-
-void frmBackup::OnSize(int width, int height) {
-    RECT du{6, 14, 52, 0};  // margin, button height, button width
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left, bh = du.top, bw = du.right;
-    const int buttonsTop = height - m - bh;
-    if (lvw_) MoveWindow(lvw_, m, m, std::max(0, width - 2 * m), std::max(0, buttonsTop - 2 * m), TRUE);
-    const int ids[] = {IDC_cmdAnzeigen, IDC_cmdEintragen, IDC_cmdLoeschen};
-    int x = width - m - 3 * bw - 2 * m;
-    for (int id : ids) {
-        Item(id).Move(x, buttonsTop, bw, bh);
-        x += bw + m;
-    }
-    Item(IDC_lblRecycler).Move(m, buttonsTop + (bh - bh * 5 / 7) / 2, std::max(0, width - 3 * bw - 5 * m), bh * 5 / 7);
 }
 
 bool frmBackup::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
@@ -158,7 +147,7 @@ void frmBackup::OnActivate(bool active) {
 
 void frmBackup::Form_Activate() {
     Trap(kModule, L"Form_Activate", [&] {
-        if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
+        Maximize();
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     });
     Trap(kModule, L"Form_Activate", [&] { OptionsChanged(); });
@@ -168,10 +157,7 @@ void frmBackup::Form_Activate() {
 void frmBackup::ReadBackupFiles() {
     const wchar_t* proc = L"ReadBackupFiles";
     Info(proc, L"started");
-    auto status = [](const std::wstring& text) {
-        if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, text);
-    };
-    Trap(kModule, proc, [&] { status(L"Daten werden gelesen..."); });
+    Trap(kModule, proc, [&] { Status(L"Daten werden gelesen..."); });
     ListView list(lvw_);
     Trap(kModule, proc, [&] { list.Clear(); });
     const std::wstring folder = AppEnvironment.BackupDir;
@@ -206,16 +192,12 @@ void frmBackup::ReadBackupFiles() {
             ListView_SetItemText(lvw_, row, 2, dateText.data());
         }, Style::Warning, false, path);
     }
-    Trap(kModule, proc, [&] { list.SortByColumn(sortColumn_, sortAscending_); });
+    Trap(kModule, proc, [&] { list.SortByColumn(sort_.column, sort_.ascending); });
     Info(proc, L"endet");
-    Trap(kModule, proc, [&] { status(L"Status"); });
+    Trap(kModule, proc, [&] { Status(L"Status"); });
 }
 
-void frmBackup::SortBy(int column) {
-    sortColumn_ = column;
-    sortAscending_ = !sortAscending_;
-    List().SortByColumn(sortColumn_, sortAscending_);
-}
+void frmBackup::SortBy(int column) { sort_.By(List(), column); }
 
 std::vector<std::wstring> frmBackup::SelectedNames() const {
     std::vector<std::wstring> names;
@@ -223,11 +205,6 @@ std::vector<std::wstring> frmBackup::SelectedNames() const {
     for (int i = 0; i < list.Count(); ++i)
         if (list.Selected(i)) names.push_back(list.Cell(i, 0));
     return names;
-}
-
-int frmBackup::Ask(const std::wstring& text, UINT icon) {
-    HWND owner = GetAncestor(hwnd(), GA_ROOT);
-    return MessageBoxW(owner, text.c_str(), AppEnvironment.AppTitle.c_str(), icon);
 }
 
 void frmBackup::cmdAnzeigen_Click() {
@@ -341,7 +318,7 @@ bool frmBackup::WriteBackFile(const std::wstring& name, const wchar_t* proc) {
     Trap(kModule, proc, [&] { ClassHandler().Agent().Speak(clsAgent::Doubled(spoken)); });
     Trap(kModule, proc, [&] {
         // The assistant may be off: the status bar says it too.
-        if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, OneLine(spoken));
+        Status(OneLine(spoken));
     });
     Info(proc, L"geschrieben=" + std::to_wstring(r.written) + L"; behalten=" + std::to_wstring(r.kept) + L"; " +
                    OneLine(message));
@@ -413,8 +390,7 @@ bool frmBackup::OnMenuCommand(int id) {
 
 void frmBackup::lvwBackup_MouseUp() {
     Trap(kModule, L"lvwBackup_MouseUp", [&] {
-        frmMDI& mdi = WindowHandler().Get<frmMDI>();
-        HMENU bar = mdi.MenuBar();
+        HMENU bar = MenuBar();
         const bool plural = List().SelectedCount() >= 2;
         MenuItem::SetCaption(bar, IDM_mnuBackupZeigen,
                              plural ? L"markierte Einträge anzeigen/bearbeiten" : L"markierten Eintrag anzeigen/bearbeiten");
@@ -422,9 +398,7 @@ void frmBackup::lvwBackup_MouseUp() {
                              plural ? L"markierte Einträge in Registry einfügen" : L"markierten Eintrag in Registry einfügen");
         MenuItem::SetCaption(bar, IDM_mnuBackupLoeschen,
                              plural ? L"markierte Einträge löschen" : L"markierten Eintrag löschen");
-        POINT pt{};
-        GetCursorPos(&pt);
-        TrackPopupMenuEx(mdi.EditMenu(WindowNo::Backup), TPM_RIGHTBUTTON, pt.x, pt.y, mdi.hwnd(), nullptr);
+        ShowEditPopup(IDM_mnuBackupZeigen);
     });
 }
 

@@ -2,9 +2,9 @@
 #pragma once
 #include "backup/RestorePlan.h"
 #include "core/WindowNo.h"
-#include "core/win/Form.h"
 #include "core/win/ListView.h"
 #include "core/win/MdiChild.h"
+#include "backup/frmBackup.rh"
 #include "core/win/MenuBottomLineSite.h"
 #include <functional>
 #include <memory>
@@ -13,15 +13,12 @@
 
 // The backup area: lists the undo files of the backup folder, opens them for editing, writes them
 // back into the registry and deletes them.
-class frmBackup : public MdiChildForm, public Form {
+class frmBackup : public MdiChild<frmBackup, IDD_frmBackup> {
 public:
+    static constexpr const wchar_t* kCaption = L"Backup-Bereich";
     static constexpr int kWindowNo = WindowNo::Backup;
     const wchar_t* Name() const override { return L"frmBackup"; }
     const wchar_t* HelpPage() const override { return L"backup.html"; }
-    void Load() override;
-    void Unload() override { CloseChild(); }
-    bool Loaded() const override { return Alive(); }
-    HWND FormWindow() const override { return Frame(); }
     bool OnMenuCommand(int id) override;
     void OptionsChanged() override;
 
@@ -42,8 +39,8 @@ public:
     ListView List() const { return ListView(lvw_); }
     std::wstring RecyclerText() const;
     COLORREF RecyclerColour() const { return recyclerColour_; }
-    int SortColumn() const { return sortColumn_; }
-    bool SortAscending() const { return sortAscending_; }
+    int SortColumn() const { return sort_.column; }
+    bool SortAscending() const { return sort_.ascending; }
 
     // Column "Größe": bytes / 1024 as text with the decimal separator, cut to five characters, " KB".
     static std::wstring SizeText(unsigned long long bytes, const std::wstring& decimalSeparator);
@@ -59,7 +56,6 @@ protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnSize(int width, int height) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnActivate(bool active) override;
     // A write-back or deletion in progress pumps messages: the window stays until it is done.
@@ -71,7 +67,6 @@ private:
     std::vector<std::wstring> SelectedNames() const;
     // Deletes backup folder + name; shows the failure message when the file is still there.
     bool DeleteBackupFile(const std::wstring& name, const wchar_t* procedure);
-    int Ask(const std::wstring& text, UINT icon);
     // Previews one file, writes back what the user chose and tells the outcome; true when
     // something was written.
     bool WriteBackFile(const std::wstring& name, const wchar_t* procedure);
@@ -81,8 +76,7 @@ private:
 
     HWND lvw_ = nullptr;
     COLORREF recyclerColour_ = 0;
-    int sortColumn_ = 0;
-    bool sortAscending_ = true;
+    ListSort sort_;
     bool busy_ = false;
     std::unique_ptr<MenuBottomLineSite> MenuBottomLine1;
 };

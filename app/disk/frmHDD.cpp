@@ -7,7 +7,6 @@
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/UniqueHandle.h"
-#include "main/WindowHandler.h"
 #include "core/modCheckOS.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
@@ -17,8 +16,6 @@
 #include "journal/Protected.h"
 #include "registry/clsKeyFunc.h"
 #include "files/clsFiles.h"
-#include "main/frmMDI.h"
-#include "main/frmMDI.rh"
 #include <shellapi.h>
 #include <shlwapi.h>
 #include <windowsx.h>
@@ -27,12 +24,6 @@
 
 namespace {
 const wchar_t* kModule = L"frmHDD";
-
-void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
-
-void Status(const std::wstring& text) {
-    if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, text);
-}
 
 bool FileThere(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -44,11 +35,19 @@ std::wstring SizeText(unsigned long long bytes) {
 }
 
 std::wstring Items(long long n) { return std::to_wstring(n) + (n == 1 ? L" Element" : L" Elemente"); }
-}  // namespace
 
-void frmHDD::Load() {
-    CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmHDD, L"Festplatte bereinigen");
-}
+constexpr Anchor kLayout[] = {
+    {IDC_fraOrdner, kSizeX | kSizeY},       {IDC_lblOrdnerManuell, kSizeX},
+    {IDC_lvwOrdnerList, kSizeX | kSizeY},   {IDC_cmdOrdnerWaehlen, kMoveX},
+    {IDC_cmdOrdnerLoeschen, kMoveX},        {IDC_cmdInhaltLoeschen, kMoveX},
+    {IDC_lblTempFileDel, kMoveY | kSizeX},  {IDC_chbTempFilesDel, kMoveY},
+    {IDC_ckbRecyclerAutoClean, kMoveY},     {IDC_lblRecyclerHDD, kMoveY | kSizeX},
+    {IDC_fraSystem, kMoveY | kSizeX},       {IDC_cmdHDDBereinigen, kMoveY},
+    {IDC_lblHDDBereinigen, kMoveY | kSizeX}, {IDC_lblNotHDDBereinigen, kMoveY | kSizeX},
+    {IDC_lblPapierkorb, kMoveY},            {IDC_cmdEmptyRecycler, kMoveY},
+    {IDC_lblRecyclerInhalt, kMoveY | kSizeX}, {IDC_lblNotEmptyRecycler, kMoveY | kSizeX},
+};
+}  // namespace
 
 bool frmHDD::OnInit() {
     Trap(kModule, L"Form_Load", [&] {
@@ -69,28 +68,7 @@ bool frmHDD::OnInit() {
         ListView_SetImageList(lvw_, iml, LVSIL_SMALL);
 
         // Controls keep their distance to the edges they face when the window grows.
-        const RECT client = Client();
-        startSize_ = {client.right, client.bottom};
-        struct Rule {
-            int id;
-            bool moveX, moveY, growW, growH;
-        };
-        const Rule rules[] = {
-            {IDC_fraOrdner, false, false, true, true},      {IDC_lblOrdnerManuell, false, false, true, false},
-            {IDC_lvwOrdnerList, false, false, true, true},  {IDC_cmdOrdnerWaehlen, true, false, false, false},
-            {IDC_cmdOrdnerLoeschen, true, false, false, false}, {IDC_cmdInhaltLoeschen, true, false, false, false},
-            {IDC_lblTempFileDel, false, true, true, false}, {IDC_chbTempFilesDel, false, true, false, false},
-            {IDC_ckbRecyclerAutoClean, false, true, false, false}, {IDC_lblRecyclerHDD, false, true, true, false},
-            {IDC_fraSystem, false, true, true, false},      {IDC_cmdHDDBereinigen, false, true, false, false},
-            {IDC_lblHDDBereinigen, false, true, true, false}, {IDC_lblNotHDDBereinigen, false, true, true, false},
-            {IDC_lblPapierkorb, false, true, false, false}, {IDC_cmdEmptyRecycler, false, true, false, false},
-            {IDC_lblRecyclerInhalt, false, true, true, false}, {IDC_lblNotEmptyRecycler, false, true, true, false},
-        };
-        for (const Rule& rule : rules) {
-            RECT rc = Item(rule.id).Bounds();
-            MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&rc), 2);
-            anchors_.push_back({rule.id, rc, rule.moveX, rule.moveY, rule.growW, rule.growH});
-        }
+        UseLayout({kLayout, true});
     });
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), L"frmHDD");
     OrdnerListe_laden();
@@ -103,15 +81,7 @@ bool frmHDD::OnInit() {
     return true;
 }
 
-void frmHDD::OnSize(int width, int height) {
-    const int dw = std::max(0, width - static_cast<int>(startSize_.cx));
-    const int dh = std::max(0, height - static_cast<int>(startSize_.cy));
-    for (const Anchor& a : anchors_) {
-        const int x = a.start.left + (a.moveX ? dw : 0), y = a.start.top + (a.moveY ? dh : 0);
-        const int w = a.start.right - a.start.left + (a.growW ? dw : 0);
-        const int h = a.start.bottom - a.start.top + (a.growH ? dh : 0);
-        Item(a.id).Move(x, y, w, h);
-    }
+void frmHDD::OnLayout(int, int) {
     if (lvw_) {
         RECT r = Wnd(lvw_).Client();
         ListView_SetColumnWidth(lvw_, 0, std::max<int>(100, r.right));
@@ -155,14 +125,10 @@ void frmHDD::OptionsChanged() {
         .SetText(AppSwitches.RecyclerSecurity != 0 ? L"Papierkorb leeren (keine Abfrage)" : L"Papierkorb leeren");
 }
 
-int frmHDD::Message(const std::wstring& text, UINT flags) {
-    return MessageBoxW(GetAncestor(hwnd(), GA_ROOT), text.c_str(), AppEnvironment.AppTitle.c_str(), flags);
-}
-
 void frmHDD::Form_Activate() {
     if (busy_) return;
     Trap(kModule, L"Form_Activate", [&] {
-        if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
+        Maximize();
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     });
     Trap(kModule, L"Form_Activate", [&] {
@@ -187,7 +153,7 @@ void frmHDD::Form_Activate() {
 
 void frmHDD::OrdnerListe_laden() {
     const wchar_t* proc = L"OrdnerListe_laden";
-    Trap(kModule, proc, [] { Status(L"Daten werden gelesen..."); });
+    Trap(kModule, proc, [&] { Status(L"Daten werden gelesen..."); });
     ListView list(lvw_);
     list.Clear();
     const std::wstring file = TmpDirsFile();
@@ -224,7 +190,7 @@ void frmHDD::OrdnerListe_laden() {
         SetCheck(IDC_chbTempFilesDel, false);
         Item(IDC_chbTempFilesDel).Enable(false);
     }
-    Trap(kModule, proc, [] { Status(L"Status"); });
+    Trap(kModule, proc, [&] { Status(L"Status"); });
 }
 
 void frmHDD::cmdOrdnerWaehlen_Click() {
@@ -239,24 +205,24 @@ void frmHDD::cmdOrdnerWaehlen_Click() {
             ListView list(lvw_);
             for (int i = 0; i < list.Count(); ++i)
                 if (list.Cell(i, 0) == path) {
-                    Message(L"Der Ordner " + path + L" befindet sich bereits in der Liste.", MB_ICONINFORMATION | MB_OK);
+                    Ask(L"Der Ordner " + path + L" befindet sich bereits in der Liste.", MB_ICONINFORMATION | MB_OK);
                     return;
                 }
             if (const std::wstring reason = WhyNotEmptied(path); !reason.empty()) {
                 Info(proc, path + L" " + reason);
-                Message(L"Der Ordner " + path + L" " + reason + L" und kann nicht in die Liste aufgenommen werden.",
+                Ask(L"Der Ordner " + path + L" " + reason + L" und kann nicht in die Liste aufgenommen werden.",
                         MB_ICONEXCLAMATION | MB_OK);
                 return;
             }
             if (!AnsiHolds(path)) {
-                Message(L"Der Name des Ordners " + path +
+                Ask(L"Der Name des Ordners " + path +
                             L" enthält Zeichen, die die Ordnerliste nicht speichern kann. Er kann nicht in die Liste "
                             L"aufgenommen werden.",
                         MB_ICONEXCLAMATION | MB_OK);
                 return;
             }
             if (!IsTempFolderPath(path) &&
-                Message(L"Sind Sie sich sicher, das Sie den Ordner\r\n" + path + L" zur Liste hinzufügen wollen?",
+                Ask(L"Sind Sie sich sicher, das Sie den Ordner\r\n" + path + L" zur Liste hinzufügen wollen?",
                         MB_ICONQUESTION | MB_YESNO) != IDYES)
                 return;
             AppendListLine(TmpDirsFile(), path);
@@ -324,7 +290,7 @@ void frmHDD::EmptyFolders(const std::vector<std::wstring>& lines, const std::wst
     ClassHandler().Agent().Say(kModule, procedure,
         AppSwitches.Recycler == 1 ? L"Alle löschbaren Dateien wurden in den Papierkorb verschoben."
                                   : L"Alle löschbaren Dateien wurden unwiederbringlich gelöscht.");
-    if (!refused.empty()) Message(refused, MB_ICONEXCLAMATION | MB_OK);
+    if (!refused.empty()) Ask(refused, MB_ICONEXCLAMATION | MB_OK);
 }
 
 void frmHDD::FolderCleanCurrent() {
@@ -352,7 +318,7 @@ void frmHDD::chbTempFilesDel_Click() {
         Trap(kModule, proc, [&] { written = ReadStartEntry() == StartEntryData() || WriteStartEntry(); });
         if (!written) {
             Button_SetCheck(Item(IDC_chbTempFilesDel), BST_UNCHECKED);
-            Message(L"Der Eintrag für das automatische Löschen beim Start von Windows konnte nicht in die Registry "
+            Ask(L"Der Eintrag für das automatische Löschen beim Start von Windows konnte nicht in die Registry "
                     L"geschrieben werden.",
                     MB_ICONEXCLAMATION | MB_OK);
             return;
@@ -370,7 +336,7 @@ void frmHDD::chbTempFilesDel_Click() {
         // The entry stays, and so does the tick that shows it.
         Button_SetCheck(Item(IDC_chbTempFilesDel), BST_CHECKED);
         HandleError(kModule, proc, problem, 0, L"", Style::Warning, false);
-        Message(L"Das automatische Löschen konnte nicht abgeschaltet werden.\r\n" + problem, MB_ICONEXCLAMATION | MB_OK);
+        Ask(L"Das automatische Löschen konnte nicht abgeschaltet werden.\r\n" + problem, MB_ICONEXCLAMATION | MB_OK);
         return;
     }
     Info(proc, L"Autostart-Eintrag gelöscht");
@@ -428,11 +394,7 @@ void frmHDD::ShowRecyclerContents() {
     });
 }
 
-void frmHDD::SortBy(int column) {
-    sortColumn_ = column;
-    sortAscending_ = !sortAscending_;
-    List().SortByColumn(sortColumn_, sortAscending_);
-}
+void frmHDD::SortBy(int column) { sort_.By(List(), column); }
 
 void frmHDD::OpenFolder(int row) {
     if (row < 0) return;
@@ -443,16 +405,12 @@ void frmHDD::OpenFolder(int row) {
 
 void frmHDD::lvwOrdnerList_MouseUp(bool rightButton) {
     Trap(kModule, L"lvwOrdnerList_MouseUp", [&] {
-        frmMDI& mdi = WindowHandler().Get<frmMDI>();
-        HMENU bar = mdi.MenuBar();
+        HMENU bar = MenuBar();
         const bool plural = List().SelectedCount() >= 2;
         MenuItem::SetCaption(bar, IDM_mnuHDDFolderCleanCurrent, plural ? L"mark&ierte Ordner leeren" : L"mark&ierten Ordner leeren");
         MenuItem::SetCaption(bar, IDM_mnuHDDDelFolder,
                              plural ? L"markierte &Ordner aus Liste entfernen" : L"markierten &Ordner aus Liste entfernen");
-        if (!rightButton) return;
-        POINT pt{};
-        GetCursorPos(&pt);
-        TrackPopupMenuEx(mdi.EditMenu(WindowNo::HDD), TPM_RIGHTBUTTON, pt.x, pt.y, mdi.hwnd(), nullptr);
+        if (rightButton) ShowEditPopup(IDM_mnuHDDAddFolder);
     });
 }
 

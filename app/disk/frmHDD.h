@@ -1,9 +1,9 @@
 // app/disk/frmHDD.h
 #pragma once
 #include "core/WindowNo.h"
-#include "core/win/Form.h"
 #include "core/win/ListView.h"
 #include "core/win/MdiChild.h"
+#include "disk/frmHDD.rh"
 #include "core/win/MenuBottomLineSite.h"
 #include "disk/frmHDDFolder.h"
 #include "disk/frmHDDWait.h"
@@ -13,15 +13,12 @@
 
 // "Festplatte bereinigen": the list of folders to empty (tmpdirs.txt), emptying them now or at
 // every Windows start, the system's disk cleanup program and the recycle bin.
-class frmHDD : public MdiChildForm, public Form {
+class frmHDD : public MdiChild<frmHDD, IDD_frmHDD> {
 public:
+    static constexpr const wchar_t* kCaption = L"Festplatte bereinigen";
     static constexpr int kWindowNo = WindowNo::HDD;
     const wchar_t* Name() const override { return L"frmHDD"; }
     const wchar_t* HelpPage() const override { return L"festplatte.html"; }
-    void Load() override;
-    void Unload() override { CloseChild(); }
-    bool Loaded() const override { return Alive(); }
-    HWND FormWindow() const override { return Frame(); }
     bool OnMenuCommand(int id) override;
 
     // Reloads the list from the list file.
@@ -57,7 +54,8 @@ protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnSize(int width, int height) override;
+    // The folder column takes the list's width.
+    void OnLayout(int width, int height) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnActivate(bool active) override;
     // Emptying folders pumps messages: the window stays until it is done.
@@ -72,21 +70,12 @@ private:
     // Empties the given list lines with the wait window up; tells the user about refused folders.
     void EmptyFolders(const std::vector<std::wstring>& lines, const std::wstring& waitText, const wchar_t* procedure);
     void ShowRecyclerContents();
-    int Message(const std::wstring& text, UINT flags);
     // The notice and the recycle-bin button as the options say.
     void OptionsChanged() override;
 
-    struct Anchor {
-        int id;
-        RECT start;
-        bool moveX, moveY, growW, growH;
-    };
-    std::vector<Anchor> anchors_;
-    SIZE startSize_{};
     HWND lvw_ = nullptr;
     COLORREF recyclerColour_ = 0;
-    int sortColumn_ = 0;
-    bool sortAscending_ = true;
+    ListSort sort_;
     bool busy_ = false;
     std::wstring lastResult_;
     frmHDDFolder folderDialog_;

@@ -5,7 +5,6 @@
 #include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "main/WindowHandler.h"
 #include "errors/clsError.h"
 #include "internet/BugReportSender.h"
 #include "internet/UpdateCheck.h"
@@ -13,8 +12,6 @@
 #include "errors/frmBugReport.rh"
 #include "registry/clsKeyFunc.h"
 #include "components/clsLibRegister.h"
-#include "main/frmMDI.h"
-#include "main/frmMDI.rh"
 #include <cmath>
 #include <utility>
 
@@ -122,8 +119,6 @@ bool frmBugReport::ParseErrorNumber(const std::wstring& text, long long& number)
     return true;
 }
 
-void frmBugReport::Load() { CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmBugReport, L"Bug-Report"); }
-
 bool frmBugReport::OnInit() {
     Form_Load();
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule);
@@ -179,7 +174,7 @@ void frmBugReport::OnActivate(bool active) {
     // A hidden window (created for the update check only) is not maximised: that would show it.
     if (!active || !IsWindowVisible(Frame())) return;
     Trap(kModule, L"Form_Activate", [&] {
-        if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
+        Maximize();
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     });
 }

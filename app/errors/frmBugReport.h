@@ -1,8 +1,8 @@
 // app/errors/frmBugReport.h
 #pragma once
 #include "core/WindowNo.h"
-#include "core/win/Form.h"
 #include "core/win/MdiChild.h"
+#include "errors/frmBugReport.rh"
 #include "core/win/MenuBottomLineSite.h"
 #include <cstdint>
 #include <memory>
@@ -11,15 +11,12 @@
 
 // The bug report window: the user describes an error and sends it to the product web server.
 // The same window carries the update check's entry and the proxy connection test.
-class frmBugReport : public MdiChildForm, public Form {
+class frmBugReport : public MdiChild<frmBugReport, IDD_frmBugReport> {
 public:
+    static constexpr const wchar_t* kCaption = L"Bug-Report";
     static constexpr int kWindowNo = WindowNo::BugReport;
     const wchar_t* Name() const override { return L"frmBugReport"; }
     const wchar_t* HelpPage() const override { return L"service.html"; }
-    void Load() override;
-    void Unload() override { CloseChild(); }
-    bool Loaded() const override { return Alive(); }
-    HWND FormWindow() const override { return Frame(); }
     bool OnMenuCommand(int id) override;
 
     // The update check: the proxy test first when a proxy is set, then UpdateCheck.

@@ -3,7 +3,7 @@
 #include "core/AppEnvironment.h"
 #include "core/HtmlHelp.h"
 #include "core/Trap.h"
-#include "main/WindowHandler.h"
+#include "core/win/MainFrame.h"
 #include "main/ClassHandler.h"
 #include "core/modCheckOS.h"
 #include "errors/clsError.h"
@@ -139,7 +139,7 @@ void frmError::cmdReportSenden_Click() {
 
 void EndProgramAfterError() {
     // With the main window among them, its unload ends the process right there.
-    WindowHandler().CloseWindow(WindowNo::All);
+    CloseAllWindows();
     CloseAllHelp();
     TerminateProcess(GetCurrentProcess(), 0);
     ExitProcess(0);

@@ -1,13 +1,13 @@
 // app/extras/ExtrasMenu.cpp
 #include "extras/ExtrasMenu.h"
-#include "main/WindowHandler.h"
+#include "core/win/MainFrame.h"
 #include "core/win/Menu.h"
-#include "main/frmMDI.h"
+#include "extras/frmExtraScan.rh"
 
 
 HMENU ExtraScanMenu() {
-    if (!WindowHandler().IsLoaded(WindowNo::MDI)) return nullptr;
-    return WindowHandler().Get<frmMDI>().EditMenu(WindowNo::ExtraScan);
+    const MainFrame* frame = AppFrame();
+    return frame ? frame->EditMenu(IDM_mnuExtraScanRegistryDefrag) : nullptr;
 }
 
 void SetExtraScanMenus(bool autostart, bool fileExt) {
@@ -15,5 +15,5 @@ void SetExtraScanMenus(bool autostart, bool fileExt) {
     if (!m) return;
     MenuItem::EnablePopup(m, kMenuExtraScanAutostart, autostart);
     MenuItem::EnablePopup(m, kMenuExtraScanFileExt, fileExt);
-    DrawMenuBar(WindowHandler().Get<frmMDI>().hwnd());
+    DrawMenuBar(AppFrame()->Window());
 }

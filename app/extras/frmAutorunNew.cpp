@@ -5,7 +5,7 @@
 #include "core/CommandLine.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "main/WindowHandler.h"
+#include "core/win/MainFrame.h"
 #include "core/win/ToolTips.h"
 #include "extras/frmAutorunNew.rh"
 #include "registry/clsKeyFunc.h"
@@ -23,7 +23,7 @@ void ReplaceAll(std::wstring& s, const std::wstring& what, const std::wstring& w
 }  // namespace
 
 void frmAutorunNew::Load() {
-    HWND owner = WindowHandler().IsLoaded(WindowNo::MDI) ? WindowHandler().Window(WindowNo::MDI).FormWindow() : nullptr;
+    HWND owner = AppFrame() ? AppFrame()->Window() : nullptr;
     CreateModeless(owner, IDD_frmAutorunNew);
 }
 

@@ -3,15 +3,12 @@
 #include "assistant/clsAgent.h"
 #include "main/ClassHandler.h"
 #include "core/Trap.h"
-#include "main/WindowHandler.h"
 #include "core/win/Menu.h"
 #include "extras/AutorunPage.h"
 #include "extras/DefragPage.h"
 #include "extras/FileTypesPage.h"
 #include "extras/HistoryPage.h"
 #include "extras/frmExtraScan.rh"
-#include "main/frmMDI.h"
-#include "main/frmMDI.rh"
 
 static_assert(IDC_TabExtras == 1802);
 
@@ -29,16 +26,15 @@ std::unique_ptr<ExtrasPage> (*const kPages[])() = {
     Make<DefragPage>,
 };
 
-void Status(const std::wstring& text) {
-    if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, text);
-}
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_fraExtras, kSizeX | kSizeY},
+    {IDC_TabExtras, kSizeX | kSizeY},
+};
 }  // namespace
 
-void frmExtraScan::Load() {
-    CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmExtraScan, L"Erweiterte Registry Funktionen");
-}
-
 bool frmExtraScan::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] { MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule); });
     Trap(kModule, L"Form_Load", [&] {
         HWND tab = Tab();
@@ -68,14 +64,7 @@ void frmExtraScan::OnDestroy() {
     MenuBottomLine1.reset();
 }
 
-void frmExtraScan::OnSize(int width, int height) {
-    RECT du{6, 4, 0, 12};  // margin, top, -, group box caption
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left, top = du.top, caption = du.bottom;
-    Item(IDC_fraExtras).Move(m, top, std::max(0, width - 2 * m), std::max(0, height - top - m));
-    Item(IDC_TabExtras).Move(2 * m, top + caption, std::max(0, width - 4 * m), std::max(0, height - top - caption - 2 * m));
-    LayoutPages();
-}
+void frmExtraScan::OnLayout(int, int) { LayoutPages(); }
 
 void frmExtraScan::LayoutPages() {
     HWND tab = Tab();
@@ -104,7 +93,7 @@ void frmExtraScan::Form_Activate() {
         return;
     Trace(kModule, L"Form_Activate", L"started");
     Trap(kModule, L"Form_Activate", [&] {
-        if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
+        Maximize();
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     });
     if (pages_.empty() || pages_[current_]->Busy()) return;

@@ -1,8 +1,8 @@
 // app/extras/frmExtraScan.h
 #pragma once
 #include "core/WindowNo.h"
-#include "core/win/Form.h"
 #include "core/win/MdiChild.h"
+#include "extras/frmExtraScan.rh"
 #include "core/win/MenuBottomLineSite.h"
 #include "extras/ExtrasPage.h"
 #include <memory>
@@ -11,18 +11,15 @@
 // "Erweiterte Registry Funktionen": the registry tools on the pages of the tab control TabExtras.
 // Each page is an ExtrasPage; the window creates them from one list, shows the selected one and
 // hands it the main window's commands.
-class frmExtraScan : public MdiChildForm, public Form {
+class frmExtraScan : public MdiChild<frmExtraScan, IDD_frmExtraScan> {
 public:
+    static constexpr const wchar_t* kCaption = L"Erweiterte Registry Funktionen";
     static constexpr int kWindowNo = WindowNo::ExtraScan;
     const wchar_t* Name() const override { return L"frmExtraScan"; }
     // F1 on the tabs opens the help of the page shown.
     const wchar_t* HelpPage() const override {
         return pages_.empty() ? L"extrascan.html" : pages_[current_]->HelpPage();
     }
-    void Load() override;
-    void Unload() override { CloseChild(); }
-    bool Loaded() const override { return Alive(); }
-    HWND FormWindow() const override { return Frame(); }
     bool OnMenuCommand(int id) override;
     void OptionsChanged() override;
 
@@ -42,7 +39,8 @@ public:
 protected:
     bool OnInit() override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnSize(int width, int height) override;
+    // The pages fill the tab's display area.
+    void OnLayout(int width, int height) override;
     void OnActivate(bool active) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     bool OnQueryClose() override;

@@ -14,14 +14,15 @@
 #include "scan/frmRegScan.h"
 #include "ui/frmLogin.h"
 #include "main/frmMDI.h"
+#include "main/frmMDI.rh"
 #include "ui/frmOptionen.h"
 #include "ui/frmPopUp.h"
 #include <type_traits>
 
 namespace {
 template <class T>
-WindowRow Row(WindowKind kind, int editMenu = kNoEditMenu) {
-    WindowRow row{T::kWindowNo, kind, editMenu, []() -> std::unique_ptr<Form> { return std::make_unique<T>(); }, nullptr};
+WindowRow Row(WindowKind kind, int editCommand = 0) {
+    WindowRow row{T::kWindowNo, kind, editCommand, []() -> std::unique_ptr<Form> { return std::make_unique<T>(); }, nullptr};
     if constexpr (std::is_base_of_v<MdiChildForm, T>)
         row.child = [](Form& f) -> MdiChildForm* { return &static_cast<T&>(f); };
     return row;
@@ -30,17 +31,17 @@ WindowRow Row(WindowKind kind, int editMenu = kNoEditMenu) {
 // In the order of the numbers: closing all goes backwards, so the main window goes last.
 const WindowRow kWindows[] = {
     Row<frmMDI>(WindowKind::TopLevel),
-    Row<frmRegScan>(WindowKind::MdiChild, 0),
+    Row<frmRegScan>(WindowKind::MdiChild, IDM_mnuRegScanStart),
     Row<frmAutorunNew>(WindowKind::ModelessDialog),
-    Row<frmBackup>(WindowKind::MdiChild, 1),
+    Row<frmBackup>(WindowKind::MdiChild, IDM_mnuBackupZeigen),
     Row<frmBugReport>(WindowKind::MdiChild),
     Row<frmError>(WindowKind::ModalDialog),
-    Row<frmExtraScan>(WindowKind::MdiChild, 5),
-    Row<frmHDD>(WindowKind::MdiChild, 3),
-    Row<frmInstalledPrograms>(WindowKind::MdiChild, 2),
+    Row<frmExtraScan>(WindowKind::MdiChild, IDM_mnuExtraScanRegistryDefrag),
+    Row<frmHDD>(WindowKind::MdiChild, IDM_mnuHDDAddFolder),
+    Row<frmInstalledPrograms>(WindowKind::MdiChild, IDM_mnuInstalledProgramsDel),
     Row<frmLogin>(WindowKind::ModelessDialog),
     Row<frmOptionen>(WindowKind::ModelessDialog),
-    Row<frmOffice>(WindowKind::MdiChild, 4),
+    Row<frmOffice>(WindowKind::MdiChild, IDM_mnuOfficeAccessClean),
     Row<frmPopUp>(WindowKind::TopLevel),
     Row<frmAusnahmen>(WindowKind::ModalDialog),
 };
@@ -60,6 +61,8 @@ Form& clsWindowHandler::Window(int number) {
     // A map keeps this reference valid while the new window's load asks for other windows.
     std::unique_ptr<Form>& slot = slots_[number];
     if (!slot || !slot->Loaded()) {
+        // A child window lives inside the main window: that comes first.
+        if (row->kind == WindowKind::MdiChild && number != WindowNo::MDI) Window(WindowNo::MDI);
         slot.reset();
         slot = row->create();
         Form& form = *slot;
@@ -75,11 +78,22 @@ MdiChildForm* clsWindowHandler::Child(int number) {
     return row->child(Window(number));
 }
 
-bool clsWindowHandler::RouteCommand(int id) {
+bool clsWindowHandler::RouteCommand(int id, HWND active) {
+    auto loadedChild = [this](const WindowRow& r) {
+        return r.child && IsLoaded(r.number) ? r.child(*slots_[r.number]) : nullptr;
+    };
+    // A command may close windows, this one included: nothing is touched after it answered.
     for (const WindowRow& r : kWindows) {
-        if (!r.child || !IsLoaded(r.number)) continue;
-        // A command may close windows, this one included: nothing is touched after it answered.
-        if (r.child(*slots_[r.number])->OnMenuCommand(id)) return true;
+        MdiChildForm* child = loadedChild(r);
+        if (active && child && child->Frame() == active) {
+            if (child->OnMenuCommand(id)) return true;
+            break;
+        }
+    }
+    for (const WindowRow& r : kWindows) {
+        MdiChildForm* child = loadedChild(r);
+        if (!child || (active && child->Frame() == active)) continue;
+        if (child->OnMenuCommand(id)) return true;
     }
     return false;
 }

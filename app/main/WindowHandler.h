@@ -11,14 +11,12 @@ class MdiChildForm;
 
 enum class WindowKind { MdiChild, ModelessDialog, ModalDialog, TopLevel };
 
-constexpr int kNoEditMenu = -1;
-
-// One window of the program: its number, how it is made, where its sub-menu of "Bearbeiten"
-// sits (its pop-up menu too), and what kind of window it is.
+// One window of the program: its number, how it is made, a command of its sub-menu of
+// "Bearbeiten" (its pop-up menu too; 0 for none), and what kind of window it is.
 struct WindowRow {
     int number;
     WindowKind kind;
-    int editMenu;
+    int editCommand;
     std::unique_ptr<Form> (*create)();
     MdiChildForm* (*child)(Form&);  // the form as MDI child; nullptr for other kinds
 };
@@ -34,8 +32,9 @@ public:
     // The child window of this number inside the main window, created on first request;
     // nullptr for numbers that are no MDI child or not part of the program yet.
     MdiChildForm* Child(int number);
-    // Offers a menu command to the loaded child windows until one handles it.
-    bool RouteCommand(int id);
+    // Offers a menu command to the loaded child windows until one handles it: the one whose
+    // frame is `active` first, then the others in the order of the table.
+    bool RouteCommand(int id, HWND active);
 
     static std::span<const WindowRow> Rows();
     static const WindowRow* Row(int number);

@@ -23,6 +23,9 @@ const wchar_t* kModule = L"frmMDI";
 const wchar_t* kClass = L"TorvaneMDIFrame";
 
 constexpr int kMenuBearbeiten = 1;
+// The client numbers the children's entries of the "Ansicht" menu from here; their commands are
+// the client's.
+constexpr UINT kFirstChildId = 50000;
 
 // The "Bearbeiten" menu. A maximised child puts its system menu in front of the frame's menus,
 // so it is found by its first item, not by its position.
@@ -72,6 +75,12 @@ constexpr ToolButton kButtons[] = {
     {6, IDM_mnuHelp, L"Hilfe", L"Hilfe"},
 };
 
+// A command of the window's sub-menu of "Bearbeiten"; 0 for none.
+int EditCommandOf(int windowNumber) {
+    const WindowRow* row = clsWindowHandler::Row(windowNumber);
+    return row ? row->editCommand : 0;
+}
+
 int ToPixelsX(int twips) { return twips / TwipsPerPixelX(); }
 int ToPixelsY(int twips) { return twips / TwipsPerPixelY(); }
 }  // namespace
@@ -82,6 +91,7 @@ std::function<void(int)>& frmMDI::ExitAction() {
 }
 
 frmMDI::~frmMDI() {
+    if (AppFrame() == this) InstallAppFrame(nullptr);
     RemoveTrayIcon();
     if (hwnd_ && IsWindow(hwnd_)) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
@@ -112,10 +122,11 @@ void frmMDI::Load() {
                             CW_USEDEFAULT, CW_USEDEFAULT, ToPixelsX(kDesignWidthTwips), ToPixelsY(kDesignHeightTwips),
                             nullptr, menu_, inst, this);
     if (!hwnd_) RaiseWin32(GetLastError());
-    CLIENTCREATESTRUCT ccs{GetSubMenu(menu_, 2), 50000};
+    CLIENTCREATESTRUCT ccs{GetSubMenu(menu_, 2), kFirstChildId};
     client_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"MDICLIENT", nullptr,
                               WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_VISIBLE, 0, 0, 0, 0, hwnd_,
                               nullptr, inst, &ccs);
+    InstallAppFrame(this);
     CreateToolbar();
     status_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd_,
                               reinterpret_cast<HMENU>(IDC_StatusBar), inst, nullptr);
@@ -270,27 +281,42 @@ void frmMDI::MDIForm_Activate() {
     // The scan window is the first child the user sees; closing the last child brings it back.
     if (SendMessageW(client_, WM_MDIGETACTIVE, 0, 0)) return;
     if (clsWindowHandler::Available(WindowNo::RegScan)) {
-        EnableEditMenu(WindowNo::RegScan, true);
+        EnableEditMenu(EditCommandOf(WindowNo::RegScan), true);
         ShowWindowNo(WindowNo::RegScan);
     }
 }
 
 namespace {
-int EditMenuPosition(int windowNumber) {
-    const WindowRow* row = clsWindowHandler::Row(windowNumber);
-    return row ? row->editMenu : kNoEditMenu;
+// The position in "Bearbeiten" of the sub-menu that holds the command (in it or in a sub-menu
+// of it); -1 for none.
+int EditMenuPosition(HMENU edit, int commandId) {
+    for (int p = 0; p < GetMenuItemCount(edit); ++p) {
+        HMENU sub = GetSubMenu(edit, p);
+        if (sub && GetMenuState(sub, commandId, MF_BYCOMMAND) != static_cast<UINT>(-1)) return p;
+    }
+    return -1;
 }
+
 }  // namespace
 
-HMENU frmMDI::EditMenu(int windowNumber) const {
-    const int position = EditMenuPosition(windowNumber);
-    return position == kNoEditMenu ? nullptr : GetSubMenu(EditMenuOf(menu_), position);
+HMENU frmMDI::EditMenu(int commandId) const {
+    HMENU edit = EditMenuOf(menu_);
+    const int position = commandId ? EditMenuPosition(edit, commandId) : -1;
+    return position < 0 ? nullptr : GetSubMenu(edit, position);
 }
 
-void frmMDI::EnableEditMenu(int windowNumber, bool on) const {
-    const int position = EditMenuPosition(windowNumber);
-    if (position != kNoEditMenu) MenuItem::EnablePopup(EditMenuOf(menu_), position, on);
+HMENU frmMDI::WindowEditMenu(int windowNumber) const { return EditMenu(EditCommandOf(windowNumber)); }
+
+void frmMDI::EnableEditMenu(int commandId, bool on) const {
+    HMENU edit = EditMenuOf(menu_);
+    const int position = commandId ? EditMenuPosition(edit, commandId) : -1;
+    if (position >= 0) MenuItem::EnablePopup(edit, position, on);
     DrawMenuBar(hwnd_);
+}
+
+void frmMDI::OptionsChanged() {
+    for (const WindowRow& row : clsWindowHandler::Rows())
+        if (row.child && WindowHandler().IsLoaded(row.number)) WindowHandler().Child(row.number)->OptionsChanged();
 }
 
 void frmMDI::ShowWindowNo(int windowNumber) {
@@ -302,7 +328,6 @@ void frmMDI::ShowWindowNo(int windowNumber) {
         WindowHandler().Window(windowNumber).ShowForm();
         return;
     }
-    // A child just created is already the active one, but still hidden.
     if (reinterpret_cast<HWND>(SendMessageW(client_, WM_MDIGETACTIVE, 0, 0)) == child->Frame() &&
         IsWindowVisible(child->Frame()))
         return;
@@ -310,9 +335,10 @@ void frmMDI::ShowWindowNo(int windowNumber) {
     LayoutBars();
     // The "Bearbeiten" sub-menu of the shown window becomes the only enabled one; a window without
     // one leaves them as they are.
-    const int position = EditMenuPosition(windowNumber);
-    if (position == kNoEditMenu) return;
     HMENU edit = EditMenuOf(menu_);
+    const int command = EditCommandOf(windowNumber);
+    const int position = command ? EditMenuPosition(edit, command) : -1;
+    if (position < 0) return;
     for (int p = 0; p < GetMenuItemCount(edit); ++p) MenuItem::EnablePopup(edit, p, p == position);
     DrawMenuBar(hwnd_);
 }
@@ -341,7 +367,8 @@ void frmMDI::Command(int id) {
             child->OnMenuCommand(id);
         return;
     }
-    WindowHandler().RouteCommand(id);
+    const HWND active = reinterpret_cast<HWND>(SendMessageW(client_, WM_MDIGETACTIVE, 0, 0));
+    if (!WindowHandler().RouteCommand(id, active)) Trace(kModule, L"Command", L"Befehl " + std::to_wstring(id) + L" ohne Empfänger");
 }
 
 void frmMDI::mnuHelp_Click() {
@@ -410,6 +437,7 @@ void frmMDI::MDIForm_Unload() {
     Trap(kModule, L"MDIForm_Unload", [&] { Trace(kModule, L"MDIForm_Unload", L"endet"); });
     ExitAction()(0);
     // Only reached when a test keeps the process: the window goes like any other.
+    if (AppFrame() == this) InstallAppFrame(nullptr);
     if (hwnd_ && IsWindow(hwnd_)) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
@@ -463,11 +491,10 @@ LRESULT frmMDI::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     case WM_COMMAND:
         if (lp == 0 || reinterpret_cast<HWND>(lp) == toolbar_) {
-            const int id = LOWORD(wp);
-            if (id >= IDB_BASE_frmMDI_FIRST && id <= IDB_BASE_frmMDI_LAST) {
-                Command(id);
-                return 0;
-            }
+            const UINT id = LOWORD(wp);
+            if (id >= kFirstChildId && id < kFirstChildId + 0x100) break;
+            Command(static_cast<int>(id));
+            return 0;
         }
         break;
     case WM_NOTIFY: {

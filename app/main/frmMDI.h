@@ -2,6 +2,7 @@
 #pragma once
 #include "core/WindowNo.h"
 #include "core/win/Form.h"
+#include "core/win/MainFrame.h"
 #include "core/win/StatusBar.h"
 #include <windows.h>
 #include <commctrl.h>
@@ -11,7 +12,7 @@
 
 // The main window: an MDI frame with menu, tool bar, status bar and tray icon. It runs its own
 // commands, shows the window a show command names, and offers every other command to the children.
-class frmMDI : public Form {
+class frmMDI : public Form, public MainFrame {
 public:
     static constexpr int kWindowNo = WindowNo::MDI;
     frmMDI() = default;
@@ -29,19 +30,27 @@ public:
 
     void Show();
     HWND hwnd() const { return hwnd_; }
-    HWND MdiClient() const { return client_; }
     HWND Toolbar() const { return toolbar_; }
     StatusBar Status() const { return StatusBar(status_); }
-    HMENU MenuBar() const { return menu_; }
     HMENU TrayMenu() const { return trayMenu_; }
     bool TrayIconAdded() const { return trayAdded_; }
 
+    // MainFrame
+    HWND Window() const override { return hwnd_; }
+    HWND MdiClient() const override { return client_; }
+    HMENU MenuBar() const override { return menu_; }
+    void SetStatus(int panel, const std::wstring& text) const override { Status().SetPanel(panel, text); }
+    HMENU EditMenu(int commandId) const override;
+    void EnableEditMenu(int commandId, bool on) const override;
+    void CloseAll() override { Quit(); }
+    void OptionsChanged() override;
+
     // The "Bearbeiten" sub-menu that belongs to a child window (mnuRegScan, mnuBackup, ...), also
     // used as that window's pop-up menu; nullptr for windows without one.
-    HMENU EditMenu(int windowNumber) const;
-    void EnableEditMenu(int windowNumber, bool on) const;
+    HMENU WindowEditMenu(int windowNumber) const;
 
-    // Runs a menu or tool bar command by its id.
+    // Runs a menu or tool bar command by its id: the main window's own, a show command, or else
+    // the active child's first, then the other children's. One nobody runs goes to the protocol.
     void Command(int id);
     // How the process ends after the unload; tests replace it.
     static std::function<void(int)>& ExitAction();

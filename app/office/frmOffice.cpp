@@ -5,7 +5,6 @@
 #include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "main/WindowHandler.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
 #include "core/win/ToolTips.h"
@@ -14,14 +13,11 @@
 #include "office/frmOffice.rh"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
-#include "main/frmMDI.h"
-#include "main/frmMDI.rh"
 #include <optional>
 
 namespace {
 const wchar_t* kModule = L"frmOffice";
 
-void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
 
 bool FileThere(const std::wstring& path) {
     const DWORD a = GetFileAttributesW(path.c_str());
@@ -66,6 +62,12 @@ const int kAttachmentControls[] = {IDC_lvwOfficeOutlookClosed, IDC_lvwOfficeOutl
 const int kJournalBoxes[] = {IDC_ckbOfficeOutlookJournalAccess, IDC_ckbOfficeOutlookJournalBinder,
                              IDC_ckbOfficeOutlookJournalExcel, IDC_ckbOfficeOutlookJournalPowerPoint,
                              IDC_ckbOfficeOutlookJournalWord};
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_Frame1, kSizeX | kSizeY},
+    {IDC_TabOffice, kSizeX | kSizeY},
+    {IDC_lblOfficeNone, kSizeX},
+};
 }  // namespace
 
 // One application of the suite: its keys, its controls and menu items, its trace texts.
@@ -150,7 +152,7 @@ ListView frmOffice::PermitsList() const { return ListView(Item(IDC_lvwOfficeOutl
 
 void frmOffice::Load() {
     Info(L"Form_Load", L"startet");
-    CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmOffice, L"Microsoft Office");
+    MdiChild::Load();
     Trap(kModule, L"Form_Load", [] {
         ClassHandler().Agent().Speak(L"Im Bereich Office, können Word und Co. repariert und konfiguriert werden.");
     });
@@ -158,6 +160,7 @@ void frmOffice::Load() {
 }
 
 bool frmOffice::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         HWND tab = Item(IDC_TabOffice);
         for (int i = 0; i < static_cast<int>(std::size(kPageCaptions)); ++i) {
@@ -211,19 +214,7 @@ bool frmOffice::OnInit() {
     return true;
 }
 
-void frmOffice::OnSize(int width, int height) {
-    RECT du{4, 28, 6, 10};  // margin, tab top, tab inset, tab bottom margin
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left;
-    Item(IDC_Frame1).Move(m, m, std::max<int>(0, width - 2 * m), std::max<int>(0, height - 2 * m));
-    Item(IDC_TabOffice).Move(m + du.right, du.top, std::max<int>(0, width - 2 * (m + du.right)),
-                             std::max<int>(0, height - du.top - du.bottom));
-    LayoutPages();
-    const RECT none = Item(IDC_lblOfficeNone).Bounds();
-    POINT at{none.left, none.top};
-    ScreenToClient(hwnd(), &at);
-    Item(IDC_lblOfficeNone).Move(at.x, at.y, std::max<int>(0, width - at.x - 2 * m), none.bottom - none.top);
-}
+void frmOffice::OnLayout(int, int) { LayoutPages(); }
 
 void frmOffice::LayoutPages() {
     HWND tab = Item(IDC_TabOffice);
@@ -271,7 +262,7 @@ void frmOffice::OnActivate(bool active) {
 
 void frmOffice::Form_Activate() {
     Trap(kModule, L"Form_Activate", [&] {
-        if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
+        Maximize();
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     });
     FindOffice();
@@ -308,13 +299,9 @@ void frmOffice::SelectPage(int page) {
 
 int frmOffice::Page() const { return TabCtrl_GetCurSel(Item(IDC_TabOffice)); }
 
-void frmOffice::Status(const std::wstring& text) {
-    if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, text);
-}
-
 int frmOffice::Message(const std::wstring& text, UINT icon) {
     lastMessage_ = text;
-    return MessageBoxW(GetAncestor(hwnd(), GA_ROOT), text.c_str(), AppEnvironment.AppTitle.c_str(), icon | MB_OK);
+    return Ask(text, icon | MB_OK);
 }
 
 // ---------------------------------------------------------------- detection
@@ -322,8 +309,8 @@ int frmOffice::Message(const std::wstring& text, UINT icon) {
 void frmOffice::SetAppControls(const App& app, bool installed) {
     for (int id : {app.ckbAll, app.ckbOptions, app.ckbSymbol, app.cmdClean, app.cmdRegister, app.ckbJournal})
         if (id) Item(id).Enable(installed);
-    if (!WindowHandler().IsLoaded(WindowNo::MDI)) return;
-    HMENU bar = WindowHandler().Get<frmMDI>().MenuBar();
+    HMENU bar = MenuBar();
+    if (!bar) return;
     for (int id : {app.mnuClean, app.mnuRegister})
         if (id) MenuItem::Enable(bar, id, installed);
 }
@@ -367,10 +354,8 @@ void frmOffice::OutlookStep(bool installed) {
     // The journal boxes belong to their applications as well.
     if (installed)
         for (const App& app : kApps) Item(app.ckbJournal).Enable(Item(app.cmdClean).Enabled());
-    if (WindowHandler().IsLoaded(WindowNo::MDI)) {
-        frmMDI& mdi = WindowHandler().Get<frmMDI>();
-        if (HMENU office = mdi.EditMenu(WindowNo::Office)) MenuItem::EnablePopup(office, 0, security);
-    }
+    if (const MainFrame* frame = AppFrame())
+        if (HMENU office = frame->EditMenu(IDM_mnuOfficeAccessClean)) MenuItem::EnablePopup(office, 0, security);
     if (!installed) {
         Info(proc, L"Outlook ist nicht installiert");
         UpdatePolicyNote();
@@ -439,13 +424,10 @@ std::vector<RegChange> frmOffice::ResetChanges(const App& app, const std::wstrin
     // The mail profiles hold the user's accounts: they go only when the user says so for them.
     std::wstring list;
     for (const std::wstring& n : names) list += L"\r\n    " + n;
-    const int answer = MessageBoxW(GetAncestor(hwnd(), GA_ROOT),
-                                   (L"Unter HKEY_CURRENT_USER\\" + profiles + L" sind diese Outlook-Profile gespeichert:" +
-                                    list +
-                                    L"\r\n\r\nSie enthalten Ihre E-Mail-Konten. Sollen die Profile ebenfalls gelöscht "
-                                    L"werden?\r\n\r\nBei \"Nein\" bleiben sie erhalten, alles andere wird zurückgesetzt.")
-                                       .c_str(),
-                                   AppEnvironment.AppTitle.c_str(), MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2);
+    const int answer = Ask(L"Unter HKEY_CURRENT_USER\\" + profiles + L" sind diese Outlook-Profile gespeichert:" + list +
+                               L"\r\n\r\nSie enthalten Ihre E-Mail-Konten. Sollen die Profile ebenfalls gelöscht "
+                               L"werden?\r\n\r\nBei \"Nein\" bleiben sie erhalten, alles andere wird zurückgesetzt.",
+                           MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2);
     if (answer == IDYES) return {RegChange::DeleteTree(kHKCU, key)};
     Info(app.proc, L"Outlook-Profile bleiben erhalten");
     for (const std::wstring& sub : search.Get_SubFolders(kHKCU, key))
@@ -764,11 +746,7 @@ void frmOffice::ckbOfficeOutlookJournalAll_Click() {
 }
 
 void frmOffice::SortList(bool closedList, int column) {
-    int& sort = closedList ? closedSort_ : permitsSort_;
-    bool& ascending = closedList ? closedAscending_ : permitsAscending_;
-    sort = column;
-    ascending = !ascending;
-    (closedList ? ClosedList() : PermitsList()).SortByColumn(sort, ascending);
+    (closedList ? closedSort_ : permitsSort_).By(closedList ? ClosedList() : PermitsList(), column);
 }
 
 void frmOffice::ListKeyDown(bool closedList, WORD key) {
@@ -790,8 +768,7 @@ void frmOffice::ListKeyDown(bool closedList, WORD key) {
 
 void frmOffice::lvwOfficeOutlook_MouseUp(bool closedList) {
     Trap(kModule, L"lvwOfficeOutlook_MouseUp", [&] {
-        frmMDI& mdi = WindowHandler().Get<frmMDI>();
-        HMENU bar = mdi.MenuBar();
+        HMENU bar = MenuBar();
         const bool plural = (closedList ? ClosedList() : PermitsList()).SelectedCount() >= 2;
         if (closedList)
             MenuItem::SetCaption(bar, IDM_mnuOfficeOutlookSecurityPermits,

@@ -1,9 +1,9 @@
 // app/office/frmOffice.h
 #pragma once
 #include "core/WindowNo.h"
-#include "core/win/Form.h"
 #include "core/win/ListView.h"
 #include "core/win/MdiChild.h"
+#include "office/frmOffice.rh"
 #include "core/win/MenuBottomLineSite.h"
 #include "office/OfficeSettings.h"
 #include <memory>
@@ -13,18 +13,16 @@
 // The Office tools: resets the user settings of the suite's applications, keeps Outlook's list of
 // released attachment types and its other settings, and makes Word or Excel register itself again.
 // Everything it changes is saved into an undo file of the backup folder first.
-class frmOffice : public MdiChildForm, public Form {
+class frmOffice : public MdiChild<frmOffice, IDD_frmOffice> {
 public:
     // An application of the suite and a check box that stands for a registry value.
     struct App;
     struct Setting;
+    static constexpr const wchar_t* kCaption = L"Microsoft Office";
     static constexpr int kWindowNo = WindowNo::Office;
     const wchar_t* Name() const override { return L"frmOffice"; }
     const wchar_t* HelpPage() const override { return L"office.html"; }
     void Load() override;
-    void Unload() override { CloseChild(); }
-    bool Loaded() const override { return Alive(); }
-    HWND FormWindow() const override { return Frame(); }
     bool OnMenuCommand(int id) override;
 
     // Detects the suite and its applications and sets every control from the registry. Reading
@@ -70,7 +68,8 @@ protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnSize(int width, int height) override;
+    // The page controls follow the tab's display area down.
+    void OnLayout(int width, int height) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnActivate(bool active) override;
     // A reset or re-registration in progress pumps messages: the window stays until it is done.
@@ -99,7 +98,6 @@ private:
     void ListKeyDown(bool closedList, WORD key);
     void SortList(bool closedList, int column);
     int Message(const std::wstring& text, UINT icon);
-    void Status(const std::wstring& text);
 
     // Where the template puts each page control, and the top of the pages' area it assumes: the
     // controls follow the tab control's display area (its rows of tabs depend on the width).
@@ -107,8 +105,7 @@ private:
     int designedPageTop_ = 0;
     OfficeInstall office_;
     bool busy_ = false;
-    int closedSort_ = 0, permitsSort_ = 0;
-    bool closedAscending_ = false, permitsAscending_ = false;
+    ListSort closedSort_{0, false}, permitsSort_{0, false};
     std::wstring lastMessage_;
     std::unique_ptr<MenuBottomLineSite> MenuBottomLine1;
 };

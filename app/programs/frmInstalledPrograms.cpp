@@ -1,31 +1,30 @@
 // app/programs/frmInstalledPrograms.cpp
 #include "programs/frmInstalledPrograms.h"
+#include "core/win/IdBases.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Trap.h"
 #include "core/UniqueHandle.h"
-#include "main/WindowHandler.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
 #include "programs/frmInstalledPrograms.rh"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include "journal/ChangeJournal.h"
-#include "main/frmMDI.h"
-#include "main/frmMDI.rh"
 #include <shellapi.h>
 
 namespace {
 const wchar_t* kModule = L"frmInstalledPrograms";
 
-void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
-
-void Status(const std::wstring& text) {
-    if (WindowHandler().IsLoaded(WindowNo::MDI)) WindowHandler().Get<frmMDI>().Status().SetPanel(1, text);
-}
-
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_fraDeinstall, kSizeX | kSizeY},
+    {IDC_lvwDeinstall, kSizeX | kSizeY},
+    {IDC_cmdDeinstall, kMoveX | kMoveY},
+    {IDC_cmdDeinstallRefresh, kMoveX | kMoveY},
+};
 }  // namespace
 
 std::function<bool(const std::wstring&)>& frmInstalledPrograms::RunAction() {
@@ -40,11 +39,8 @@ frmInstalledPrograms::~frmInstalledPrograms() {
     if (imlInstall_) ImageList_Destroy(imlInstall_);
 }
 
-void frmInstalledPrograms::Load() {
-    CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmInstalledPrograms, L"Installierte Programme");
-}
-
 bool frmInstalledPrograms::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwDeinstall);
         ListView list(lvw_);
@@ -62,7 +58,7 @@ bool frmInstalledPrograms::OnInit() {
             const UniqueHIcon icon(sfi.hIcon);  // the list keeps its own copy
             ImageList_AddIcon(imlInstall_, icon.get());
         } else {
-            ImageList_AddIcon(imlInstall_, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_Torvane)));
+            ImageList_AddIcon(imlInstall_, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM)));
         }
     });
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule);
@@ -73,26 +69,13 @@ bool frmInstalledPrograms::OnInit() {
     return true;
 }
 
-void frmInstalledPrograms::OnSize(int width, int height) {
-    RECT du{6, 14, 60, 10};  // margin, button height, button width, group box caption
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left, bh = du.top, bw = du.right, caption = du.bottom;
-    const int buttonsTop = height - m - bh;
-    const int frameTop = 2 + m / 2, frameHeight = std::max(0, buttonsTop - m - frameTop);
-    Item(IDC_fraDeinstall).Move(m, frameTop, std::max(0, width - 2 * m), frameHeight);
-    if (lvw_)
-        MoveWindow(lvw_, 2 * m, frameTop + caption, std::max(0, width - 4 * m), std::max(0, frameHeight - caption - m), TRUE);
-    Item(IDC_cmdDeinstall).Move(width - 2 * bw - 2 * m, buttonsTop, bw, bh);
-    Item(IDC_cmdDeinstallRefresh).Move(width - bw - m, buttonsTop, bw, bh);
-}
-
 void frmInstalledPrograms::OnActivate(bool active) {
     if (active) Form_Activate();
 }
 
 void frmInstalledPrograms::Form_Activate() {
     Trap(kModule, L"Form_Activate", [&] {
-        if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
+        Maximize();
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     });
     Trap(kModule, L"Form_Activate", [&] { ShowDeinstall(); });
@@ -102,8 +85,7 @@ void frmInstalledPrograms::Form_Activate() {
 
 void frmInstalledPrograms::EnableDeinstall(bool on) {
     Item(IDC_cmdDeinstall).Enable(on);
-    if (WindowHandler().IsLoaded(WindowNo::MDI))
-        MenuItem::Enable(WindowHandler().Get<frmMDI>().MenuBar(), IDM_mnuInstalledProgramsDel, on);
+    if (HMENU bar = MenuBar()) MenuItem::Enable(bar, IDM_mnuInstalledProgramsDel, on);
 }
 
 void frmInstalledPrograms::ShowDeinstall() {
@@ -168,15 +150,7 @@ const InstalledProgram* frmInstalledPrograms::Program(int row) const {
     return &programs_[static_cast<size_t>(index)];
 }
 
-void frmInstalledPrograms::SortBy(int column) {
-    sortColumn_ = column;
-    sortAscending_ = !sortAscending_;
-    List().SortByColumn(sortColumn_, sortAscending_);
-}
-
-int frmInstalledPrograms::Ask(const std::wstring& text, UINT style) {
-    return MessageBoxW(GetAncestor(hwnd(), GA_ROOT), text.c_str(), AppEnvironment.AppTitle.c_str(), style);
-}
+void frmInstalledPrograms::SortBy(int column) { sort_.By(List(), column); }
 
 void frmInstalledPrograms::cmdDeinstall_Click() {
     const wchar_t* proc = L"cmdDeinstall_Click";
@@ -266,16 +240,12 @@ bool frmInstalledPrograms::OnMenuCommand(int id) {
 
 void frmInstalledPrograms::lvwDeinstall_MouseUp(bool rightButton) {
     Trap(kModule, L"lvwDeinstall_MouseUp", [&] {
-        frmMDI& mdi = WindowHandler().Get<frmMDI>();
-        HMENU bar = mdi.MenuBar();
+        HMENU bar = MenuBar();
         MenuItem::SetCaption(bar, IDM_mnuInstalledProgramsDel,
                              List().SelectedCount() >= 2 ? L"markierte Programme &deinstallieren"
                                                          : L"markiertes Programm &deinstallieren");
         MenuItem::SetCaption(bar, IDM_mnuInstalledProgramsAkual, L"&Ansicht aktualisieren");
-        if (!rightButton) return;
-        POINT pt{};
-        GetCursorPos(&pt);
-        TrackPopupMenuEx(mdi.EditMenu(WindowNo::InstalledPrograms), TPM_RIGHTBUTTON, pt.x, pt.y, mdi.hwnd(), nullptr);
+        if (rightButton) ShowEditPopup(IDM_mnuInstalledProgramsDel);
     });
 }
 

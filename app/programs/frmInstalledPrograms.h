@@ -1,9 +1,9 @@
 // app/programs/frmInstalledPrograms.h
 #pragma once
 #include "core/WindowNo.h"
-#include "core/win/Form.h"
 #include "core/win/ListView.h"
 #include "core/win/MdiChild.h"
+#include "programs/frmInstalledPrograms.rh"
 #include "core/win/MenuBottomLineSite.h"
 #include "programs/InstalledPrograms.h"
 #include <functional>
@@ -15,17 +15,14 @@
 // The programs registered for uninstalling, of the user and of the machine. Starts a program's
 // own uninstaller and offers to remove an entry whose uninstaller is gone (after saving it to an
 // undo file).
-class frmInstalledPrograms : public MdiChildForm, public Form {
+class frmInstalledPrograms : public MdiChild<frmInstalledPrograms, IDD_frmInstalledPrograms> {
 public:
+    static constexpr const wchar_t* kCaption = L"Installierte Programme";
     static constexpr int kWindowNo = WindowNo::InstalledPrograms;
     static constexpr const wchar_t* kNothingFound = L"keine installieren Programme gefunden oder keine Leserechte";
     ~frmInstalledPrograms() override;
     const wchar_t* Name() const override { return L"frmInstalledPrograms"; }
     const wchar_t* HelpPage() const override { return L"programme.html"; }
-    void Load() override;
-    void Unload() override { CloseChild(); }
-    bool Loaded() const override { return Alive(); }
-    HWND FormWindow() const override { return Frame(); }
     bool OnMenuCommand(int id) override;
 
     // (Re)reads the list from the registry.
@@ -50,7 +47,6 @@ protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnSize(int width, int height) override;
     void OnActivate(bool active) override;
     // An uninstaller being waited for pumps messages: the window stays until it is done.
     bool OnQueryClose() override { return !busy_; }
@@ -61,14 +57,12 @@ private:
     void Uninstall(const InstalledProgram& program, class ChangeJournal& undo);
     // The question for a left-over entry; on Yes the key goes to the undo file and is deleted.
     void OfferRemoval(const InstalledProgram& program, class ChangeJournal& undo);
-    int Ask(const std::wstring& text, UINT style);
     void EnableDeinstall(bool on);
 
     HWND lvw_ = nullptr;
     HIMAGELIST imlInstall_ = nullptr;
     std::vector<InstalledProgram> programs_;  // the listed entries; a row's data is its index
-    int sortColumn_ = 0;
-    bool sortAscending_ = true;
+    ListSort sort_;
     bool busy_ = false, reading_ = false;
     std::unique_ptr<MenuBottomLineSite> MenuBottomLine1;
 };

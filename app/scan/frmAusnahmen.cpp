@@ -2,7 +2,7 @@
 #include "scan/frmAusnahmen.h"
 #include "main/ClassHandler.h"
 #include "core/Trap.h"
-#include "main/WindowHandler.h"
+#include "core/win/MainFrame.h"
 #include "scan/frmAusnahmen.rh"
 #include <algorithm>
 #include <vector>
@@ -12,7 +12,7 @@ const wchar_t kModule[] = L"frmAusnahmen";
 }
 
 void frmAusnahmen::ShowForm() {
-    HWND owner = WindowHandler().IsLoaded(WindowNo::MDI) ? WindowHandler().Window(WindowNo::MDI).FormWindow() : nullptr;
+    HWND owner = AppFrame() ? AppFrame()->Window() : nullptr;
     // Closing every window while the dialog runs deletes this object: nothing is touched after it returns.
     DoModal(owner, IDD_frmAusnahmen);
 }

@@ -4,7 +4,6 @@
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
 #include "core/Trap.h"
-#include "main/WindowHandler.h"
 #include "core/modReboot.h"
 #include "core/win/Menu.h"
 #include "registry/clsKeyFunc.h"
@@ -13,8 +12,6 @@
 #include "scan/ScanReport.h"
 #include "scan/clsCheckKeys.h"
 #include "scan/frmRegScan.rh"
-#include "main/frmMDI.h"
-#include "main/frmMDI.rh"
 #include <algorithm>
 #include <commdlg.h>
 #include <cwchar>
@@ -38,7 +35,6 @@ std::wstring StartText() {
            L"aus dem Backup-Bereich erreichen. Als ob sie nie entfernt worden sind.";
 }
 
-HMENU ScanMenuOwner() { return WindowHandler().Get<frmMDI>().MenuBar(); }
 
 // Shares of the list's width the columns get until the user gives them his own widths, kept in
 // "Screen", "RegScanSpalte1".. 5: so that "Grund" is in sight without scrolling.
@@ -48,6 +44,18 @@ std::wstring WidthSetting(int column) { return L"RegScanSpalte" + std::to_wstrin
 // The commands that work on listed rows.
 constexpr int kRowCommands[] = {IDM_mnuRegScanAll, IDM_mnuRegScanCurrent, IDM_mnuRegScanIgnore, IDM_mnuRegScanSave};
 
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_cmdStart, kMoveX},
+    {IDC_cmdAbbrechen, kMoveX},
+    {IDC_lblStartText, kSizeX | kRepaint},
+    {IDC_lblScanTxt, kSizeX | kRepaint},
+    {IDC_lblScanProzent, kMoveX | kRepaint},
+    {IDC_lblExtraScan, kSizeX | kRepaint},
+    {IDC_ProgressBar, kSizeX | kRepaint},
+    {IDC_lblScanBericht, kSizeX | kRepaint},
+    {IDC_lvwRegKeys, kSizeX | kSizeY | kRepaint},
+};
 }  // namespace
 
 const wchar_t* const frmRegScan::kStartCaption = L"&Start";
@@ -71,8 +79,6 @@ frmRegScan::~frmRegScan() {
     if (imlRegKeys) ImageList_Destroy(imlRegKeys);
 }
 
-void frmRegScan::Load() { CreateChild(WindowHandler().Get<frmMDI>().MdiClient(), IDD_frmRegScan, L"Registry Scan"); }
-
 void frmRegScan::Unload() {
     if (engine_->Running()) engine_->Close();
     CloseChild();
@@ -80,10 +86,10 @@ void frmRegScan::Unload() {
 
 bool frmRegScan::RemovalPending() const { return hwnd() && Item(IDC_cmdStart).Text() == kRemoveCaption; }
 
-void frmRegScan::EnableMenu(int id, bool on) const { MenuItem::Enable(ScanMenuOwner(), id, on); }
+void frmRegScan::EnableMenu(int id, bool on) const { MenuItem::Enable(MenuBar(), id, on); }
 
 void frmRegScan::Panel(int panel, const std::wstring& text) const {
-    WindowHandler().Get<frmMDI>().Status().SetPanel(panel, text);
+    Status(text, panel);
 }
 
 void frmRegScan::SetLabel(int id, const std::wstring& text) const {
@@ -112,6 +118,7 @@ void frmRegScan::SetBericht(const std::wstring& text, COLORREF colour) {
 
 // Form_Load
 bool frmRegScan::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] { MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule); });
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwRegKeys);
@@ -148,7 +155,7 @@ void frmRegScan::Form_Activate() {
         reinterpret_cast<HWND>(SendMessageW(GetParent(Frame()), WM_MDIGETACTIVE, 0, 0)) != Frame())
         return;
     Trap(kModule, L"Form_Activate", [&] {
-        if (!IsZoomed(Frame())) SendMessageW(GetParent(Frame()), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(Frame()), 0);
+        Maximize();
     });
     // "AutoScan" starts one scan after the window was opened; later activations, and above all an
     // activation while problems wait for removal, start nothing.
@@ -157,7 +164,7 @@ void frmRegScan::Form_Activate() {
     if (RemovalPending() || ClassHandler().Search().ScanRun) return;
     Trap(kModule, L"Form_Activate", [&] {
         ShowChild();
-        WindowHandler().Get<frmMDI>().EnableEditMenu(WindowNo::RegScan, true);
+        if (const MainFrame* frame = AppFrame()) frame->EnableEditMenu(IDM_mnuRegScanStart, true);
         EnableMenu(IDM_mnuRegScanAbbrechen, true);
         EnableMenu(IDM_mnuRegScanStart, false);
     });
@@ -224,7 +231,7 @@ bool frmRegScan::Scan() {
         Item(IDC_lblExtraScan).Show(verlauf);
     });
     Trap(kModule, kStart, [&] { List().Clear(); });
-    sortColumn_ = -1;
+    sort_.column = -1;
 
     const bool done = engine->Scan();
     if (!*alive || !hwnd()) return false;  // the window went while the scan ran
@@ -288,8 +295,8 @@ bool frmRegScan::ProblemeEntfernen() {
     const bool onlyMarked = Checked(IDC_chbMarkierteKeysEntfernen);
     std::vector<size_t> marked;
     if (onlyMarked) marked = ListedRows(true);
-    sortAscending_ = true;  // the list comes back in the order of its key column
-    sortColumn_ = -1;
+    sort_.ascending = true;  // the list comes back in the order of its key column
+    sort_.column = -1;
     const RemovalResult result = engine->ProblemeEntfernen(onlyMarked ? &marked : nullptr);
     if (!*alive) return false;
     Trap(kModule, L"ProblemeEntfernen", [&] {
@@ -297,8 +304,7 @@ bool frmRegScan::ProblemeEntfernen() {
         SetBericht(result.report, result.colour);
     });
     if (!result.completed && !result.errorMessage.empty())
-        MessageBoxW(WindowHandler().Get<frmMDI>().hwnd(), result.errorMessage.c_str(), AppEnvironment.AppTitle.c_str(),
-                    MB_OK | MB_ICONEXCLAMATION);
+        Ask(result.errorMessage, MB_OK | MB_ICONEXCLAMATION);
     return *alive;
 }
 
@@ -314,20 +320,19 @@ bool frmRegScan::Auswertung() {
         if (AppSwitches.RebootAfterDelete == 1) {
             Trace(kModule, kProc, L"AutoClose + Reboot");
             // A restart ends the user's other programs too: it is asked for first.
-            const int answer = MessageBoxW(WindowHandler().Get<frmMDI>().hwnd(),
-                                           L"Die Fehler wurden entfernt.\r\nSoll der Computer jetzt neu gestartet werden?",
-                                           AppEnvironment.AppTitle.c_str(), MB_YESNO | MB_ICONQUESTION);
+            const int answer = Ask(L"Die Fehler wurden entfernt.\r\nSoll der Computer jetzt neu gestartet werden?",
+                                   MB_YESNO | MB_ICONQUESTION);
             if (!*alive) return false;
             if (answer == IDYES)
                 Trap(kModule, kProc, [&] {
                     if (!RebootSystem()) RaiseWin32(GetLastError());
                 });
-            WindowHandler().CloseWindow(WindowNo::All);
+            CloseAllWindows();
             return *alive;
         }
         if (List().Count() == 0 && AppSwitches.AutoClose == 1) {
             Trace(kModule, kProc, L"AutoClose");
-            WindowHandler().CloseWindow(WindowNo::All);
+            CloseAllWindows();
             return *alive;
         }
     } else if (List().Count() > 0) {
@@ -413,12 +418,7 @@ void frmRegScan::FillList() {
     InvalidateRect(list, nullptr, TRUE);
 }
 
-void frmRegScan::SortBy(int column) {
-    // Every click flips the order, whichever column it sorts by.
-    sortAscending_ = !sortAscending_;
-    sortColumn_ = column;
-    List().SortByColumn(column, sortAscending_);
-}
+void frmRegScan::SortBy(int column) { sort_.By(List(), column); }
 
 void frmRegScan::RestoreColumnWidths() {
     clsKeyFunc& keys = ClassHandler().KeyFunc();
@@ -482,14 +482,13 @@ void frmRegScan::mnuRegScanIgnore_Click() {
             Trace(kModule, kProc, key + L" wird nicht mehr gemeldet");
         }, Style::Warning, false, key);
     if (!stored) {
-        MessageBoxW(WindowHandler().Get<frmMDI>().hwnd(), L"Die Ausnahme konnte nicht gespeichert werden.",
-                    AppEnvironment.AppTitle.c_str(), MB_OK | MB_ICONEXCLAMATION);
+        Ask(L"Die Ausnahme konnte nicht gespeichert werden.", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     Trap(kModule, kProc, [&] {
         engine_->DropExcludedRows();
         FillList();
-        if (sortColumn_ >= 0) List().SortByColumn(sortColumn_, sortAscending_);
+        if (sort_.column >= 0) List().SortByColumn(sort_.column, sort_.ascending);
         UpdateRemoveCaption();
     });
     if (List().Count() == 0) {
@@ -504,7 +503,7 @@ void frmRegScan::mnuRegScanSave_Click() {
     wchar_t file[MAX_PATH * 4] = L"Registry Scan.txt";
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = WindowHandler().Get<frmMDI>().hwnd();
+    ofn.hwndOwner = GetAncestor(hwnd(), GA_ROOT);
     ofn.lpstrFilter = L"Textdatei (*.txt)\0*.txt\0JSON (*.json)\0*.json\0";
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file;
@@ -540,22 +539,18 @@ bool frmRegScan::SaveResult(const std::wstring& path, bool json) {
     }
     const std::wstring text = L"Das Ergebnis konnte nicht in der Datei\r\n" + path + L"\r\ngespeichert werden:\r\n" +
                               failure.description;
-    MessageBoxW(WindowHandler().Get<frmMDI>().hwnd(), text.c_str(), AppEnvironment.AppTitle.c_str(),
-                MB_OK | MB_ICONEXCLAMATION);
+    Ask(text, MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
 
 void frmRegScan::UpdateRemoveCaption() {
-    MenuItem::SetCaption(ScanMenuOwner(), IDM_mnuRegScanCurrent,
+    MenuItem::SetCaption(MenuBar(), IDM_mnuRegScanCurrent,
                          List().SelectedCount() < 2 ? L"&markierten Eintrag entfernen" : L"&markierte Einträge entfernen");
 }
 
 void frmRegScan::ShowPopupMenu() {
-    frmMDI& frame = WindowHandler().Get<frmMDI>();
-    POINT pt{};
-    GetCursorPos(&pt);
     // The frame runs the chosen command like the one of its menu bar.
-    TrackPopupMenuEx(frame.EditMenu(WindowNo::RegScan), TPM_RIGHTBUTTON, pt.x, pt.y, frame.hwnd(), nullptr);
+    ShowEditPopup(IDM_mnuRegScanStart);
 }
 
 bool frmRegScan::OnMenuCommand(int id) {
@@ -567,7 +562,7 @@ bool frmRegScan::OnMenuCommand(int id) {
     case IDM_mnuRegScanSave: mnuRegScanSave_Click(); return true;
     case IDM_mnuPopUpStartScan:
         // As "Starten" of the scan menu: it only starts a scan, never the removal waiting here.
-        if (MenuItem::Enabled(ScanMenuOwner(), IDM_mnuRegScanStart)) cmdStart_Click();
+        if (MenuItem::Enabled(MenuBar(), IDM_mnuRegScanStart)) cmdStart_Click();
         return true;
     default: return false;
     }
@@ -610,34 +605,6 @@ LRESULT frmRegScan::OnNotify(NMHDR* hdr) {
     return 0;
 }
 
-void frmRegScan::OnSize(int width, int height) {
-    if (!hwnd() || !lvw_) return;
-    RECT d{7, 7, 60, 0};  // margin and button width in dialog units
-    MapDialogRect(hwnd(), &d);
-    const int margin = d.left, button = d.right;
-    const int buttonX = std::max<int>(margin, width - margin - button);
-    auto at = [&](int id) {
-        RECT r{};
-        HWND w = Item(id);
-        GetWindowRect(w, &r);
-        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    };
-    auto place = [&](int id, int x, int right, int height) {
-        RECT r = at(id);
-        MoveWindow(Item(id), x, r.top, std::max(0, right - x), height < 0 ? r.bottom - r.top : height, TRUE);
-        // A label keeps its old picture when it narrows; its text has to wrap anew.
-        InvalidateRect(Item(id), nullptr, TRUE);
-    };
-    place(IDC_cmdStart, buttonX, buttonX + button, -1);
-    place(IDC_cmdAbbrechen, buttonX, buttonX + button, -1);
-    place(IDC_lblStartText, margin, buttonX - margin, -1);
-    place(IDC_lblScanTxt, margin, buttonX - margin, -1);
-    place(IDC_lblScanProzent, buttonX, buttonX + button, -1);
-    for (int id : {IDC_lblExtraScan, IDC_ProgressBar, IDC_lblScanBericht}) place(id, margin, width - margin, -1);
-    place(IDC_lvwRegKeys, margin, width - margin, std::max<int>(0, height - margin - at(IDC_lvwRegKeys).top));
-}
-
 void frmRegScan::OnTimer(UINT_PTR id) {
     if (id != kTimer) return;
     // While the registry is read the bar runs round, as nothing tells how much is left.
@@ -668,8 +635,7 @@ bool frmRegScan::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 }
 
 bool frmRegScan::AskDrive(const std::wstring& text, const std::wstring& driveRoot) {
-    return MessageBoxW(WindowHandler().Get<frmMDI>().hwnd(), text.c_str(), AppEnvironment.AppTitle.c_str(),
-                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return Ask(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void frmRegScan::OnStep(int step, const std::wstring& activity, size_t linesRead) {

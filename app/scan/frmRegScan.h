@@ -1,9 +1,9 @@
 // app/scan/frmRegScan.h
 #pragma once
 #include "core/WindowNo.h"
-#include "core/win/Form.h"
 #include "core/win/ListView.h"
 #include "core/win/MdiChild.h"
+#include "scan/frmRegScan.rh"
 #include "core/win/MenuBottomLineSite.h"
 #include "scan/ScanEngine.h"
 #include <memory>
@@ -12,18 +12,16 @@
 // The registry scan window: drives the scan engine, shows its progress and result rows, rates the
 // result, and removes the rows the user chooses. Its start button doubles as the removal button.
 // It mirrors its state in the main window's "Registry Scan" menu and answers that menu's commands.
-class frmRegScan : public MdiChildForm, public Form, private ScanQuestions, private ScanProgress {
+class frmRegScan : public MdiChild<frmRegScan, IDD_frmRegScan>, private ScanQuestions, private ScanProgress {
 public:
+    static constexpr const wchar_t* kCaption = L"Registry Scan";
     static constexpr int kWindowNo = WindowNo::RegScan;
     frmRegScan();
     ~frmRegScan() override;
 
     const wchar_t* Name() const override { return L"frmRegScan"; }
     const wchar_t* HelpPage() const override { return L"registryscan.html"; }
-    void Load() override;
     void Unload() override;
-    bool Loaded() const override { return Alive(); }
-    HWND FormWindow() const override { return Frame(); }
     bool OnMenuCommand(int id) override;
 
     // Starts a scan, or the removal while the button reads "&Entfernen".
@@ -57,7 +55,6 @@ protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnSize(int width, int height) override;
     void OnTimer(UINT_PTR id) override;
     void OnDestroy() override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
@@ -108,9 +105,8 @@ private:
     HWND lvw_ = nullptr;
     HIMAGELIST imlRegKeys = nullptr;
     COLORREF berichtColour_ = RGB(0, 0, 128);
-    bool sortAscending_ = true;
-    int sortColumn_ = -1;
-    int loadedWidths_[5] = {-1, -1, -1, -1, -1};  // the column widths after the window opened  // the column the user sorted by last (-1: the engine's order)
+    ListSort sort_{-1, true};  // column -1: the engine's order
+    int loadedWidths_[5] = {-1, -1, -1, -1, -1};  // the column widths after the window opened
     bool waitPointer_ = false;
     bool autoScanDone_ = false;  // AutoScan starts a scan once, on the first activation
 };

@@ -11,7 +11,7 @@
 #include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
 #include "files/clsFiles.h"
-#include "main/frmMDI.h"
+#include "core/win/MainFrame.h"
 #include "ui/frmOptionen.rh"
 
 namespace {
@@ -20,7 +20,7 @@ const wchar_t* kModule = L"frmOptionen";
 const wchar_t* const kDayEntries[] = {L"", L"10", L"20", L"30", L"50", L"100"};
 
 HWND MainWindow() {
-    return WindowHandler().IsLoaded(WindowNo::MDI) ? WindowHandler().Get<frmMDI>().hwnd() : nullptr;
+    return AppFrame() ? AppFrame()->Window() : nullptr;
 }
 
 // A whole number in the range, or why not.
@@ -311,8 +311,7 @@ void frmOptionen::cmdOK_Click() {
     Trap(kModule, proc, [&] { keys.ReadAppSwitch(); });
     Trap(kModule, proc, [&] {
         // The windows that show a setting show the new one at once.
-        for (const WindowRow& row : clsWindowHandler::Rows())
-            if (row.child && WindowHandler().IsLoaded(row.number)) WindowHandler().Child(row.number)->OptionsChanged();
+        if (MainFrame* frame = AppFrame()) frame->OptionsChanged();
     });
     Trap(kModule, proc, [&] { ClassHandler().Agent().Play(L"Write"); });
     Item(IDC_cmdOK).Enable(false);

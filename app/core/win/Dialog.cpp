@@ -72,13 +72,20 @@ INT_PTR CALLBACK Dialog::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 INT_PTR Dialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
+    if (msg == WM_GETMINMAXINFO && layout_.LimitTracking(reinterpret_cast<MINMAXINFO*>(lp))) {
+        SetWindowLongPtrW(h_, DWLP_MSGRESULT, 0);
+        return TRUE;
+    }
     switch (msg) {
     case WM_INITDIALOG: return OnInit() ? TRUE : FALSE;
     case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return TRUE;
     case WM_NOTIFY:
         SetWindowLongPtrW(h_, DWLP_MSGRESULT, OnNotify(reinterpret_cast<NMHDR*>(lp)));
         return TRUE;
-    case WM_SIZE: OnSize(LOWORD(lp), HIWORD(lp)); return FALSE;
+    case WM_SIZE:
+        layout_.Apply(LOWORD(lp), HIWORD(lp));
+        OnLayout(LOWORD(lp), HIWORD(lp));
+        return FALSE;
     case WM_TIMER: OnTimer(wp); return TRUE;
     case WM_CLOSE: OnClose(); return TRUE;
     case WM_DESTROY: OnDestroy(); return FALSE;

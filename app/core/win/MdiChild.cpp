@@ -1,23 +1,11 @@
 // app/core/win/MdiChild.cpp
 #include "core/win/MdiChild.h"
-#include "core/win/IdBases.h"
+#include "core/AppEnvironment.h"
 #include "core/Trap.h"
+#include "core/win/IdBases.h"
 
 namespace {
 const wchar_t* kClass = L"TorvaneMdiChild";
-void RegisterClassOnce() {
-    static bool done = false;
-    if (done) return;
-    WNDCLASSEXW wc{sizeof wc};
-    wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT { return DefMDIChildProcW(h, m, w, l); };
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM));
-    wc.lpszClassName = kClass;
-    RegisterClassExW(&wc);
-    done = true;
-}
 }  // namespace
 
 MdiChildForm::~MdiChildForm() {
@@ -28,15 +16,26 @@ MdiChildForm::~MdiChildForm() {
 }
 
 bool MdiChildForm::CreateChild(HWND mdiClient, int templateId, const std::wstring& caption) {
-    RegisterClassOnce();
+    static const bool registered = [] {
+        WNDCLASSEXW wc{sizeof wc};
+        wc.lpfnWndProc = FrameProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM));
+        wc.lpszClassName = kClass;
+        return RegisterClassExW(&wc) != 0;
+    }();
+    if (!registered) return false;
     client_ = mdiClient;
-    frame_ = CreateMDIWindowW(kClass, caption.c_str(), WS_CHILD | WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, mdiClient,
-                              GetModuleHandleW(nullptr), 0);
-    if (!frame_) return false;
+    complete_ = false;
+    // `this` reaches the frame procedure at WM_NCCREATE, so the child hears every message of
+    // its frame from the first one on.
+    if (!CreateMDIWindowW(kClass, caption.c_str(), WS_CHILD | WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, mdiClient, GetModuleHandleW(nullptr),
+                          reinterpret_cast<LPARAM>(this)))
+        return false;
     ShowWindow(frame_, SW_HIDE);
-    SetWindowLongPtrW(frame_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(frame_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameProc));
     if (!CreateModeless(frame_, templateId)) return false;
     // Size the frame so that its client area is exactly the template.
     RECT r = Bounds();
@@ -44,25 +43,65 @@ bool MdiChildForm::CreateChild(HWND mdiClient, int templateId, const std::wstrin
     AdjustWindowRectEx(&want, GetWindowLongW(frame_, GWL_STYLE), FALSE, GetWindowLongW(frame_, GWL_EXSTYLE));
     SetWindowPos(frame_, nullptr, 0, 0, want.right - want.left, want.bottom - want.top, SWP_NOMOVE | SWP_NOZORDER);
     Show();
+    complete_ = true;
     return true;
 }
 
 void MdiChildForm::ShowChild() {
     if (!Alive()) return;
-    // The client activates a child when it is created, before the child can hear of it; then the
-    // activation below changes nothing, so the child is told here when it first shows.
-    const bool hiddenActive = !IsWindowVisible(frame_) &&
-                              reinterpret_cast<HWND>(SendMessageW(client_, WM_MDIGETACTIVE, 0, 0)) == frame_;
     ShowWindow(frame_, SW_SHOW);
     SendMessageW(client_, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(frame_), 0);
-    if (hiddenActive) OnActivate(true);
 }
 
 void MdiChildForm::CloseChild() {
     if (Alive()) SendMessageW(client_, WM_MDIDESTROY, reinterpret_cast<WPARAM>(frame_), 0);
 }
 
+void MdiChildForm::Maximize() const {
+    if (Alive() && !IsZoomed(frame_)) SendMessageW(client_, WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(frame_), 0);
+}
+
+void MdiChildForm::Status(const std::wstring& text, int panel) const {
+    if (const MainFrame* frame = AppFrame()) frame->SetStatus(panel, text);
+}
+
+void MdiChildForm::Info(const wchar_t* procedure, const std::wstring& message) const {
+    Trace(Name(), procedure, message);
+}
+
+int MdiChildForm::Ask(const std::wstring& text, UINT style) const {
+    return MessageBoxW(GetAncestor(hwnd(), GA_ROOT), text.c_str(), AppEnvironment.AppTitle.c_str(), style);
+}
+
+HMENU MdiChildForm::MenuBar() const {
+    const MainFrame* frame = AppFrame();
+    return frame ? frame->MenuBar() : nullptr;
+}
+
+void MdiChildForm::ShowEditPopup(int commandId) const {
+    const MainFrame* frame = AppFrame();
+    HMENU menu = frame ? frame->EditMenu(commandId) : nullptr;
+    if (!menu) return;
+    POINT pt{};
+    GetCursorPos(&pt);
+    TrackPopupMenuEx(menu, TPM_RIGHTBUTTON, pt.x, pt.y, frame->Window(), nullptr);
+}
+
+void MdiChildForm::ListSort::By(const ListView& list, int sortColumn) {
+    column = sortColumn;
+    ascending = !ascending;
+    list.SortByColumn(column, ascending);
+}
+
 LRESULT CALLBACK MdiChildForm::FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
+        const auto* mdi = static_cast<const MDICREATESTRUCTW*>(cs->lpCreateParams);
+        if (auto* self = mdi ? reinterpret_cast<MdiChildForm*>(mdi->lParam) : nullptr) {
+            self->frame_ = h;
+            SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        }
+    }
     auto* self = reinterpret_cast<MdiChildForm*>(GetWindowLongPtrW(h, GWLP_USERDATA));
     if (self) {
         try {
@@ -71,16 +110,32 @@ LRESULT CALLBACK MdiChildForm::FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
                 if (self->hwnd()) MoveWindow(self->hwnd(), 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
                 break;  // DefMDIChildProc must see WM_SIZE too
             case WM_SETFOCUS:
-                if (self->hwnd()) SetFocus(self->hwnd());
-                return 0;
+                if (self->hwnd()) {
+                    SetFocus(self->hwnd());
+                    return 0;
+                }
+                break;
             case WM_MDIACTIVATE:
-                self->OnActivate(reinterpret_cast<HWND>(lp) == h);
+                // The client activates a child as it creates it, before it is complete and while
+                // it is to stay hidden: the child hears of that when it is shown (below).
+                if (reinterpret_cast<HWND>(lp) == h) {
+                    if (self->complete_ && IsWindowVisible(h)) self->OnActivate(true);
+                } else if (self->complete_) {
+                    self->OnActivate(false);
+                }
+                break;
+            case WM_WINDOWPOSCHANGED:
+                if ((reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_SHOWWINDOW) && self->complete_ &&
+                    reinterpret_cast<HWND>(SendMessageW(self->client_, WM_MDIGETACTIVE, 0, 0)) == h)
+                    self->OnActivate(true);
                 break;
             case WM_CLOSE:
                 if (!self->OnQueryClose()) return 0;
                 break;
             case WM_NCDESTROY:
+                SetWindowLongPtrW(h, GWLP_USERDATA, 0);
                 self->frame_ = nullptr;
+                self->complete_ = false;
                 break;
             }
         } catch (...) {

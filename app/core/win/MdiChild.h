@@ -1,6 +1,9 @@
 // app/core/win/MdiChild.h
 #pragma once
 #include "core/win/Dialog.h"
+#include "core/win/Form.h"
+#include "core/win/ListView.h"
+#include "core/win/MainFrame.h"
 #include <string>
 
 // A child window of the main window: an MDI child that hosts a dialog template
@@ -17,20 +20,58 @@ public:
     void ShowChild();
     // Closes the child window; the object stays until the window handler drops it.
     void CloseChild();
-    // A command of the main window's menus, tool bar or pop-up menus, offered to every loaded
-    // child; true when this child handled it. The child may be gone when this returns.
+    // A command of the main window's menus, tool bar or pop-up menus; true when this child
+    // handled it. The child may be gone when this returns.
     virtual bool OnMenuCommand(int id) { return false; }
     // The options were saved: a window that shows the deletion notice (lblRecycler) takes this
     // text and colour; other settings it shows it reads from AppSwitches again.
     virtual void OptionsChanged() {}
 
+    // How a list of the window is sorted: the column and the direction of the last sort.
+    struct ListSort {
+        int column = 0;
+        bool ascending = true;
+        // Sorts by a column as a click on its header does: every call flips the direction.
+        void By(const ListView& list, int sortColumn);
+    };
+
 protected:
+    // Called when the child becomes the active one (true) or stops being it (false). A child
+    // hears of its activation only once it is complete and shown.
     virtual void OnActivate(bool active) {}
     // Return false to keep the window open when the user closes it.
     virtual bool OnQueryClose() { return true; }
+
+    // Maximises the child inside the main window unless it already is.
+    void Maximize() const;
+    // Sets a panel of the main window's status bar (nothing without a main window).
+    void Status(const std::wstring& text, int panel = 1) const;
+    // A line of the protocol under this window's name.
+    void Info(const wchar_t* procedure, const std::wstring& message) const;
+    // A message box over the main window, with the program's title.
+    int Ask(const std::wstring& text, UINT style) const;
+    // The main window's sub-menu of "Bearbeiten" that holds this command, as a pop-up at the
+    // mouse; the main window runs the chosen command as one of its menu bar.
+    void ShowEditPopup(int commandId) const;
+    // The main window's menu bar (nullptr without a main window).
+    HMENU MenuBar() const;
 
 private:
     static LRESULT CALLBACK FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
     HWND frame_ = nullptr;
     HWND client_ = nullptr;
+    bool complete_ = false;  // the template is inside and the frame hidden again
+};
+
+// The base of each child window: T names its caption (T::kCaption) and the template is
+// DialogId. The window handler keeps it as a Form.
+template <class T, int DialogId>
+class MdiChild : public MdiChildForm, public Form {
+public:
+    void Load() override {
+        if (MainFrame* frame = AppFrame()) CreateChild(frame->MdiClient(), DialogId, T::kCaption);
+    }
+    void Unload() override { CloseChild(); }
+    bool Loaded() const override { return Alive(); }
+    HWND FormWindow() const override { return Frame(); }
 };

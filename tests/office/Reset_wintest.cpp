@@ -1,4 +1,4 @@
-// tests/office/Reset_test.cpp
+// tests/office/Reset_wintest.cpp
 #include "OfficeTest.h"
 #include "backup/RegFileReader.h"
 #include "backup/frmBackup.h"

@@ -1,4 +1,4 @@
-// tests/ui/frmOptionen_test.cpp
+// tests/ui/frmOptionen_wintest.cpp
 #include "assistant/clsAgent.h"
 #include "assistant/AgentTestSupport.h"
 #include "core/AppEnvironment.h"

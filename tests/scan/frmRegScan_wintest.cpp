@@ -1,4 +1,4 @@
-// tests/ui/frmRegScan_test.cpp
+// tests/scan/frmRegScan_wintest.cpp
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
 #include "main/WindowHandler.h"

@@ -1,4 +1,4 @@
-// tests/ui/frmBackup_test.cpp
+// tests/backup/frmBackup_wintest.cpp
 #include "backup/frmBackup.h"
 #include "backup/frmBackup.rh"
 #include "backup/RestorePlan.h"

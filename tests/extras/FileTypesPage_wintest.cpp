@@ -1,4 +1,4 @@
-// tests/extras/FileTypesPage_test.cpp
+// tests/extras/FileTypesPage_wintest.cpp
 #include "support/RegeditImport.h"
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"

@@ -1,4 +1,4 @@
-// tests/core/modHDD_test.cpp: the disk cleanup's list file, emptying and start entry.
+// tests/disk/modHDD_test.cpp: the disk cleanup's list file, emptying and start entry.
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
 #include "core/RuntimeError.h"
@@ -102,7 +102,7 @@ TEST_F(DiskCleanup, StartEntryIsWrittenQuotedAndRemovedAsAValueAfterItsUndoFile)
     SetRun(kHKCU, L"Other", L"other.exe");
     EXPECT_EQ(ReadStartEntry(), L"");
     ASSERT_TRUE(WriteStartEntry());
-    const std::wstring data = L"\"" + dir.Path() + L"test_core.exe\" /d";
+    const std::wstring data = L"\"" + dir.Path() + L"test_disk.exe\" /d";
     EXPECT_EQ(StartEntryData(), data);
     EXPECT_EQ(Run(kHKCU), data);
     EXPECT_EQ(Run(kHKLM), L"");
@@ -122,7 +122,7 @@ TEST_F(DiskCleanup, StartEntryIsWrittenQuotedAndRemovedAsAValueAfterItsUndoFile)
     for (char c : ToAnsi(dir.Path())) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
     EXPECT_EQ(text.rfind("REGEDIT4\r\n", 0), 0u) << text;
     EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n\"Torvane\"=\"\\\"" +
-                        escaped + "test_core.exe\\\" /d\"\r\n"),
+                        escaped + "test_disk.exe\\\" /d\"\r\n"),
               std::string::npos)
         << text;
     EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n\"Torvane\"="),

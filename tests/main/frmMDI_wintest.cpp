@@ -1,4 +1,4 @@
-// tests/ui/frmMDI_test.cpp
+// tests/main/frmMDI_wintest.cpp
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
 #include "main/WindowHandler.h"
@@ -220,19 +220,24 @@ TEST_F(MainWindow, EveryWindowIsOneRowAndItsEditMenuColumnNamesItsOwnSubMenu) {
     HMENU edit = GetSubMenu(f.MenuBar(), 1);
     int withMenu = 0;
     for (const WindowRow& r : clsWindowHandler::Rows()) {
-        if (r.editMenu == kNoEditMenu) continue;
+        if (r.editCommand == 0) continue;
         ++withMenu;
         MdiChildForm* child = WindowHandler().Child(r.number);
         ASSERT_NE(child, nullptr) << r.number;
+        HMENU sub = f.WindowEditMenu(r.number);
+        int position = -1;
+        for (int p = 0; p < GetMenuItemCount(edit); ++p)
+            if (GetSubMenu(edit, p) == sub) position = p;
+        ASSERT_GE(position, 0) << r.number;
         // The extras window's menu is named after its tool bar button, not its caption; the menu's
         // access key ("Microsoft &Office") is no part of the caption.
-        std::wstring caption = TopCaption(edit, r.editMenu);
+        std::wstring caption = TopCaption(edit, position);
         caption.erase(std::remove(caption.begin(), caption.end(), L'&'), caption.end());
         EXPECT_EQ(caption, r.number == WindowNo::ExtraScan ? L"Extra Scan" : Wnd(child->Frame()).Text()) << r.number;
-        EXPECT_EQ(f.EditMenu(r.number), GetSubMenu(edit, r.editMenu)) << r.number;
+        EXPECT_EQ(f.EditMenu(r.editCommand), sub) << r.number;
     }
     EXPECT_GE(withMenu, 2);
-    EXPECT_EQ(f.EditMenu(WindowNo::MDI), nullptr);
+    EXPECT_EQ(f.WindowEditMenu(WindowNo::MDI), nullptr);
 }
 
 TEST_F(MainWindow, UnloadStopsAScanThatIsStillUnderWay) {

@@ -1,4 +1,4 @@
-// tests/assistant/AgentLines_test.cpp: what the program's windows have the character say and do.
+// tests/assistant/AgentLines_wintest.cpp: what the program's windows have the character say and do.
 #include "assistant/AgentTestSupport.h"
 #include "assistant/clsAgent.h"
 #include "backup/frmBackup.h"

@@ -1,4 +1,4 @@
-// tests/extras/History_test.cpp
+// tests/extras/History_wintest.cpp
 #include "extras/ExtrasTest.h"
 #include "extras/HistoryPage.h"
 #include "extras/HistoryPage.rh"

@@ -1,4 +1,4 @@
-// tests/assistant/clsAgent_test.cpp
+// tests/assistant/clsAgent_wintest.cpp
 #include "assistant/AgentTestSupport.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"

@@ -1,4 +1,4 @@
-// tests/scan/clsSearch_test.cpp
+// tests/registry/clsSearch_test.cpp
 #include "main/ClassHandler.h"
 #include "registry/clsSearch.h"
 #include "scan/ScanTestRegistry.h"

@@ -1,4 +1,4 @@
-// tests/extras/DefragPage_test.cpp
+// tests/extras/DefragPage_wintest.cpp
 #include "core/AppEnvironment.h"
 #include "core/Text.h"
 #include "core/win/Menu.h"

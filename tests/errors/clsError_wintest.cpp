@@ -1,4 +1,4 @@
-// tests/errors/clsError_test.cpp
+// tests/errors/clsError_wintest.cpp
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
 #include "core/Trap.h"

@@ -1,4 +1,4 @@
-// tests/errors/frmBugReport_test.cpp
+// tests/errors/frmBugReport_wintest.cpp
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
 #include "core/DoEvents.h"

@@ -1,4 +1,4 @@
-// tests/disk/frmHDD_test.cpp
+// tests/disk/frmHDD_wintest.cpp
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
 #include "core/DoEvents.h"

@@ -1,4 +1,4 @@
-// tests/extras/Autorun_test.cpp
+// tests/extras/Autorun_wintest.cpp
 #include "extras/AutorunPage.h"
 #include "extras/AutorunPage.rh"
 #include "extras/ExtrasTest.h"
@@ -95,7 +95,7 @@ TEST_F(AutorunTest, ListsBothRootsAndViewsAndSetsTheMenus) {
 
     // "Extra Scan" is the enabled sub-menu; in it "Autostart Programme", not "Dateierweiterungen".
     frmMDI& mdi = WindowHandler().Get<frmMDI>();
-    HMENU extra = mdi.EditMenu(WindowNo::ExtraScan);
+    HMENU extra = mdi.WindowEditMenu(WindowNo::ExtraScan);
     ASSERT_NE(extra, nullptr);
     EXPECT_TRUE(MenuItem::PopupEnabled(extra, 0));
     EXPECT_FALSE(MenuItem::PopupEnabled(extra, 1));

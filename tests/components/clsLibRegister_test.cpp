@@ -1,4 +1,4 @@
-// tests/scan/clsLibRegister_test.cpp
+// tests/components/clsLibRegister_test.cpp
 // The component self-check on the complete component list of the original program, in a private
 // registry and private system, assistant and program folders.
 #include "core/AppEnvironment.h"

@@ -1,4 +1,4 @@
-// tests/office/Register_test.cpp
+// tests/office/Register_wintest.cpp
 #include "OfficeTest.h"
 #include <sstream>
 

@@ -1,4 +1,4 @@
-// tests/programs/frmInstalledPrograms_test.cpp
+// tests/programs/frmInstalledPrograms_wintest.cpp
 #include "support/RegeditImport.h"
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"

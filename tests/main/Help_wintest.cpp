@@ -1,4 +1,4 @@
-// tests/ui/Help_test.cpp: the help where the help viewer cannot show pages (the test prefix runs
+// tests/main/Help_wintest.cpp: the help where the help viewer cannot show pages (the test prefix runs
 // without Wine's HTML engine): the "?" menu, the options' "&Hilfe" and F1 in every window ask the
 // browser for that window's page of the installed help.
 #include "core/AppEnvironment.h"

@@ -1,4 +1,4 @@
-// tests/ui/frmAusnahmen_test.cpp
+// tests/scan/frmAusnahmen_wintest.cpp
 #include "main/ClassHandler.h"
 #include "main/WindowHandler.h"
 #include "core/win/Menu.h"

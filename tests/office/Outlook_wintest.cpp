@@ -1,4 +1,4 @@
-// tests/office/Outlook_test.cpp
+// tests/office/Outlook_wintest.cpp
 #include "OfficeTest.h"
 #include "core/win/Menu.h"
 
@@ -80,7 +80,7 @@ TEST_F(OfficeWindow, MovesReleaseWholeExtensionsAndStoreWhatTheListsShow) {
     HMENU bar = WindowHandler().Get<frmMDI>().MenuBar();
     EXPECT_EQ(MenuItem::Caption(bar, IDM_mnuOfficeOutlookSecurityPermits), L"markierte Einträge &freigeben");
     // The menu bar keeps all five items.
-    HMENU security = GetSubMenu(WindowHandler().Get<frmMDI>().EditMenu(WindowNo::Office), 0);
+    HMENU security = GetSubMenu(WindowHandler().Get<frmMDI>().WindowEditMenu(WindowNo::Office), 0);
     EXPECT_EQ(GetMenuItemCount(security), 5);
 }
 

@@ -1,4 +1,4 @@
-// tests/office/Detection_test.cpp
+// tests/office/Detection_wintest.cpp
 #include "OfficeTest.h"
 #include "core/win/Menu.h"
 
@@ -36,7 +36,7 @@ TEST_F(OfficeWindow, NewestInstalledSuiteWinsAcrossBothViewsAndOpeningWritesNoth
     EXPECT_TRUE(MenuItem::Enabled(bar, IDM_mnuOfficeWordClean));
     EXPECT_FALSE(MenuItem::Enabled(bar, IDM_mnuOfficeAccessClean));
     EXPECT_FALSE(MenuItem::Enabled(bar, IDM_mnuOfficePowerPointClean));
-    HMENU officeMenu = WindowHandler().Get<frmMDI>().EditMenu(WindowNo::Office);
+    HMENU officeMenu = WindowHandler().Get<frmMDI>().WindowEditMenu(WindowNo::Office);
     ASSERT_NE(officeMenu, nullptr);
     EXPECT_TRUE(MenuItem::PopupEnabled(officeMenu, 0));
 
@@ -113,7 +113,7 @@ TEST_F(OfficeWindow, WithoutSuiteTheWindowSaysSoAndOffersNothing) {
     EXPECT_FALSE(o.Item(IDC_cmdOfficeOutlookToPermits).Enabled());
     EXPECT_FALSE(o.Item(IDC_ckbOfficeOutlookSysTray).Enabled());
     EXPECT_TRUE(o.Item(IDC_ckbOfficeOutlookJournalWord).Enabled());
-    EXPECT_FALSE(MenuItem::PopupEnabled(WindowHandler().Get<frmMDI>().EditMenu(WindowNo::Office), 0));
+    EXPECT_FALSE(MenuItem::PopupEnabled(WindowHandler().Get<frmMDI>().WindowEditMenu(WindowNo::Office), 0));
     // A menu item disabled before is enabled again once its application is found.
     EXPECT_TRUE(MenuItem::Enabled(bar, IDM_mnuOfficeWordRegister));
     Click(o, IDC_ckbOfficeOutlookJournalWord);  // it was checked (value missing): off now

@@ -1,4 +1,4 @@
-// tests/errors/clsInternet_test.cpp: WinINet against a server of our own on 127.0.0.1
+// tests/errors/clsInternet_wintest.cpp: WinINet against a server of our own on 127.0.0.1
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
 #include "core/Text.h"

@@ -1,4 +1,4 @@
-// tests/scan/clsFiles_test.cpp
+// tests/files/clsFiles_test.cpp
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
 #include "core/Text.h"

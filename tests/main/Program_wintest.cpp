@@ -1,4 +1,4 @@
-// tests/ui/Program_test.cpp: torvane.exe started as the user starts it.
+// tests/main/Program_wintest.cpp: torvane.exe started as the user starts it.
 #include "core/AppEnvironment.h"
 #include "core/Text.h"
 #include "support/Browser.h"
