@@ -49,7 +49,7 @@ AgentCharacter::AgentCharacter(AgentCharacterData data) : data_(std::move(data))
     balloon_ = CreateWindowExW(ex, kBalloonClass, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, inst, this);
     if (!wnd_ || !balloon_) RaiseWin32(GetLastError());
     NONCLIENTMETRICSW ncm{sizeof ncm};
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) font_ = CreateFontIndirectW(&ncm.lfMessageFont);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) font_.reset(CreateFontIndirectW(&ncm.lfMessageFont));
 
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
@@ -58,10 +58,10 @@ AgentCharacter::AgentCharacter(AgentCharacterData data) : data_(std::move(data))
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     HDC screen = GetDC(nullptr);
-    surface_ = CreateCompatibleDC(screen);
+    surface_.reset(CreateCompatibleDC(screen));
     ReleaseDC(nullptr, screen);
-    bitmap_ = CreateDIBSection(surface_, &bi, DIB_RGB_COLORS, &bits_, nullptr, 0);
-    oldBitmap_ = static_cast<HBITMAP>(SelectObject(surface_, bitmap_));
+    bitmap_.reset(CreateDIBSection(surface_.get(), &bi, DIB_RGB_COLORS, &bits_, nullptr, 0));
+    oldBitmap_ = static_cast<HBITMAP>(SelectObject(surface_.get(), bitmap_.get()));
     Start(idle_);
 }
 
@@ -71,12 +71,7 @@ AgentCharacter::~AgentCharacter() {
         SetWindowLongPtrW(h, GWLP_USERDATA, 0);
         DestroyWindow(h);
     }
-    if (font_) DeleteObject(font_);
-    if (surface_) {
-        SelectObject(surface_, oldBitmap_);
-        DeleteDC(surface_);
-    }
-    if (bitmap_) DeleteObject(bitmap_);
+    if (surface_) SelectObject(surface_.get(), oldBitmap_);
 }
 
 int AgentCharacter::ReadingMs(const std::wstring& text) {
@@ -207,7 +202,7 @@ void AgentCharacter::Draw() {
     SIZE size{data_.width, data_.height};
     POINT origin{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    if (UpdateLayeredWindow(wnd_, nullptr, nullptr, &size, surface_, &origin, 0, &blend, ULW_ALPHA)) shownFrame_ = frame;
+    if (UpdateLayeredWindow(wnd_, nullptr, nullptr, &size, surface_.get(), &origin, 0, &blend, ULW_ALPHA)) shownFrame_ = frame;
 }
 
 void AgentCharacter::ShowBalloon(const std::wstring& text) {
@@ -222,7 +217,7 @@ void AgentCharacter::HideBalloon() { ShowWindow(balloon_, SW_HIDE); }
 void AgentCharacter::PlaceBalloon() {
     const std::wstring text = Wnd(balloon_).Text();
     HDC dc = GetDC(balloon_);
-    HGDIOBJ old = SelectObject(dc, font_ ? static_cast<HGDIOBJ>(font_) : GetStockObject(DEFAULT_GUI_FONT));
+    HGDIOBJ old = SelectObject(dc, font_ ? static_cast<HGDIOBJ>(font_.get()) : GetStockObject(DEFAULT_GUI_FONT));
     RECT r{0, 0, kBalloonTextWidth, 0};
     DrawTextW(dc, text.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
     SelectObject(dc, old);
@@ -260,7 +255,7 @@ void AgentCharacter::PaintBalloon(HDC dc) {
         FrameRgn(dc, rgn.get(), static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), 1, 1);
     }
     RECT text{kPad, bodyTop_ + kPad, client.right - kPad, client.bottom};
-    HGDIOBJ old = SelectObject(dc, font_ ? static_cast<HGDIOBJ>(font_) : GetStockObject(DEFAULT_GUI_FONT));
+    HGDIOBJ old = SelectObject(dc, font_ ? static_cast<HGDIOBJ>(font_.get()) : GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
     DrawTextW(dc, Wnd(balloon_).Text().c_str(), -1, &text, DT_WORDBREAK | DT_NOPREFIX);

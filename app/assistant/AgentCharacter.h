@@ -2,6 +2,7 @@
 #pragma once
 #include "assistant/AgentCharacterFile.h"
 #include "assistant/AgentVoice.h"
+#include "core/UniqueHandle.h"
 #include <windows.h>
 #include <deque>
 #include <map>
@@ -66,9 +67,11 @@ private:
     AgentCharacterData data_;
     const AgentAnimation* idle_ = nullptr;
     HWND wnd_ = nullptr, balloon_ = nullptr;
-    HFONT font_ = nullptr;
-    HDC surface_ = nullptr;  // the frame being shown, handed to UpdateLayeredWindow
-    HBITMAP bitmap_ = nullptr, oldBitmap_ = nullptr;
+    UniqueGdiObject<HFONT> font_;
+    // Declared before the DC, so the DC goes first and the bitmap is no longer selected when it goes.
+    UniqueGdiObject<HBITMAP> bitmap_;
+    UniqueHDC surface_;  // the frame being shown, handed to UpdateLayeredWindow
+    HBITMAP oldBitmap_ = nullptr;
     void* bits_ = nullptr;
     int bodyTop_ = 0;  // where the balloon's body starts below a tail on top
     std::unique_ptr<AgentVoice> voice_;  // looked for at the first spoken text

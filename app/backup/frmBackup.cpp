@@ -10,6 +10,7 @@
 #include "core/RecyclerNotice.h"
 #include "core/Text.h"
 #include "core/Trap.h"
+#include "core/UniqueHandle.h"
 #include "core/clsTimer.h"
 #include "core/modReboot.h"
 #include "core/modWaitForProcess.h"
@@ -107,8 +108,8 @@ bool frmBackup::OnInit() {
         SHFILEINFOW sfi{};
         if (SHGetFileInfoW(L".reg", FILE_ATTRIBUTE_NORMAL, &sfi, sizeof sfi,
                            SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) && sfi.hIcon) {
-            ImageList_AddIcon(iml, sfi.hIcon);
-            DestroyIcon(sfi.hIcon);
+            const UniqueHIcon icon(sfi.hIcon);  // the list keeps its own copy
+            ImageList_AddIcon(iml, icon.get());
         } else {
             ImageList_AddIcon(iml, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM)));
         }

@@ -2,6 +2,7 @@
 #include "core/ProtocolLog.h"
 #include "core/AppEnvironment.h"
 #include "core/Text.h"
+#include "core/UniqueHandle.h"
 #include <windows.h>
 
 namespace ProtocolLog {
@@ -30,13 +31,12 @@ std::wstring Line(const std::wstring& module, const std::wstring& procedure, con
 void Append(const std::wstring& line) {
     // Open, append, close for every line: a reader never sees half a line, and a log that cannot
     // be opened (locked, read-only, folder missing) only loses this line.
-    HANDLE f = CreateFileW(Path().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return;
-    std::string bytes = ToAnsi(line) + "\r\n";
+    const UniqueHFile f(CreateFileW(Path().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return;
+    const std::string bytes = ToAnsi(line) + "\r\n";
     DWORD written = 0;
-    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(f);
+    WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 void Write(const std::wstring& module, const std::wstring& procedure, const std::wstring& message, int number,

@@ -1,5 +1,6 @@
 // app/core/RuntimeError.cpp
 #include "core/RuntimeError.h"
+#include "core/UniqueHandle.h"
 #include <windows.h>
 
 std::wstring ErrorDescription(int number) {
@@ -39,11 +40,10 @@ int ErrorNumberFromWin32(unsigned long e) {
 
 void RaiseWin32(unsigned long e) {
     if (int n = ErrorNumberFromWin32(e)) Raise(n);
-    wchar_t* text = nullptr;
+    UniqueLocalMem<wchar_t*> text;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, e, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring d = text ? text : L"";
-    if (text) LocalFree(text);
+                   nullptr, e, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(text.put()), 0, nullptr);
+    std::wstring d = text ? text.get() : L"";
     while (!d.empty() && (d.back() == L'\n' || d.back() == L'\r' || d.back() == L' ')) d.pop_back();
     if (d.empty()) d = L"Systemfehler " + std::to_wstring(e);
     throw RuntimeError{static_cast<int>(e), d};

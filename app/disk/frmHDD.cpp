@@ -62,8 +62,8 @@ bool frmHDD::OnInit() {
         SHFILEINFOW sfi{};
         if (SHGetFileInfoW(L"Ordner", FILE_ATTRIBUTE_DIRECTORY, &sfi, sizeof sfi,
                            SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) && sfi.hIcon) {
-            ImageList_AddIcon(iml, sfi.hIcon);
-            DestroyIcon(sfi.hIcon);
+            const UniqueHIcon icon(sfi.hIcon);  // the list keeps its own copy
+            ImageList_AddIcon(iml, icon.get());
         }
         ListView_SetImageList(lvw_, iml, LVSIL_SMALL);
 

@@ -77,21 +77,15 @@ BugReportSender::Outcome BugReportSender::Send(const BugReportData& report) {
                        Tone::Warning);
             outcome = Outcome::Invalid;
             break;
-        case WebReply::Result::NoConnection: {
-            ReportError(kModule, L"BugReport", RuntimeError{10201, kNoConnectionText}, Style::Warning, false, reply.reason);
-            std::wstring text = std::wstring(kNoConnectionText) +
-                                L"\r\n\r\nDer Bug-Report konnte noch nicht versendet werden.\r\nStellen Sie sicher, das "
-                                L"eine Internetverbindung besteht.";
-            user_.Say(L"BugReport", text);
-            if (attempt < clsInternet::kMaxAttempts &&
-                user_.Ask(text + L"\r\n\r\nSoll der Versand noch einmal versucht werden?", Tone::Warning)) {
-                Trace(kModule, L"BugReport", L"wiederholt");
+        case WebReply::Result::NoConnection:
+            if (RetryAfterNoConnection(user_, kModule, L"BugReport", 10201, reply.reason,
+                                       std::wstring(kNoConnectionText) +
+                                           L"\r\n\r\nDer Bug-Report konnte noch nicht versendet werden.\r\nStellen Sie "
+                                           L"sicher, das eine Internetverbindung besteht.",
+                                       L"Soll der Versand noch einmal versucht werden?", attempt))
                 continue;
-            }
-            if (attempt == clsInternet::kMaxAttempts) user_.Tell(text, Tone::Warning);
             outcome = Outcome::NoConnection;
             break;
-        }
         }
         break;
     }

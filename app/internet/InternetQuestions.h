@@ -18,3 +18,10 @@ public:
     // Where to save the update (the suggested file name given); "" = the user cancelled.
     virtual std::wstring ChooseSavePath(const std::wstring& suggested) = 0;
 };
+
+// After an attempt that found no connection: the protocol gets the error with its reason, the
+// assistant says `text`, and the user is asked `retryQuestion` below it while attempts are left;
+// the last attempt only tells. True when the user wants another attempt.
+bool RetryAfterNoConnection(InternetQuestions& user, const wchar_t* module, const wchar_t* procedure, int errorNumber,
+                            const std::wstring& reason, const std::wstring& text, const std::wstring& retryQuestion,
+                            int attempt);

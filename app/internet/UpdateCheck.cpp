@@ -168,19 +168,14 @@ UpdateCheck::Outcome UpdateCheck::Run() {
                 outcome = Outcome::NoUpdate;
             }
             break;
-        case WebReply::Result::NoConnection: {
-            ReportError(kModule, L"LiveUpdate", RuntimeError{10200, kNoConnectionText}, Style::Warning, false, reply.reason);
-            std::wstring text = std::wstring(kNoConnectionText) + L"\r\n\r\nStellen Sie sicher, das eine Internetverbindung besteht.";
-            user_.Say(L"LiveUpdate", text);
-            if (attempt < clsInternet::kMaxAttempts &&
-                user_.Ask(text + L"\r\n\r\nSoll erneut nach einem Update gesucht werden?", Tone::Warning)) {
-                Trace(kModule, L"LiveUpdate", L"wiederholt");
+        case WebReply::Result::NoConnection:
+            if (RetryAfterNoConnection(user_, kModule, L"LiveUpdate", 10200, reply.reason,
+                                       std::wstring(kNoConnectionText) +
+                                           L"\r\n\r\nStellen Sie sicher, das eine Internetverbindung besteht.",
+                                       L"Soll erneut nach einem Update gesucht werden?", attempt))
                 continue;
-            }
-            if (attempt == clsInternet::kMaxAttempts) user_.Tell(text, Tone::Warning);
             outcome = Outcome::NoConnection;
             break;
-        }
         }
         break;
     }

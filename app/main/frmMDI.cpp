@@ -6,6 +6,7 @@
 #include "core/DoEvents.h"
 #include "core/HtmlHelp.h"
 #include "core/Text.h"
+#include "core/UniqueHandle.h"
 #include "core/Trap.h"
 #include "main/WindowHandler.h"
 #include "core/modWaitForProcess.h"
@@ -145,12 +146,10 @@ void frmMDI::CreateToolbar() {
     const bool large = GetSystemMetrics(SM_CYSCREEN) >= 700;
     const int size = large ? 24 : 16;
     images_ = ImageList_Create(size, size, ILC_COLOR32, 7, 0);
-    HBITMAP strip = static_cast<HBITMAP>(LoadImageW(inst, MAKEINTRESOURCEW(large ? IDB_imlMDI24 : IDB_imlMDI16),
-                                                    IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    if (strip) {
-        ImageList_Add(images_, strip, nullptr);
-        DeleteObject(strip);
-    }
+    // The list copies the strip; the bitmap itself goes right after.
+    if (const UniqueGdiObject<HBITMAP> strip{static_cast<HBITMAP>(LoadImageW(
+            inst, MAKEINTRESOURCEW(large ? IDB_imlMDI24 : IDB_imlMDI16), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))})
+        ImageList_Add(images_, strip.get(), nullptr);
     SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
     for (const ToolButton& b : kButtons) {
         TBBUTTON tb{};

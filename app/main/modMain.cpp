@@ -6,6 +6,7 @@
 #include "core/HtmlHelp.h"
 #include "core/Text.h"
 #include "core/Trap.h"
+#include "core/UniqueHandle.h"
 #include "main/WindowHandler.h"
 #include "core/clsTimer.h"
 #include "core/modCheckOS.h"
@@ -87,24 +88,23 @@ std::wstring ReadTmpDir() {
 }
 
 std::wstring ReadSpecialFolder(int id) {
-    PIDLIST_ABSOLUTE pidl = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, id, &pidl)) || !pidl) return L"";
+    UniqueCoTaskMem<PIDLIST_ABSOLUTE> pidl;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, id, pidl.put())) || !pidl) return L"";
     wchar_t path[MAX_PATH] = L"";
-    BOOL ok = SHGetPathFromIDListW(pidl, path);
-    CoTaskMemFree(pidl);
+    const BOOL ok = SHGetPathFromIDListW(pidl.get(), path);
     return ok ? WithBackslash(path) : L"";
 }
 
 bool IsTempFilesMode(const std::wstring& commandLine) { return ToLower(commandLine) == L"/d"; }
 
 std::vector<std::wstring> ReadTmpDirs(const std::wstring& file) {
-    HANDLE f = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
+    UniqueHFile f(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!f) RaiseWin32(GetLastError());
     std::string bytes;
     char buf[4096];
     DWORD n = 0;
-    while (ReadFile(f, buf, sizeof buf, &n, nullptr) && n) bytes.append(buf, n);
-    CloseHandle(f);
+    while (ReadFile(f.get(), buf, sizeof buf, &n, nullptr) && n) bytes.append(buf, n);
+    f.reset();
     std::vector<std::wstring> folders;
     std::wstring text = FromAnsi(bytes);
     size_t start = 0;
@@ -139,9 +139,8 @@ void Tempfiledelete() {
             // A missing list is created empty and the mode goes on with nothing to delete.
             HandleError(kModule, L"Main", list + L" musste angelegt werden.", e.number, e.description, Style::Warning,
                         false);
-            HANDLE f = CreateFileW(list.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (f == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
-            CloseHandle(f);
+            if (!UniqueHFile(CreateFileW(list.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)))
+                RaiseWin32(GetLastError());
         }
     }
     Log(L"Tempfiledelete: " + ProgramFolder() + L"tmpdirs.txt geöffnet");
@@ -293,9 +292,8 @@ int RunProgram() {
     // The command line without the program's own name.
     std::wstring args = GetCommandLineW();
     int argc = 0;
-    if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
-        std::wstring self = argv[0];
-        LocalFree(argv);
+    if (const UniqueLocalMem<LPWSTR*> argv{CommandLineToArgvW(GetCommandLineW(), &argc)}) {
+        const std::wstring self = argv.get()[0];
         size_t skip = (args.size() && args[0] == L'"') ? self.size() + 2 : self.size();
         args = skip <= args.size() ? args.substr(skip) : L"";
         size_t first = args.find_first_not_of(L' ');

@@ -6,6 +6,7 @@
 #include "main/ClassHandler.h"
 #include "core/DoEvents.h"
 #include "core/Trap.h"
+#include "core/UniqueHandle.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
 #include "programs/frmInstalledPrograms.rh"
@@ -54,8 +55,8 @@ bool frmInstalledPrograms::OnInit() {
         SHFILEINFOW sfi{};
         if (SHGetFileInfoW(L".exe", FILE_ATTRIBUTE_NORMAL, &sfi, sizeof sfi,
                            SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) && sfi.hIcon) {
-            ImageList_AddIcon(imlInstall_, sfi.hIcon);
-            DestroyIcon(sfi.hIcon);
+            const UniqueHIcon icon(sfi.hIcon);  // the list keeps its own copy
+            ImageList_AddIcon(imlInstall_, icon.get());
         } else {
             ImageList_AddIcon(imlInstall_, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM)));
         }
