@@ -93,6 +93,17 @@ void MdiChildForm::ListSort::By(const ListView& list, int sortColumn) {
     list.SortByColumn(column, ascending);
 }
 
+bool OfferCommand(std::span<MdiChildForm* const> children, HWND active, int id) {
+    MdiChildForm* first = nullptr;
+    if (active)
+        for (MdiChildForm* child : children)
+            if (child->Frame() == active) first = child;
+    if (first && first->OnMenuCommand(id)) return true;
+    for (MdiChildForm* child : children)
+        if (child != first && child->OnMenuCommand(id)) return true;
+    return false;
+}
+
 LRESULT CALLBACK MdiChildForm::FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
@@ -119,7 +130,7 @@ LRESULT CALLBACK MdiChildForm::FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
                 // The client activates a child as it creates it, before it is complete and while
                 // it is to stay hidden: the child hears of that when it is shown (below).
                 if (reinterpret_cast<HWND>(lp) == h) {
-                    if (self->complete_ && IsWindowVisible(h)) self->OnActivate(true);
+                    if (self->complete_ && (GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE)) self->OnActivate(true);
                 } else if (self->complete_) {
                     self->OnActivate(false);
                 }
