@@ -59,9 +59,12 @@ protected:
 
 private:
     static LRESULT CALLBACK FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    // Tells the child of its (de)activation once: the client and ShowChild may both report it.
+    void Hear(bool active);
     HWND frame_ = nullptr;
     HWND client_ = nullptr;
     bool complete_ = false;  // the template is inside and the frame hidden again
+    bool heardActive_ = false;
 };
 
 // Offers a command to the children until one runs it: the one whose frame is `active` first,
