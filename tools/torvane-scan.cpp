@@ -10,6 +10,8 @@
 // "/restore:<file>" writes a registry file back as the backup window does: one line (or JSON row)
 // per key and value with what it would change; "/preview" writes nothing; conflicts only with "/force".
 #include "core/AppEnvironment.h"
+#include "core/Console.h"
+#include "core/ProtocolLog.h"
 #include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
@@ -25,29 +27,6 @@
 #include <string>
 
 namespace {
-
-class Output {
-public:
-    explicit Output(DWORD which) : h_(GetStdHandle(which)) {
-        DWORD mode;
-        console_ = GetConsoleMode(h_, &mode) != FALSE;
-    }
-    // Console: wide text as it is; file or pipe: UTF-8.
-    void Line(const std::wstring& text) {
-        std::wstring s = text + L"\r\n";
-        DWORD n = 0;
-        if (console_) {
-            WriteConsoleW(h_, s.data(), static_cast<DWORD>(s.size()), &n, nullptr);
-        } else {
-            std::string u = ToUtf8(s);
-            WriteFile(h_, u.data(), static_cast<DWORD>(u.size()), &n, nullptr);
-        }
-    }
-
-private:
-    HANDLE h_;
-    bool console_ = false;
-};
 
 class Answers : public ScanQuestions {
 public:
@@ -65,7 +44,7 @@ const wchar_t kUsage[] =
 
 // "/restore": the rows of the file against the registry as it is now, then (unless only a preview
 // is asked for) the write-back of every row that is no conflict, or of every row with /force.
-int Restore(const std::wstring& file, bool preview, bool force, bool json, Output& out, Output& err) {
+int Restore(const std::wstring& file, bool preview, bool force, bool json, ConsoleOutput& out, ConsoleOutput& err) {
     const RestorePlan plan = PlanRestore(file);
     if (!plan.readable) {
         err.Line(L"Die Datei " + file + L" wird nicht zurückgeschrieben: " + plan.problem);
@@ -99,7 +78,7 @@ int wmain(int argc, wchar_t** argv) {
     bool remove = false, drivesYes = false, json = false, exclusions = true, preview = false, force = false;
     bool scanOnly = false;  // a switch of the scan, which /restore does not take
     std::wstring offline, regFile, restore;
-    Output out(STD_OUTPUT_HANDLE), err(STD_ERROR_HANDLE);
+    ConsoleOutput out(STD_OUTPUT_HANDLE), err(STD_ERROR_HANDLE);
     for (int i = 1; i < argc; ++i) {
         std::wstring a = ToLower(argv[i]);
         if (a.starts_with(L"/offline:") && a.size() > 9) offline = std::wstring(argv[i]).substr(9);
@@ -134,6 +113,8 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // No window ever opens here: what the window program would show goes to stderr.
+    SetErrorSink(ConsoleErrorSink([&err](const std::wstring& line) { err.Line(line); }));
     PrepareAppEnvironment(false);
     if (!restore.empty()) return Restore(restore, preview, force, json, out, err);
 

@@ -2,6 +2,7 @@
 #include "assistant/AgentCharacter.h"
 #include "core/win/WindowThunk.h"
 #include "core/RuntimeError.h"
+#include "core/UniqueHandle.h"
 #include "core/win/Window.h"
 #include <algorithm>
 #include <cstring>
@@ -243,9 +244,8 @@ void AgentCharacter::PlaceBalloon() {
     POINT tail[3];
     if (below) tail[0] = {tailX, kTail + 1}, tail[1] = {tailX + kTail, kTail + 1}, tail[2] = {tailX + 2, 0};
     else tail[0] = {tailX, bodyH - 1}, tail[1] = {tailX + kTail, bodyH - 1}, tail[2] = {tailX + 2, h};
-    HRGN t = CreatePolygonRgn(tail, 3, WINDING);
-    CombineRgn(body, body, t, RGN_OR);
-    DeleteObject(t);
+    const UniqueGdiObject<HRGN> t(CreatePolygonRgn(tail, 3, WINDING));
+    CombineRgn(body, body, t.get(), RGN_OR);
     SetWindowPos(balloon_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowRgn(balloon_, body, TRUE);  // the window owns the region from here
     bodyTop_ = bodyTop;
@@ -254,13 +254,13 @@ void AgentCharacter::PlaceBalloon() {
 void AgentCharacter::PaintBalloon(HDC dc) {
     RECT client{};
     GetClientRect(balloon_, &client);
-    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
-    if (GetWindowRgn(balloon_, rgn) == ERROR) SetRectRgn(rgn, 0, 0, client.right, client.bottom);
-    HBRUSH back = CreateSolidBrush(kBalloonBack);
-    FillRgn(dc, rgn, back);
-    FrameRgn(dc, rgn, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), 1, 1);
-    DeleteObject(back);
-    DeleteObject(rgn);
+    {
+        const UniqueGdiObject<HRGN> rgn(CreateRectRgn(0, 0, 0, 0));
+        if (GetWindowRgn(balloon_, rgn.get()) == ERROR) SetRectRgn(rgn.get(), 0, 0, client.right, client.bottom);
+        const UniqueGdiObject<HBRUSH> back(CreateSolidBrush(kBalloonBack));
+        FillRgn(dc, rgn.get(), back.get());
+        FrameRgn(dc, rgn.get(), static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), 1, 1);
+    }
     RECT text{kPad, bodyTop_ + kPad, client.right - kPad, client.bottom};
     HGDIOBJ old = SelectObject(dc, font_ ? static_cast<HGDIOBJ>(font_) : GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);

@@ -1,6 +1,7 @@
 // app/assistant/AgentCharacterFile.cpp
 #include "assistant/AgentCharacterFile.h"
 #include "core/RuntimeError.h"
+#include "core/UniqueHandle.h"
 #include <windows.h>
 #include <cstring>
 
@@ -95,8 +96,9 @@ AgentCharacterData ParseCharacterFile(const std::string& bytes, const std::wstri
 }
 
 AgentCharacterData ReadCharacterFile(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
+    UniqueHFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) RaiseWin32(GetLastError());
+    const HANDLE f = file.get();
     std::string bytes;
     LARGE_INTEGER size{};
     if (GetFileSizeEx(f, &size) && size.QuadPart > 0 && size.QuadPart < (64 << 20)) {
@@ -105,6 +107,6 @@ AgentCharacterData ReadCharacterFile(const std::wstring& path) {
         if (!ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) got = 0;
         bytes.resize(got);
     }
-    CloseHandle(f);
+    file.reset();
     return ParseCharacterFile(bytes, path);
 }

@@ -1,6 +1,7 @@
 // app/backup/RegFileReader.cpp
 #include "backup/RegFileReader.h"
 #include "core/RuntimeError.h"
+#include "core/UniqueHandle.h"
 #include "core/Text.h"
 #include "journal/UndoFile.h"
 #include <cwctype>
@@ -301,16 +302,17 @@ RegFile ParseRegText(const std::wstring& text) {
 }
 
 RegFile ReadRegFile(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
+    UniqueHFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) RaiseWin32(GetLastError());
+    const HANDLE h = file.get();
     std::string bytes;
     char buf[65536];
     DWORD n = 0;
     BOOL ok;
     while ((ok = ReadFile(h, buf, sizeof buf, &n, nullptr)) && n) bytes.append(buf, n);
     const DWORD error = GetLastError();
-    CloseHandle(h);
+    file.reset();
     if (!ok) RaiseWin32(error);
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
         RegFile file =

@@ -48,6 +48,14 @@ std::wstring OneLine(std::wstring text) {
 
 void ReportNoFile(const wchar_t* procedure) { Trace(kModule, procedure, L"Es wurde keine Datei gewählt."); }
 
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_lvwBackup, kSizeX | kSizeY},
+    {IDC_lblRecycler, kMoveY | kSizeX},
+    {IDC_cmdAnzeigen, kMoveX | kMoveY},
+    {IDC_cmdEintragen, kMoveX | kMoveY},
+    {IDC_cmdLoeschen, kMoveX | kMoveY},
+};
 }  // namespace
 
 std::function<void()>& frmBackup::RebootAction() {
@@ -84,6 +92,7 @@ std::wstring frmBackup::DateTimeText(const FILETIME& lastWrite) {
 std::wstring frmBackup::RecyclerText() const { return Item(IDC_lblRecycler).Text(); }
 
 bool frmBackup::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwBackup);
         ListView list(lvw_);
@@ -118,21 +127,6 @@ void frmBackup::OptionsChanged() {
     Item(IDC_lblRecycler).SetText(::RecyclerNotice());
     recyclerColour_ = ::RecyclerColour();
     InvalidateRect(Item(IDC_lblRecycler), nullptr, TRUE);
-}
-
-void frmBackup::OnSize(int width, int height) {
-    RECT du{6, 14, 52, 0};  // margin, button height, button width
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left, bh = du.top, bw = du.right;
-    const int buttonsTop = height - m - bh;
-    if (lvw_) MoveWindow(lvw_, m, m, std::max(0, width - 2 * m), std::max(0, buttonsTop - 2 * m), TRUE);
-    const int ids[] = {IDC_cmdAnzeigen, IDC_cmdEintragen, IDC_cmdLoeschen};
-    int x = width - m - 3 * bw - 2 * m;
-    for (int id : ids) {
-        Item(id).Move(x, buttonsTop, bw, bh);
-        x += bw + m;
-    }
-    Item(IDC_lblRecycler).Move(m, buttonsTop + (bh - bh * 5 / 7) / 2, std::max(0, width - 3 * bw - 5 * m), bh * 5 / 7);
 }
 
 bool frmBackup::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
@@ -195,7 +189,7 @@ void frmBackup::ReadBackupFiles() {
             std::wstring sizeText = SizeText(size), dateText = DateTimeText(data.ftLastWriteTime);
             ListView_SetItemText(lvw_, row, 1, sizeText.data());
             ListView_SetItemText(lvw_, row, 2, dateText.data());
-        }, 48, false, path);
+        }, Style::Warning, false, path);
     }
     Trap(kModule, proc, [&] { list.SortByColumn(sort_.column, sort_.ascending); });
     Info(proc, L"endet");
@@ -291,7 +285,7 @@ bool frmBackup::WriteBackFile(const std::wstring& name, const wchar_t* proc) {
     const RestorePlan plan = PlanRestore(AppEnvironment.BackupDir + name);
     if (!plan.readable) {
         // Nothing of a file that cannot be read wholly is written: a half-read file is no undo.
-        ClassHandler().Error().HandleError(kModule, proc, failed + L" (" + plan.problem + L")", 0, L"",
+        HandleError(kModule, proc, failed + L" (" + plan.problem + L")", 0, L"",
                                            Style::Warning, false);
         Ask(failed + L"\r\r" + plan.problem, MB_ICONEXCLAMATION | MB_OK);
         return false;
@@ -313,7 +307,7 @@ bool frmBackup::WriteBackFile(const std::wstring& name, const wchar_t* proc) {
         if (AppSwitches.AutoFileDelAfterReentry == 1 && whole) DeleteBackupFile(name, proc);
     } else {
         const std::wstring why = !r.keptReasons.empty() ? r.keptReasons.front() : r.problem;
-        ClassHandler().Error().HandleError(kModule, proc, failed + L" (" + why + L")", 0, L"", Style::Warning, false);
+        HandleError(kModule, proc, failed + L" (" + why + L")", 0, L"", Style::Warning, false);
         Ask(message, MB_ICONEXCLAMATION | MB_OK);
     }
     ReadBackupFiles();

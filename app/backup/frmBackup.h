@@ -56,7 +56,6 @@ protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnSize(int width, int height) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnActivate(bool active) override;
     // A write-back or deletion in progress pumps messages: the window stays until it is done.

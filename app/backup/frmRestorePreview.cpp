@@ -26,6 +26,12 @@ std::wstring Counted(size_t n, const wchar_t* one, const wchar_t* many) {
 bool Changes(const RestoreRow& row) { return row.change != RestoreRow::Change::Same; }
 
 int StateImage(UINT state) { return static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12); }
+
+constexpr Anchor kLayout[] = {
+    {IDC_lblRestoreInfo, kSizeX},    {IDC_lvwRestore, kSizeX | kSizeY},
+    {IDC_lblRestoreSummary, kMoveY | kSizeX}, {IDOK, kMoveX | kMoveY},
+    {IDC_cmdAlleZurueck, kMoveX | kMoveY},    {IDCANCEL, kMoveX | kMoveY},
+};
 }  // namespace
 
 std::wstring frmRestorePreview::SummaryText(const RestorePlan& plan, const std::vector<bool>& chosen) {
@@ -86,7 +92,7 @@ bool frmRestorePreview::OnInit() {
                                        static_cast<LPARAM>(i));
             ListView_SetCheckState(lvw_, at, chosen_[i] ? TRUE : FALSE);
         }
-    }, 48, true);
+    }, Style::Warning, true);
     filling_ = false;
     // A list that lacks rows of the file is no ground to choose from.
     if (!filled) {
@@ -100,25 +106,8 @@ bool frmRestorePreview::OnInit() {
     if (list.Count() > 0) ListView_SetItemState(lvw_, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
     ShowSummary();
 
-    RECT rc{};
-    GetClientRect(hwnd(), &rc);
-    startClient_ = {rc.right, rc.bottom};
-    GetWindowRect(hwnd(), &rc);
-    minWindow_ = {rc.right - rc.left, rc.bottom - rc.top};
-    struct Rule {
-        int id;
-        bool moveX, moveY, growW, growH;
-    };
-    const Rule rules[] = {
-        {IDC_lblRestoreInfo, false, false, true, false},   {IDC_lvwRestore, false, false, true, true},
-        {IDC_lblRestoreSummary, false, true, true, false}, {IDOK, true, true, false, false},
-        {IDC_cmdAlleZurueck, true, true, false, false},    {IDCANCEL, true, true, false, false},
-    };
-    for (const Rule& rule : rules) {
-        RECT r = Item(rule.id).Bounds();
-        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        anchors_.push_back({rule.id, r, rule.moveX, rule.moveY, rule.growW, rule.growH});
-    }
+    // The designed size is the smallest the preview takes.
+    UseLayout({kLayout, true});
     SetFocus(lvw_);
     return false;
 }
@@ -140,7 +129,8 @@ void frmRestorePreview::FitColumns() {
     // columns share what is left, the key three times as much as the others, so every column
     // stays in sight; a row's full texts show when the mouse rests on it.
     if (natural_.size() != colConflict + 1) return;
-    const int width = std::max<int>(300, Wnd(lvw_).Client().right - GetSystemMetrics(SM_CXVSCROLL));
+    fittedTo_ = Wnd(lvw_).Client().right;
+    const int width = std::max<int>(300, fittedTo_ - GetSystemMetrics(SM_CXVSCROLL));
     const std::vector<int>& natural = natural_;
     const int weight[] = {3, 1, 1, 1, 1, 1};
     int total = 0;
@@ -175,27 +165,9 @@ void frmRestorePreview::FitColumns() {
     if (used < width) ListView_SetColumnWidth(lvw_, colKey, ListView_GetColumnWidth(lvw_, colKey) + width - used);
 }
 
-void frmRestorePreview::OnSize(int width, int height) {
-    if (anchors_.empty()) return;
-    const int listBefore = Wnd(lvw_).Client().right;
-    const int dw = std::max(0, width - static_cast<int>(startClient_.cx));
-    const int dh = std::max(0, height - static_cast<int>(startClient_.cy));
-    for (const Anchor& a : anchors_) {
-        const int x = a.start.left + (a.moveX ? dw : 0), y = a.start.top + (a.moveY ? dh : 0);
-        const int w = a.start.right - a.start.left + (a.growW ? dw : 0);
-        const int h = a.start.bottom - a.start.top + (a.growH ? dh : 0);
-        Item(a.id).Move(x, y, w, h);
-    }
-    if (Wnd(lvw_).Client().right != listBefore) FitColumns();
+void frmRestorePreview::OnLayout(int, int) {
+    if (Wnd(lvw_).Client().right != fittedTo_) FitColumns();
     InvalidateRect(hwnd(), nullptr, TRUE);
-}
-
-bool frmRestorePreview::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-    if (msg != WM_GETMINMAXINFO || minWindow_.cx == 0) return false;
-    auto* info = reinterpret_cast<MINMAXINFO*>(lp);
-    info->ptMinTrackSize = {minWindow_.cx, minWindow_.cy};
-    result = 0;
-    return true;
 }
 
 std::vector<bool> frmRestorePreview::Checks() const {

@@ -27,9 +27,9 @@ protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnSize(int width, int height) override;
+    // The columns share the list's new width; the window is drawn anew.
+    void OnLayout(int width, int height) override;
     void OnClose() override { EndDialog(hwnd(), IDCANCEL); }
-    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
     std::vector<bool> Checks() const;
@@ -43,18 +43,11 @@ private:
     // The row's full texts when the mouse rests on it.
     void lvwRestore_InfoTip(NMLVGETINFOTIPW* tip) const;
 
-    struct Anchor {
-        int id;
-        RECT start;
-        bool moveX, moveY, growW, growH;
-    };
-    std::vector<Anchor> anchors_;
-    SIZE startClient_{};
-    SIZE minWindow_{};
     const RestorePlan* plan_ = nullptr;
     std::wstring fileName_;
     std::vector<bool> chosen_;
     std::vector<int> natural_;
+    int fittedTo_ = -1;  // the list's client width the columns were last fitted to
     bool filling_ = false;
     HWND lvw_ = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
+#include "core/UniqueHandle.h"
 #include "main/WindowHandler.h"
 #include "core/clsTimer.h"
 #include "core/modWaitForProcess.h"
@@ -50,10 +51,6 @@ bool ServerFileGone(const std::wstring& key) {
     return absolute && !FileThere(file);
 }
 
-struct LibraryDeleter {
-    void operator()(HMODULE h) const { FreeLibrary(h); }
-};
-using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
 }  // namespace
 
 std::wstring ClsidKey(const std::wstring& clsid) { return L"Software\\Classes\\CLSID\\" + clsid + L"\\InprocServer32"; }
@@ -155,7 +152,7 @@ void clsLibRegister::ShowWait(const std::wstring& text) {
 void clsLibRegister::RegisterServer(const std::wstring& path, bool registerFlag) {
     try {
         ShowWait(path);
-        Library lib(LoadLibraryW(path.c_str()));
+        UniqueHModule lib(LoadLibraryW(path.c_str()));
         if (!lib) RaiseWin32(GetLastError());
         using Entry = HRESULT(WINAPI*)();
         auto entry = reinterpret_cast<Entry>(

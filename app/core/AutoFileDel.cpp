@@ -70,7 +70,7 @@ void AutoFileDel() {
             if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) Raise(Err::PermissionDenied);
             Trace(kModule, kProc, path + L" gelöscht");
         } catch (...) {
-            ReportError(kModule, kProc, CurrentError(), 48, false, L"");
+            ReportError(kModule, kProc, CurrentError(), Style::Warning, false, L"");
         }
     }
     Trace(kModule, kProc, L"endet");

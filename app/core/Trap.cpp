@@ -1,18 +1,43 @@
 // app/core/Trap.cpp
 #include "core/Trap.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
-#include "errors/clsError.h"
+#include "core/Console.h"
+#include "core/ProtocolLog.h"
 #include <exception>
 #include <system_error>
 
-void Trace(const wchar_t* module, const wchar_t* procedure, const std::wstring& message) {
-    if (Logging()) ClassHandler().Error().HandleError(module, procedure, message, 0, L"", Style::Information, false);
+namespace {
+ErrorSink& InstalledSink() {
+    static ErrorSink sink;
+    return sink;
+}
+}  // namespace
+
+void SetErrorSink(ErrorSink sink) { InstalledSink() = std::move(sink); }
+
+void HandleError(const ErrorEntry& entry) {
+    if (const ErrorSink& sink = InstalledSink()) {
+        sink(entry);
+        return;
+    }
+    // No start-up ran (a tool, a test program that did not install one): losing the entry would
+    // hide the failure, and a window cannot be assumed, so it goes where the console's would.
+    static const ErrorSink fallback = ConsoleErrorSink(StdErrLine);
+    fallback(entry);
 }
 
-void ReportError(const wchar_t* module, const wchar_t* procedure, const RuntimeError& e, int style, bool show,
+void HandleError(const std::wstring& module, const std::wstring& procedure, const std::wstring& message, int number,
+                 const std::wstring& description, Style style, bool show) {
+    HandleError(ErrorEntry{module, procedure, message, number, description, style, show});
+}
+
+void Trace(const wchar_t* module, const wchar_t* procedure, const std::wstring& message) {
+    if (Logging()) HandleError(module, procedure, message, 0, L"", Style::Information, false);
+}
+
+void ReportError(const wchar_t* module, const wchar_t* procedure, const RuntimeError& e, Style style, bool show,
                  const std::wstring& message) {
-    ClassHandler().Error().HandleError(module, procedure, message, e.number, e.description, style, show);
+    HandleError(module, procedure, message, e.number, e.description, style, show);
 }
 
 RuntimeError CurrentError() {

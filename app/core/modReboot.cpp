@@ -1,19 +1,19 @@
 // app/core/modReboot.cpp
 #include "core/modReboot.h"
 #include "core/modCheckOS.h"
+#include "core/UniqueHandle.h"
 #include <windows.h>
 
 bool RebootSystem() {
     if (QueryOSVersion().platformId == VER_PLATFORM_WIN32_NT) {
-        HANDLE token = nullptr;
-        if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        UniqueKernelHandle token;
+        if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) {
             TOKEN_PRIVILEGES tp{};
             tp.PrivilegeCount = 1;
             if (LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &tp.Privileges[0].Luid)) {
                 tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-                AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
+                AdjustTokenPrivileges(token.get(), FALSE, &tp, 0, nullptr, nullptr);
             }
-            CloseHandle(token);
         }
     }
     // EWX_FORCEIFHUNG instead of EWX_FORCE: programs with unsaved work get to ask.

@@ -3,12 +3,14 @@
 #include "core/DoEvents.h"
 #include "core/RuntimeError.h"
 #include "core/Trap.h"
+#include "core/UniqueHandle.h"
 #include "errors/clsError.h"
 #include "main/ClassHandler.h"
 #include <windows.h>
 
 namespace {
-PROCESS_INFORMATION Start(const std::wstring& commandLine) {
+// The started program's process; its first thread is not needed.
+UniqueKernelHandle Start(const std::wstring& commandLine) {
     STARTUPINFOW si{sizeof si};
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWNORMAL;
@@ -16,24 +18,24 @@ PROCESS_INFORMATION Start(const std::wstring& commandLine) {
     std::wstring cmd = commandLine;  // CreateProcessW may write into it
     if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         RaiseWin32(GetLastError());
-    CloseHandle(pi.hThread);
-    return pi;
+    UniqueKernelHandle{pi.hThread};
+    return UniqueKernelHandle(pi.hProcess);
 }
 }  // namespace
 
-void StartProgram(const std::wstring& commandLine) { CloseHandle(Start(commandLine).hProcess); }
+void StartProgram(const std::wstring& commandLine) { Start(commandLine); }
 
 bool ShelledApp(const std::wstring& commandLine, unsigned long& exitCode) {
-    PROCESS_INFORMATION pi = Start(commandLine);
+    UniqueKernelHandle process = Start(commandLine);
     DWORD wait;
-    while ((wait = WaitForSingleObject(pi.hProcess, 10)) == WAIT_TIMEOUT) DoEvents();
+    while ((wait = WaitForSingleObject(process.get(), 10)) == WAIT_TIMEOUT) DoEvents();
     exitCode = 0;
     if (wait == WAIT_OBJECT_0) {
-        GetExitCodeProcess(pi.hProcess, &exitCode);
-        ClassHandler().Error().HandleError(L"modWaitForProcess", L"ShelledApp", L"Die Anwendung wurde beendet", 0, L"",
-                                           Style::Warning, false);
+        GetExitCodeProcess(process.get(), &exitCode);
+        HandleError(L"modWaitForProcess", L"ShelledApp", L"Die Anwendung wurde beendet", 0, L"",
+            Style::Warning, false);
     }
-    CloseHandle(pi.hProcess);
+    process.reset();
     DoEvents();
     return true;
 }

@@ -6,6 +6,7 @@
 #include "core/RecyclerNotice.h"
 #include "core/Text.h"
 #include "core/Trap.h"
+#include "core/UniqueHandle.h"
 #include "core/modCheckOS.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
@@ -34,6 +35,18 @@ std::wstring SizeText(unsigned long long bytes) {
 }
 
 std::wstring Items(long long n) { return std::to_wstring(n) + (n == 1 ? L" Element" : L" Elemente"); }
+
+constexpr Anchor kLayout[] = {
+    {IDC_fraOrdner, kSizeX | kSizeY},       {IDC_lblOrdnerManuell, kSizeX},
+    {IDC_lvwOrdnerList, kSizeX | kSizeY},   {IDC_cmdOrdnerWaehlen, kMoveX},
+    {IDC_cmdOrdnerLoeschen, kMoveX},        {IDC_cmdInhaltLoeschen, kMoveX},
+    {IDC_lblTempFileDel, kMoveY | kSizeX},  {IDC_chbTempFilesDel, kMoveY},
+    {IDC_ckbRecyclerAutoClean, kMoveY},     {IDC_lblRecyclerHDD, kMoveY | kSizeX},
+    {IDC_fraSystem, kMoveY | kSizeX},       {IDC_cmdHDDBereinigen, kMoveY},
+    {IDC_lblHDDBereinigen, kMoveY | kSizeX}, {IDC_lblNotHDDBereinigen, kMoveY | kSizeX},
+    {IDC_lblPapierkorb, kMoveY},            {IDC_cmdEmptyRecycler, kMoveY},
+    {IDC_lblRecyclerInhalt, kMoveY | kSizeX}, {IDC_lblNotEmptyRecycler, kMoveY | kSizeX},
+};
 }  // namespace
 
 bool frmHDD::OnInit() {
@@ -55,28 +68,7 @@ bool frmHDD::OnInit() {
         ListView_SetImageList(lvw_, iml, LVSIL_SMALL);
 
         // Controls keep their distance to the edges they face when the window grows.
-        const RECT client = Client();
-        startSize_ = {client.right, client.bottom};
-        struct Rule {
-            int id;
-            bool moveX, moveY, growW, growH;
-        };
-        const Rule rules[] = {
-            {IDC_fraOrdner, false, false, true, true},      {IDC_lblOrdnerManuell, false, false, true, false},
-            {IDC_lvwOrdnerList, false, false, true, true},  {IDC_cmdOrdnerWaehlen, true, false, false, false},
-            {IDC_cmdOrdnerLoeschen, true, false, false, false}, {IDC_cmdInhaltLoeschen, true, false, false, false},
-            {IDC_lblTempFileDel, false, true, true, false}, {IDC_chbTempFilesDel, false, true, false, false},
-            {IDC_ckbRecyclerAutoClean, false, true, false, false}, {IDC_lblRecyclerHDD, false, true, true, false},
-            {IDC_fraSystem, false, true, true, false},      {IDC_cmdHDDBereinigen, false, true, false, false},
-            {IDC_lblHDDBereinigen, false, true, true, false}, {IDC_lblNotHDDBereinigen, false, true, true, false},
-            {IDC_lblPapierkorb, false, true, false, false}, {IDC_cmdEmptyRecycler, false, true, false, false},
-            {IDC_lblRecyclerInhalt, false, true, true, false}, {IDC_lblNotEmptyRecycler, false, true, true, false},
-        };
-        for (const Rule& rule : rules) {
-            RECT rc = Item(rule.id).Bounds();
-            MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&rc), 2);
-            anchors_.push_back({rule.id, rc, rule.moveX, rule.moveY, rule.growW, rule.growH});
-        }
+        UseLayout({kLayout, true});
     });
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), L"frmHDD");
     OrdnerListe_laden();
@@ -89,15 +81,7 @@ bool frmHDD::OnInit() {
     return true;
 }
 
-void frmHDD::OnSize(int width, int height) {
-    const int dw = std::max(0, width - static_cast<int>(startSize_.cx));
-    const int dh = std::max(0, height - static_cast<int>(startSize_.cy));
-    for (const Anchor& a : anchors_) {
-        const int x = a.start.left + (a.moveX ? dw : 0), y = a.start.top + (a.moveY ? dh : 0);
-        const int w = a.start.right - a.start.left + (a.growW ? dw : 0);
-        const int h = a.start.bottom - a.start.top + (a.growH ? dh : 0);
-        Item(a.id).Move(x, y, w, h);
-    }
+void frmHDD::OnLayout(int, int) {
     if (lvw_) {
         RECT r = Wnd(lvw_).Client();
         ListView_SetColumnWidth(lvw_, 0, std::max<int>(100, r.right));
@@ -186,9 +170,9 @@ void frmHDD::OrdnerListe_laden() {
             lines = ReadListLines(file);
         } catch (const RuntimeError& e) {
             if (e.number != Err::FileNotFound) throw;
-            HANDLE f = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (f == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
-            CloseHandle(f);
+            // Created empty and closed at once, so the list can be read back.
+            if (!UniqueHFile(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)))
+                RaiseWin32(GetLastError());
             lines = ReadListLines(file);
         }
         for (const std::wstring& line : lines) {
@@ -351,7 +335,7 @@ void frmHDD::chbTempFilesDel_Click() {
     if (!removed) {
         // The entry stays, and so does the tick that shows it.
         Button_SetCheck(Item(IDC_chbTempFilesDel), BST_CHECKED);
-        ClassHandler().Error().HandleError(kModule, proc, problem, 0, L"", Style::Warning, false);
+        HandleError(kModule, proc, problem, 0, L"", Style::Warning, false);
         Ask(L"Das automatische Löschen konnte nicht abgeschaltet werden.\r\n" + problem, MB_ICONEXCLAMATION | MB_OK);
         return;
     }

@@ -54,7 +54,8 @@ protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnSize(int width, int height) override;
+    // The folder column takes the list's width.
+    void OnLayout(int width, int height) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnActivate(bool active) override;
     // Emptying folders pumps messages: the window stays until it is done.
@@ -72,13 +73,6 @@ private:
     // The notice and the recycle-bin button as the options say.
     void OptionsChanged() override;
 
-    struct Anchor {
-        int id;
-        RECT start;
-        bool moveX, moveY, growW, growH;
-    };
-    std::vector<Anchor> anchors_;
-    SIZE startSize_{};
     HWND lvw_ = nullptr;
     COLORREF recyclerColour_ = 0;
     ListSort sort_;

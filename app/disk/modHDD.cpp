@@ -4,6 +4,7 @@
 #include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
+#include "core/UniqueHandle.h"
 #include "core/modCheckOS.h"
 #include "errors/clsError.h"
 #include "journal/Protected.h"
@@ -14,17 +15,12 @@ const wchar_t* const kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\R
 
 namespace {
 
-struct FileHandle {
-    HANDLE h;
-    ~FileHandle() { if (h != INVALID_HANDLE_VALUE) CloseHandle(h); }
-};
-
 void WriteBytes(const std::wstring& file, const std::string& bytes, DWORD disposition) {
-    FileHandle f{CreateFileW(file.c_str(), disposition == OPEN_ALWAYS ? FILE_APPEND_DATA : GENERIC_WRITE,
+    UniqueHFile f{CreateFileW(file.c_str(), disposition == OPEN_ALWAYS ? FILE_APPEND_DATA : GENERIC_WRITE,
                              FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (f.h == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
+    if (!f) RaiseWin32(GetLastError());
     DWORD written = 0;
-    if (!bytes.empty() && (!WriteFile(f.h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+    if (!bytes.empty() && (!WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
                            written != bytes.size()))
         RaiseWin32(GetLastError());
 }
@@ -55,13 +51,13 @@ bool CanWrite(RootKey root) {
 std::wstring TmpDirsFile() { return AppEnvironment.InstallDir + L"tmpdirs.txt"; }
 
 std::vector<std::wstring> ReadListLines(const std::wstring& file) {
-    FileHandle f{CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+    UniqueHFile f{CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                              nullptr)};
-    if (f.h == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
+    if (!f) RaiseWin32(GetLastError());
     std::string bytes;
     char buf[4096];
     DWORD n = 0;
-    while (ReadFile(f.h, buf, sizeof buf, &n, nullptr) && n) bytes.append(buf, n);
+    while (ReadFile(f.get(), buf, sizeof buf, &n, nullptr) && n) bytes.append(buf, n);
     const std::wstring text = FromAnsi(bytes);
     std::vector<std::wstring> lines;
     for (size_t start = 0; start < text.size();) {
@@ -100,7 +96,7 @@ EmptyResult EmptyListedFolder(const std::wstring& line, const wchar_t* module, c
     const std::wstring folder = WithBackslash(line);
     result.reason = WhyNotEmptied(folder);
     if (!result.reason.empty()) {
-        ClassHandler().Error().HandleError(module, procedure, folder + L" " + result.reason + L" und wurde übergangen.",
+        HandleError(module, procedure, folder + L" " + result.reason + L" und wurde übergangen.",
                                            0, L"", Style::Warning, false);
         return result;
     }

@@ -1,21 +1,14 @@
 // app/errors/clsError.h
 #pragma once
+#include "core/Trap.h"
 #include <string>
 
-class clsClassHandler;
-
-// Entry styles: the platform's message-box icon codes.
-namespace Style {
-constexpr int Critical = 16, Question = 32, Warning = 48, Information = 64;
-}
-
-// Writes the protocol log torvane.log in InstallDir and tells the user about errors.
+// Writes the protocol log torvane.log in InstallDir. It only logs: what the user sees of an error
+// is up to the sink the program installed (core/Trap.h).
 class clsError {
 public:
-    explicit clsError(clsClassHandler& handler) : handler_(handler) {}
-
-    void HandleError(const std::wstring& module, const std::wstring& procedure, const std::wstring& message,
-                     int number, const std::wstring& description, int style, bool show);
+    // Writes the entry as its style asks (errors always, information and questions while logging).
+    void HandleError(const ErrorEntry& entry);
     void WriteLog(const std::wstring& module, const std::wstring& procedure, const std::wstring& message,
                   int number, const std::wstring& description);
     void WriteStartEntry();
@@ -25,8 +18,4 @@ public:
                                 const std::wstring& message, int number, const std::wstring& description);
     // The e-mail check of the error dialog and the bug report.
     static bool EMailLooksValid(const std::wstring& address);
-
-private:
-    static void AppendLine(const std::wstring& line);
-    clsClassHandler& handler_;
 };

@@ -6,7 +6,9 @@
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "errors/clsError.h"
-#include "errors/clsInternet.h"
+#include "internet/BugReportSender.h"
+#include "internet/UpdateCheck.h"
+#include "ui/InternetDialogs.h"
 #include "errors/frmBugReport.rh"
 #include "registry/clsKeyFunc.h"
 #include "components/clsLibRegister.h"
@@ -321,7 +323,8 @@ void frmBugReport::PreLiveUpdate() {
                 L"Wenn eine Online-Verbindung besteht, kann nach einem Programm-Update gesucht werden.");
         });
         if (!ProxyReady(L"PreLiveUpdate")) return;
-        ClassHandler().Internet().LiveUpdate();
+        InternetDialogs dialogs;
+        UpdateCheck(ClassHandler().Internet(), dialogs).Run();
     } catch (...) {
         RuntimeError e = CurrentError();
         if (e.number == 10049)
@@ -373,7 +376,8 @@ void frmBugReport::cmdBugReportSenden_Click() {
         r.sp = Item(IDC_BR_cboServicePack).Text();
         r.usrdesc = Item(IDC_BR_txtUsrDesc).Text();
         r.mail_sender = mail;
-        ClassHandler().Internet().BugReport(r);
+        InternetDialogs dialogs;
+        BugReportSender(ClassHandler().Internet(), dialogs).Send(r);
     } catch (...) {
         RuntimeError e = CurrentError();
         if (e.number == 10049)

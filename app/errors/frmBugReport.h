@@ -19,7 +19,7 @@ public:
     const wchar_t* HelpPage() const override { return L"service.html"; }
     bool OnMenuCommand(int id) override;
 
-    // The update check: the proxy test first when a proxy is set, then clsInternet's LiveUpdate.
+    // The update check: the proxy test first when a proxy is set, then UpdateCheck.
     void PreLiveUpdate();
     // 1 = the proxy of the options answered a test request, 0 = it did not (see LastProxyFailure).
     int16_t CheckProxyConnection();

@@ -7,7 +7,8 @@
 #include "main/ClassHandler.h"
 #include "core/modCheckOS.h"
 #include "errors/clsError.h"
-#include "errors/clsInternet.h"
+#include "internet/BugReportSender.h"
+#include "ui/InternetDialogs.h"
 #include "components/clsLibRegister.h"
 #include "errors/frmError.rh"
 #include <algorithm>
@@ -23,7 +24,7 @@ std::wstring frmError::DetailsText(const std::wstring& module, const std::wstrin
 }
 
 void frmError::ShowError(const std::wstring& module, const std::wstring& procedure, int number,
-                         const std::wstring& description, int style) {
+                         const std::wstring& description, Style style) {
     module_ = module;
     procedure_ = procedure;
     number_ = number;
@@ -39,11 +40,13 @@ bool frmError::OnInit() {
     Item(IDC_lblErrMod).SetText(module_);
     Item(IDC_lblErrProc).SetText(procedure_);
     Item(IDC_txtDetails).SetText(DetailsText(module_, procedure_, number_, description_));
-    if (style_ == 16) Item(IDC_cmdSchliessen).SetText(L"Beenden");
+    if (style_ == Style::Critical) Item(IDC_cmdSchliessen).SetText(L"Beenden");
     // Without the internet library there is nothing to send with.
     Item(IDC_cmdReportSenden).Show(!WinInetMissing);
-    const wchar_t* icon = style_ == 16 ? IDI_ERROR : style_ == 48 ? IDI_WARNING : style_ == 32 ? IDI_QUESTION
-                                                                                               : IDI_INFORMATION;
+    const wchar_t* icon = style_ == Style::Critical  ? IDI_ERROR
+                          : style_ == Style::Warning ? IDI_WARNING
+                          : style_ == Style::Question ? IDI_QUESTION
+                                                      : IDI_INFORMATION;
     SendMessageW(Item(IDC_imgErrImg), STM_SETICON, reinterpret_cast<WPARAM>(LoadIconW(nullptr, icon)), 0);
     Item(IDC_txtEMail).SetText(AppSwitches.EMail);
     SetHeight(kCollapsedTwips);
@@ -129,7 +132,8 @@ void frmError::cmdReportSenden_Click() {
         r.os = AppEnvironment.OSName;
         r.sp = ReadServicePack();
         r.mail_sender = mail;
-        ClassHandler().Internet().BugReport(r);
+        InternetDialogs dialogs;
+        BugReportSender(ClassHandler().Internet(), dialogs).Send(r);
     });
 }
 

@@ -1,6 +1,7 @@
 // app/errors/frmError.h
 #pragma once
 #include "core/win/Dialog.h"
+#include "core/Trap.h"
 #include "core/WindowNo.h"
 #include "core/win/Form.h"
 #include <string>
@@ -18,7 +19,7 @@ public:
 
     // Shows the dialog modally and returns when the user closed it (never for "Beenden").
     void ShowError(const std::wstring& module, const std::wstring& procedure, int number,
-                   const std::wstring& description, int style);
+                   const std::wstring& description, Style style);
     static std::wstring DetailsText(const std::wstring& module, const std::wstring& procedure, int number,
                                     const std::wstring& description);
     // Height in twips of the collapsed and the expanded dialog.
@@ -36,7 +37,8 @@ private:
     void cmdReportSenden_Click();
     void SetHeight(int twips);
     std::wstring module_, procedure_, description_;
-    int number_ = 0, style_ = 48;
+    int number_ = 0;
+    Style style_ = Style::Warning;
 };
 
 // Ends the program after a critical error: every window unloaded, the process ended.

@@ -54,6 +54,14 @@ constexpr const wchar_t* kColumns[] = {L"Bezeichnung", L"zu startende Anwendung 
                                        L"Programmdatei"};
 // Shares of the list's width, so the key column shows where an entry lives.
 constexpr int kColumnShares[] = {16, 32, 12, 30, 10};
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_lblAutorun, kSizeX},
+    {IDC_TabAutorun, kSizeX | kSizeY},
+    {IDC_cmdAutorunNew, kMoveX | kMoveY},
+    {IDC_cmdAutorunChange, kMoveX | kMoveY},
+    {IDC_cmdAutorunLoeschen, kMoveX | kMoveY},
+};
 }  // namespace
 
 // --- the autorun keys ---------------------------------------------------------------------------
@@ -108,6 +116,7 @@ void AutorunPage::OnDestroy() {
 int AutorunPage::TemplateId() const { return IDD_extrasAutorun; }
 
 bool AutorunPage::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         for (const ListView& list : {Permanent(), Single()}) {
             SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) & ~LVS_SINGLESEL);
@@ -134,26 +143,12 @@ bool AutorunPage::OnInit() {
     return true;
 }
 
-void AutorunPage::OnSize(int width, int height) {
-    RECT du{4, 14, 84, 0};  // margin, button height, button width
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left, bh = du.top, bw = du.right;
-    const RECT label = Item(IDC_lblAutorun).Bounds();
-    Item(IDC_lblAutorun).Move(m, m, std::max(0, width - 2 * m), label.bottom - label.top);
-    const RECT tab = Item(IDC_TabAutorun).Bounds();
-    POINT tabTop{tab.left, tab.top};
-    ScreenToClient(hwnd(), &tabTop);
-    const int buttonsTop = height - m - bh;
-    Item(IDC_TabAutorun).Move(m, tabTop.y, std::max(0, width - 2 * m), std::max(0, buttonsTop - m - static_cast<int>(tabTop.y)));
-    RECT area{m, tabTop.y, width - m, buttonsTop - m};  // the tab's own rectangle, then its display area
+void AutorunPage::OnLayout(int, int) {
+    RECT area = Item(IDC_TabAutorun).Bounds();
+    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&area), 2);
     TabCtrl_AdjustRect(Item(IDC_TabAutorun), FALSE, &area);
     for (HWND list : {Permanent().hwnd(), Single().hwnd()})
         MoveWindow(list, area.left, area.top, std::max(0L, area.right - area.left), std::max(0L, area.bottom - area.top), TRUE);
-    int x = width - m - 3 * bw - 2 * m;
-    for (int id : {IDC_cmdAutorunNew, IDC_cmdAutorunChange, IDC_cmdAutorunLoeschen}) {
-        Item(id).Move(x, buttonsTop, bw, bh);
-        x += bw + m;
-    }
 }
 
 void AutorunPage::PageActivate() {

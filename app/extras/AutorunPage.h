@@ -79,7 +79,8 @@ protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnSize(int width, int height) override;
+    // Both lists fill the tab's display area.
+    void OnLayout(int width, int height) override;
     void OnDestroy() override;
 
 private:

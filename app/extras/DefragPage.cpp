@@ -12,12 +12,22 @@ namespace {
 const wchar_t* kModule = L"frmExtraScan";
 const wchar_t* kProc = L"cmdRegistryDefrag_Click";
 void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule, procedure, message); }
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_lblRegistryDefragInfo1, kSizeX},
+    {IDC_lblRegistryDefragInfo2, kSizeX},
+    {IDC_lblRegistryDefragStarted, kSizeX},
+    {IDC_lblRegistryDefragResult, kSizeX},
+    {IDC_fraRegistryFiles, kSizeX | kSizeY},
+    {IDC_lvwRegistryFiles, kSizeX | kSizeY},
+};
 }  // namespace
 
 int DefragPage::TemplateId() const { return IDD_extrasDefrag; }
 int DefragPage::IDC_lvwFiles() { return IDC_lvwRegistryFiles; }
 
 bool DefragPage::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         ListView list = Files();
         list.SetFullRowSelect();
@@ -29,26 +39,6 @@ bool DefragPage::OnInit() {
         Item(IDC_lblRegistryDefragStarted).Show(false);
     });
     return true;
-}
-
-void DefragPage::OnSize(int width, int height) {
-    RECT du{6, 6, 0, 0};  // margin, inner margin of a group box
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left, in = du.top;
-    // Texts and the file list take the page's width; the list also the height that is left.
-    auto place = [&](int id, bool toBottom, int bottomMargin) {
-        Wnd w = Item(id);
-        RECT r = w.Bounds();
-        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        const int right = width - m - (id == IDC_lvwRegistryFiles ? in : 0);
-        const int bottom = toBottom ? height - bottomMargin : r.bottom;
-        w.Move(r.left, r.top, std::max(0L, right - r.left), std::max(0L, bottom - r.top));
-    };
-    for (int id : {IDC_lblRegistryDefragInfo1, IDC_lblRegistryDefragInfo2, IDC_lblRegistryDefragStarted,
-                   IDC_lblRegistryDefragResult})
-        place(id, false, 0);
-    place(IDC_fraRegistryFiles, true, m);
-    place(IDC_lvwRegistryFiles, true, m + in);
 }
 
 bool DefragPage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

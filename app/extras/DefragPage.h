@@ -34,7 +34,6 @@ public:
 protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
-    void OnSize(int width, int height) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:

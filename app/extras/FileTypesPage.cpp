@@ -46,11 +46,18 @@ std::wstring ExtensionList(const std::vector<std::wstring>& lines) {
     return text;
 }
 
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_lvwFileExts, kSizeX | kSizeY},
+    {IDC_lblFileExtsHint, kMoveY | kSizeX},
+    {IDC_cmdFileExtsDel, kMoveX | kMoveY},
+};
 }  // namespace
 
 int FileTypesPage::TemplateId() const { return IDD_extrasFileTypes; }
 
 bool FileTypesPage::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwFileExts);
         SetWindowLongPtrW(lvw_, GWL_STYLE, GetWindowLongPtrW(lvw_, GWL_STYLE) & ~LVS_SINGLESEL);
@@ -63,16 +70,6 @@ bool FileTypesPage::OnInit() {
         AddToolTip(hwnd(), IDC_cmdFileExtsDel, L"Selektierte Einträge löschen");
     });
     return true;
-}
-
-void FileTypesPage::OnSize(int width, int height) {
-    RECT du{6, 14, 70, 10};  // margin, button height, button width, label height
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left, bh = du.top, bw = du.right, lh = du.bottom;
-    const int buttonsTop = height - m - bh;
-    if (lvw_) MoveWindow(lvw_, m, m, std::max(0, width - 2 * m), std::max(0, buttonsTop - 2 * m), TRUE);
-    Item(IDC_cmdFileExtsDel).Move(std::max(m, width - m - bw), buttonsTop, bw, bh);
-    Item(IDC_lblFileExtsHint).Move(m, buttonsTop + (bh - lh) / 2, std::max(0, width - bw - 3 * m), lh);
 }
 
 void FileTypesPage::PageActivate() {

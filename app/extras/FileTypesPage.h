@@ -45,7 +45,6 @@ protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnSize(int width, int height) override;
 
 private:
     void lvwFileExts_KeyDown(WORD key);

@@ -79,6 +79,18 @@ bool IsJumpList(const std::wstring& path, const std::wstring& recent) {
     const std::wstring p = ToLower(path), r = ToLower(recent);
     return StartsWith(p, r + L"automaticdestinations") || StartsWith(p, r + L"customdestinations");
 }
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_lblVerlaeufe, kSizeX},
+    {IDC_fraVerlaufExplorer, kSizeX},
+    {IDC_lblVerlaufRegistryErgebnis, kSizeX},
+    {IDC_lblVerlaufExplorerErgebnis, kSizeX},
+    {IDC_ProgressBarVerlauf, kSizeX},
+    {IDC_ckbVerlaufExplorerLastOpenFiles, kSizeX},
+    {IDC_lblRecyclerVerlauf, kSizeX},
+    {IDC_cmdVerlaufClean, kMoveX | kMoveY},
+    {IDC_cmdVerlaufAbbrechen, kMoveX | kMoveY},
+};
 }  // namespace
 
 const std::vector<HistoryPage::Source>& HistoryPage::Sources() {
@@ -104,6 +116,7 @@ const std::vector<HistoryPage::Source>& HistoryPage::Sources() {
 int HistoryPage::TemplateId() const { return IDD_extrasHistory; }
 
 bool HistoryPage::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         for (const Box& b : kBoxes) AddToolTip(hwnd(), b.id, b.tip);
         AddToolTip(hwnd(), IDC_ckbRegistryAllVerlaeufe, L"Alle Kontrollkästchen markieren");
@@ -351,7 +364,7 @@ int HistoryPage::DeleteRecentFiles(const std::vector<std::wstring>& files) {
     if (n == 0) return 0;
     // A Recent folder moved into a place that must never be emptied is left as it is.
     if (const std::wstring reason = WhyNotEmptied(AppEnvironment.RecentDir); !reason.empty()) {
-        ReportError(kModule, proc, RuntimeError{}, 48, false,
+        ReportError(kModule, proc, RuntimeError{}, Style::Warning, false,
                     AppEnvironment.RecentDir + L" " + reason + L" und wurde nicht geleert.");
         return 0;
     }
@@ -399,23 +412,4 @@ bool HistoryPage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         return true;
     }
     return false;
-}
-
-void HistoryPage::OnSize(int width, int height) {
-    RECT du{4, 14, 84, 70};  // margin, button height, button widths
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left, bh = du.top;
-    // Everything keeps its place from the left; what is wide follows the page's width.
-    auto stretch = [&](int id, int rightMargin) {
-        RECT r = Item(id).Bounds();
-        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        Item(id).Move(r.left, r.top, std::max(0, width - rightMargin - static_cast<int>(r.left)), r.bottom - r.top);
-    };
-    for (int id : {IDC_lblVerlaeufe, IDC_fraVerlaufExplorer, IDC_lblVerlaufRegistryErgebnis,
-                   IDC_lblVerlaufExplorerErgebnis, IDC_ProgressBarVerlauf})
-        stretch(id, m);
-    for (int id : {IDC_ckbVerlaufExplorerLastOpenFiles, IDC_lblRecyclerVerlauf}) stretch(id, 3 * m);
-    const int top = height - m - bh;
-    Item(IDC_cmdVerlaufAbbrechen).Move(width - m - du.bottom, top, du.bottom, bh);
-    Item(IDC_cmdVerlaufClean).Move(width - 2 * m - du.bottom - du.right, top, du.right, bh);
 }

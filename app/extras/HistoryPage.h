@@ -46,7 +46,6 @@ protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-    void OnSize(int width, int height) override;
 
 private:
     bool Checked(int id) const;

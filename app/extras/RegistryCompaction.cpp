@@ -4,6 +4,7 @@
 #include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
+#include "core/UniqueHandle.h"
 #include "core/modReboot.h"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
@@ -75,13 +76,11 @@ long long FileSize(const std::wstring& path) {
 std::wstring FileId(const std::wstring& path) {
     if (path.empty()) return L"";
     // Only the attributes are asked for, so a hive the system holds open can still be looked at.
-    HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return L"";
+    const UniqueHFile h(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h) return L"";
     BY_HANDLE_FILE_INFORMATION info{};
-    const BOOL ok = GetFileInformationByHandle(h, &info);
-    CloseHandle(h);
-    if (!ok) return L"";
+    if (!GetFileInformationByHandle(h.get(), &info)) return L"";
     wchar_t buf[40];
     swprintf(buf, 40, L"%08lx:%08lx%08lx", info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
     return buf;
@@ -89,21 +88,19 @@ std::wstring FileId(const std::wstring& path) {
 
 // A registry file of the system's own format begins with "regf".
 bool IsHiveFile(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    const UniqueHFile h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!h) return false;
     char sig[4] = {};
     DWORD n = 0;
-    const BOOL ok = ReadFile(h, sig, 4, &n, nullptr);
-    CloseHandle(h);
+    const BOOL ok = ReadFile(h.get(), sig, 4, &n, nullptr);
     return ok && n == 4 && memcmp(sig, "regf", 4) == 0;
 }
 
 std::wstring SystemMessage(long code) {
-    wchar_t* text = nullptr;
+    UniqueLocalMem<wchar_t*> text;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring s = text ? Trim(text) : L"";
-    if (text) LocalFree(text);
+                   static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(text.put()), 0, nullptr);
+    const std::wstring s = text ? Trim(text.get()) : L"";
     return s + L" (" + std::to_wstring(code) + L")";
 }
 
@@ -129,19 +126,16 @@ std::wstring DosPath(const std::wstring& device) {
 }
 
 std::wstring CurrentUserSid() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return L"";
+    UniqueKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return L"";
     std::wstring sid;
     DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
     std::vector<BYTE> buf(size);
-    wchar_t* text = nullptr;
-    if (size && GetTokenInformation(token, TokenUser, buf.data(), size, &size) &&
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf.data())->User.Sid, &text)) {
-        sid = text;
-        LocalFree(text);
-    }
-    CloseHandle(token);
+    UniqueLocalMem<wchar_t*> text;
+    if (size && GetTokenInformation(token.get(), TokenUser, buf.data(), size, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf.data())->User.Sid, text.put()))
+        sid = text.get();
     return sid;
 }
 
@@ -181,10 +175,9 @@ bool SystemPrivileges(std::wstring& why) {
               L"Starten Sie Torvane über \"Als Administrator ausführen\" und versuchen Sie es erneut.";
         return false;
     }
-    HANDLE token = nullptr;
-    bool ok = OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token) &&
-              EnablePrivilege(token, SE_BACKUP_NAME) && EnablePrivilege(token, SE_RESTORE_NAME);
-    if (token) CloseHandle(token);
+    UniqueKernelHandle token;
+    const bool ok = OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put()) &&
+                    EnablePrivilege(token.get(), SE_BACKUP_NAME) && EnablePrivilege(token.get(), SE_RESTORE_NAME);
     if (!ok)
         why = L"Torvane fehlen die Rechte zum Sichern und Wiederherstellen (SeBackupPrivilege und "
               L"SeRestorePrivilege), ohne die Windows die Registrierungsdateien weder kopieren noch ersetzen lässt.";
@@ -288,7 +281,7 @@ LRESULT CALLBACK WatchProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             const Outcome o = SessionEnd(wp != FALSE, (lp & ENDSESSION_LOGOFF) != 0);
             if (o.armed) Trace(kModule, proc, L"Registry für den nächsten Start defragmentiert");
             if (!o.message.empty())
-                ReportError(kModule, proc, RuntimeError{0, L""}, 48, false,
+                ReportError(kModule, proc, RuntimeError{0, L""}, Style::Warning, false,
                             L"Registry nicht defragmentiert: " + o.message);
         });
         return 0;

@@ -26,9 +26,15 @@ std::unique_ptr<ExtrasPage> (*const kPages[])() = {
     Make<DefragPage>,
 };
 
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_fraExtras, kSizeX | kSizeY},
+    {IDC_TabExtras, kSizeX | kSizeY},
+};
 }  // namespace
 
 bool frmExtraScan::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] { MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule); });
     Trap(kModule, L"Form_Load", [&] {
         HWND tab = Tab();
@@ -58,14 +64,7 @@ void frmExtraScan::OnDestroy() {
     MenuBottomLine1.reset();
 }
 
-void frmExtraScan::OnSize(int width, int height) {
-    RECT du{6, 4, 0, 12};  // margin, top, -, group box caption
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left, top = du.top, caption = du.bottom;
-    Item(IDC_fraExtras).Move(m, top, std::max(0, width - 2 * m), std::max(0, height - top - m));
-    Item(IDC_TabExtras).Move(2 * m, top + caption, std::max(0, width - 4 * m), std::max(0, height - top - caption - 2 * m));
-    LayoutPages();
-}
+void frmExtraScan::OnLayout(int, int) { LayoutPages(); }
 
 void frmExtraScan::LayoutPages() {
     HWND tab = Tab();

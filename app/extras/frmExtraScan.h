@@ -39,7 +39,8 @@ public:
 protected:
     bool OnInit() override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnSize(int width, int height) override;
+    // The pages fill the tab's display area.
+    void OnLayout(int width, int height) override;
     void OnActivate(bool active) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     bool OnQueryClose() override;

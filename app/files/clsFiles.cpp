@@ -6,6 +6,7 @@
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"
+#include "core/UniqueHandle.h"
 #include "errors/clsError.h"
 #include "journal/Protected.h"
 #include <shellapi.h>
@@ -17,15 +18,6 @@ extern "C" __declspec(dllimport) HRESULT WINAPI SHUpdateRecycleBinIcon(void);
 
 namespace {
 constexpr const wchar_t* kModule = L"clsFiles";
-
-struct FindHandle {
-    HANDLE h;
-    ~FindHandle() { if (h != INVALID_HANDLE_VALUE) FindClose(h); }
-};
-struct FileHandle {
-    HANDLE h;
-    ~FileHandle() { if (h != INVALID_HANDLE_VALUE) CloseHandle(h); }
-};
 
 // The W functions take paths beyond MAX_PATH only in the \\?\ form, which skips all
 // normalisation, so the path is made absolute first.
@@ -52,9 +44,9 @@ bool IsNotFound(DWORD error) {
 template <class F>
 void ForEachEntry(const std::wstring& folder, const std::wstring& pattern, F&& f) {
     WIN32_FIND_DATAW fd;
-    FindHandle find{FindFirstFileExW(ApiPath(folder + pattern).c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch,
+    UniqueHFind find{FindFirstFileExW(ApiPath(folder + pattern).c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch,
                                      nullptr, 0)};
-    if (find.h == INVALID_HANDLE_VALUE) {
+    if (!find) {
         const DWORD error = GetLastError();
         if (IsNotFound(error)) return;
         RaiseWin32(error);
@@ -62,7 +54,7 @@ void ForEachEntry(const std::wstring& folder, const std::wstring& pattern, F&& f
     do {
         const std::wstring name = fd.cFileName;
         if (name != L"." && name != L"..") f(fd);
-    } while (FindNextFileW(find.h, &fd));
+    } while (FindNextFileW(find.get(), &fd));
     if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) RaiseWin32(error);
 }
 
@@ -122,19 +114,19 @@ bool LeadsElsewhere(HANDLE h, const std::wstring& path) {
     std::wstring name = trimmed.substr(cut + 1);
     if (name.find(L'~') != std::wstring::npos) {  // maybe a short name: the file system holds the long one
         WIN32_FIND_DATAW fd;
-        FindHandle find{FindFirstFileExW(ApiPath(trimmed).c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0)};
-        if (find.h != INVALID_HANDLE_VALUE) name = fd.cFileName;
+        UniqueHFind find{FindFirstFileExW(ApiPath(trimmed).c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0)};
+        if (find) name = fd.cFileName;
     }
     // Emptying a folder asks for the same parent entry after entry. A stale answer can only
     // differ from what the handle shows and so refuse, never let a link pass.
     static std::wstring lastParent, lastParentPath;
     const std::wstring parent = trimmed.substr(0, cut + 1);
     if (parent != lastParent) {
-        FileHandle dir{CreateFileW(ApiPath(parent).c_str(), FILE_READ_ATTRIBUTES,
+        UniqueHFile dir{CreateFileW(ApiPath(parent).c_str(), FILE_READ_ATTRIBUTES,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
-        if (dir.h == INVALID_HANDLE_VALUE) return false;
-        lastParentPath = FinalPath(dir.h);
+        if (!dir) return false;
+        lastParentPath = FinalPath(dir.get());
         lastParent = parent;
     }
     if (lastParentPath.empty()) return false;
@@ -145,25 +137,25 @@ bool LeadsElsewhere(HANDLE h, const std::wstring& path) {
 // Deletes one file, one empty folder or one link itself, never what a link points to. The
 // attributes, when the caller has just read them (from the folder listing), save asking again.
 void RemoveEntry(const std::wstring& path, DWORD attributes = INVALID_FILE_ATTRIBUTES) {
-    FileHandle h{CreateFileW(ApiPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+    UniqueHFile h{CreateFileW(ApiPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
-    if (h.h == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
+    if (!h) RaiseWin32(GetLastError());
     FILE_BASIC_INFO info{};
     info.FileAttributes = attributes;
-    if (attributes == INVALID_FILE_ATTRIBUTES && !GetFileInformationByHandleEx(h.h, FileBasicInfo, &info, sizeof info))
+    if (attributes == INVALID_FILE_ATTRIBUTES && !GetFileInformationByHandleEx(h.get(), FileBasicInfo, &info, sizeof info))
         RaiseWin32(GetLastError());
-    if (!IsLink(info.FileAttributes) && LeadsElsewhere(h.h, path)) Raise(Err::PermissionDenied);
+    if (!IsLink(info.FileAttributes) && LeadsElsewhere(h.get(), path)) Raise(Err::PermissionDenied);
     if (info.FileAttributes & FILE_ATTRIBUTE_READONLY) {
         // A read-only entry cannot be deleted; the caller has already decided that it may go.
         FILE_BASIC_INFO writable{};  // zero times: left as they are
         writable.FileAttributes = info.FileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                                          FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
         if (!writable.FileAttributes) writable.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-        SetFileInformationByHandle(h.h, FileBasicInfo, &writable, sizeof writable);
+        SetFileInformationByHandle(h.get(), FileBasicInfo, &writable, sizeof writable);
     }
     FILE_DISPOSITION_INFO dispose{TRUE};
-    if (!SetFileInformationByHandle(h.h, FileDispositionInfo, &dispose, sizeof dispose)) {
+    if (!SetFileInformationByHandle(h.get(), FileDispositionInfo, &dispose, sizeof dispose)) {
         const DWORD error = GetLastError();
         if (error == ERROR_DIR_NOT_EMPTY) Raise(Err::PathFileAccess);
         RaiseWin32(error);
@@ -386,7 +378,7 @@ bool clsFiles::DoFileDel(const std::wstring& path) {
 
 void clsFiles::Refuse(const wchar_t* procedure, const std::wstring& message) {
     // Written with logging off too: a refusal is no trace but the answer to the caller's request.
-    handler_.Error().HandleError(kModule, procedure, message, 0, L"", Style::Warning, false);
+    HandleError(kModule, procedure, message, 0, L"", Style::Warning, false);
 }
 
 bool clsFiles::DeleteEntry(const std::wstring& path, DWORD attributes) {
@@ -414,10 +406,10 @@ void clsFiles::DeleteToRecycler(const std::wstring& path, DWORD attributes) {
         // When the shell cannot recycle, it deletes for good, and through any link inside.
         if (HoldsLink(path)) Raise(Err::PermissionDenied);
     } else {
-        FileHandle h{CreateFileW(ApiPath(path).c_str(), FILE_READ_ATTRIBUTES,
+        UniqueHFile h{CreateFileW(ApiPath(path).c_str(), FILE_READ_ATTRIBUTES,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
-        if (h.h != INVALID_HANDLE_VALUE && LeadsElsewhere(h.h, path)) Raise(Err::PermissionDenied);
+        if (h && LeadsElsewhere(h.get(), path)) Raise(Err::PermissionDenied);
     }
     std::wstring from = path;
     from.push_back(L'\0');  // the list ends with two zeros
@@ -457,15 +449,14 @@ std::wstring clsFiles::SelFolder() {
         info.pszDisplayName = displayName;
         info.lpszTitle = L"Wähle den Ordner, aus den die Dateien gelöscht werden sollen.";
         info.ulFlags = BIF_RETURNONLYFSDIRS;
-        PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
+        UniqueCoTaskMem<PIDLIST_ABSOLUTE> item(SHBrowseForFolderW(&info));
         if (!item) return;
         // Asks the shell for the whole path, not a MAX_PATH buffer.
-        PWSTR name = nullptr;
-        const HRESULT hr = SHGetNameFromIDList(item, SIGDN_FILESYSPATH, &name);
-        CoTaskMemFree(item);
+        UniqueCoTaskMem<PWSTR> name;
+        const HRESULT hr = SHGetNameFromIDList(item.get(), SIGDN_FILESYSPATH, name.put());
+        item.reset();
         if (FAILED(hr)) RaiseWin32(HRESULT_CODE(hr));
-        folder = StripNull(name);
-        CoTaskMemFree(name);
+        folder = StripNull(name.get());
     });
     return folder;
 }

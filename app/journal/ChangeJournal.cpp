@@ -128,13 +128,13 @@ bool ChangeJournal::CreateFile(RuntimeError* error) {
         undo_ = std::make_unique<UndoFile>(path, UndoFileIntro(kind_, now) + introNote, UndoFile::Append{});
     } catch (...) {
         const RuntimeError e = CurrentError();
-        ReportError(module_.c_str(), procedure_.c_str(), e, 48, false, path);
+        ReportError(module_.c_str(), procedure_.c_str(), e, Style::Warning, false, path);
         if (error) *error = e;
         return false;
     }
     if (!folderThere)
         ReportError(module_.c_str(), procedure_.c_str(),
-                    RuntimeError{Err::PathNotFound, ErrorDescription(Err::PathNotFound)}, 48, false,
+                    RuntimeError{Err::PathNotFound, ErrorDescription(Err::PathNotFound)}, Style::Warning, false,
                     L"Ordner " + AppEnvironment.BackupDir + L" musste angelegt werden");
     Trace(module_.c_str(), procedure_.c_str(), path + L" angelegt");
     return true;
@@ -161,7 +161,7 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
     auto keep = [&](size_t i, const std::wstring& reason, bool isProtected = false) {
         result.items[i] = {false, reason, isProtected};
         handled[i] = true;
-        ReportError(module, proc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)}, 48,
+        ReportError(module, proc, RuntimeError{Err::PermissionDenied, ErrorDescription(Err::PermissionDenied)}, Style::Warning,
                     false, changes[i].Where() + L" " + reason);
     };
     auto done = [&](size_t i) {
@@ -175,7 +175,7 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
     auto fileFailed = [&](const RuntimeError& e) {
         result.undoProblem = JournalResult::UndoProblem::NotWritten;
         result.undoError = e;
-        ReportError(module, proc, e, 48, false, path_);
+        ReportError(module, proc, e, Style::Warning, false, path_);
         stopped = true;
         waiting.clear();
     };

@@ -2,6 +2,7 @@
 #include "journal/Protected.h"
 #include "main/ClassHandler.h"
 #include "core/Text.h"
+#include "core/UniqueHandle.h"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include <algorithm>
@@ -42,10 +43,9 @@ struct FolderRow {
 
 template <const KNOWNFOLDERID& id>
 std::wstring Known() {
-    PWSTR path = nullptr;
+    UniqueCoTaskMem<PWSTR> path;
     std::wstring out;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path)) && path) out = path;
-    CoTaskMemFree(path);
+    if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, path.put())) && path) out = path.get();
     return out;
 }
 

@@ -58,21 +58,18 @@ UndoFile::UndoFile(const std::wstring& path, const std::wstring& headerAndCommen
 void UndoFile::Open(const std::wstring& headerAndComments, bool append) {
     unicode_ = StartsWith(headerAndComments, L"Windows Registry Editor Version 5.00");
     CreateFolders(path_);
-    HANDLE h = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) RaiseFileError(GetLastError());
-    file_ = h;
+    file_.reset(CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) RaiseFileError(GetLastError());
+    const HANDLE h = file_.get();
     LARGE_INTEGER size{};
     if (append && GetFileSizeEx(h, &size) && size.QuadPart > 0) {
         // The file keeps its own encoding: a REGEDIT4 file stays ANSI, whatever the header says now.
         char bom[2] = {};
         DWORD got = 0;
-        HANDLE r = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (r != INVALID_HANDLE_VALUE) {
-            ReadFile(r, bom, 2, &got, nullptr);
-            CloseHandle(r);
-        }
+        const UniqueHFile r(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (r) ReadFile(r.get(), bom, 2, &got, nullptr);
         unicode_ = got == 2 && static_cast<unsigned char>(bom[0]) == 0xFF && static_cast<unsigned char>(bom[1]) == 0xFE;
         LARGE_INTEGER zero{};
         if (!SetFilePointerEx(h, zero, nullptr, FILE_END)) RaiseFileError(GetLastError());
@@ -80,12 +77,10 @@ void UndoFile::Open(const std::wstring& headerAndComments, bool append) {
     }
     if (unicode_) Write(L"\xFEFF");
     Write(headerAndComments);
-    if (!FlushFileBuffers(file_)) RaiseFileError(GetLastError());
+    if (!FlushFileBuffers(file_.get())) RaiseFileError(GetLastError());
 }
 
-UndoFile::~UndoFile() {
-    if (file_) CloseHandle(static_cast<HANDLE>(file_));
-}
+UndoFile::~UndoFile() = default;
 
 bool UndoFile::Holds(RootKey root, const std::wstring& key) const {
     // The key itself or any key on its path up to the root.
@@ -130,7 +125,7 @@ void UndoFile::Flush() {
     if (pending_.empty()) return;
     try {
         Write(pending_);
-        if (!FlushFileBuffers(file_)) RaiseFileError(GetLastError());
+        if (!FlushFileBuffers(file_.get())) RaiseFileError(GetLastError());
     } catch (...) {
         // What did not reach the disk is not held.
         Discard();
@@ -210,7 +205,7 @@ void UndoFile::Write(const std::wstring& text) {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
         DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size), written = 0;
-        if (!WriteAction()(static_cast<HANDLE>(file_), p, chunk, &written)) RaiseFileError(GetLastError());
+        if (!WriteAction()(file_.get(), p, chunk, &written)) RaiseFileError(GetLastError());
         if (written == 0) RaiseFileError(ERROR_DISK_FULL);
         p += written;
         size -= written;

@@ -1,5 +1,6 @@
 // app/journal/UndoFile.h
 #pragma once
+#include "core/UniqueHandle.h"
 #include "registry/RegKey.h"
 #include <functional>
 #include <set>
@@ -69,7 +70,7 @@ private:
     void RefuseLossy(RootKey root, const std::wstring& key, const std::wstring& text, const wchar_t* what) const;
     std::wstring path_;
     bool unicode_ = false;
-    void* file_ = nullptr;  // HANDLE
+    UniqueHFile file_;
     std::set<std::pair<RootKey, std::wstring>> keys_;  // keys held, lower case
     std::wstring pending_;                                      // collected, not yet written
     std::vector<std::pair<RootKey, std::wstring>> pendingKeys_;  // their entries in keys_

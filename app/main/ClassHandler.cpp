@@ -4,7 +4,7 @@
 #include "core/clsSort.h"
 #include "core/clsTimer.h"
 #include "errors/clsError.h"
-#include "errors/clsInternet.h"
+#include "internet/clsInternet.h"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include "scan/clsCheckKeys.h"
@@ -16,7 +16,10 @@ clsClassHandler::~clsClassHandler() { Reset(); }
 
 template <class T>
 static T& Slot(std::unique_ptr<T>& slot, clsClassHandler& h) {
-    if (!slot) slot = std::make_unique<T>(h);
+    if (!slot) {
+        if constexpr (std::is_constructible_v<T, clsClassHandler&>) slot = std::make_unique<T>(h);
+        else slot = std::make_unique<T>();
+    }
     return *slot;
 }
 

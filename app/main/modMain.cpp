@@ -17,6 +17,7 @@
 #include "components/clsLibRegister.h"
 #include "ui/frmLogin.h"
 #include "main/frmMDI.h"
+#include "errors/frmError.h"
 #include <windows.h>
 #include <algorithm>
 #include <shlobj.h>
@@ -136,8 +137,8 @@ void Tempfiledelete() {
         } catch (const RuntimeError& e) {
             if (e.number != Err::FileNotFound && e.number != Err::BadFileName) throw;
             // A missing list is created empty and the mode goes on with nothing to delete.
-            ClassHandler().Error().HandleError(kModule, L"Main", list + L" musste angelegt werden.", e.number,
-                                               e.description, Style::Warning, false);
+            HandleError(kModule, L"Main", list + L" musste angelegt werden.", e.number, e.description, Style::Warning,
+                        false);
             HANDLE f = CreateFileW(list.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (f == INVALID_HANDLE_VALUE) RaiseWin32(GetLastError());
             CloseHandle(f);
@@ -234,6 +235,19 @@ void PrepareAppEnvironment(bool writeStartEntry) {
     }
 }
 
+void WindowErrorSink(const ErrorEntry& e) {
+    ClassHandler().Error().HandleError(e);
+    if (!e.show) return;
+    if (e.style == Style::Critical || e.style == Style::Warning) {
+        WindowHandler().Get<frmError>().ShowError(e.module, e.procedure, e.number, e.description, e.style);
+    } else if (e.style == Style::Information || e.style == Style::Question) {
+        MessageBoxW(GetActiveWindow(), e.message.c_str(), AppEnvironment.AppTitle.c_str(),
+                    (e.style == Style::Question ? MB_ICONQUESTION : MB_ICONINFORMATION) | MB_OK);
+    }
+}
+
+void InstallWindowProgram() { SetErrorSink(WindowErrorSink); }
+
 bool Main(const std::wstring& commandLine) {
     // One instance only; a second start ends silently.
     // (The handle stays open for the life of the process.)
@@ -242,6 +256,7 @@ bool Main(const std::wstring& commandLine) {
     if (!instance || created == ERROR_ALREADY_EXISTS) return false;
 
     AppEnvironmentRecord& env = AppEnvironment;
+    InstallWindowProgram();
     try {
         ClassHandler();
         WindowHandler();

@@ -1,5 +1,6 @@
 // app/main/modMain.h
 #pragma once
+#include "core/Trap.h"
 #include <string>
 #include <vector>
 
@@ -11,6 +12,11 @@ bool Main(const std::wstring& commandLine);
 // AppSwitches filled, the operating system detected, the backup folder created when missing.
 // `writeStartEntry`: the protocol log gets the program's start entry.
 void PrepareAppEnvironment(bool writeStartEntry);
+// The window program's error sink: logs through clsError and shows the error dialog (critical,
+// warning) or a message box (information, question) when the entry asks to be shown.
+void WindowErrorSink(const ErrorEntry& entry);
+// What the window program installs before anything else runs (the test programs, too).
+void InstallWindowProgram();
 // Main plus the message loop; the process's exit code.
 int RunProgram();
 

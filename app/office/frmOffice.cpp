@@ -62,6 +62,12 @@ const int kAttachmentControls[] = {IDC_lvwOfficeOutlookClosed, IDC_lvwOfficeOutl
 const int kJournalBoxes[] = {IDC_ckbOfficeOutlookJournalAccess, IDC_ckbOfficeOutlookJournalBinder,
                              IDC_ckbOfficeOutlookJournalExcel, IDC_ckbOfficeOutlookJournalPowerPoint,
                              IDC_ckbOfficeOutlookJournalWord};
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_Frame1, kSizeX | kSizeY},
+    {IDC_TabOffice, kSizeX | kSizeY},
+    {IDC_lblOfficeNone, kSizeX},
+};
 }  // namespace
 
 // One application of the suite: its keys, its controls and menu items, its trace texts.
@@ -154,6 +160,7 @@ void frmOffice::Load() {
 }
 
 bool frmOffice::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         HWND tab = Item(IDC_TabOffice);
         for (int i = 0; i < static_cast<int>(std::size(kPageCaptions)); ++i) {
@@ -207,19 +214,7 @@ bool frmOffice::OnInit() {
     return true;
 }
 
-void frmOffice::OnSize(int width, int height) {
-    RECT du{4, 28, 6, 10};  // margin, tab top, tab inset, tab bottom margin
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left;
-    Item(IDC_Frame1).Move(m, m, std::max<int>(0, width - 2 * m), std::max<int>(0, height - 2 * m));
-    Item(IDC_TabOffice).Move(m + du.right, du.top, std::max<int>(0, width - 2 * (m + du.right)),
-                             std::max<int>(0, height - du.top - du.bottom));
-    LayoutPages();
-    const RECT none = Item(IDC_lblOfficeNone).Bounds();
-    POINT at{none.left, none.top};
-    ScreenToClient(hwnd(), &at);
-    Item(IDC_lblOfficeNone).Move(at.x, at.y, std::max<int>(0, width - at.x - 2 * m), none.bottom - none.top);
-}
+void frmOffice::OnLayout(int, int) { LayoutPages(); }
 
 void frmOffice::LayoutPages() {
     HWND tab = Item(IDC_TabOffice);
@@ -511,7 +506,7 @@ void frmOffice::Reset(const App& app) {
             std::wstring list;
             for (const std::wstring& f : failed) list += L"\r\n" + f;
             const std::wstring text = L"Nicht alles konnte gelöscht werden (Zugriff verweigert):" + list + saved;
-            ClassHandler().Error().HandleError(kModule, proc, text, 0, L"", Style::Warning, false);
+            HandleError(kModule, proc, text, 0, L"", Style::Warning, false);
             Message(text, MB_ICONEXCLAMATION);
         } else if (undo.empty()) {
             Message(L"Für " + std::wstring(app.shown) + L" sind keine solchen Einstellungen gespeichert; es wurde nichts gelöscht.",
@@ -547,7 +542,7 @@ void frmOffice::Reregister(bool word) {
     // Without a folder there is nothing to start: never the program of the drive's root.
     if (folder.empty() || !FileThere(folder + exe)) {
         Message(notFound, MB_ICONEXCLAMATION);
-        ReportError(kModule, proc, RuntimeError{Err::FileNotFound, ErrorDescription(Err::FileNotFound)}, 48, false,
+        ReportError(kModule, proc, RuntimeError{Err::FileNotFound, ErrorDescription(Err::FileNotFound)}, Style::Warning, false,
                     folder + exe);
         busy_ = false;
         return;
@@ -569,7 +564,7 @@ void frmOffice::Reregister(bool word) {
         } else {
             const std::wstring text =
                 folder + exe + L" konnte nicht nachregistriert werden; Rückgabewert: " + std::to_wstring(second);
-            ClassHandler().Error().HandleError(kModule, proc, text, 0, L"", Style::Warning, false);
+            HandleError(kModule, proc, text, 0, L"", Style::Warning, false);
             Message(L"Microsoft " + shown + L" konnte nicht neu registriert werden (Rückgabewert: " +
                         std::to_wstring(second) + L").",
                     MB_ICONEXCLAMATION);
@@ -578,7 +573,7 @@ void frmOffice::Reregister(bool word) {
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
         const RuntimeError e = CurrentError();
         Message(notFound, MB_ICONEXCLAMATION);
-        ReportError(kModule, proc, e, 48, false, folder + exe);
+        ReportError(kModule, proc, e, Style::Warning, false, folder + exe);
     }
     busy_ = false;
 }
@@ -691,7 +686,7 @@ void frmOffice::WriteReleased(const std::vector<std::wstring>& items, const wcha
         } else if (!result.items[0].done) {
             const std::wstring text = L"Die freigegebenen Dateiendungen konnten nicht in HKEY_CURRENT_USER\\" + key +
                                       L" gespeichert werden (Zugriff verweigert).";
-            ClassHandler().Error().HandleError(kModule, procedure, text, 0, L"", Style::Warning, false);
+            HandleError(kModule, procedure, text, 0, L"", Style::Warning, false);
             Message(text, MB_ICONEXCLAMATION);
         }
     }
@@ -734,7 +729,7 @@ void frmOffice::WriteSettings(const std::vector<int>& boxes) {
     UpdatePolicyNote();
     if (!failed.empty()) {
         const std::wstring text = L"Die Einstellung konnte nicht gespeichert werden (Zugriff verweigert):" + failed;
-        ClassHandler().Error().HandleError(kModule, proc, text, 0, L"", Style::Warning, false);
+        HandleError(kModule, proc, text, 0, L"", Style::Warning, false);
         Message(text, MB_ICONEXCLAMATION);
     }
 }

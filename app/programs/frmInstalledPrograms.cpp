@@ -17,6 +17,13 @@
 namespace {
 const wchar_t* kModule = L"frmInstalledPrograms";
 
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_fraDeinstall, kSizeX | kSizeY},
+    {IDC_lvwDeinstall, kSizeX | kSizeY},
+    {IDC_cmdDeinstall, kMoveX | kMoveY},
+    {IDC_cmdDeinstallRefresh, kMoveX | kMoveY},
+};
 }  // namespace
 
 std::function<bool(const std::wstring&)>& frmInstalledPrograms::RunAction() {
@@ -32,6 +39,7 @@ frmInstalledPrograms::~frmInstalledPrograms() {
 }
 
 bool frmInstalledPrograms::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwDeinstall);
         ListView list(lvw_);
@@ -58,19 +66,6 @@ bool frmInstalledPrograms::OnInit() {
         ClassHandler().Agent().Speak(L"Programme vom Computer bequem deinstallieren.");
     });
     return true;
-}
-
-void frmInstalledPrograms::OnSize(int width, int height) {
-    RECT du{6, 14, 60, 10};  // margin, button height, button width, group box caption
-    MapDialogRect(hwnd(), &du);
-    const int m = du.left, bh = du.top, bw = du.right, caption = du.bottom;
-    const int buttonsTop = height - m - bh;
-    const int frameTop = 2 + m / 2, frameHeight = std::max(0, buttonsTop - m - frameTop);
-    Item(IDC_fraDeinstall).Move(m, frameTop, std::max(0, width - 2 * m), frameHeight);
-    if (lvw_)
-        MoveWindow(lvw_, 2 * m, frameTop + caption, std::max(0, width - 4 * m), std::max(0, frameHeight - caption - m), TRUE);
-    Item(IDC_cmdDeinstall).Move(width - 2 * bw - 2 * m, buttonsTop, bw, bh);
-    Item(IDC_cmdDeinstallRefresh).Move(width - bw - m, buttonsTop, bw, bh);
 }
 
 void frmInstalledPrograms::OnActivate(bool active) {

@@ -47,7 +47,6 @@ protected:
     bool OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnSize(int width, int height) override;
     void OnActivate(bool active) override;
     // An uninstaller being waited for pumps messages: the window stays until it is done.
     bool OnQueryClose() override { return !busy_; }

@@ -1,6 +1,7 @@
 // app/registry/HiveFile.cpp
 #include "registry/HiveFile.h"
 #include "core/RuntimeError.h"
+#include "core/UniqueHandle.h"
 #include <algorithm>
 #include <cstring>
 
@@ -51,9 +52,10 @@ uint32_t Checksum(const uint8_t* p) {
 
 // Reads a whole file, opened read-only and shared for reading; empty optional-like flag when missing.
 bool ReadWhole(const std::wstring& path, std::vector<uint8_t>& out, DWORD& error) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
+    const UniqueHFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const HANDLE h = file.get();
+    if (!file) {
         error = GetLastError();
         return false;
     }
@@ -70,7 +72,6 @@ bool ReadWhole(const std::wstring& path, std::vector<uint8_t>& out, DWORD& error
         }
     }
     error = ok ? 0 : (GetLastError() ? GetLastError() : ERROR_FILE_TOO_LARGE);
-    CloseHandle(h);
     return ok;
 }
 

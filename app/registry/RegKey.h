@@ -1,5 +1,6 @@
 // app/registry/RegKey.h
 #pragma once
+#include "core/UniqueHandle.h"
 #include <windows.h>
 #include <cstdint>
 #include <string>
@@ -22,26 +23,19 @@ class RegKey {
 public:
     RegKey() = default;
     explicit RegKey(HKEY h) : h_(h) {}
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    RegKey(RegKey&& o) noexcept : h_(o.h_) { o.h_ = nullptr; }
-    RegKey& operator=(RegKey&& o) noexcept { if (this != &o) { Close(); h_ = o.h_; o.h_ = nullptr; } return *this; }
-    ~RegKey() { Close(); }
 
     LSTATUS Open(HKEY parent, const std::wstring& path, REGSAM access) {
-        Close();
-        return RegOpenKeyExW(parent, path.c_str(), 0, access, &h_);
+        return RegOpenKeyExW(parent, path.c_str(), 0, access, h_.put());
     }
     LSTATUS Create(HKEY parent, const std::wstring& path, REGSAM access = KEY_ALL_ACCESS) {
-        Close();
-        return RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, access, nullptr, &h_, nullptr);
+        return RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, access, nullptr, h_.put(), nullptr);
     }
-    void Close() { if (h_) { RegCloseKey(h_); h_ = nullptr; } }
-    HKEY get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
+    void Close() { h_.reset(); }
+    HKEY get() const { return h_.get(); }
+    explicit operator bool() const { return static_cast<bool>(h_); }
 
 private:
-    HKEY h_ = nullptr;
+    UniqueHKey h_;
 };
 
 // One value as the platform stores it.

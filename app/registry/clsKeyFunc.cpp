@@ -19,7 +19,7 @@ std::wstring Root(RootKey r) { return std::to_wstring(r); }
 }  // namespace
 
 void clsKeyFunc::TraceCall(const wchar_t* proc, const std::wstring& info) {
-    if (Logging()) handler_.Error().HandleError(kModule, proc, info, 0, L"", Style::Information, false);
+    if (Logging()) HandleError(kModule, proc, info, 0, L"", Style::Information, false);
 }
 
 int32_t clsKeyFunc::CreateKey(RootKey root, const std::wstring& key) {

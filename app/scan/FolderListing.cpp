@@ -1,5 +1,6 @@
 // app/scan/FolderListing.cpp
 #include "scan/FolderListing.h"
+#include "core/UniqueHandle.h"
 #include <windows.h>
 #include <algorithm>
 
@@ -64,14 +65,14 @@ const FolderListing::Folder& FolderListing::Listing(const std::wstring& folder) 
     if (!added) return f;
     const std::wstring pattern = folder + (folder.back() == L'\\' ? L"*" : L"\\*");
     WIN32_FIND_DATAW d;
-    HANDLE h = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &d, FindExSearchNameMatch, nullptr,
-                                FIND_FIRST_EX_LARGE_FETCH);
-    if (h == INVALID_HANDLE_VALUE) return f;  // not listed: its paths get the single check
+    UniqueHFind h(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &d, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH));
+    if (!h) return f;  // not listed: its paths get the single check
     do {
         f.names.emplace_back(d.cFileName);
-    } while (FindNextFileW(h, &d));
+    } while (FindNextFileW(h.get(), &d));
     const DWORD end = GetLastError();
-    FindClose(h);
+    h.reset();
     if (end != ERROR_NO_MORE_FILES) {  // an incomplete listing answers nothing
         f.names.clear();
         return f;

@@ -46,7 +46,7 @@ void ScanExclusions::Load(clsClassHandler& handler) {
         e.text = text;
         std::wstring key;
         if (!Parse(text, e.root, key)) {
-            ReportError(kModule, L"Load", RuntimeError{Err::InvalidProperty, ErrorDescription(Err::InvalidProperty)}, 48, false,
+            ReportError(kModule, L"Load", RuntimeError{Err::InvalidProperty, ErrorDescription(Err::InvalidProperty)}, Style::Warning, false,
                         L"Ausnahme \"" + name + L"\" ist kein Registryschlüssel und wird übergangen: " + text);
             continue;
         }

@@ -44,6 +44,18 @@ std::wstring WidthSetting(int column) { return L"RegScanSpalte" + std::to_wstrin
 // The commands that work on listed rows.
 constexpr int kRowCommands[] = {IDM_mnuRegScanAll, IDM_mnuRegScanCurrent, IDM_mnuRegScanIgnore, IDM_mnuRegScanSave};
 
+// Which edges each control follows when the window is resized.
+constexpr Anchor kLayout[] = {
+    {IDC_cmdStart, kMoveX},
+    {IDC_cmdAbbrechen, kMoveX},
+    {IDC_lblStartText, kSizeX | kRepaint},
+    {IDC_lblScanTxt, kSizeX | kRepaint},
+    {IDC_lblScanProzent, kMoveX | kRepaint},
+    {IDC_lblExtraScan, kSizeX | kRepaint},
+    {IDC_ProgressBar, kSizeX | kRepaint},
+    {IDC_lblScanBericht, kSizeX | kRepaint},
+    {IDC_lvwRegKeys, kSizeX | kSizeY | kRepaint},
+};
 }  // namespace
 
 const wchar_t* const frmRegScan::kStartCaption = L"&Start";
@@ -106,6 +118,7 @@ void frmRegScan::SetBericht(const std::wstring& text, COLORREF colour) {
 
 // Form_Load
 bool frmRegScan::OnInit() {
+    UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] { MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule); });
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwRegKeys);
@@ -467,7 +480,7 @@ void frmRegScan::mnuRegScanIgnore_Click() {
             if (!ScanExclusions::Add(ClassHandler(), key))
                 throw RuntimeError{Err::InvalidProperty, ErrorDescription(Err::InvalidProperty)};
             Trace(kModule, kProc, key + L" wird nicht mehr gemeldet");
-        }, 48, false, key);
+        }, Style::Warning, false, key);
     if (!stored) {
         Ask(L"Die Ausnahme konnte nicht gespeichert werden.", MB_OK | MB_ICONEXCLAMATION);
         return;
@@ -500,7 +513,7 @@ void frmRegScan::mnuRegScanSave_Click() {
     if (!GetSaveFileNameW(&ofn)) {
         if (DWORD e = CommDlgExtendedError())
             ReportError(kModule, L"mnuRegScanSave_Click", RuntimeError{Err::BadFileName, ErrorDescription(Err::BadFileName)},
-                        48, false, L"Speichern-Dialog: Fehler " + std::to_wstring(e));
+                        Style::Warning, false, L"Speichern-Dialog: Fehler " + std::to_wstring(e));
         return;
     }
     std::wstring path = file;
@@ -516,7 +529,7 @@ bool frmRegScan::SaveResult(const std::wstring& path, bool json) {
     const bool ok = Trap(kModule, kProc, [&] {
         if (json) WriteUtf8File(path, ScanJsonDocument(*engine_, shown, nullptr) + L"\r\n", false);
         else WriteUtf8File(path, ScanTextTable(shown), true);
-    }, 48, false, [&] {
+    }, Style::Warning, false, [&] {
         failure = CurrentError();
         return path;
     });
@@ -590,34 +603,6 @@ LRESULT frmRegScan::OnNotify(NMHDR* hdr) {
         break;
     }
     return 0;
-}
-
-void frmRegScan::OnSize(int width, int height) {
-    if (!hwnd() || !lvw_) return;
-    RECT d{7, 7, 60, 0};  // margin and button width in dialog units
-    MapDialogRect(hwnd(), &d);
-    const int margin = d.left, button = d.right;
-    const int buttonX = std::max<int>(margin, width - margin - button);
-    auto at = [&](int id) {
-        RECT r{};
-        HWND w = Item(id);
-        GetWindowRect(w, &r);
-        MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    };
-    auto place = [&](int id, int x, int right, int height) {
-        RECT r = at(id);
-        MoveWindow(Item(id), x, r.top, std::max(0, right - x), height < 0 ? r.bottom - r.top : height, TRUE);
-        // A label keeps its old picture when it narrows; its text has to wrap anew.
-        InvalidateRect(Item(id), nullptr, TRUE);
-    };
-    place(IDC_cmdStart, buttonX, buttonX + button, -1);
-    place(IDC_cmdAbbrechen, buttonX, buttonX + button, -1);
-    place(IDC_lblStartText, margin, buttonX - margin, -1);
-    place(IDC_lblScanTxt, margin, buttonX - margin, -1);
-    place(IDC_lblScanProzent, buttonX, buttonX + button, -1);
-    for (int id : {IDC_lblExtraScan, IDC_ProgressBar, IDC_lblScanBericht}) place(id, margin, width - margin, -1);
-    place(IDC_lvwRegKeys, margin, width - margin, std::max<int>(0, height - margin - at(IDC_lvwRegKeys).top));
 }
 
 void frmRegScan::OnTimer(UINT_PTR id) {

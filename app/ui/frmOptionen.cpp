@@ -252,7 +252,7 @@ void frmOptionen::cboAgentType_Click() {
         const std::wstring message = L"Der Agent-Charakter " + text +
                                      L" unterstützt nicht die benötigten Eigenschaften und kann deshalb nicht verwendet werden." +
                                      L"\r\n" + L"Verwenden Sie z.B. Merlin.";
-        ClassHandler().Error().HandleError(kModule, proc, message, e.number, e.description, Style::Information, false);
+        HandleError(kModule, proc, message, e.number, e.description, Style::Information, false);
         Trap(kModule, proc, [&] { agent.AgentUnload(); });
         MessageBoxW(hwnd(), message.c_str(), AppEnvironment.AppTitle.c_str(), MB_ICONINFORMATION | MB_OK);
         SendMessageW(Item(IDC_cboAgentType), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);

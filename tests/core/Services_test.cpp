@@ -7,7 +7,6 @@
 #include "main/modMain.h"
 #include "core/RuntimeError.h"
 #include "core/Trap.h"
-#include "registry/clsKeyFunc.h"
 #include "support/Sandbox.h"
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -104,28 +103,9 @@ TEST(Trap, AFailedStepsMessageTellsWhatTheStepHadReached) {
     PrepareEnvironment(folder.Path());
     int reached = 0;
     auto message = [&] { return L"erreicht=" + std::to_wstring(reached); };
-    EXPECT_FALSE(Trap(L"modX", L"Failing", [&] { reached = 7; Raise(Err::FileNotFound); }, 48, false, message));
-    EXPECT_TRUE(Trap(L"modX", L"Passing", [&] { reached = 8; }, 48, false, message));
+    EXPECT_FALSE(Trap(L"modX", L"Failing", [&] { reached = 7; Raise(Err::FileNotFound); }, Style::Warning, false, message));
+    EXPECT_TRUE(Trap(L"modX", L"Passing", [&] { reached = 8; }, Style::Warning, false, message));
     const std::string log = ReadBytes(folder.Path() + L"torvane.log");
     EXPECT_NE(log.find("; modX; Failing; erreicht=7; 53; "), std::string::npos) << log;
     EXPECT_EQ(log.find("Passing"), std::string::npos) << log;
-}
-
-TEST(PrepareAppEnvironment, FillsTheFoldersAndCreatesTheBackupFolder) {
-    RegistrySandbox sandbox;
-    TempFolder folder;
-    PrepareEnvironment(folder.Path());
-    const std::wstring install = folder.Path() + L"neu\\Torvane";  // stored without backslash, not there yet
-    ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"InstallDir", install);
-    PrepareAppEnvironment(false);
-    EXPECT_EQ(AppEnvironment.InstallDir, install + L"\\");
-    EXPECT_EQ(AppEnvironment.BackupDir, install + L"\\Backup\\");
-    EXPECT_TRUE(FileExists(AppEnvironment.BackupDir));
-    EXPECT_FALSE(FileExists(install + L"\\torvane.log")) << "no start entry asked for";
-    for (const std::wstring* dir : {&AppEnvironment.WinDir, &AppEnvironment.SysDir, &AppEnvironment.TmpDir})
-        EXPECT_EQ(dir->back(), L'\\') << *dir;
-    // A 64-bit process on 64-bit Windows: the 32-bit system folder is known and differs.
-    ASSERT_FALSE(AppEnvironment.SysWow64Dir.empty());
-    EXPECT_NE(ToLower(AppEnvironment.SysWow64Dir), ToLower(AppEnvironment.SysDir));
-    EXPECT_FALSE(AppEnvironment.OSName.empty());
 }

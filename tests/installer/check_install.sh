@@ -46,6 +46,10 @@ done
 
 # --- a fresh prefix, so nothing of an earlier installation can make a check pass
 case "$WINEPREFIX" in */installer-prefix) rm -rf "$WINEPREFIX" ;; esac
+# A copy of the build's untouched prefix that scripts/test.sh made (wineboot is slow), else a new one.
+if [ -f "$build/wineprefix/system.reg" ]; then
+  cp -a "$build/wineprefix" "$WINEPREFIX"
+fi
 source "$root/scripts/wineprefix.sh"
 # The desktop's browser is a stand-in that logs the page it is given to browser.log beside the
 # page's html folder.

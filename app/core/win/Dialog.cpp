@@ -60,7 +60,7 @@ INT_PTR CALLBACK Dialog::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     try {
         r = self->Dispatch(msg, wp, lp);
     } catch (...) {
-        ReportError(self->Name(), L"WindowProc", CurrentError(), 48);
+        ReportError(self->Name(), L"WindowProc", CurrentError(), Style::Warning);
     }
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(h, DWLP_USER, 0);
@@ -72,13 +72,20 @@ INT_PTR CALLBACK Dialog::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 INT_PTR Dialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
+    if (msg == WM_GETMINMAXINFO && layout_.LimitTracking(reinterpret_cast<MINMAXINFO*>(lp))) {
+        SetWindowLongPtrW(h_, DWLP_MSGRESULT, 0);
+        return TRUE;
+    }
     switch (msg) {
     case WM_INITDIALOG: return OnInit() ? TRUE : FALSE;
     case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return TRUE;
     case WM_NOTIFY:
         SetWindowLongPtrW(h_, DWLP_MSGRESULT, OnNotify(reinterpret_cast<NMHDR*>(lp)));
         return TRUE;
-    case WM_SIZE: OnSize(LOWORD(lp), HIWORD(lp)); return FALSE;
+    case WM_SIZE:
+        layout_.Apply(LOWORD(lp), HIWORD(lp));
+        OnLayout(LOWORD(lp), HIWORD(lp));
+        return FALSE;
     case WM_TIMER: OnTimer(wp); return TRUE;
     case WM_CLOSE: OnClose(); return TRUE;
     case WM_DESTROY: OnDestroy(); return FALSE;
@@ -86,7 +93,7 @@ INT_PTR Dialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         // F1 reaches the window with the focus first and goes up from there: the innermost window
         // with a page of its own answers.
         if (!HelpPage()) return FALSE;
-        Trap(Name(), L"ShowHelp", [&] { OpenHelp(h_, HelpPage()); }, 48, true);
+        Trap(Name(), L"ShowHelp", [&] { OpenHelp(h_, HelpPage()); }, Style::Warning, true);
         return TRUE;
     default:
         if (OnMessage(msg, wp, lp, result)) {

@@ -1,5 +1,6 @@
 // app/core/win/Dialog.h
 #pragma once
+#include "core/win/Layout.h"
 #include "core/win/Window.h"
 #include <commctrl.h>
 
@@ -29,16 +30,24 @@ protected:
     virtual bool OnInit() { return true; }
     virtual void OnCommand(int id, int code, HWND control) {}
     virtual LRESULT OnNotify(NMHDR* hdr) { return 0; }
-    virtual void OnSize(int width, int height) {}
+    // What the layout table cannot say (pages inside a tab, a column that follows its list's
+    // width); runs on every WM_SIZE after the table is applied.
+    virtual void OnLayout(int width, int height) {}
     virtual void OnTimer(UINT_PTR id) {}
     virtual void OnClose() {}
     virtual void OnDestroy() {}
     // Any other message; return true when handled (result in `result`).
     virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) { return false; }
 
+    // The window's layout table, applied on every WM_SIZE. OnInit calls this once the controls
+    // stand where the template puts them: their rectangles and the client size now are the start.
+    void UseLayout(const LayoutTable& table) { layout_.Start(h_, table); }
+
     bool modal_ = false;
 
 private:
     static INT_PTR CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
     INT_PTR Dispatch(UINT msg, WPARAM wp, LPARAM lp);
+
+    Layout layout_;
 };

@@ -155,7 +155,7 @@ LRESULT CALLBACK MdiChildForm::FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
                 break;
             }
         } catch (...) {
-            ReportError(self->Name(), L"WindowProc", CurrentError(), 48);
+            ReportError(self->Name(), L"WindowProc", CurrentError(), Style::Warning);
         }
     }
     return DefMDIChildProcW(h, msg, wp, lp);

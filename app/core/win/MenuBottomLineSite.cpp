@@ -129,7 +129,7 @@ std::unique_ptr<MenuBottomLineSite> MenuBottomLineSite::Create(HWND parent, cons
         ReportError(module, L"Form_Load",
                     RuntimeError{429, L"Objekterstellung durch ActiveX-Komponente nicht möglich: " +
                                           std::wstring(progId) + L" (" + HResultText(hr) + L")"},
-                    48);
+                    Style::Warning);
         return nullptr;
     }
     // The container's colour, in case the control started with another one.

@@ -1,0 +1,57 @@
+// app/core/win/Layout.cpp
+#include "core/win/Layout.h"
+#include <algorithm>
+
+void Layout::Start(HWND dialog, const LayoutTable& table) {
+    if (Started() || table.anchors.empty()) return;
+    RECT client{};
+    GetClientRect(dialog, &client);
+    start_ = {client.right, client.bottom};
+    RECT window{};
+    GetWindowRect(dialog, &window);
+    startWindow_ = {window.right - window.left, window.bottom - window.top};
+    startIsMinimum_ = table.startIsMinimum;
+    for (const Anchor& a : table.anchors) {
+        HWND control = GetDlgItem(dialog, a.id);
+        if (!control) continue;
+        RECT r{};
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        controls_.push_back({control, r, a.follow});
+    }
+    dialog_ = dialog;
+}
+
+RECT Layout::Place(const RECT& start, unsigned follow, int dw, int dh) {
+    RECT r = start;
+    if (follow & kMoveX) OffsetRect(&r, dw, 0);
+    if (follow & kMoveY) OffsetRect(&r, 0, dh);
+    if (follow & kSizeX) r.right = std::max(r.left, r.right + dw);
+    if (follow & kSizeY) r.bottom = std::max(r.top, r.bottom + dh);
+    return r;
+}
+
+void Layout::Apply(int width, int height) const {
+    if (!Started()) return;
+    int dw = width - start_.cx, dh = height - start_.cy;
+    if (startIsMinimum_) {
+        dw = std::max(0, dw);
+        dh = std::max(0, dh);
+    }
+    HDWP moves = BeginDeferWindowPos(static_cast<int>(controls_.size()));
+    for (const Placed& c : controls_) {
+        if (!moves) break;
+        const RECT r = Place(c.start, c.follow, dw, dh);
+        moves = DeferWindowPos(moves, c.control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                               SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (moves) EndDeferWindowPos(moves);
+    for (const Placed& c : controls_)
+        if (c.follow & kRepaint) InvalidateRect(c.control, nullptr, TRUE);
+}
+
+bool Layout::LimitTracking(MINMAXINFO* info) const {
+    if (!Started() || !startIsMinimum_ || (GetWindowLongW(dialog_, GWL_STYLE) & WS_CHILD)) return false;
+    info->ptMinTrackSize = {startWindow_.cx, startWindow_.cy};
+    return true;
+}

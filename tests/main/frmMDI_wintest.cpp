@@ -1,0 +1,254 @@
+// tests/main/frmMDI_wintest.cpp
+#include "core/AppEnvironment.h"
+#include "main/ClassHandler.h"
+#include "main/WindowHandler.h"
+#include "core/RuntimeError.h"
+#include "core/win/MdiChild.h"
+#include "core/win/Menu.h"
+#include "core/win/Window.h"
+#include "registry/clsKeyFunc.h"
+#include "registry/clsSearch.h"
+#include "support/Sandbox.h"
+#include "support/Wait.h"
+#include "main/frmMDI.h"
+#include "main/frmMDI.rh"
+#include "ui/frmPopUp.h"
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <atomic>
+#include <set>
+
+namespace {
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PrepareEnvironment(folder.Path());
+    }
+    void TearDown() override { WindowHandler().CloseWindow(WindowNo::All); }
+    frmMDI& Open() {
+        frmMDI& f = WindowHandler().Get<frmMDI>();
+        f.Show();
+        return f;
+    }
+    static std::wstring TopCaption(HMENU m, int pos) {
+        wchar_t buf[128] = L"";
+        GetMenuStringW(m, pos, buf, 128, MF_BYPOSITION);
+        return buf;
+    }
+    static SIZE SizeTwips(HWND h) {
+        RECT r{};
+        GetWindowRect(h, &r);
+        return {(r.right - r.left) * TwipsPerPixelX(), (r.bottom - r.top) * TwipsPerPixelY()};
+    }
+    RegistrySandbox sandbox;
+    TempFolder folder;
+    KeepProcessOnFrameExit frameExit;
+    int& exitCode = frameExit.exitCode;
+};
+}  // namespace
+
+TEST_F(MainWindow, MenuTreeToolbarAndStatusBar) {
+    frmMDI& f = Open();
+    EXPECT_EQ(Wnd(f.hwnd()).Text(), L"Torvane");
+    HMENU bar = f.MenuBar();
+    const wchar_t* tops[] = {L"Datei", L"Bearbeiten", L"Ansicht", L"Extras", L"Service", L"?"};
+    ASSERT_EQ(GetMenuItemCount(bar), 6);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(TopCaption(bar, i), tops[i]);
+    // The "Bearbeiten" sub-menus follow the child window shown: the frame's first activation
+    // shows the scan window.
+    HMENU edit = GetSubMenu(bar, 1);
+    const wchar_t* edits[] = {L"Registry Scan", L"Backup-Bereich", L"Installierte Programme", L"Festplatte bereinigen",
+                              L"Microsoft &Office", L"Extra Scan"};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(TopCaption(edit, i), edits[i]);
+        EXPECT_EQ(MenuItem::PopupEnabled(edit, i), i == 0) << i;
+    }
+    EXPECT_EQ(MenuItem::Caption(bar, IDM_mnuProtokollDel), L"Protokoll l&öschen");
+    EXPECT_EQ(MenuItem::Caption(bar, IDM_mnuInfo), L"&Über");
+    EXPECT_TRUE(MenuItem::Enabled(bar, IDM_mnuAnsichtRegeditShow));
+    EXPECT_TRUE(MenuItem::Enabled(bar, IDM_mnuProtokollShow));
+    EXPECT_TRUE(MenuItem::Enabled(bar, IDM_mnuHelp));
+    // Commands whose window the program does not have yet never pretend to work.
+    for (int id : {IDM_mnuBackupShow, IDM_mnuOptionenShow, IDM_mnuBugReportShow, IDM_mnuLiveUpdate})
+        EXPECT_EQ(MenuItem::Enabled(bar, id), clsWindowHandler::Available(id == IDM_mnuBackupShow ? WindowNo::Backup
+                                                                           : id == IDM_mnuOptionenShow ? WindowNo::Optionen
+                                                                                                        : WindowNo::BugReport))
+            << id;
+    EXPECT_TRUE(MenuItem::Enabled(f.TrayMenu(), IDM_mnuPopUpShowForm));
+    EXPECT_EQ(MenuItem::Caption(f.TrayMenu(), IDM_mnuPopUpDeinstall), L"Programme &deinstallieren");
+
+    // Tool bar: ten entries, separators at 1, 5 and 9 (counted from 1).
+    HWND tb = f.Toolbar();
+    ASSERT_EQ(SendMessageW(tb, TB_BUTTONCOUNT, 0, 0), 10);
+    const wchar_t* captions[] = {nullptr, L"Registry Scan", L"Backup", L"Programme", nullptr, L"Festplatte", L"Office",
+                                 L"Extra Scan", nullptr, L"Hilfe"};
+    for (int i = 0; i < 10; ++i) {
+        TBBUTTON b{};
+        SendMessageW(tb, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&b));
+        EXPECT_EQ((b.fsStyle & BTNS_SEP) != 0, captions[i] == nullptr) << i;
+        if (!captions[i]) continue;
+        wchar_t text[64] = L"";
+        SendMessageW(tb, TB_GETBUTTONTEXTW, b.idCommand, reinterpret_cast<LPARAM>(text));
+        EXPECT_STREQ(text, captions[i]);
+    }
+    EXPECT_TRUE(SendMessageW(tb, TB_ISBUTTONENABLED, IDM_mnuHelp, 0));
+
+    StatusBar s = f.Status();
+    EXPECT_EQ(s.Panel(1), L"Status");
+    EXPECT_EQ(s.Panel(2), L"Version " + AppEnvironment.AppVersion);
+    EXPECT_EQ(s.Panel(3), L"");
+    EXPECT_EQ(AppEnvironment.AppVersion, L"2.0");
+}
+
+TEST_F(MainWindow, NormalStateHasAMinimumSizeAndMaximisedIsLeftAlone) {
+    frmMDI& f = Open();
+    SetWindowPos(f.hwnd(), nullptr, 0, 0, 9000 / TwipsPerPixelX(), 8000 / TwipsPerPixelY(), SWP_NOMOVE | SWP_NOZORDER);
+    SIZE t = SizeTwips(f.hwnd());
+    EXPECT_GE(t.cx, frmMDI::kMinWidthTwips - TwipsPerPixelX());
+    EXPECT_GE(t.cy, frmMDI::kMinHeightTwips - TwipsPerPixelY());
+    EXPECT_LE(t.cx, frmMDI::kMinWidthTwips + TwipsPerPixelX());
+    ShowWindow(f.hwnd(), SW_MAXIMIZE);
+    EXPECT_TRUE(IsZoomed(f.hwnd()));
+}
+
+TEST_F(MainWindow, PositionIsRestoredAndSavedOnlyWhenAskedAndNotMinimised) {
+    clsKeyFunc& k = ClassHandler().KeyFunc();
+    k.SaveSetting(L"Screen", L"ScreenSave", L"1");
+    k.SaveSetting(L"Screen", L"ScreenX", std::to_wstring(100 * TwipsPerPixelY()));   // top edge
+    k.SaveSetting(L"Screen", L"ScreenY", std::to_wstring(40 * TwipsPerPixelX()));    // left edge
+    k.SaveSetting(L"Screen", L"Form_Width", std::to_wstring(800 * TwipsPerPixelX()));
+    k.SaveSetting(L"Screen", L"Form_Height", L"100");  // smaller than designed: ignored
+    k.ReadAppSwitch();
+    frmMDI& f = Open();
+    RECT r{};
+    GetWindowRect(f.hwnd(), &r);
+    EXPECT_EQ(r.top, 100);
+    EXPECT_EQ(r.left, 40);
+    EXPECT_EQ(r.right - r.left, 800);
+    EXPECT_EQ(r.bottom - r.top, frmMDI::kDesignHeightTwips / TwipsPerPixelY());
+
+    SetWindowPos(f.hwnd(), nullptr, 30, 20, 700, 560, SWP_NOZORDER);
+    WindowHandler().CloseWindow(WindowNo::All);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(k.GetSetting(L"Screen", L"ScreenX", L""), std::to_wstring(20 * TwipsPerPixelY()));
+    EXPECT_EQ(k.GetSetting(L"Screen", L"ScreenY", L""), std::to_wstring(30 * TwipsPerPixelX()));
+    EXPECT_EQ(k.GetSetting(L"Screen", L"Form_Width", L""), std::to_wstring(700 * TwipsPerPixelX()));
+    EXPECT_FALSE(WindowHandler().IsLoaded(WindowNo::MDI));
+
+    // A minimised frame at exit keeps what was saved.
+    frmMDI& g = Open();
+    ShowWindow(g.hwnd(), SW_MINIMIZE);
+    WindowHandler().CloseWindow(WindowNo::All);
+    EXPECT_EQ(k.GetSetting(L"Screen", L"ScreenY", L""), std::to_wstring(30 * TwipsPerPixelX()));
+}
+
+TEST_F(MainWindow, SavedWidthOfTheWholeScreenOpensMaximised) {
+    clsKeyFunc& k = ClassHandler().KeyFunc();
+    k.SaveSetting(L"Screen", L"ScreenSave", L"1");
+    k.SaveSetting(L"Screen", L"Form_Width", std::to_wstring(GetSystemMetrics(SM_CXSCREEN) * TwipsPerPixelX()));
+    k.ReadAppSwitch();
+    frmMDI& f = Open();
+    EXPECT_TRUE(IsZoomed(f.hwnd()));
+}
+
+TEST_F(MainWindow, WindowHandlerHandsOutOneInstanceUntilClosed) {
+    frmMDI* first = &WindowHandler().Get<frmMDI>();
+    EXPECT_EQ(first, &WindowHandler().Get<frmMDI>());
+    EXPECT_TRUE(WindowHandler().IsLoaded(WindowNo::MDI));
+    WindowHandler().CloseWindow(WindowNo::All);
+    EXPECT_FALSE(WindowHandler().IsLoaded(WindowNo::MDI));
+    EXPECT_TRUE(WindowHandler().Get<frmMDI>().Loaded());
+    WindowHandler().CloseWindow(42);  // unknown numbers do nothing
+    EXPECT_TRUE(WindowHandler().IsLoaded(WindowNo::MDI));
+}
+
+TEST_F(MainWindow, TrayMenuOpensOnRightButtonReleaseOnly) {
+    frmMDI& f = Open();
+    // The menu runs inside the tray message: the message returns at once when it opens none.
+    struct Watch {
+        static DWORD WINAPI Run(void* p) {
+            auto* self = static_cast<Watch*>(p);
+            const ULONGLONG until = GetTickCount64() + 60000;
+            for (; !self->returned && GetTickCount64() < until; Sleep(20)) {
+                HWND menu = VisibleWindowOf(GetCurrentProcessId(), L"#32768");
+                if (menu) {
+                    self->opened = true;
+                    // Leave the menu the way a user does.
+                    PostMessageW(self->owner, WM_KEYDOWN, VK_ESCAPE, 0);
+                    PostMessageW(self->owner, WM_CANCELMODE, 0, 0);
+                    return 0;
+                }
+            }
+            return 0;
+        }
+        HWND owner = nullptr;
+        std::atomic<bool> returned{false};
+        bool opened = false;
+    };
+    auto trayEvent = [&](UINT mouse) {
+        Watch w;
+        w.owner = WindowHandler().Get<frmPopUp>().hwnd();
+        HANDLE t = CreateThread(nullptr, 0, Watch::Run, &w, 0, nullptr);
+        SendMessageW(f.hwnd(), frmMDI::kTrayMessage, 1, mouse);
+        w.returned = true;
+        WaitForSingleObject(t, 60000);
+        CloseHandle(t);
+        return w.opened;
+    };
+    EXPECT_FALSE(trayEvent(WM_RBUTTONDOWN));
+    EXPECT_FALSE(trayEvent(WM_LBUTTONUP));
+    EXPECT_TRUE(trayEvent(WM_RBUTTONUP));
+    EXPECT_TRUE(IsWindow(f.hwnd()));
+}
+
+TEST_F(MainWindow, EveryWindowIsOneRowAndItsEditMenuColumnNamesItsOwnSubMenu) {
+    std::set<int> numbers;
+    for (const WindowRow& r : clsWindowHandler::Rows()) {
+        EXPECT_TRUE(numbers.insert(r.number).second) << "two rows for window " << r.number;
+        EXPECT_EQ(r.child != nullptr, r.kind == WindowKind::MdiChild) << r.number;
+    }
+    for (int n : {42}) EXPECT_FALSE(clsWindowHandler::Available(n));
+    EXPECT_THROW(WindowHandler().Window(42), RuntimeError);
+
+    // The class's number and the number reach the same window; only MDI children are children.
+    frmMDI& f = Open();
+    EXPECT_EQ(&WindowHandler().Window(WindowNo::MDI), static_cast<Form*>(&f));
+    EXPECT_EQ(WindowHandler().Child(WindowNo::MDI), nullptr);
+    EXPECT_EQ(WindowHandler().Child(WindowNo::Login), nullptr);
+
+    // A child's sub-menu under "Bearbeiten" carries the child's caption, and the frame hands out that one.
+    HMENU edit = GetSubMenu(f.MenuBar(), 1);
+    int withMenu = 0;
+    for (const WindowRow& r : clsWindowHandler::Rows()) {
+        if (r.editCommand == 0) continue;
+        ++withMenu;
+        MdiChildForm* child = WindowHandler().Child(r.number);
+        ASSERT_NE(child, nullptr) << r.number;
+        HMENU sub = f.WindowEditMenu(r.number);
+        int position = -1;
+        for (int p = 0; p < GetMenuItemCount(edit); ++p)
+            if (GetSubMenu(edit, p) == sub) position = p;
+        ASSERT_GE(position, 0) << r.number;
+        // The extras window's menu is named after its tool bar button, not its caption; the menu's
+        // access key ("Microsoft &Office") is no part of the caption.
+        std::wstring caption = TopCaption(edit, position);
+        caption.erase(std::remove(caption.begin(), caption.end(), L'&'), caption.end());
+        EXPECT_EQ(caption, r.number == WindowNo::ExtraScan ? L"Extra Scan" : Wnd(child->Frame()).Text()) << r.number;
+        EXPECT_EQ(f.EditMenu(r.editCommand), sub) << r.number;
+    }
+    EXPECT_GE(withMenu, 2);
+    EXPECT_EQ(f.WindowEditMenu(WindowNo::MDI), nullptr);
+}
+
+TEST_F(MainWindow, UnloadStopsAScanThatIsStillUnderWay) {
+    Open();
+    // No scan window is left to end it: the frame's own unload has to.
+    WindowHandler().CloseWindow(WindowNo::RegScan);
+    clsSearch& search = ClassHandler().Search();
+    search.ScanRun = true;
+    search.StopSearch = false;
+    WindowHandler().CloseWindow(WindowNo::All);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(search.StopSearch);
+    EXPECT_FALSE(search.ScanRun);
+}
