@@ -1,5 +1,6 @@
 // app/assistant/AgentCharacter.cpp
 #include "assistant/AgentCharacter.h"
+#include "core/win/WindowThunk.h"
 #include "core/RuntimeError.h"
 #include "core/UniqueHandle.h"
 #include "core/win/Window.h"
@@ -41,7 +42,8 @@ void RegisterClasses(WNDPROC character, WNDPROC balloon) {
 
 AgentCharacter::AgentCharacter(AgentCharacterData data) : data_(std::move(data)) {
     idle_ = data_.Find(L"Idle");
-    RegisterClasses(WndProc, BalloonProc);
+    RegisterClasses(WindowThunk<AgentCharacter, &AgentCharacter::CharacterMessage>,
+                    WindowThunk<AgentCharacter, &AgentCharacter::BalloonMessage>);
     HINSTANCE inst = GetModuleHandleW(nullptr);
     const DWORD ex = WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
     wnd_ = CreateWindowExW(ex | WS_EX_LAYERED, kWindowClass, data_.name.c_str(), WS_POPUP, 0, 0, data_.width,
@@ -262,36 +264,28 @@ void AgentCharacter::PaintBalloon(HDC dc) {
     SelectObject(dc, old);
 }
 
-LRESULT CALLBACK AgentCharacter::WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE)
-        SetWindowLongPtrW(h, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
-    auto* self = reinterpret_cast<AgentCharacter*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+LRESULT AgentCharacter::CharacterMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_MOUSEACTIVATE: return MA_NOACTIVATE;  // a click never takes the focus from the user's window
     case WM_TIMER:
-        if (self && wp == kTimer) self->Tick();
+        if (wp == kTimer) Tick();
         return 0;
     }
     return DefWindowProcW(h, msg, wp, lp);
 }
 
-LRESULT CALLBACK AgentCharacter::BalloonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE)
-        SetWindowLongPtrW(h, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
-    auto* self = reinterpret_cast<AgentCharacter*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+LRESULT AgentCharacter::BalloonMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
     case WM_LBUTTONDOWN:
         // A click on the balloon ends the text early.
-        if (self) self->speakUntil_ = 0;
+        speakUntil_ = 0;
         return 0;
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(h, &ps);
-        if (self) self->PaintBalloon(dc);
+        PaintBalloon(dc);
         EndPaint(h, &ps);
         return 0;
     }

@@ -52,8 +52,8 @@ private:
         const AgentAnimation* animation = nullptr;
         int x = 0, y = 0;
     };
-    static LRESULT CALLBACK WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
-    static LRESULT CALLBACK BalloonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT CharacterMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT BalloonMessage(HWND h, UINT msg, WPARAM wp, LPARAM lp);
     void Queue(Action a);
     void Next();
     void Tick();

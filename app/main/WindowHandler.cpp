@@ -18,6 +18,7 @@
 #include "ui/frmOptionen.h"
 #include "ui/frmPopUp.h"
 #include <type_traits>
+#include <vector>
 
 namespace {
 template <class T>
@@ -79,23 +80,10 @@ MdiChildForm* clsWindowHandler::Child(int number) {
 }
 
 bool clsWindowHandler::RouteCommand(int id, HWND active) {
-    auto loadedChild = [this](const WindowRow& r) {
-        return r.child && IsLoaded(r.number) ? r.child(*slots_[r.number]) : nullptr;
-    };
-    // A command may close windows, this one included: nothing is touched after it answered.
-    for (const WindowRow& r : kWindows) {
-        MdiChildForm* child = loadedChild(r);
-        if (active && child && child->Frame() == active) {
-            if (child->OnMenuCommand(id)) return true;
-            break;
-        }
-    }
-    for (const WindowRow& r : kWindows) {
-        MdiChildForm* child = loadedChild(r);
-        if (!child || (active && child->Frame() == active)) continue;
-        if (child->OnMenuCommand(id)) return true;
-    }
-    return false;
+    std::vector<MdiChildForm*> children;
+    for (const WindowRow& r : kWindows)
+        if (r.child && IsLoaded(r.number)) children.push_back(r.child(*slots_[r.number]));
+    return OfferCommand(children, active, id);
 }
 
 bool clsWindowHandler::IsLoaded(int number) const {

@@ -12,6 +12,7 @@
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
 #include "core/win/MdiChild.h"
+#include "core/win/WindowThunk.h"
 #include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
 #include "files/clsFiles.h"
@@ -106,7 +107,7 @@ void frmMDI::Load() {
     static bool registered = false;
     if (!registered) {
         WNDCLASSEXW wc{sizeof wc};
-        wc.lpfnWndProc = WndProc;
+        wc.lpfnWndProc = WindowThunk<frmMDI, &frmMDI::Message>;
         wc.hInstance = inst;
         wc.hIcon = LoadIconW(inst, MAKEINTRESOURCEW(IDI_Torvane));
         wc.hIconSm = static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_Torvane), IMAGE_ICON, 16, 16, 0));
@@ -445,22 +446,14 @@ void frmMDI::MDIForm_Unload() {
     hwnd_ = nullptr;
 }
 
-LRESULT CALLBACK frmMDI::WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-        SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        static_cast<frmMDI*>(cs->lpCreateParams)->hwnd_ = h;
+LRESULT frmMDI::Message(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (!hwnd_) hwnd_ = h;
+    try {
+        return Handle(msg, wp, lp);
+    } catch (...) {
+        ReportError(kModule, L"WindowProc", CurrentError());
     }
-    auto* self = reinterpret_cast<frmMDI*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-    HWND client = self ? self->client_ : nullptr;
-    if (self) {
-        try {
-            return self->Handle(msg, wp, lp);
-        } catch (...) {
-            ReportError(kModule, L"WindowProc", CurrentError());
-        }
-    }
-    return DefFrameProcW(h, client, msg, wp, lp);
+    return DefFrameProcW(h, client_, msg, wp, lp);
 }
 
 LRESULT frmMDI::Handle(UINT msg, WPARAM wp, LPARAM lp) {

@@ -60,7 +60,7 @@ public:
     static constexpr UINT kTrayMessage = WM_APP + 1;
 
 private:
-    static LRESULT CALLBACK WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Message(HWND h, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void MDIForm_Load();
     void MDIForm_Unload();

@@ -28,7 +28,7 @@ bool MdiChildForm::CreateChild(HWND mdiClient, int templateId, const std::wstrin
     }();
     if (!registered) return false;
     client_ = mdiClient;
-    complete_ = false;
+    complete_ = heardActive_ = false;
     // `this` reaches the frame procedure at WM_NCCREATE, so the child hears every message of
     // its frame from the first one on.
     if (!CreateMDIWindowW(kClass, caption.c_str(), WS_CHILD | WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
@@ -51,6 +51,15 @@ void MdiChildForm::ShowChild() {
     if (!Alive()) return;
     ShowWindow(frame_, SW_SHOW);
     SendMessageW(client_, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(frame_), 0);
+    // The client made the child active when it created it, before the child was complete: then
+    // the activation above changed nothing, and the child hears of it now.
+    if (reinterpret_cast<HWND>(SendMessageW(client_, WM_MDIGETACTIVE, 0, 0)) == frame_) Hear(true);
+}
+
+void MdiChildForm::Hear(bool active) {
+    if (active == heardActive_) return;
+    heardActive_ = active;
+    OnActivate(active);
 }
 
 void MdiChildForm::CloseChild() {
@@ -93,6 +102,17 @@ void MdiChildForm::ListSort::By(const ListView& list, int sortColumn) {
     list.SortByColumn(column, ascending);
 }
 
+bool OfferCommand(std::span<MdiChildForm* const> children, HWND active, int id) {
+    MdiChildForm* first = nullptr;
+    if (active)
+        for (MdiChildForm* child : children)
+            if (child->Frame() == active) first = child;
+    if (first && first->OnMenuCommand(id)) return true;
+    for (MdiChildForm* child : children)
+        if (child != first && child->OnMenuCommand(id)) return true;
+    return false;
+}
+
 LRESULT CALLBACK MdiChildForm::FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
@@ -117,17 +137,12 @@ LRESULT CALLBACK MdiChildForm::FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
                 break;
             case WM_MDIACTIVATE:
                 // The client activates a child as it creates it, before it is complete and while
-                // it is to stay hidden: the child hears of that when it is shown (below).
+                // it is to stay hidden: the child hears of that when it is shown (ShowChild).
                 if (reinterpret_cast<HWND>(lp) == h) {
-                    if (self->complete_ && IsWindowVisible(h)) self->OnActivate(true);
+                    if (self->complete_ && (GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE)) self->Hear(true);
                 } else if (self->complete_) {
-                    self->OnActivate(false);
+                    self->Hear(false);
                 }
-                break;
-            case WM_WINDOWPOSCHANGED:
-                if ((reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_SHOWWINDOW) && self->complete_ &&
-                    reinterpret_cast<HWND>(SendMessageW(self->client_, WM_MDIGETACTIVE, 0, 0)) == h)
-                    self->OnActivate(true);
                 break;
             case WM_CLOSE:
                 if (!self->OnQueryClose()) return 0;
@@ -136,6 +151,7 @@ LRESULT CALLBACK MdiChildForm::FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp)
                 SetWindowLongPtrW(h, GWLP_USERDATA, 0);
                 self->frame_ = nullptr;
                 self->complete_ = false;
+                self->heardActive_ = false;
                 break;
             }
         } catch (...) {

@@ -4,6 +4,7 @@
 #include "core/win/Form.h"
 #include "core/win/ListView.h"
 #include "core/win/MainFrame.h"
+#include <span>
 #include <string>
 
 // A child window of the main window: an MDI child that hosts a dialog template
@@ -58,10 +59,18 @@ protected:
 
 private:
     static LRESULT CALLBACK FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    // Tells the child of its (de)activation once: the client and ShowChild may both report it.
+    void Hear(bool active);
     HWND frame_ = nullptr;
     HWND client_ = nullptr;
     bool complete_ = false;  // the template is inside and the frame hidden again
+    bool heardActive_ = false;
 };
+
+// Offers a command to the children until one runs it: the one whose frame is `active` first,
+// then the others in their order; true when one ran it. Running a command may close windows,
+// so no child is touched after one answered.
+bool OfferCommand(std::span<MdiChildForm* const> children, HWND active, int id);
 
 // The base of each child window: T names its caption (T::kCaption) and the template is
 // DialogId. The window handler keeps it as a Form.
