@@ -3,8 +3,6 @@
 #include "core/DoEvents.h"
 #include "core/RuntimeError.h"
 #include "core/Trap.h"
-#include "errors/clsError.h"
-#include "main/ClassHandler.h"
 #include <windows.h>
 
 namespace {

@@ -2,7 +2,7 @@
 #include "errors/clsInternet.h"
 #include "core/AppEnvironment.h"
 #include "assistant/clsAgent.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"
@@ -306,7 +306,7 @@ DWORD& clsInternet::TimeoutMs() {
 }
 
 std::wstring clsInternet::ServerBase() {
-    std::wstring base = Trim(ClassHandler().KeyFunc().GetSetting(L"Optionen", L"Server", L""));
+    std::wstring base = Trim(Service<clsKeyFunc>().GetSetting(L"Optionen", L"Server", L""));
     if (base.empty()) base = kDefaultServer;
     if (base.find(L"://") == std::wstring::npos) base = L"http://" + base;
     while (!base.empty() && base.back() == L'/') base.pop_back();
@@ -576,14 +576,14 @@ void clsInternet::LiveUpdate() {
             } else {
                 Trace(kModule, L"LiveUpdate", L"Zur Zeit gibt es kein Update. ");
                 const wchar_t* none = L"Zur Zeit ist kein Update verfügbar.";
-                ClassHandler().Agent().Say(kModule, L"LiveUpdate", none);
+                Service<clsAgent>().Say(kModule, L"LiveUpdate", none);
                 Ask(none, MB_ICONINFORMATION | MB_OK);
             }
             break;
         case WebReply::Result::NoConnection: {
             ReportError(kModule, L"LiveUpdate", RuntimeError{10200, kNoConnection}, Style::Warning, false, reply.reason);
             std::wstring text = std::wstring(kNoConnection) + L"\r\n\r\nStellen Sie sicher, das eine Internetverbindung besteht.";
-            ClassHandler().Agent().Say(kModule, L"LiveUpdate", text);
+            Service<clsAgent>().Say(kModule, L"LiveUpdate", text);
             if (attempt < kMaxAttempts &&
                 Ask(text + L"\r\n\r\nSoll erneut nach einem Update gesucht werden?", MB_ICONWARNING | MB_YESNO) == IDYES) {
                 Trace(kModule, L"LiveUpdate", L"wiederholt");
@@ -601,7 +601,7 @@ void clsInternet::LiveUpdate() {
 void clsInternet::OfferDownload(const std::vector<unsigned long>& remote) {
     const std::wstring version = VersionText(remote);
     Trace(kModule, L"LiveUpdate", L"Update " + version + L" gefunden");
-    ClassHandler().Agent().Say(kModule, L"LiveUpdate",
+    Service<clsAgent>().Say(kModule, L"LiveUpdate",
         L"Die Version " + version +
             L" des Programms wurde gefunden, legen Sie jetzt fest, wo die Datei gespeichert werden soll.");
     std::wstring path;
@@ -686,7 +686,7 @@ void clsInternet::BugReport(const BugReportData& report) {
         case WebReply::Result::Ok: {
             Trace(kModule, L"BugReport", L"gesendet");
             const std::wstring thanks = L"Vielen Dank für Ihre Unterstützung.\r\n\r\nDer Bug-Report ist erfolgreich versendet worden.";
-            ClassHandler().Agent().Say(kModule, L"BugReport", thanks);
+            Service<clsAgent>().Say(kModule, L"BugReport", thanks);
             Ask(thanks, MB_ICONINFORMATION | MB_OK);
             break;
         }
@@ -700,7 +700,7 @@ void clsInternet::BugReport(const BugReportData& report) {
             std::wstring text = std::wstring(kNoConnection) +
                                 L"\r\n\r\nDer Bug-Report konnte noch nicht versendet werden.\r\nStellen Sie sicher, das "
                                 L"eine Internetverbindung besteht.";
-            ClassHandler().Agent().Say(kModule, L"BugReport", text);
+            Service<clsAgent>().Say(kModule, L"BugReport", text);
             if (attempt < kMaxAttempts &&
                 Ask(text + L"\r\n\r\nSoll der Versand noch einmal versucht werden?", MB_ICONWARNING | MB_YESNO) == IDYES) {
                 Trace(kModule, L"BugReport", L"wiederholt");

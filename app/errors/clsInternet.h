@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-class clsClassHandler;
 
 // What a bug report carries; the error number is sent whole, whatever its size.
 struct BugReportData {
@@ -29,7 +28,6 @@ struct WebReply {
 // One request at a time; each has a time-out and can be cancelled from its wait window.
 class clsInternet {
 public:
-    explicit clsInternet(clsClassHandler& handler) : handler_(handler) {}
 
     void CallWebSite(const std::wstring& address);
     void LiveUpdate();
@@ -80,7 +78,6 @@ public:
 
 private:
     void OfferDownload(const std::vector<unsigned long>& remote);
-    clsClassHandler& handler_;
 };
 
 // Marks a request running for its lifetime; false from Acquired() when another one runs.

@@ -4,8 +4,9 @@
 #include "core/HtmlHelp.h"
 #include "core/Trap.h"
 #include "main/WindowHandler.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/modCheckOS.h"
+#include "registry/clsKeyFunc.h"
 #include "errors/clsError.h"
 #include "errors/clsInternet.h"
 #include "components/clsLibRegister.h"
@@ -131,7 +132,7 @@ void frmError::cmdReportSenden_Click() {
         r.os = AppEnvironment.OSName;
         r.sp = ReadServicePack();
         r.mail_sender = mail;
-        ClassHandler().Internet().BugReport(r);
+        Service<clsInternet>().BugReport(r);
     });
 }
 

@@ -2,7 +2,7 @@
 #include "programs/frmInstalledPrograms.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/DoEvents.h"
 #include "core/Trap.h"
 #include "main/WindowHandler.h"
@@ -66,8 +66,8 @@ bool frmInstalledPrograms::OnInit() {
     });
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule);
     Trap(kModule, L"Form_Load", [] {
-        ClassHandler().Agent().Play(L"Read");
-        ClassHandler().Agent().Speak(L"Programme vom Computer bequem deinstallieren.");
+        Service<clsAgent>().Play(L"Read");
+        Service<clsAgent>().Speak(L"Programme vom Computer bequem deinstallieren.");
     });
     return true;
 }
@@ -122,7 +122,7 @@ void frmInstalledPrograms::ShowDeinstall() {
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     Status(L"Daten werden eingelesen...");
     DoEvents();
-    clsSearch& search = ClassHandler().Search();
+    clsSearch& search = Service<clsSearch>();
     search.StopSearch = false;
     size_t hits = 0;
     std::vector<InstalledProgram> all = ReadInstalledPrograms(search, &hits);
