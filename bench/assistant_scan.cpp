@@ -30,6 +30,7 @@ double Median(std::vector<double> v) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    InstallServices();
     const int classes = argc > 1 ? std::max(100, _wtoi(argv[1])) : 20000;
     const int rounds = 5;
     wchar_t tmp[MAX_PATH], win[MAX_PATH], self[MAX_PATH];
@@ -74,7 +75,7 @@ int wmain(int argc, wchar_t** argv) {
         AppSwitches.AgentLoad = mode == 0 ? 0 : 1;
         if (mode == 2) agent.Speak(L"Der Registry-Scan wurde gestartet.");
         if (mode != 0) agent.Play(L"Searching");
-        ScanEngine engine(ClassHandler());
+        ScanEngine engine;
         const double t0 = Now();
         engine.Scan();
         times[mode].push_back(Now() - t0);

@@ -73,6 +73,7 @@ bool IsEmpty(const std::wstring& folder) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    InstallServices();
     const int files = argc > 1 && _wtoi(argv[1]) > 0 ? _wtoi(argv[1]) : 100000;
     const int rounds = argc > 2 && _wtoi(argv[2]) > 0 ? _wtoi(argv[2]) : 3;
 

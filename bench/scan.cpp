@@ -189,6 +189,7 @@ struct Split : ScanProgress {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    InstallServices();
     int scale = 100, rounds = 3;
     std::wstring dump;
     for (int i = 1, n = 0; i < argc; ++i) {
@@ -234,7 +235,7 @@ int wmain(int argc, wchar_t** argv) {
             classes, interfaces, libs, apps, uninstall, Seconds(t0, t1));
 
     // Rounds of floor and scan, back to back. The removal takes the last round's rows.
-    ScanEngine engine(ClassHandler());
+    ScanEngine engine;
     Split split;
     engine.SetProgress(&split);
     std::vector<double> plainTimes, readTimes, evalTimes, ratios, readRatios;

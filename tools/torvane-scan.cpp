@@ -32,6 +32,9 @@ class Answers : public ScanQuestions {
 public:
     explicit Answers(bool yes) : yes_(yes) {}
     bool AskDrive(const std::wstring&, const std::wstring&) override { return yes_; }
+    // The window asks this with Yes as its default button; Yes only means "do not ask again" and
+    // changes no row, so the console answers as that button would.
+    bool AskNetworkDrive(const std::wstring&, const std::wstring&) override { return true; }
 
 private:
     bool yes_;
@@ -114,6 +117,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     // No window ever opens here: what the window program would show goes to stderr.
+    InstallServices();
     SetErrorSink(ConsoleErrorSink([&err](const std::wstring& line) { err.Line(line); }));
     PrepareAppEnvironment(false);
     if (!restore.empty()) return Restore(restore, preview, force, json, out, err);
@@ -131,7 +135,7 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     Answers answers(drivesYes);
-    ScanEngine engine(ClassHandler());
+    ScanEngine engine;
     engine.SetSource(hives.get());
     engine.SetQuestions(&answers);
     engine.SetUseExclusions(exclusions);

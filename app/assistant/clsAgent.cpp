@@ -3,7 +3,6 @@
 #include "core/AppEnvironment.h"
 #include "core/Trap.h"
 #include "core/win/Window.h"
-#include "errors/clsError.h"
 
 namespace {
 const wchar_t* kModule = L"clsAgent";

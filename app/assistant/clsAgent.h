@@ -1,11 +1,11 @@
 // app/assistant/clsAgent.h
 #pragma once
+#include "core/Service.h"
 #include "assistant/AgentCharacter.h"
 #include <windows.h>
 #include <cstdint>
 #include <string>
 
-class clsClassHandler;
 
 // The assistant character. With "AgentLoad" 0 every operation does nothing. The first operation
 // with "AgentLoad" 1 loads the character file from AgentCharsDir under the identifier "Agent"
@@ -13,11 +13,12 @@ class clsClassHandler;
 // its queue on its own timer) and raise when the character cannot do what is asked.
 //
 // A window speaks or plays with the set character file:
-//     ClassHandler().Agent().Speak(L"Der Registry-Scan wurde gestartet.");
-//     ClassHandler().Agent().Play(L"Searching");
+//     Service<clsAgent>().Speak(L"Der Registry-Scan wurde gestartet.");
+//     Service<clsAgent>().Play(L"Searching");
 class clsAgent {
 public:
-    explicit clsAgent(clsClassHandler& handler) : handler_(handler) {}
+    // What the windows that empty the recycle bin have the character say once it is empty.
+    static void RecyclerEmptied() { Service<clsAgent>().Speak(L"Ihr Papierkorb wurde geleert."); }
 
     // The operations; `file` is the character file name, used only when it must be loaded first.
     void AgentSpeak(const std::wstring& file, const std::wstring& text);
@@ -55,7 +56,6 @@ private:
     // when the assistant is off or the file cannot be loaded.
     AgentCharacter* Agent(const wchar_t* operation, const std::wstring& file);
 
-    clsClassHandler& handler_;
     AgentControl control_;
     bool loaded_ = false;
     std::wstring loadedFile_;

@@ -1,6 +1,6 @@
 // app/backup/RegFileImport.cpp
 #include "backup/RegFileImport.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Text.h"
 #include "registry/clsKeyFunc.h"
 #include <map>
@@ -73,7 +73,7 @@ bool RegFileApplied(const RegFile& file, std::wstring& problem) {
                     break;
                 }
 
-    clsKeyFunc& kf = ClassHandler().KeyFunc();
+    clsKeyFunc& kf = Service<clsKeyFunc>();
     for (const auto& [id, e] : keys) {
         const bool exists = kf.KeyExist(e.root, e.path, KEY_READ) != 0;
         const std::wstring where = L"[" + KeyText(e.root, e.path) + L"]";

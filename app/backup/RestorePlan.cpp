@@ -1,7 +1,7 @@
 // app/backup/RestorePlan.cpp
 #include "backup/RestorePlan.h"
 #include "backup/RegFileImport.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "core/Trap.h"
@@ -94,8 +94,8 @@ RestorePlan PlanRestore(const std::wstring& path) {
         plan.problem = file.problem;
         return plan;
     }
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
-    clsSearch& search = ClassHandler().Search();
+    clsKeyFunc& keys = Service<clsKeyFunc>();
+    clsSearch& search = Service<clsSearch>();
     // A file may name a key or value more than once: one row each, the last word counts.
     std::map<std::wstring, size_t> seen;
     auto place = [&](const std::wstring& id, RestoreRow row) {

@@ -6,7 +6,7 @@
 #include "backup/frmBackup.rh"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/RecyclerNotice.h"
 #include "core/Text.h"
 #include "core/Trap.h"
@@ -61,7 +61,7 @@ constexpr Anchor kLayout[] = {
 
 std::function<void()>& frmBackup::RebootAction() {
     static std::function<void()> action = [] {
-        ClassHandler().Timer().Pause(7);
+        Service<clsTimer>().Pause(7);
         RebootSystem();
         CloseAllWindows();
     };
@@ -117,8 +117,8 @@ bool frmBackup::OnInit() {
     });
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), L"frmBackup");
     Trap(kModule, L"Form_Load", [] {
-        ClassHandler().Agent().Play(L"Read");
-        ClassHandler().Agent().Speak(
+        Service<clsAgent>().Play(L"Read");
+        Service<clsAgent>().Speak(
             L"Im Backup-Bereich können bereits entfernte Registrykeys zurückgeschrieben, bearbeitet oder gelöscht werden.");
     });
     return true;
@@ -169,7 +169,7 @@ void frmBackup::ReadBackupFiles() {
         Info(proc, folder + L" musste angelegt werden");
     });
     std::vector<std::wstring> files;
-    Trap(kModule, proc, [&] { ClassHandler().Files().FindFilesAPI(folder, L"*.reg", false, files); });
+    Trap(kModule, proc, [&] { Service<clsFiles>().FindFilesAPI(folder, L"*.reg", false, files); });
     for (size_t i = 1; i < files.size(); ++i) {
         const std::wstring& path = files[i];
         const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
@@ -227,7 +227,7 @@ void frmBackup::cmdAnzeigen_Click() {
             // No editor registered for the file type (as under Wine): Notepad opens it.
             if (!ShellExecuteExW(&info)) StartProgram(AppEnvironment.WinDir + L"notepad.exe \"" + path + L"\"");
             Info(proc, name + L" zum bearbeiten geöffnet");
-            ClassHandler().Agent().Speak(L"Die Datei " + clsAgent::Doubled(name) + L" wurde zum bearbeiten geöffnet.");
+            Service<clsAgent>().Speak(L"Die Datei " + clsAgent::Doubled(name) + L" wurde zum bearbeiten geöffnet.");
         });
         list.Select(i, false);
     }
@@ -236,7 +236,7 @@ void frmBackup::cmdAnzeigen_Click() {
 
 bool frmBackup::DeleteBackupFile(const std::wstring& name, const wchar_t* procedure) {
     const std::wstring path = AppEnvironment.BackupDir + name;
-    ClassHandler().Files().FileDel(path);
+    Service<clsFiles>().FileDel(path);
     if (!FileThere(path)) return true;
     // FileDel has logged why; the user learns that the file is still there.
     const std::wstring text = L"Das Löschen der Sicherungsdatei " + name + L" ist fehlgeschlagen.";
@@ -315,7 +315,7 @@ bool frmBackup::WriteBackFile(const std::wstring& name, const wchar_t* proc) {
     // The reasons stay in the message box; the assistant and the status bar say the outcome, the
     // protocol has it on one line.
     const std::wstring spoken = complete ? message : failed;
-    Trap(kModule, proc, [&] { ClassHandler().Agent().Speak(clsAgent::Doubled(spoken)); });
+    Trap(kModule, proc, [&] { Service<clsAgent>().Speak(clsAgent::Doubled(spoken)); });
     Trap(kModule, proc, [&] {
         // The assistant may be off: the status bar says it too.
         Status(OneLine(spoken));
@@ -368,7 +368,7 @@ void frmBackup::cmdLoeschen_Click() {
             // A file that is still there keeps its row.
             if (!DeleteBackupFile(name, proc)) return;
             Info(proc, L"Datei " + name + L" wurde gelöscht");
-            Trap(kModule, proc, [&] { ClassHandler().Agent().Speak(L"Die Datei " + clsAgent::Doubled(name) + L" wurde gelöscht."); });
+            Trap(kModule, proc, [&] { Service<clsAgent>().Speak(L"Die Datei " + clsAgent::Doubled(name) + L" wurde gelöscht."); });
             list.DeleteRow(i);
             --i;
             Info(proc, L"Eintrag " + name + L" wurde aus der Liste entfernt");

@@ -1,16 +1,13 @@
 // app/components/clsLibRegister.cpp
 #include "components/clsLibRegister.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/UniqueHandle.h"
-#include "main/WindowHandler.h"
 #include "core/clsTimer.h"
 #include "core/modWaitForProcess.h"
-#include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
-#include "ui/frmLogin.h"
 #include <windows.h>
 #include <memory>
 
@@ -43,7 +40,7 @@ bool FileThere(const std::wstring& path) {
 // elsewhere) is as good as missing. Bare names are found by the loader's search and pass.
 bool ServerFileGone(const std::wstring& key) {
     if (!EndsWith(key, L"\\InprocServer32") && !EndsWith(key, L"\\LocalServer32")) return false;
-    std::wstring file = ClassHandler().KeyFunc().ReadKeyValue(kHKLM, key, L"");
+    std::wstring file = Service<clsKeyFunc>().ReadKeyValue(kHKLM, key, L"");
     if (!file.empty() && file.front() == L'"') file = file.substr(1, file.find(L'"', 1) - 1);
     wchar_t expanded[MAX_PATH * 2] = L"";
     if (ExpandEnvironmentStringsW(file.c_str(), expanded, MAX_PATH * 2) && *expanded) file = expanded;
@@ -79,16 +76,16 @@ std::vector<LibComponent> clsLibRegister::Components() {
     };
 }
 
-void clsLibRegister::CheckLibs() { CheckLibs(Components()); }
+void clsLibRegister::CheckLibs(RegistrationWait* wait) { CheckLibs(Components(), wait); }
 
-void clsLibRegister::CheckLibs(const std::vector<LibComponent>& components) {
+void clsLibRegister::CheckLibs(const std::vector<LibComponent>& components, RegistrationWait* wait) {
     Trace(kModule, L"CheckLibs", L"started");
     WinInetMissing = false;
+    wait_ = wait;
     for (const auto& c : components) CheckComponent(c);
-    if (waitShown_) {
-        WindowHandler().CloseWindow(WindowNo::Login);
-        waitShown_ = false;
-    }
+    if (waitShown_ && wait_) wait_->Close();
+    waitShown_ = false;
+    wait_ = nullptr;
     Trace(kModule, L"CheckLibs", L"endet");
 }
 
@@ -113,7 +110,7 @@ void clsLibRegister::CheckComponent(const LibComponent& c) {
         bool missing = false;
         Trap(kModule, L"CheckLibs", [&] {
             for (const auto& key : c.keys) {
-                if (handler_.KeyFunc().KeyExist(kHKLM, key, kKeyAccess) == 0 || ServerFileGone(key)) {
+                if (Service<clsKeyFunc>().KeyExist(kHKLM, key, kKeyAccess) == 0 || ServerFileGone(key)) {
                     missing = true;
                     break;
                 }
@@ -123,9 +120,9 @@ void clsLibRegister::CheckComponent(const LibComponent& c) {
             if (c.registration == LibComponent::Registration::AgentServer ||
                 c.registration == LibComponent::Registration::AgentControl) {
                 // The assistant must not start while its component is being registered.
-                Trap(kModule, L"CheckLibs", [&] { handler_.KeyFunc().SaveSetting(L"Optionen", L"AgentLoad", L"0"); },
+                Trap(kModule, L"CheckLibs", [&] { Service<clsKeyFunc>().SaveSetting(L"Optionen", L"AgentLoad", L"0"); },
                      Style::Critical, true);
-                Trap(kModule, L"CheckLibs", [&] { handler_.KeyFunc().SaveSetting(L"Optionen", L"AgentType", L""); },
+                Trap(kModule, L"CheckLibs", [&] { Service<clsKeyFunc>().SaveSetting(L"Optionen", L"AgentType", L""); },
                      Style::Critical, true);
                 AppSwitches.AgentLoad = 0;
                 AppSwitches.AgentType.clear();
@@ -134,7 +131,7 @@ void clsLibRegister::CheckComponent(const LibComponent& c) {
                 RegisterEXE((path.find(L' ') == std::wstring::npos ? path : L"\"" + path + L"\"") + L" /regserver");
             else
                 RegisterServer(path, true);
-            handler_.Timer().Pause(1);
+            Service<clsTimer>().Pause(1);
         }
     }
     Trace(kModule, L"CheckLibs", c.file + L" geprüft");
@@ -142,9 +139,8 @@ void clsLibRegister::CheckComponent(const LibComponent& c) {
 
 void clsLibRegister::ShowWait(const std::wstring& text) {
     Trap(kModule, L"ShowWait", [&] {
-        frmLogin& wait = WindowHandler().Get<frmLogin>();
-        wait.SetMessage(L"Die Komponente " + text + L" wird nachregistriert.");
-        wait.ShowWindowNow();
+        if (!wait_) return;
+        wait_->Show(L"Die Komponente " + text + L" wird nachregistriert.");
         waitShown_ = true;
     });
 }

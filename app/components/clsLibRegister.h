@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-class clsClassHandler;
 
 // Set by CheckLibs when the internet library is missing: the program then runs without its
 // internet functions, and the bug report is not offered.
@@ -33,18 +32,27 @@ std::wstring ClsidKey(const std::wstring& clsid);
 std::wstring TypeLibKey(const std::wstring& libid, const std::wstring& version,
                         const std::wstring& platform = L"win32");
 
+// The wait window the caller shows while a component is registered again.
+class RegistrationWait {
+public:
+    virtual ~RegistrationWait() = default;
+    // Shows (or updates) the window with `message`.
+    virtual void Show(const std::wstring& message) = 0;
+    virtual void Close() = 0;
+};
+
 // Start-up check that the program's own components are present and registered.
 class clsLibRegister {
 public:
-    explicit clsLibRegister(clsClassHandler& handler) : handler_(handler) {}
 
     // The components this program loads: help viewer, menu line control, internet library.
     static std::vector<LibComponent> Components();
 
     // Checks every component of the table in order: a missing file is reported, a missing key
     // makes the file register again.
-    void CheckLibs();
-    void CheckLibs(const std::vector<LibComponent>& components);
+    // `wait` is shown while a component registers (none without one).
+    void CheckLibs(RegistrationWait* wait = nullptr);
+    void CheckLibs(const std::vector<LibComponent>& components, RegistrationWait* wait = nullptr);
     // Calls DllRegisterServer (flag true) or DllUnregisterServer of a library and logs its result.
     void RegisterServer(const std::wstring& path, bool registerFlag);
     // Registers a component program by starting it with the given command line.
@@ -54,6 +62,6 @@ private:
     void CheckComponent(const LibComponent& c);
     void ShowWait(const std::wstring& path);
 
-    clsClassHandler& handler_;
+    RegistrationWait* wait_ = nullptr;  // the caller's, during CheckLibs
     bool waitShown_ = false;
 };

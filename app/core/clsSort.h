@@ -3,15 +3,12 @@
 #include <string>
 #include <vector>
 
-class clsClassHandler;
 
 class clsSort {
 public:
-    explicit clsSort(clsClassHandler& handler) : handler_(handler) {}
     // Sorts in place by character code and returns the list. Direction 1 sorts descending and
     // leaves the first element where it is; any other value sorts ascending. Stable.
     std::vector<std::wstring>& Sortiere(std::vector<std::wstring>& list, int direction);
 
 private:
-    clsClassHandler& handler_;
 };

@@ -1,9 +1,7 @@
 // app/core/modCheckOS.cpp
 #include "core/modCheckOS.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
 #include "core/Trap.h"
-#include "registry/clsKeyFunc.h"
 #include <windows.h>
 
 OSVersionInfo QueryOSVersion() {
@@ -60,8 +58,4 @@ bool IsNTFamily() {
     const std::wstring& n = AppEnvironment.OSName;
     return n == L"Windows 2000" || n == L"Windows NT4" || n == L"Windows XP" || n == L"Windows Vista" ||
            n == L"Windows 7" || n == L"Windows 8" || n == L"Windows 8.1" || n == L"Windows 10" || n == L"Windows 11";
-}
-
-std::wstring ReadServicePack() {
-    return ClassHandler().KeyFunc().ReadKeyValue(kHKLM, L"Software\\Microsoft\\Windows NT\\CurrentVersion", L"CSDVersion");
 }

@@ -20,4 +20,3 @@ OSNaming NameOS(const OSVersionInfo& v);
 // Sets OSName, OSBuild and the undo-file header in AppEnvironment.
 void OS();
 bool IsNTFamily();
-std::wstring ReadServicePack();

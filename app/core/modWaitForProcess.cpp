@@ -4,8 +4,6 @@
 #include "core/RuntimeError.h"
 #include "core/Trap.h"
 #include "core/UniqueHandle.h"
-#include "errors/clsError.h"
-#include "main/ClassHandler.h"
 #include <windows.h>
 
 namespace {

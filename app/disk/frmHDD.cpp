@@ -2,7 +2,7 @@
 #include "disk/frmHDD.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/RecyclerNotice.h"
 #include "core/Text.h"
 #include "core/Trap.h"
@@ -74,8 +74,8 @@ bool frmHDD::OnInit() {
     OrdnerListe_laden();
     ShowRecyclerContents();
     Trap(kModule, L"Form_Load", [] {
-        ClassHandler().Agent().Stop();
-        ClassHandler().Agent().Speak(L"Hier können Sie mit zwei Tools die Festplatte bereinigen.");
+        Service<clsAgent>().Stop();
+        Service<clsAgent>().Speak(L"Hier können Sie mit zwei Tools die Festplatte bereinigen.");
     });
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     return true;
@@ -233,7 +233,7 @@ void frmHDD::cmdOrdnerWaehlen_Click() {
             ListView_InsertItem(lvw_, &it);
             Item(IDC_chbTempFilesDel).Enable(true);
             Info(proc, path + L" zum automatischen Leeren vorgesehen");
-            ClassHandler().Agent().Say(kModule, proc,
+            Service<clsAgent>().Say(kModule, proc,
                 L"Der Ordner " + clsAgent::Doubled(path) + L" wurde zur Liste hinzugefügt.");
         });
     }
@@ -254,7 +254,7 @@ void frmHDD::cmdOrdnerLoeschen_Click() {
         for (const std::wstring& line : ReadListLines(TmpDirsFile())) {
             if (marked.count(line)) {
                 Info(proc, line + L" aus zulöschenden Liste gelöscht");
-                ClassHandler().Agent().Say(kModule, proc,
+                Service<clsAgent>().Say(kModule, proc,
                     L"Der Ordner " + clsAgent::Doubled(line) + L" wurde aus der Liste entfernt.");
             }
             else kept.push_back(line);
@@ -287,7 +287,7 @@ void frmHDD::EmptyFolders(const std::vector<std::wstring>& lines, const std::wst
                   L" übergangen (in Gebrauch oder geschützt)";
     Status(lastResult_);
     ShowRecyclerContents();
-    ClassHandler().Agent().Say(kModule, procedure,
+    Service<clsAgent>().Say(kModule, procedure,
         AppSwitches.Recycler == 1 ? L"Alle löschbaren Dateien wurden in den Papierkorb verschoben."
                                   : L"Alle löschbaren Dateien wurden unwiederbringlich gelöscht.");
     if (!refused.empty()) Ask(refused, MB_ICONEXCLAMATION | MB_OK);
@@ -324,7 +324,7 @@ void frmHDD::chbTempFilesDel_Click() {
             return;
         }
         Info(proc, L"Autostart-Eintrag " + StartEntryData() + L" geschrieben");
-        ClassHandler().Agent().Say(kModule, proc,
+        Service<clsAgent>().Say(kModule, proc,
             L"Das automatische Löschen der Dateien aus den gewählten Ordnern, wurde eingeschalten.");
         Item(IDC_ckbRecyclerAutoClean).Enable(true);
         return;
@@ -340,7 +340,7 @@ void frmHDD::chbTempFilesDel_Click() {
         return;
     }
     Info(proc, L"Autostart-Eintrag gelöscht");
-    ClassHandler().Agent().Say(kModule, proc,
+    Service<clsAgent>().Say(kModule, proc,
         L"Das automatische Löschen der Dateien aus den gewählten Ordnern, wurde abgeschalten.");
     Item(IDC_ckbRecyclerAutoClean).Enable(false);
     SetCheck(IDC_ckbRecyclerAutoClean, false);
@@ -349,7 +349,7 @@ void frmHDD::chbTempFilesDel_Click() {
 void frmHDD::ckbRecyclerAutoClean_Click() {
     const std::wstring state = RecyclerAutoClean() ? L"1" : L"0";
     Trap(kModule, L"ckbRecyclerAutoClean_Click", [&] {
-        ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"RecyclerAutoClean", state);
+        Service<clsKeyFunc>().SaveSetting(L"Optionen", L"RecyclerAutoClean", state);
         // The next activation sets the box from AppSwitches: it must not take the choice back.
         AppSwitches.RecyclerAutoClean = RecyclerAutoClean() ? 1 : 0;
     });
@@ -364,7 +364,7 @@ void frmHDD::cmdHDDBereinigen_Click() {
 }
 
 void frmHDD::cmdEmptyRecycler_Click() {
-    ClassHandler().Files().EmptyRecycler(GetAncestor(hwnd(), GA_ROOT), true);
+    Service<clsFiles>().EmptyRecycler(GetAncestor(hwnd(), GA_ROOT), clsAgent::RecyclerEmptied);
     ShowRecyclerContents();
 }
 

@@ -1,6 +1,6 @@
 // app/disk/frmHDDFolder.cpp
 #include "disk/frmHDDFolder.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Text.h"
 #include "disk/frmHDD.rh"
 #include "files/clsFiles.h"
@@ -28,7 +28,7 @@ bool frmHDDFolder::OnInit() {
 void frmHDDFolder::OnCommand(int id, int code, HWND control) {
     switch (id) {
     case IDC_cmdDurchsuchen: {
-        const std::wstring chosen = ClassHandler().Files().SelFolder();
+        const std::wstring chosen = Service<clsFiles>().SelFolder();
         if (!chosen.empty()) Item(IDC_txtFolder).SetText(chosen);
         break;
     }

@@ -1,12 +1,12 @@
 // app/disk/modHDD.cpp
 #include "disk/modHDD.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/UniqueHandle.h"
 #include "core/modCheckOS.h"
-#include "errors/clsError.h"
+#include "core/ProtocolLog.h"
 #include "journal/Protected.h"
 #include "registry/clsKeyFunc.h"
 #include "journal/ChangeJournal.h"
@@ -100,9 +100,9 @@ EmptyResult EmptyListedFolder(const std::wstring& line, const wchar_t* module, c
                                            0, L"", Style::Warning, false);
         return result;
     }
-    result.count = ClassHandler().Files().FileDel(folder, progress);
+    result.count = Service<clsFiles>().FileDel(folder, progress);
     // Written whether logging is on or not: nobody watches the run at system start.
-    ClassHandler().Error().WriteLog(module, procedure,
+    ProtocolLog::Write(module, procedure,
                                     folder + L" geleert: " + std::to_wstring(result.count.deleted) +
                                         L" Einträge gelöscht, " + std::to_wstring(result.count.kept) +
                                         L" übergangen",
@@ -120,7 +120,7 @@ RootKey StartEntryRoot() {
 }
 
 std::wstring ReadStartEntry() {
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    clsKeyFunc& keys = Service<clsKeyFunc>();
     for (RootKey root : {kHKCU, kHKLM}) {
         std::wstring data = keys.ReadKeyValue(root, kRunKey, AppEnvironment.AppTitle);
         if (!data.empty()) return data;
@@ -137,7 +137,7 @@ bool WriteStartEntry() {
 }
 
 bool RemoveStartEntry(std::wstring& problem) {
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    clsKeyFunc& keys = Service<clsKeyFunc>();
     const std::wstring& name = AppEnvironment.AppTitle;
     std::vector<RegChange> changes;
     for (RootKey root : {kHKCU, kHKLM})

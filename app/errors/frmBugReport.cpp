@@ -2,7 +2,7 @@
 #include "errors/frmBugReport.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "errors/clsError.h"
@@ -127,8 +127,8 @@ bool frmBugReport::OnInit() {
 
 void frmBugReport::Form_Load() {
     Trap(kModule, L"Form_Load", [] {
-        ClassHandler().Agent().Play(L"think");
-        ClassHandler().Agent().Speak(L"Hier können Programmfehler direkt versendet werden.");
+        Service<clsAgent>().Play(L"think");
+        Service<clsAgent>().Speak(L"Hier können Programmfehler direkt versendet werden.");
     });
     Trap(kModule, L"Form_Load", [&] {
         Item(IDC_BR_txtAppVer).SetText(AppEnvironment.AppVersion);
@@ -163,7 +163,7 @@ void frmBugReport::Form_Load() {
         } else if (os != L"Windows 2000" && os != L"Windows NT4" && os != L"Windows XP") {
             sp.SetText(L"Build " + AppEnvironment.OSBuild);
         } else {
-            sp.SetText(ClassHandler().KeyFunc().ReadKeyValue(kHKLM, L"Software\\Microsoft\\Windows NT\\CurrentVersion",
+            sp.SetText(Service<clsKeyFunc>().ReadKeyValue(kHKLM, L"Software\\Microsoft\\Windows NT\\CurrentVersion",
                                                              L"CSDVersion"));
             sp.Enable(false);
         }
@@ -246,7 +246,7 @@ bool frmBugReport::OnMenuCommand(int id) {
         return true;
     case IDM_mnuHomepage:
         HideUnlessOpened();
-        ClassHandler().Internet().CallWebSite(clsInternet::ServerBase() + L"/");
+        Service<clsInternet>().CallWebSite(clsInternet::ServerBase() + L"/");
         return true;
     }
     return false;
@@ -280,7 +280,7 @@ void frmBugReport::cmdBugReportLoeschen_Click() {
         Item(IDC_BR_cboServicePack).SetText(L"Build " + AppEnvironment.OSBuild);
         Item(IDC_BR_txtUsrDesc).SetText(L"");
         Item(IDC_BR_txtEMail).SetText(AppSwitches.EMail);
-        ClassHandler().Agent().Speak(L"Die bisherigen Angaben zu Programmfehlern wurde gelöscht.");
+        Service<clsAgent>().Speak(L"Die bisherigen Angaben zu Programmfehlern wurde gelöscht.");
     });
     Trace(kModule, L"cmdBugReportLöschen_Click", L"endet");
 }
@@ -319,12 +319,12 @@ void frmBugReport::PreLiveUpdate() {
     }
     try {
         Trap(kModule, L"PreLiveUpdate", [] {
-            ClassHandler().Agent().Speak(
+            Service<clsAgent>().Speak(
                 L"Wenn eine Online-Verbindung besteht, kann nach einem Programm-Update gesucht werden.");
         });
         if (!ProxyReady(L"PreLiveUpdate")) return;
         InternetDialogs dialogs;
-        UpdateCheck(ClassHandler().Internet(), dialogs).Run();
+        UpdateCheck(Service<clsInternet>(), dialogs).Run();
     } catch (...) {
         RuntimeError e = CurrentError();
         if (e.number == 10049)
@@ -360,9 +360,9 @@ void frmBugReport::cmdBugReportSenden_Click() {
         if (!EMailPlausible(mail))
             return Fail(L"Um Ihnen eine Lösung anbieten zu können, \r\nbenötigen wir eine korrekt E-Mail-Adresse.", 0);
 
-        ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"EMail", mail);
+        Service<clsKeyFunc>().SaveSetting(L"Optionen", L"EMail", mail);
         Trap(kModule, proc, [] {
-            ClassHandler().Agent().Speak(L"Wenn eine Online-Verbindung besteht, wird der Bug-Report jetzt gesendet.");
+            Service<clsAgent>().Speak(L"Wenn eine Online-Verbindung besteht, wird der Bug-Report jetzt gesendet.");
         });
         if (!ProxyReady(L"cmdBugReportSenden")) return;
         BugReportData r;
@@ -377,7 +377,7 @@ void frmBugReport::cmdBugReportSenden_Click() {
         r.usrdesc = Item(IDC_BR_txtUsrDesc).Text();
         r.mail_sender = mail;
         InternetDialogs dialogs;
-        BugReportSender(ClassHandler().Internet(), dialogs).Send(r);
+        BugReportSender(Service<clsInternet>(), dialogs).Send(r);
     } catch (...) {
         RuntimeError e = CurrentError();
         if (e.number == 10049)

@@ -4,8 +4,9 @@
 #include "core/HtmlHelp.h"
 #include "core/Trap.h"
 #include "core/win/MainFrame.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/modCheckOS.h"
+#include "registry/clsKeyFunc.h"
 #include "errors/clsError.h"
 #include "internet/BugReportSender.h"
 #include "ui/InternetDialogs.h"
@@ -133,7 +134,7 @@ void frmError::cmdReportSenden_Click() {
         r.sp = ReadServicePack();
         r.mail_sender = mail;
         InternetDialogs dialogs;
-        BugReportSender(ClassHandler().Internet(), dialogs).Send(r);
+        BugReportSender(Service<clsInternet>(), dialogs).Send(r);
     });
 }
 

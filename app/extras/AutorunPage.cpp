@@ -2,7 +2,7 @@
 #include "extras/AutorunPage.h"
 #include "extras/ExtrasMenu.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/CommandLine.h"
 #include "core/Text.h"
 #include "core/Trap.h"
@@ -189,7 +189,7 @@ void AutorunPage::ReadAutorunEntries() {
         Single().Clear();
         entries_.clear();
     });
-    ClassHandler().Search().StopSearch = false;
+    Service<clsSearch>().StopSearch = false;
     RootKey root = 0;
     if (IsDlgButtonChecked(hwnd(), IDC_optGlobal) == BST_CHECKED) root = kHKLM;
     else if (IsDlgButtonChecked(hwnd(), IDC_optUser) == BST_CHECKED) root = kHKCU;
@@ -221,7 +221,7 @@ void AutorunPage::FillList(const ListView& list, bool permanent, RootKey root) {
             query.MatchValueName = true;
             query.MatchValueData = false;
             std::vector<ScanHit> hits(1);
-            ClassHandler().Search().FindString(query, hits);
+            Service<clsSearch>().FindString(query, hits);
             std::wstring prefix = std::wstring(root == kHKLM ? L"Global" : L"User") + (permanent ? L"Run" : L"RunOnce");
             if (ToLower(where.key).find(L"wow6432node") != std::wstring::npos) prefix += L" (32 Bit)";
             prefix += L": ";
@@ -277,7 +277,7 @@ void AutorunPage::cmdAutorunLoeschen_Click() {
     const wchar_t* proc = L"cmdAutorunLöschen_Click";
     Info(proc, L"started");
     const ListView list = Visible();
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    clsKeyFunc& keys = Service<clsKeyFunc>();
     // Each chosen value, and its on/off state of the system's start-up list, in the list's order.
     struct Chosen {
         int row;

@@ -1,7 +1,7 @@
 // app/extras/FileTypesPage.cpp
 #include "extras/FileTypesPage.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"
@@ -30,7 +30,7 @@ void Info(const wchar_t* procedure, const std::wstring& message) { Trace(kModule
 // Both roots' extension keys with the file type each names: lower-case type -> number of keys.
 std::map<std::wstring, int> TypeUse() {
     std::map<std::wstring, int> use;
-    clsSearch& search = ClassHandler().Search();
+    clsSearch& search = Service<clsSearch>();
     for (RootKey root : kRoots)
         for (const std::wstring& name : search.Get_SubFolders(root, L"Software\\Classes"))
             if (!name.empty() && name[0] == L'.') {
@@ -86,7 +86,7 @@ void FileTypesPage::FindFileExts() {
     ListView list(lvw_);
     Trap(kModule, proc, [&] { list.Clear(); });
     types_.clear();
-    clsSearch& search = ClassHandler().Search();
+    clsSearch& search = Service<clsSearch>();
     for (RootKey root : kRoots) {
         std::vector<std::wstring> names;
         Trap(kModule, proc, [&] { names = search.Get_SubFolders(root, L"Software\\Classes"); });
@@ -173,7 +173,7 @@ void FileTypesPage::cmdFileExtsDel_Click() {
     // Each chosen extension; its file type goes with it when it is stored in the same place and
     // no other extension of either place names it once the chosen ones are gone (the journal
     // checks that again, as the registry is then).
-    clsSearch& search = ClassHandler().Search();
+    clsSearch& search = Service<clsSearch>();
     std::map<std::wstring, int> use = TypeUse();
     struct Chosen {
         int row;

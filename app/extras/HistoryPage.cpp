@@ -2,7 +2,7 @@
 #include "extras/HistoryPage.h"
 #include "extras/ExtrasMenu.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/RecyclerNotice.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
@@ -65,7 +65,7 @@ bool IsRegistryBox(int id) {
     return false;
 }
 
-std::wstring Setting(const wchar_t* name) { return ClassHandler().KeyFunc().GetSetting(kSection, name, L"0"); }
+std::wstring Setting(const wchar_t* name) { return Service<clsKeyFunc>().GetSetting(kSection, name, L"0"); }
 
 // A value that counts as a history entry: not the placeholder of an empty key, not the order list.
 bool IsEntry(const ScanHit& h) {
@@ -168,7 +168,7 @@ void HistoryPage::StoreSetting(int id) {
     const Box* b = BoxOf(id);
     if (!b) return;
     const std::wstring value = Checked(id) ? L"1" : L"0";
-    Trap(kModule, b->procedure, [&] { ClassHandler().KeyFunc().SaveSetting(kSection, b->setting, value); });
+    Trap(kModule, b->procedure, [&] { Service<clsKeyFunc>().SaveSetting(kSection, b->setting, value); });
     Info(b->procedure, value + L" gesetzt");
 }
 
@@ -261,7 +261,7 @@ void HistoryPage::cmdVerlaufClean_Click() {
         std::vector<std::wstring> files;
         Trap(kModule, proc, [&] {
             std::vector<std::wstring> list(1);
-            ClassHandler().Files().FindFilesAPI(AppEnvironment.RecentDir, L"*.*", true, list);
+            Service<clsFiles>().FindFilesAPI(AppEnvironment.RecentDir, L"*.*", true, list);
             for (size_t i = 1; i < list.size(); ++i) {
                 if (IsJumpList(list[i], AppEnvironment.RecentDir)) continue;
                 const DWORD a = GetFileAttributesW(list[i].c_str());
@@ -291,8 +291,8 @@ void HistoryPage::cmdVerlaufClean_Click() {
 
 int HistoryPage::CleanRegistry(ChangeJournal& journal, std::vector<std::wstring>& missing) {
     const wchar_t* proc = L"cmdVerlaufClean";
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
-    clsSearch& search = ClassHandler().Search();
+    clsKeyFunc& keys = Service<clsKeyFunc>();
+    clsSearch& search = Service<clsSearch>();
     int counter = 0;
     // A scan cancelled earlier leaves its stop flag set, and the walk would find nothing; a scan
     // that is still running keeps its flag.
@@ -359,7 +359,7 @@ int HistoryPage::CleanRegistry(ChangeJournal& journal, std::vector<std::wstring>
 
 int HistoryPage::DeleteRecentFiles(const std::vector<std::wstring>& files) {
     const wchar_t* proc = L"cmdVerlaufClean";
-    clsFiles& fs = ClassHandler().Files();
+    clsFiles& fs = Service<clsFiles>();
     const int n = static_cast<int>(files.size());
     if (n == 0) return 0;
     // A Recent folder moved into a place that must never be emptied is left as it is.

@@ -1,7 +1,7 @@
 // app/extras/RegistryCompaction.cpp
 #include "extras/RegistryCompaction.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/UniqueHandle.h"
@@ -31,9 +31,9 @@ long long ownRestart = 0;
 HWND watch = nullptr;
 
 std::wstring Get(const wchar_t* key, const wchar_t* def = L"") {
-    return ClassHandler().KeyFunc().GetSetting(kSection, key, def);
+    return Service<clsKeyFunc>().GetSetting(kSection, key, def);
 }
-void Put(const wchar_t* key, const std::wstring& value) { ClassHandler().KeyFunc().SaveSetting(kSection, key, value); }
+void Put(const wchar_t* key, const std::wstring& value) { Service<clsKeyFunc>().SaveSetting(kSection, key, value); }
 
 std::vector<std::wstring> Split(const std::wstring& s, wchar_t sep) {
     std::vector<std::wstring> out;
@@ -142,7 +142,7 @@ std::wstring CurrentUserSid() {
 std::vector<Hive> SystemHives() {
     // The system names the file of each loaded hive in "hivelist".
     const std::wstring list = L"System\\CurrentControlSet\\Control\\hivelist";
-    clsSearch& search = ClassHandler().Search();
+    clsSearch& search = Service<clsSearch>();
     auto fileOf = [&](const std::wstring& name) {
         return DosPath(search.Get_ValueData(kHKLM, list, name));
     };
@@ -313,10 +313,10 @@ Platform RealSystem() {
     Platform p;
     p.hives = SystemHives;
     p.saveCopy = [](const Hive& h, const std::wstring& copy) {
-        return static_cast<long>(ClassHandler().KeyFunc().SaveKeyCopy(h.root, h.key, copy));
+        return static_cast<long>(Service<clsKeyFunc>().SaveKeyCopy(h.root, h.key, copy));
     };
     p.replace = [](const Hive& h, const std::wstring& newFile, const std::wstring& oldFile) {
-        return static_cast<long>(ClassHandler().KeyFunc().ReplaceKeyFile(h.root, h.key, newFile, oldFile));
+        return static_cast<long>(Service<clsKeyFunc>().ReplaceKeyFile(h.root, h.key, newFile, oldFile));
     };
     p.privileges = SystemPrivileges;
     p.freeBytes = [](const std::wstring& folder) {
@@ -347,7 +347,7 @@ std::wstring DfrgType() {
 }
 
 std::wstring RestartPending() {
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    clsKeyFunc& keys = Service<clsKeyFunc>();
     std::wstring lines;
     auto add = [&](const wchar_t* line) { lines += L"\r\n– " + std::wstring(line); };
     if (keys.KeyExist(kHKLM, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Component Based Servicing\\RebootPending",
@@ -370,7 +370,7 @@ std::wstring RestartPending() {
 
 bool FastStartup() {
     RegValue v;
-    return ClassHandler().KeyFunc().ReadValueRaw(kHKLM, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Power",
+    return Service<clsKeyFunc>().ReadValueRaw(kHKLM, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Power",
                                                   L"HiberbootEnabled", v) &&
            v.type == REG_DWORD && v.data.find_first_not_of(L'\0') != std::wstring::npos;
 }
@@ -493,11 +493,10 @@ std::wstring AtStart() {
 
 std::wstring LastReport() { return Get(L"RegistryDefragResult"); }
 
-void RegistryDefragAtStart() {
+std::wstring RegistryDefragAtStart() {
     std::wstring report;
     Trap(L"modMain", L"RegistryDefragAtStart", [&] { report = AtStart(); });
-    if (!report.empty())
-        MessageBoxW(nullptr, report.c_str(), AppEnvironment.AppTitle.c_str(), MB_ICONINFORMATION | MB_OK);
+    return report;
 }
 
 }  // namespace RegistryCompaction

@@ -102,7 +102,7 @@ HWND WatchWindow();
 std::wstring AtStart();
 // The last report, as the page shows it.
 std::wstring LastReport();
-// AtStart with its report shown in a message box; for the program's start-up.
-void RegistryDefragAtStart();
+// AtStart for the program's start-up, its failure logged; the report for the caller to show.
+std::wstring RegistryDefragAtStart();
 
 }  // namespace RegistryCompaction

@@ -1,7 +1,7 @@
 // app/extras/frmAutorunNew.cpp
 #include "extras/frmAutorunNew.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/CommandLine.h"
 #include "core/Text.h"
 #include "core/Trap.h"
@@ -181,7 +181,7 @@ bool frmAutorunNew::cmdOK_Click() {
         changes.push_back(RegChange::DeleteValue(original_->root, original_->key, original_->name));
         const std::wstring oldApproved = Autorun::ApprovedKey(*original_);
         RegValue state;
-        if (!oldApproved.empty() && ClassHandler().KeyFunc().ReadValueRaw(original_->root, oldApproved, original_->name, state))
+        if (!oldApproved.empty() && Service<clsKeyFunc>().ReadValueRaw(original_->root, oldApproved, original_->name, state))
             changes.push_back(RegChange::DeleteValue(original_->root, oldApproved, original_->name));
     }
     ChangeJournal journal(L"AutoRun", kModule, proc);

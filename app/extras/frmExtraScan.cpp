@@ -1,7 +1,7 @@
 // app/extras/frmExtraScan.cpp
 #include "extras/frmExtraScan.h"
 #include "assistant/clsAgent.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Trap.h"
 #include "core/win/Menu.h"
 #include "extras/AutorunPage.h"
@@ -54,7 +54,7 @@ bool frmExtraScan::OnInit() {
         LayoutPages();
     });
     Trap(kModule, L"Form_Load", [] {
-        ClassHandler().Agent().Speak(L"Der Extra Scan bietet weitere Bereinigungen der Windows Registrierungsdatenbank.");
+        Service<clsAgent>().Speak(L"Der Extra Scan bietet weitere Bereinigungen der Windows Registrierungsdatenbank.");
     });
     return true;
 }

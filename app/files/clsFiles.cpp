@@ -1,13 +1,11 @@
 // app/files/clsFiles.cpp
 #include "files/clsFiles.h"
-#include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/UniqueHandle.h"
-#include "errors/clsError.h"
 #include "journal/Protected.h"
 #include <shellapi.h>
 #include <shlobj.h>
@@ -245,13 +243,13 @@ std::wstring clsFiles::StripNull(const std::wstring& text) {
     return text.substr(0, text.find(L'\0'));
 }
 
-int16_t clsFiles::GetDrive(const std::wstring& root) {
+int16_t clsFiles::GetDrive(const std::wstring& root, DriveQuestions* questions) {
     int16_t kind = 0;
     lastNetMessage_.clear();
     Trap(kModule, L"GetDrive", [&] {
         // An empty root would name the current drive.
         if (root.empty()) return;
-        const UINT type = GetDriveTypeW(root.c_str());
+        const UINT type = DriveType ? DriveType(root) : GetDriveTypeW(root.c_str());
         kind = (type >= DRIVE_REMOVABLE && type <= DRIVE_RAMDISK) ? static_cast<int16_t>(type) : 0;
         if (kind != DRIVE_REMOTE) return;
         GetUNCPath(root.substr(0, root.size() - 1));
@@ -261,8 +259,7 @@ int16_t clsFiles::GetDrive(const std::wstring& root) {
             L"Der Versuch ein Verbindung zu " + root + L" herzustellen, wurde mit der Meldung '" + lastNetMessage_ +
             L"' abgebrochen.\r\n\r\nWenn " + root +
             L" nicht mehr vorhanden ist, kann der Eintrag gelöscht werden.\r\nWollen Sie das tun?";
-        lastAnswer_ = MessageBoxW(GetActiveWindow(), text.c_str(), AppEnvironment.AppTitle.c_str(),
-                                  MB_YESNO | MB_ICONQUESTION);
+        lastAnswer_ = questions && questions->AskNetworkDrive(text, root) ? IDYES : IDNO;
         if (lastAnswer_ == IDYES) bErrorNetPath = true;
     }, Style::Warning, false, L"suche LW: " + root);
     lastNetMessage_.clear();
@@ -481,7 +478,7 @@ int32_t clsFiles::FileKind(const std::wstring& path) {
     return kind;
 }
 
-void clsFiles::EmptyRecycler(HWND owner, bool speak) {
+void clsFiles::EmptyRecycler(HWND owner, const std::function<void()>& emptied) {
     Trap(kModule, L"EmptyRecycler", [&] {
         const DWORD flags = AppSwitches.RecyclerSecurity != 0 ? SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI : 0;
         const HRESULT hr = SHEmptyRecycleBinW(owner, nullptr, flags);
@@ -495,7 +492,6 @@ void clsFiles::EmptyRecycler(HWND owner, bool speak) {
         if ((flags & SHERB_NOCONFIRMATION) && SUCCEEDED(SHQueryRecycleBinW(nullptr, &left)) && left.i64NumItems > 0)
             Raise(Err::PermissionDenied);
         // Said only once the bin was emptied: not after the user's "No", nor after a failure (raised above).
-        if (speak && hr != HRESULT_FROM_WIN32(ERROR_CANCELLED) && hr != E_ABORT)
-            handler_.Agent().Speak(L"Ihr Papierkorb wurde geleert.");
+        if (emptied && hr != HRESULT_FROM_WIN32(ERROR_CANCELLED) && hr != E_ABORT) emptied();
     });
 }

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-class clsClassHandler;
 
 // What one FileDel did: entries (files, folders, links) deleted, and entries that stayed (in use,
 // protected, refused).
@@ -17,19 +16,28 @@ struct DeleteCount {
 // Told how far a FileDel has got: entries handled, entries in all.
 using DeleteProgress = std::function<void(size_t done, size_t total)>;
 
+// What clsFiles asks whoever called it: a window asks the user, the console scan answers itself.
+class DriveQuestions {
+public:
+    virtual ~DriveQuestions() = default;
+    // A network drive did not answer; `text` is the complete German question, `driveRoot` e.g.
+    // "X:\". True for Yes: the caller agrees to drop entries on unreachable network drives.
+    virtual bool AskNetworkDrive(const std::wstring& text, const std::wstring& driveRoot) = 0;
+};
+
 // File-system helpers of the scan and the cleanups: drive kinds with the network check, the file
 // search, deletion to the recycle bin or for good, folder picker, file date and attribute class.
 // No method raises: each writes its own failures to the protocol log and goes on.
 class clsFiles {
 public:
-    explicit clsFiles(clsClassHandler& handler) : handler_(handler) {}
 
     // Set once the user has agreed to drop entries on unreachable network drives; GetDrive then
     // no longer asks.
     bool bErrorNetPath = false;
 
     // Kind of a drive root ("C:\"): 2 removable, 3 fixed, 4 network, 5 CD-ROM, 6 RAM disk, 0 else.
-    int16_t GetDrive(const std::wstring& root);
+    // A network drive that does not answer is put to `questions` (nobody asked without one).
+    int16_t GetDrive(const std::wstring& root, DriveQuestions* questions = nullptr);
     // Network path a drive ("X:") is connected to; empty when it is none or unreachable.
     std::wstring GetUNCPath(const std::wstring& drive);
     // Appends path + name of every entry matching the pattern (recursively if asked) to the list,
@@ -48,7 +56,11 @@ public:
     std::wstring FileDate(const std::wstring& path);
     // The attribute value when it is exactly one of 4, 1, 32, 16, 2, 256; 0 otherwise.
     int32_t FileKind(const std::wstring& path);
-    void EmptyRecycler(HWND owner, bool speak);
+    // Empties the recycle bin; `emptied` is told once it really was (not after the user's "No").
+    void EmptyRecycler(HWND owner, const std::function<void()>& emptied = {});
+
+    // The drive type as the system reports it (GetDriveTypeW); tests make a drive look remote.
+    std::function<unsigned(const std::wstring& root)> DriveType;
     // The text up to its first zero character.
     static std::wstring StripNull(const std::wstring& text);
 
@@ -60,7 +72,6 @@ private:
     void DeleteToRecycler(const std::wstring& path, DWORD attributes);
     void DeleteForGood(const std::wstring& path, DWORD attributes);
 
-    clsClassHandler& handler_;
     std::wstring lastNetMessage_;  // German text of the last failed connection query
     int32_t lastAnswer_ = 0;       // answer to the last network question
 };

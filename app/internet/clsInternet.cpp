@@ -6,7 +6,7 @@
 #include "core/Trap.h"
 #include "core/UniqueHandle.h"
 #include "errors/clsError.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "registry/clsKeyFunc.h"
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -228,7 +228,7 @@ DWORD& clsInternet::TimeoutMs() {
 }
 
 std::wstring clsInternet::ServerBase() {
-    std::wstring base = Trim(ClassHandler().KeyFunc().GetSetting(L"Optionen", L"Server", L""));
+    std::wstring base = Trim(Service<clsKeyFunc>().GetSetting(L"Optionen", L"Server", L""));
     if (base.empty()) base = kDefaultServer;
     if (base.find(L"://") == std::wstring::npos) base = L"http://" + base;
     while (!base.empty() && base.back() == L'/') base.pop_back();

@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <string>
 
-class clsClassHandler;
 
 // The outcome of one HTTP request.
 struct WebReply {
@@ -34,7 +33,6 @@ public:
 // BugReportSender) and their windows decide what the user sees.
 class clsInternet {
 public:
-    explicit clsInternet(clsClassHandler& handler) : handler_(handler) {}
 
     // Opens a web address in the system's browser.
     void CallWebSite(const std::wstring& address);
@@ -64,8 +62,6 @@ public:
     // Time-out of one request in milliseconds (connect, each send and receive, and the whole).
     static DWORD& TimeoutMs();
 
-private:
-    clsClassHandler& handler_;
 };
 
 // Marks a request running for its lifetime; false from Acquired() when another one runs.

@@ -1,7 +1,7 @@
 // app/journal/ChangeJournal.cpp
 #include "journal/ChangeJournal.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/DoEvents.h"
 #include "core/Trap.h"
 #include "journal/Protected.h"
@@ -95,7 +95,7 @@ size_t JournalResult::Done() const {
 
 std::function<bool(RootKey, const std::wstring&)>& ChangeJournal::TreeDeleter() {
     static std::function<bool(RootKey, const std::wstring&)> deleter = [](RootKey root, const std::wstring& key) {
-        return ClassHandler().KeyFunc().DelKeyTree(root, key);
+        return Service<clsKeyFunc>().DelKeyTree(root, key);
     };
     return deleter;
 }
@@ -151,8 +151,8 @@ bool ChangeJournal::Open(JournalResult& result, size_t index) {
 JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
     const wchar_t* module = module_.c_str();
     const wchar_t* proc = procedure_.c_str();
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
-    clsSearch& search = ClassHandler().Search();
+    clsKeyFunc& keys = Service<clsKeyFunc>();
+    clsSearch& search = Service<clsSearch>();
     RegistryProtection protection;
     JournalResult result;
     result.items.resize(changes.size());

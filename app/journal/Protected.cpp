@@ -1,6 +1,6 @@
 // app/journal/Protected.cpp
 #include "journal/Protected.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Text.h"
 #include "core/UniqueHandle.h"
 #include "registry/clsKeyFunc.h"
@@ -361,7 +361,7 @@ bool HoldsUserChoice(RootKey root, const std::wstring& key, const std::wstring& 
     if (HasPart(lower, L"userchoice")) return true;
     if (StartsWith(lower, kFileExts) && HasPart(lower.substr(wcslen(kFileExts)), L"openwithprogids")) return true;
     if (depth > 4) return false;
-    for (const std::wstring& sub : ClassHandler().Search().Get_SubFolders(root, key))
+    for (const std::wstring& sub : Service<clsSearch>().Get_SubFolders(root, key))
         if (!sub.empty() && HoldsUserChoice(root, key + L"\\" + sub, lower + L"\\" + ToLower(sub), depth + 1))
             return true;
     return false;
@@ -386,7 +386,7 @@ struct RegistryProtection::Namers {
     std::map<std::wstring, std::vector<Namer>> byProgId;  // lower case
 
     Namers() {
-        clsSearch& search = ClassHandler().Search();
+        clsSearch& search = Service<clsSearch>();
         for (RootKey root : {kHKCU, kHKLM}) {
             for (const std::wstring& ext : search.Get_SubFolders(root, L"Software\\Classes")) {
                 if (ext.empty() || ext[0] != L'.') continue;
@@ -412,11 +412,11 @@ struct RegistryProtection::Namers {
     const Namer* StillNamed(const std::wstring& lowerProgId) const {
         auto it = byProgId.find(lowerProgId);
         if (it == byProgId.end()) return nullptr;
-        clsSearch& search = ClassHandler().Search();
+        clsSearch& search = Service<clsSearch>();
         for (const Namer& n : it->second) {
             if (n.byName) {
                 RegValue v;
-                if (ClassHandler().KeyFunc().ReadValueRaw(n.root, n.key, n.value, v)) return &n;
+                if (Service<clsKeyFunc>().ReadValueRaw(n.root, n.key, n.value, v)) return &n;
             } else if (ToLower(search.Get_ValueData(n.root, n.key, n.value)) == lowerProgId) {
                 return &n;
             }

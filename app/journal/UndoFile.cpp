@@ -1,7 +1,7 @@
 // app/journal/UndoFile.cpp
 #include "journal/UndoFile.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "registry/clsKeyFunc.h"
@@ -109,7 +109,7 @@ std::wstring NoteLine(const std::wstring& note) { return note.empty() ? note : k
 
 bool UndoFile::CollectKey(RootKey root, const std::wstring& key, const std::wstring& note) {
     if (Holds(root, key)) return false;
-    CollectKeyText(root, key, note, ClassHandler().KeyFunc().ExportKey(root, key, unicode_));
+    CollectKeyText(root, key, note, Service<clsKeyFunc>().ExportKey(root, key, unicode_));
     return true;
 }
 
@@ -153,7 +153,7 @@ bool UndoFile::AddValue(RootKey root, const std::wstring& key, const std::wstrin
 bool UndoFile::CollectValue(RootKey root, const std::wstring& key, const std::wstring& name, const std::wstring& note) {
     std::pair<RootKey, std::wstring> id{root, KeyId(key) + L"\n" + ToLower(name)};
     if (Holds(root, key) || values_.count(id)) return false;
-    const std::wstring text = ClassHandler().KeyFunc().ExportValue(root, key, name, unicode_);
+    const std::wstring text = Service<clsKeyFunc>().ExportValue(root, key, name, unicode_);
     RefuseLossy(root, key, text, L"Wert ");
     pending_ += NoteLine(note) + text;
     pendingValues_.push_back(id);

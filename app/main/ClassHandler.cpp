@@ -1,5 +1,6 @@
 // app/main/ClassHandler.cpp
 #include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "assistant/clsAgent.h"
 #include "core/clsSort.h"
 #include "core/clsTimer.h"
@@ -15,24 +16,21 @@ clsClassHandler::clsClassHandler() = default;
 clsClassHandler::~clsClassHandler() { Reset(); }
 
 template <class T>
-static T& Slot(std::unique_ptr<T>& slot, clsClassHandler& h) {
-    if (!slot) {
-        if constexpr (std::is_constructible_v<T, clsClassHandler&>) slot = std::make_unique<T>(h);
-        else slot = std::make_unique<T>();
-    }
+static T& Slot(std::unique_ptr<T>& slot) {
+    if (!slot) slot = std::make_unique<T>();
     return *slot;
 }
 
-clsKeyFunc& clsClassHandler::KeyFunc() { return Slot(keyFunc_, *this); }
-clsError& clsClassHandler::Error() { return Slot(error_, *this); }
-clsFiles& clsClassHandler::Files() { return Slot(files_, *this); }
-clsSort& clsClassHandler::Sort() { return Slot(sort_, *this); }
-clsTimer& clsClassHandler::Timer() { return Slot(timer_, *this); }
-clsSearch& clsClassHandler::Search() { return Slot(search_, *this); }
-clsCheckKeys& clsClassHandler::CheckKeys() { return Slot(checkKeys_, *this); }
-clsLibRegister& clsClassHandler::LibRegister() { return Slot(libRegister_, *this); }
-clsAgent& clsClassHandler::Agent() { return Slot(agent_, *this); }
-clsInternet& clsClassHandler::Internet() { return Slot(internet_, *this); }
+clsKeyFunc& clsClassHandler::KeyFunc() { return Slot(keyFunc_); }
+clsError& clsClassHandler::Error() { return Slot(error_); }
+clsFiles& clsClassHandler::Files() { return Slot(files_); }
+clsSort& clsClassHandler::Sort() { return Slot(sort_); }
+clsTimer& clsClassHandler::Timer() { return Slot(timer_); }
+clsSearch& clsClassHandler::Search() { return Slot(search_); }
+clsCheckKeys& clsClassHandler::CheckKeys() { return Slot(checkKeys_); }
+clsLibRegister& clsClassHandler::LibRegister() { return Slot(libRegister_); }
+clsAgent& clsClassHandler::Agent() { return Slot(agent_); }
+clsInternet& clsClassHandler::Internet() { return Slot(internet_); }
 
 void clsClassHandler::Reset() {
     // The order in which the slots are emptied when the handler goes away.
@@ -51,4 +49,18 @@ void clsClassHandler::Reset() {
 clsClassHandler& ClassHandler() {
     static clsClassHandler handler;
     return handler;
+}
+
+void InstallServices() {
+    // Providers are plain functions: the one handler is reached through ClassHandler().
+    InstallService<clsKeyFunc>([]() -> clsKeyFunc& { return ClassHandler().KeyFunc(); });
+    InstallService<clsError>([]() -> clsError& { return ClassHandler().Error(); });
+    InstallService<clsFiles>([]() -> clsFiles& { return ClassHandler().Files(); });
+    InstallService<clsSort>([]() -> clsSort& { return ClassHandler().Sort(); });
+    InstallService<clsTimer>([]() -> clsTimer& { return ClassHandler().Timer(); });
+    InstallService<clsSearch>([]() -> clsSearch& { return ClassHandler().Search(); });
+    InstallService<clsCheckKeys>([]() -> clsCheckKeys& { return ClassHandler().CheckKeys(); });
+    InstallService<clsLibRegister>([]() -> clsLibRegister& { return ClassHandler().LibRegister(); });
+    InstallService<clsAgent>([]() -> clsAgent& { return ClassHandler().Agent(); });
+    InstallService<clsInternet>([]() -> clsInternet& { return ClassHandler().Internet(); });
 }

@@ -13,7 +13,8 @@ class clsLibRegister;
 class clsAgent;
 class clsInternet;
 
-// Creates the one shared instance of each service class on first request and hands it out.
+// The composition root of the services: creates the one shared instance of each service class on
+// first request and hands it out; code below the top reaches it only through Service<T>().
 class clsClassHandler {
 public:
     clsClassHandler();
@@ -50,3 +51,6 @@ private:
 
 // The program's one class handler, created by Main.
 clsClassHandler& ClassHandler();
+// Makes Service<T>() (core/Service.h) answer with this class handler's instances: start-up, the
+// console scan and the test programs install it before anything asks for a service.
+void InstallServices();

@@ -348,7 +348,7 @@ void frmMDI::Command(int id) {
     switch (id) {
     case IDM_mnuPopUpFileQuit: case IDM_mnuPopUpQuit: Quit(); return;
     case IDM_mnuHDDEmptyRecycler:
-        Trap(kModule, L"mnuHDDEmptyRecycler_Click", [&] { ClassHandler().Files().EmptyRecycler(hwnd_, true); });
+        Trap(kModule, L"mnuHDDEmptyRecycler_Click", [&] { ClassHandler().Files().EmptyRecycler(hwnd_, clsAgent::RecyclerEmptied); });
         return;
     case IDM_mnuAnsichtRegeditShow: mnuAnsichtRegeditShow_Click(); return;
     case IDM_mnuProtokollShow: mnuProtokollShow_Click(); return;

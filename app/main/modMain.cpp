@@ -10,6 +10,7 @@
 #include "main/WindowHandler.h"
 #include "core/clsTimer.h"
 #include "core/modCheckOS.h"
+#include "disk/AutoFileDel.h"
 #include "disk/modHDD.h"
 #include "errors/clsError.h"
 #include "extras/RegistryCompaction.h"
@@ -169,7 +170,7 @@ void Tempfiledelete() {
     if (AppSwitches.RecyclerAutoClean == 1) {
         Log(L"Papierkorb leeren startet");
         wait.SetMessage(env.AppTitle + L" " + env.AppVersion + L"\r\nDer Papierkorb wird geleert. Bitte warten...");
-        ClassHandler().Files().EmptyRecycler(wait.hwnd(), false);
+        ClassHandler().Files().EmptyRecycler(wait.hwnd());
         Log(L"Papierkorb leeren endet");
     }
     WindowHandler().CloseWindow(WindowNo::Login);
@@ -245,7 +246,24 @@ void WindowErrorSink(const ErrorEntry& e) {
     }
 }
 
-void InstallWindowProgram() { SetErrorSink(WindowErrorSink); }
+void InstallWindowProgram() {
+    InstallServices();
+    SetErrorSink(WindowErrorSink);
+}
+
+void LoginWait::Show(const std::wstring& message) {
+    frmLogin& wait = WindowHandler().Get<frmLogin>();
+    wait.SetMessage(message);
+    wait.ShowWindowNow();
+}
+
+void LoginWait::Close() { WindowHandler().CloseWindow(WindowNo::Login); }
+
+void AutoFileDel() {
+    DeleteAgedUndoFiles([](const std::wstring& text) {
+        MessageBoxW(nullptr, text.c_str(), AppEnvironment.AppTitle.c_str(), MB_ICONEXCLAMATION | MB_OK);
+    });
+}
 
 bool Main(const std::wstring& commandLine) {
     // One instance only; a second start ends silently.
@@ -265,7 +283,8 @@ bool Main(const std::wstring& commandLine) {
                         MB_ICONINFORMATION | MB_OK);
             return false;
         }
-        ClassHandler().LibRegister().CheckLibs();
+        LoginWait wait;
+        ClassHandler().LibRegister().CheckLibs(&wait);
 
         if (IsTempFilesMode(commandLine)) {
             Tempfiledelete();
@@ -276,7 +295,8 @@ bool Main(const std::wstring& commandLine) {
         if (Logging())
             MessageBoxW(nullptr, L"Die Protokollierung ist aktiviert.", env.AppTitle.c_str(), MB_ICONINFORMATION | MB_OK);
         WindowHandler().Get<frmMDI>().Show();
-        RegistryCompaction::RegistryDefragAtStart();
+        if (const std::wstring report = RegistryCompaction::RegistryDefragAtStart(); !report.empty())
+            MessageBoxW(nullptr, report.c_str(), env.AppTitle.c_str(), MB_ICONINFORMATION | MB_OK);
         return true;
     } catch (...) {
         ReportError(kModule, L"Main", CurrentError(), Style::Critical, true);

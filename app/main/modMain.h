@@ -1,6 +1,7 @@
 // app/main/modMain.h
 #pragma once
 #include "core/Trap.h"
+#include "components/clsLibRegister.h"
 #include <string>
 #include <vector>
 
@@ -15,15 +16,24 @@ void PrepareAppEnvironment(bool writeStartEntry);
 // The window program's error sink: logs through clsError and shows the error dialog (critical,
 // warning) or a message box (information, question) when the entry asks to be shown.
 void WindowErrorSink(const ErrorEntry& entry);
-// What the window program installs before anything else runs (the test programs, too).
+// What the window program installs before anything else runs: the services and the error sink
+// (the test programs, too).
 void InstallWindowProgram();
 // Main plus the message loop; the process's exit code.
 int RunProgram();
 
+// The start-up's wait window (frmLogin) while the component check registers a component.
+class LoginWait : public RegistrationWait {
+public:
+    void Show(const std::wstring& message) override;
+    void Close() override;
+};
+
 // The temporary-files mode: empties the folders of tmpdirs.txt (and the recycle bin when so set).
 void Tempfiledelete();
 void CheckFirstRun();
-// Deletes the undo files of the backup folder older than "DelAfterDays" days (at start, when so set).
+// Deletes the undo files of the backup folder older than "DelAfterDays" days (at start, when so set);
+// a file that stays although old enough is named in a message box.
 void AutoFileDel();
 
 // Environment readers.

@@ -1,7 +1,7 @@
 // app/office/OfficeSettings.cpp
 #include "office/OfficeSettings.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "registry/clsKeyFunc.h"
@@ -29,7 +29,7 @@ const KnownVersion kVersions[] = {
 };
 
 bool KeyThere(RootKey root, const std::wstring& key) {
-    return ClassHandler().KeyFunc().KeyExist(root, key, KEY_QUERY_VALUE) != 0;
+    return Service<clsKeyFunc>().KeyExist(root, key, KEY_QUERY_VALUE) != 0;
 }
 
 bool FolderThere(const std::wstring& folder) {
@@ -69,7 +69,7 @@ OfficeInstall DetectOffice() {
             found.machineBase = base;
             // Oldest first, so a later hit is a newer version; within one version the first view wins.
             if (!any || any->version != found.version) any = found;
-            const std::wstring path = ClassHandler().KeyFunc().ReadKeyValue(kHKLM, root, L"Path");
+            const std::wstring path = Service<clsKeyFunc>().ReadKeyValue(kHKLM, root, L"Path");
             const bool stale = !path.empty() && !FolderThere(path);
             if (!stale && (!sound || sound->version != found.version)) sound = found;
         }
@@ -89,7 +89,7 @@ bool MachineKeyExists(const OfficeInstall& office, const std::wstring& below) {
 
 std::wstring ReadMachineValue(const OfficeInstall& office, const std::wstring& below, const std::wstring& name) {
     for (const std::wstring& view : Views(office)) {
-        const std::wstring value = ClassHandler().KeyFunc().ReadKeyValue(kHKLM, view + office.version + L"\\" + below, name);
+        const std::wstring value = Service<clsKeyFunc>().ReadKeyValue(kHKLM, view + office.version + L"\\" + below, name);
         if (!value.empty()) return value;
     }
     return L"";

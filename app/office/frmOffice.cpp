@@ -2,7 +2,7 @@
 #include "office/frmOffice.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/modWaitForProcess.h"
@@ -154,7 +154,7 @@ void frmOffice::Load() {
     Info(L"Form_Load", L"startet");
     MdiChild::Load();
     Trap(kModule, L"Form_Load", [] {
-        ClassHandler().Agent().Speak(L"Im Bereich Office, können Word und Co. repariert und konfiguriert werden.");
+        Service<clsAgent>().Speak(L"Im Bereich Office, können Word und Co. repariert und konfiguriert werden.");
     });
     Info(L"Form_Load", L"endet");
 }
@@ -332,7 +332,7 @@ void frmOffice::FindOffice() {
             if (office_.Found()) {
                 const std::wstring key = std::wstring(app.name);
                 installed = app.userTest
-                                ? ClassHandler().KeyFunc().KeyExist(kHKCU, office_.UserPath() + L"\\" + key, KEY_QUERY_VALUE) != 0
+                                ? Service<clsKeyFunc>().KeyExist(kHKCU, office_.UserPath() + L"\\" + key, KEY_QUERY_VALUE) != 0
                                 : MachineKeyExists(office_, key);
             }
             SetAppControls(app, installed);
@@ -378,7 +378,7 @@ void frmOffice::OutlookStep(bool installed) {
 void frmOffice::ReadSetting(int box) {
     Setting s;
     if (!SettingOf(box, s)) return;
-    const std::optional<int> n = Number(ClassHandler().KeyFunc().QueryKeyValue(kHKCU, s.key, s.value));
+    const std::optional<int> n = Number(Service<clsKeyFunc>().QueryKeyValue(kHKCU, s.key, s.value));
     const bool checked = n ? *n == s.on : s.missingChecked;
     // Setting the state sends no click: reading the registry never writes it.
     CheckDlgButton(hwnd(), box, checked ? BST_CHECKED : BST_UNCHECKED);
@@ -386,7 +386,7 @@ void frmOffice::ReadSetting(int box) {
 
 void frmOffice::UpdatePolicyNote() {
     std::wstring note;
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    clsKeyFunc& keys = Service<clsKeyFunc>();
     if (office_.HasAttachmentSecurity()) {
         const std::wstring policy = L"Software\\Policies\\Microsoft\\Office\\" + office_.version + L"\\Outlook\\Security";
         for (RootKey root : {kHKCU, kHKLM}) {
@@ -414,7 +414,7 @@ void frmOffice::cmdOfficeWordClean_Click() { Reset(AppNamed(L"Word")); }
 
 std::vector<RegChange> frmOffice::ResetChanges(const App& app, const std::wstring& key, bool all) {
     std::vector<RegChange> changes;
-    clsSearch& search = ClassHandler().Search();
+    clsSearch& search = Service<clsSearch>();
     const std::wstring profiles = key + L"\\Profiles";
     std::vector<std::wstring> names;
     if (all && &app == &kOutlook && search.KeyStatus(kHKCU, profiles, KEY_READ) == ERROR_SUCCESS)
@@ -474,7 +474,7 @@ void frmOffice::Reset(const App& app) {
             query.Recurse = true;
             query.MatchKeyName = true;
             std::vector<ScanHit> hits(1);
-            ClassHandler().Search().FindString(query, hits);
+            Service<clsSearch>().FindString(query, hits);
             Info(proc, label + std::to_wstring(hits.size() - 1) + L" Einträge gelesen");
         }
         std::vector<RegChange> changes;
@@ -591,7 +591,7 @@ void frmOffice::FillOutlookSecurityLevel() {
     std::vector<std::wstring> released;
     Trap(kModule, proc, [&] {
         const std::wstring stored =
-            ClassHandler().KeyFunc().ReadKeyValue(kHKCU, office_.UserPath() + L"\\Outlook\\Security", L"Level1Remove");
+            Service<clsKeyFunc>().ReadKeyValue(kHKCU, office_.UserPath() + L"\\Outlook\\Security", L"Level1Remove");
         Info(proc, L"Freigegebene Attach: " + stored);
         released = Level1Items(stored);
     });
@@ -672,7 +672,7 @@ void frmOffice::cmdOfficeOutlookClosedAll_Click() {
 void frmOffice::WriteReleased(const std::vector<std::wstring>& items, const wchar_t* procedure) {
     const std::wstring key = office_.UserPath() + L"\\Outlook\\Security";
     const std::wstring value = Level1Value(items);
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    clsKeyFunc& keys = Service<clsKeyFunc>();
     const KeyValue before = keys.QueryKeyValue(kHKCU, key, L"Level1Remove");
     const std::wstring* stored = std::get_if<std::wstring>(&before);
     const bool unchanged = stored ? *stored == value : value.empty();
@@ -696,7 +696,7 @@ void frmOffice::WriteReleased(const std::vector<std::wstring>& items, const wcha
 
 void frmOffice::WriteSettings(const std::vector<int>& boxes) {
     const wchar_t* proc = L"ckbOfficeOutlook_Click";
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    clsKeyFunc& keys = Service<clsKeyFunc>();
     std::vector<Setting> changes;
     for (int box : boxes) {
         Setting s;

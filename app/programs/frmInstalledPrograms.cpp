@@ -3,7 +3,7 @@
 #include "core/win/IdBases.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/DoEvents.h"
 #include "core/Trap.h"
 #include "core/UniqueHandle.h"
@@ -63,8 +63,8 @@ bool frmInstalledPrograms::OnInit() {
     });
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule);
     Trap(kModule, L"Form_Load", [] {
-        ClassHandler().Agent().Play(L"Read");
-        ClassHandler().Agent().Speak(L"Programme vom Computer bequem deinstallieren.");
+        Service<clsAgent>().Play(L"Read");
+        Service<clsAgent>().Speak(L"Programme vom Computer bequem deinstallieren.");
     });
     return true;
 }
@@ -105,7 +105,7 @@ void frmInstalledPrograms::ShowDeinstall() {
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     Status(L"Daten werden eingelesen...");
     DoEvents();
-    clsSearch& search = ClassHandler().Search();
+    clsSearch& search = Service<clsSearch>();
     search.StopSearch = false;
     size_t hits = 0;
     std::vector<InstalledProgram> all = ReadInstalledPrograms(search, &hits);

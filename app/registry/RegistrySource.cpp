@@ -1,7 +1,7 @@
 // app/registry/RegistrySource.cpp
 #include "registry/RegistrySource.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "registry/clsKeyFunc.h"
 
 void LiveRegistry::ReadTree(RootKey root, const std::wstring& key, uint16_t, std::vector<ScanHit>& hits, const bool&) {
@@ -12,11 +12,11 @@ void LiveRegistry::ReadTree(RootKey root, const std::wstring& key, uint16_t, std
     query.Root = root;
     query.CompareMode = 1;
     query.Recurse = query.MatchKeyName = query.MatchValueName = query.MatchValueData = true;
-    handler_.Search().FindString(query, hits);
+    Service<clsSearch>().FindString(query, hits);
 }
 
 bool LiveRegistry::KeyExists(RootKey root, const std::wstring& key, uint16_t) {
-    return handler_.KeyFunc().KeyExist(root, key, READ_CONTROL) != 0;
+    return Service<clsKeyFunc>().KeyExist(root, key, READ_CONTROL) != 0;
 }
 
 SystemFolders RunningSystemFolders() {

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-class clsClassHandler;
 
 // The folders an installation names its files by, as it sees them itself ("C:\Windows\"), each
 // ending in "\" ("" when it has none).
@@ -47,7 +46,6 @@ public:
 // The running system's registry through clsSearch and clsKeyFunc: the scan as it always was.
 class LiveRegistry : public RegistrySource {
 public:
-    explicit LiveRegistry(clsClassHandler& handler) : handler_(handler) {}
     uint16_t Users() const override { return 1; }
     void ReadTree(RootKey root, const std::wstring& key, uint16_t user, std::vector<ScanHit>& hits,
                   const bool& stop) override;
@@ -57,6 +55,5 @@ public:
     std::wstring Origin(const ScanHit&) const override { return L""; }
 
 private:
-    clsClassHandler& handler_;
     SystemFolders folders_;
 };

@@ -1,10 +1,9 @@
 // app/registry/clsKeyFunc.cpp
 #include "registry/clsKeyFunc.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "errors/clsError.h"
 
 namespace {
 const wchar_t* kModule = L"clsKeyFunc";
@@ -228,4 +227,8 @@ void clsKeyFunc::ReadAppSwitch() {
     flag(O, L"RecyclerSecurity", L"0", s.RecyclerSecurity);
     flag(O, L"RecyclerAutoClean", L"0", s.RecyclerAutoClean);
     if (Logging()) Trace(kModule, L"ReadAppSwitch", L"vollständig gelesen");
+}
+
+std::wstring ReadServicePack() {
+    return Service<clsKeyFunc>().ReadKeyValue(kHKLM, L"Software\\Microsoft\\Windows NT\\CurrentVersion", L"CSDVersion");
 }

@@ -6,7 +6,6 @@
 #include <variant>
 #include <vector>
 
-class clsClassHandler;
 
 // Result of the typed read: nothing, text, or a 16-bit integer.
 using KeyValue = std::variant<std::monostate, std::wstring, int16_t>;
@@ -15,7 +14,6 @@ using KeyValue = std::variant<std::monostate, std::wstring, int16_t>;
 // into the registry besides clsSearch. Every key it opens is closed before it returns.
 class clsKeyFunc {
 public:
-    explicit clsKeyFunc(clsClassHandler& handler) : handler_(handler) {}
 
     int32_t CreateKey(RootKey root, const std::wstring& key);
     int32_t KeyExist(RootKey root, const std::wstring& key, REGSAM access);
@@ -71,5 +69,7 @@ public:
 
 private:
     void TraceCall(const wchar_t* proc, const std::wstring& info);
-    clsClassHandler& handler_;
 };
+
+// The installed service pack as the system names it ("" when none), read as every registry read is.
+std::wstring ReadServicePack();

@@ -1,6 +1,6 @@
 // app/registry/clsKeyFunc_Hive.cpp
 // Hive files: a compact copy of a hive and its replacement at the next system start.
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Trap.h"
 #include "registry/clsKeyFunc.h"
 

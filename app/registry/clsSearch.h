@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-class clsClassHandler;
 
 // One value found by the registry walk. The record is what the program acts on; its text line
 // (root "[" key "]" name "=" data) is only derived for display and the protocol log, never parsed
@@ -51,7 +50,6 @@ struct SearchQuery {
 // that the scan and the tools use. The walk keeps the windows alive and stops when StopSearch is set.
 class clsSearch {
 public:
-    explicit clsSearch(clsClassHandler& handler) : handler_(handler) {}
 
     bool StopSearch = false;  // set from outside to stop a running FindString
     bool ScanRun = false;     // a scan or search is under way
@@ -75,6 +73,5 @@ public:
 
 private:
     void Walk(SearchQuery& query, std::vector<ScanHit>& result);
-    clsClassHandler& handler_;
     LSTATUS lastResult_ = 0;
 };

@@ -1,7 +1,7 @@
 // app/scan/ScanEngine.cpp
 #include "scan/ScanEngine.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"
@@ -82,19 +82,19 @@ static_assert(std::size(kFindings) == static_cast<size_t>(Finding::TypeLibWithou
 const wchar_t* FindingText(Finding f) { return kFindings[static_cast<size_t>(f)].text; }
 const wchar_t* FindingId(Finding f) { return kFindings[static_cast<size_t>(f)].id; }
 
-ScanEngine::ScanEngine(clsClassHandler& handler) : handler_(handler) {}
+ScanEngine::ScanEngine() = default;
 
 const ScanEngine::Step& ScanEngine::StepAt(int step) { return kStepTable[std::clamp(step, 1, kSteps) - 1]; }
 
-bool ScanEngine::Running() const { return handler_.Search().ScanRun; }
+bool ScanEngine::Running() const { return Service<clsSearch>().ScanRun; }
 
-void ScanEngine::Cancel() { handler_.Search().StopSearch = true; }
+void ScanEngine::Cancel() { Service<clsSearch>().StopSearch = true; }
 
 void ScanEngine::Close() {
-    clsSearch& search = handler_.Search();
+    clsSearch& search = Service<clsSearch>();
     search.StopSearch = true;
     search.ScanRun = false;
-    handler_.CheckKeys().Reset();
+    Service<clsCheckKeys>().Reset();
 }
 
 void ScanEngine::AddRow(ResultRow row) {
@@ -105,7 +105,7 @@ void ScanEngine::AddRow(ResultRow row) {
 
 size_t ScanEngine::DropExcludedRows() {
     exclusions_.Clear();
-    if (useExclusions_) exclusions_.Load(handler_);
+    if (useExclusions_) exclusions_.Load();
     const size_t before = rows_.size();
     std::erase_if(rows_, [&](const ResultRow& r) { return exclusions_.Excludes(r.hit.root, r.hit.key); });
     return before - rows_.size();
@@ -137,8 +137,8 @@ bool ScanEngine::Scan() {
     // The scan pumps messages: a second start from a window must not run inside the first.
     if (busy_) return false;
     Busy busy(busy_);
-    clsSearch& search = handler_.Search();
-    clsCheckKeys& check = handler_.CheckKeys();
+    clsSearch& search = Service<clsSearch>();
+    clsCheckKeys& check = Service<clsCheckKeys>();
     search.ScanRun = true;
     search.StopSearch = false;
     rows_.clear();
@@ -147,7 +147,7 @@ bool ScanEngine::Scan() {
     rating_.clear();
     Trace(kWindow, L"cmdStart_Click", L"started");
     exclusions_.Clear();
-    if (useExclusions_) Trap(kWindow, L"cmdStart_Click", [&] { exclusions_.Load(handler_); });
+    if (useExclusions_) Trap(kWindow, L"cmdStart_Click", [&] { exclusions_.Load(); });
 
     // Drive answers hold for one scan.
     check.Reset();

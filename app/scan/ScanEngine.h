@@ -1,5 +1,6 @@
 // app/scan/ScanEngine.h
 #pragma once
+#include "files/clsFiles.h"
 #include "registry/RegKey.h"
 #include "registry/RegistrySource.h"
 #include "registry/clsSearch.h"
@@ -10,7 +11,6 @@
 #include <string>
 #include <vector>
 
-class clsClassHandler;
 
 // Why a row was flagged.
 enum class Finding {
@@ -42,9 +42,8 @@ struct ResultRow {
 
 // The questions the scan has to ask the user (unknown or network drive). The window answers with
 // a Yes/No message box, the console tool from its command line.
-class ScanQuestions {
+class ScanQuestions : public DriveQuestions {
 public:
-    virtual ~ScanQuestions() = default;
     // Returns true for Yes. `text` is the complete German question; `driveRoot` e.g. "X:\".
     virtual bool AskDrive(const std::wstring& text, const std::wstring& driveRoot) = 0;
 };
@@ -86,7 +85,7 @@ struct RemovalResult {
 // undo file before it is deleted. frmRegScan and torvane-scan.exe both drive it.
 class ScanEngine {
 public:
-    explicit ScanEngine(clsClassHandler& handler);
+    ScanEngine();
 
     struct Step {
         RootKey root;
@@ -147,10 +146,9 @@ public:
     ScanQuestions* Questions() const { return questions_; }
 
 private:
-    clsClassHandler& handler_;
     ScanQuestions* questions_ = nullptr;
     ScanProgress* progress_ = nullptr;
-    LiveRegistry live_{handler_};
+    LiveRegistry live_;
     RegistrySource* source_ = &live_;
     std::vector<ResultRow> rows_;
     size_t total_ = 0;

@@ -1,7 +1,7 @@
 // app/scan/ScanExclusions.cpp
 #include "scan/ScanExclusions.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "registry/clsKeyFunc.h"
@@ -35,10 +35,10 @@ bool ScanExclusions::Parse(const std::wstring& text, RootKey& root, std::wstring
     return false;
 }
 
-void ScanExclusions::Load(clsClassHandler& handler) {
+void ScanExclusions::Load() {
     entries_.clear();
-    clsKeyFunc& keys = handler.KeyFunc();
-    for (const std::wstring& name : handler.Search().Get_KeyValues(kHKCU, SectionPath())) {
+    clsKeyFunc& keys = Service<clsKeyFunc>();
+    for (const std::wstring& name : Service<clsSearch>().Get_KeyValues(kHKCU, SectionPath())) {
         const std::wstring text = keys.GetSetting(kSection, name, L"");
         if (name.empty() && text.empty()) continue;  // no values at all, or an unset default value
         Entry e;
@@ -67,15 +67,15 @@ bool ScanExclusions::Excludes(RootKey root, const std::wstring& key) const {
     return false;
 }
 
-bool ScanExclusions::Add(clsClassHandler& handler, const std::wstring& text) {
+bool ScanExclusions::Add(const std::wstring& text) {
     RootKey root = 0;
     std::wstring key;
     if (!Parse(text, root, key)) return false;
     // Named by its own text: the same key (in any case) is stored once.
-    handler.KeyFunc().SaveSetting(kSection, text, text);
+    Service<clsKeyFunc>().SaveSetting(kSection, text, text);
     return true;
 }
 
-void ScanExclusions::Remove(clsClassHandler& handler, const std::wstring& valueName) {
-    handler.KeyFunc().DelKeyValue(kHKCU, SectionPath(), valueName);
+void ScanExclusions::Remove(const std::wstring& valueName) {
+    Service<clsKeyFunc>().DelKeyValue(kHKCU, SectionPath(), valueName);
 }

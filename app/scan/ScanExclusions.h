@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-class clsClassHandler;
 
 // Keys the user never wants reported again, each with everything below it. They are kept in the
 // settings store, section "Ausnahmen": one REG_SZ value per key, named and filled with the key as
@@ -25,7 +24,7 @@ public:
     static bool Parse(const std::wstring& text, RootKey& root, std::wstring& key);
 
     // Reads the stored keys. An entry that is no key text is left out with a log entry.
-    void Load(clsClassHandler& handler);
+    void Load();
     void Clear() { entries_.clear(); }
     const std::vector<Entry>& Entries() const { return entries_; }
     // Whether a key is an excluded one or lies below one, by whole key names, ignoring case.
@@ -33,9 +32,9 @@ public:
 
     // Stores a key text (raises when the settings store cannot be written); false when the
     // text is no key text, and then nothing is stored.
-    static bool Add(clsClassHandler& handler, const std::wstring& text);
+    static bool Add(const std::wstring& text);
     // Deletes one stored value (the value only, never the section's key).
-    static void Remove(clsClassHandler& handler, const std::wstring& valueName);
+    static void Remove(const std::wstring& valueName);
 
 private:
     std::vector<Entry> entries_;

@@ -1,7 +1,7 @@
 // app/scan/clsCheckKeys.cpp
 #include "scan/clsCheckKeys.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/Trap.h"
@@ -211,7 +211,7 @@ void clsCheckKeys::FinishTypeLib() {
     TypeLib lib = std::move(typeLib_);
     typeLib_ = TypeLib{};
     // Only when every version went is the {GUID} key itself of no use any more.
-    if (lib.own.empty() || lib.versions == 0 || lib.broken < lib.versions || handler_.Search().StopSearch) return;
+    if (lib.own.empty() || lib.versions == 0 || lib.broken < lib.versions || Service<clsSearch>().StopSearch) return;
     for (size_t i = lib.own.size(); i-- > 0;) {
         const ScanHit& e = lib.own[i];
         Flag(e, e.data, Finding::TypeLibWithoutVersion, L"");
@@ -292,7 +292,7 @@ void clsCheckKeys::Report(const ScanHit& judged, Rule rule, Finding finding, con
 
 void clsCheckKeys::CheckFile(size_t index) {
     Trap(kModule, L"CheckFile", [&] {
-        if (handler_.Search().StopSearch || index >= group_.size()) return;
+        if (Service<clsSearch>().StopSearch || index >= group_.size()) return;
         const ScanHit e = group_[index];
 
         // A key that holds nothing at all. One with sub-keys is not empty: they are judged on their own.
@@ -357,7 +357,7 @@ void clsCheckKeys::CheckFile(size_t index) {
 int clsCheckKeys::DriveKind(const std::wstring& root) {
     // Asked once a scan for each drive; a network drive every time, as asking may mean asking the user.
     if (auto it = driveKinds_.find(root); it != driveKinds_.end()) return it->second;
-    const int kind = handler_.Files().GetDrive(root);
+    const int kind = Service<clsFiles>().GetDrive(root, questions_);
     if (kind != DRIVE_REMOTE) driveKinds_.emplace(root, kind);
     return kind;
 }
@@ -372,7 +372,7 @@ bool clsCheckKeys::Registered(const std::wstring& target, uint16_t part) {
 
 void clsCheckKeys::CheckQuerVerbindung(const ScanHit& hit) {
     Trap(kModule, L"CheckQuerVerbindung", [&] {
-        if (handler_.Search().StopSearch) return;
+        if (Service<clsSearch>().StopSearch) return;
         const std::wstring& d = hit.data;
         if (!hit.name.empty() || d.size() < 2 || d.front() != L'{' || d.back() != L'}') return;
         const std::wstring lk = ToLower(hit.KeyText());

@@ -9,7 +9,6 @@
 #include <unordered_map>
 #include <vector>
 
-class clsClassHandler;
 
 // Judges the scan's hits: groups consecutive hits of one registration (one {GUID} subtree, one
 // App Paths entry, one uninstall key), tests the files and drives they name, empty keys and
@@ -17,7 +16,6 @@ class clsClassHandler;
 // entry becomes a result row.
 class clsCheckKeys {
 public:
-    explicit clsCheckKeys(clsClassHandler& handler) : handler_(handler) {}
 
     // Drive roots ("X:\", or "\\server\share\" for network paths) the user answered No / Yes for.
     std::vector<std::wstring> cNotToDelDrive;
@@ -80,8 +78,7 @@ private:
     // clsFiles::GetDrive of a drive root, kept for the scan except for network drives.
     int DriveKind(const std::wstring& root);
 
-    clsClassHandler& handler_;
-    LiveRegistry live_{handler_};
+    LiveRegistry live_;
     RegistrySource* source_ = &live_;
     std::function<void(ResultRow&&)> sink_;
     ScanQuestions* questions_ = nullptr;

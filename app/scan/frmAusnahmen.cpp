@@ -1,6 +1,6 @@
 // app/scan/frmAusnahmen.cpp
 #include "scan/frmAusnahmen.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Trap.h"
 #include "core/win/MainFrame.h"
 #include "scan/frmAusnahmen.rh"
@@ -23,7 +23,7 @@ bool frmAusnahmen::OnInit() {
 }
 
 void frmAusnahmen::FillList() {
-    exclusions_.Load(ClassHandler());
+    exclusions_.Load();
     HWND list = Item(IDC_lstAusnahmen);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     // Long keys can be scrolled to their end.
@@ -55,7 +55,7 @@ void frmAusnahmen::cmdEntfernen_Click() {
     for (int at : chosen) {
         const size_t i = static_cast<size_t>(SendMessageW(list, LB_GETITEMDATA, at, 0));
         if (i >= entries.size()) continue;
-        Trap(kModule, L"cmdEntfernen_Click", [&] { ScanExclusions::Remove(ClassHandler(), entries[i].valueName); });
+        Trap(kModule, L"cmdEntfernen_Click", [&] { ScanExclusions::Remove(entries[i].valueName); });
         Trace(kModule, L"cmdEntfernen_Click", entries[i].text + L" wird wieder gemeldet");
     }
     Trap(kModule, L"cmdEntfernen_Click", [&] { FillList(); });

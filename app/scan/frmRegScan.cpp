@@ -2,7 +2,7 @@
 #include "scan/frmRegScan.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Trap.h"
 #include "core/modReboot.h"
 #include "core/win/Menu.h"
@@ -61,7 +61,7 @@ constexpr Anchor kLayout[] = {
 const wchar_t* const frmRegScan::kStartCaption = L"&Start";
 const wchar_t* const frmRegScan::kRemoveCaption = L"&Entfernen";
 
-frmRegScan::frmRegScan() : engine_(std::make_shared<ScanEngine>(ClassHandler())) {
+frmRegScan::frmRegScan() : engine_(std::make_shared<ScanEngine>()) {
     engine_->SetQuestions(this);
     engine_->SetProgress(this);
 }
@@ -74,7 +74,7 @@ frmRegScan::~frmRegScan() {
     engine_->SetQuestions(nullptr);
     if (engine_->Running()) {
         engine_->Cancel();
-        ClassHandler().CheckKeys().SetQuestions(nullptr);
+        Service<clsCheckKeys>().SetQuestions(nullptr);
     }
     if (imlRegKeys) ImageList_Destroy(imlRegKeys);
 }
@@ -140,7 +140,7 @@ bool frmRegScan::OnInit() {
     Trap(kModule, L"Form_Load", [&] { RestoreColumnWidths(); });
     Trap(kModule, L"Form_Load", [&] {
         Item(IDC_lblStartText).SetText(StartText());
-        if (!ClassHandler().Search().ScanRun)
+        if (!Service<clsSearch>().ScanRun)
             for (int id : {IDC_lblScanTxt, IDC_lblScanProzent, IDC_lblScanBericht}) Item(id).SetText(L"");
     });
     return true;
@@ -161,7 +161,7 @@ void frmRegScan::Form_Activate() {
     // activation while problems wait for removal, start nothing.
     if (AppSwitches.AutoScan != 1 || autoScanDone_) return;
     autoScanDone_ = true;
-    if (RemovalPending() || ClassHandler().Search().ScanRun) return;
+    if (RemovalPending() || Service<clsSearch>().ScanRun) return;
     Trap(kModule, L"Form_Activate", [&] {
         ShowChild();
         if (const MainFrame* frame = AppFrame()) frame->EnableEditMenu(IDM_mnuRegScanStart, true);
@@ -173,7 +173,7 @@ void frmRegScan::Form_Activate() {
 
 bool frmRegScan::OnQueryClose() {
     // Closing the window ends a running scan first.
-    if (ClassHandler().Search().ScanRun && !RemovalPending()) cmdAbbrechen_Click();
+    if (Service<clsSearch>().ScanRun && !RemovalPending()) cmdAbbrechen_Click();
     return true;
 }
 
@@ -186,7 +186,7 @@ void frmRegScan::OnDestroy() {
 void frmRegScan::cmdStart_Click() {
     // A scan or search under way (it pumps messages, so tray and menu commands still arrive)
     // refuses a second start and, above all, a removal in the middle of it.
-    clsSearch& search = ClassHandler().Search();
+    clsSearch& search = Service<clsSearch>();
     if (search.ScanRun || !hwnd()) return;
     search.ScanRun = true;
     if (RemovalPending()) Remove();
@@ -197,7 +197,7 @@ bool frmRegScan::Scan() {
     std::shared_ptr<bool> alive = alive_;
     std::shared_ptr<ScanEngine> engine = engine_;
     Trap(kModule, kStart, [&] {
-        ClassHandler().Search().StopSearch = false;
+        Service<clsSearch>().StopSearch = false;
         Item(IDC_cmdStart).Enable(false);
         EnableMenu(IDM_mnuRegScanStart, false);
         Item(IDC_cmdAbbrechen).Enable(true);
@@ -205,8 +205,8 @@ bool frmRegScan::Scan() {
         SetWaitPointer(true);
     });
     Trap(kModule, kStart, [] {
-        ClassHandler().Agent().Speak(L"Der Registry-Scan wurde gestartet.");
-        ClassHandler().Agent().Play(L"Searching");
+        Service<clsAgent>().Speak(L"Der Registry-Scan wurde gestartet.");
+        Service<clsAgent>().Play(L"Searching");
     });
     Trap(kModule, kStart, [&] {
         HWND bar = Item(IDC_ProgressBar);
@@ -226,7 +226,7 @@ bool frmRegScan::Scan() {
     });
     Trap(kModule, kStart, [&] {
         // The history deletion itself belongs to the extras; here only its notice.
-        const bool verlauf = ClassHandler().KeyFunc().GetSetting(L"Optionen\\ExtraScan", L"AutoRegistryVerlaufDel", L"0") == L"1";
+        const bool verlauf = Service<clsKeyFunc>().GetSetting(L"Optionen\\ExtraScan", L"AutoRegistryVerlaufDel", L"0") == L"1";
         Item(IDC_lblExtraScan).SetText(verlauf ? L"Das Löschen der Registry Verläufe ist eingeschalten." : L"");
         Item(IDC_lblExtraScan).Show(verlauf);
     });
@@ -250,8 +250,8 @@ bool frmRegScan::Scan() {
         Item(IDC_lblScanTxt).SetText(L"Scanvorgang erfolgreich abgeschlossen.");
     });
     Trap(kModule, kStart, [] {
-        ClassHandler().Agent().Stop();
-        ClassHandler().Agent().Speak(L"Der Registry-Scan wurde erfolgreich abgeschlossen.");
+        Service<clsAgent>().Stop();
+        Service<clsAgent>().Speak(L"Der Registry-Scan wurde erfolgreich abgeschlossen.");
     });
     Trap(kModule, kStart, [&] { SetBericht(engine->RatingText(), engine->RatingColour()); });
     return Auswertung();
@@ -312,7 +312,7 @@ bool frmRegScan::Auswertung() {
     const wchar_t kProc[] = L"Auswertung";
     std::shared_ptr<bool> alive = alive_;
     Trace(kModule, kProc, L"startet");
-    ClassHandler().Search().ScanRun = false;
+    Service<clsSearch>().ScanRun = false;
     if (AppSwitches.AutoEntfernen == 1) {
         Trace(kModule, kProc, L"AutoEntfernen wird gestartet");
         if (List().Count() > 0 && !ProblemeEntfernen()) return false;
@@ -388,8 +388,8 @@ void frmRegScan::cmdAbbrechen_Click() {
         for (int id : {IDC_lblScanTxt, IDC_lblScanProzent, IDC_lblScanBericht}) Item(id).SetText(L"");
     });
     Trap(kModule, kProc, [] {
-        ClassHandler().Agent().Stop();
-        ClassHandler().Agent().Speak(L"Der Registry-Scan wurde vom Benutzer abgebrochen.");
+        Service<clsAgent>().Stop();
+        Service<clsAgent>().Speak(L"Der Registry-Scan wurde vom Benutzer abgebrochen.");
     });
 }
 
@@ -421,7 +421,7 @@ void frmRegScan::FillList() {
 void frmRegScan::SortBy(int column) { sort_.By(List(), column); }
 
 void frmRegScan::RestoreColumnWidths() {
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    clsKeyFunc& keys = Service<clsKeyFunc>();
     for (int c = 0; c < 5; ++c) {
         const std::wstring text = keys.GetSetting(L"Screen", WidthSetting(c), L"");
         if (text.empty()) continue;
@@ -439,7 +439,7 @@ void frmRegScan::RestoreColumnWidths() {
 
 void frmRegScan::SaveColumnWidths() {
     if (!lvw_ || !IsWindow(lvw_)) return;
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    clsKeyFunc& keys = Service<clsKeyFunc>();
     // Only what the user changed: a column left as it was keeps following the list's width.
     for (int c = 0; c < 5; ++c)
         if (const int width = ListView_GetColumnWidth(lvw_, c); width != loadedWidths_[c])
@@ -470,14 +470,14 @@ std::vector<size_t> frmRegScan::ListedRows(bool onlySelected) const {
 
 void frmRegScan::mnuRegScanIgnore_Click() {
     const wchar_t kProc[] = L"mnuRegScanIgnore_Click";
-    if (ClassHandler().Search().ScanRun || !hwnd()) return;
+    if (Service<clsSearch>().ScanRun || !hwnd()) return;
     std::vector<std::wstring> keys;
     for (size_t at : ListedRows(true)) keys.push_back(engine_->Rows()[at].item);
     if (keys.empty()) return;
     bool stored = false;
     for (const std::wstring& key : keys)
         stored |= Trap(kModule, kProc, [&] {
-            if (!ScanExclusions::Add(ClassHandler(), key))
+            if (!ScanExclusions::Add(key))
                 throw RuntimeError{Err::InvalidProperty, ErrorDescription(Err::InvalidProperty)};
             Trace(kModule, kProc, key + L" wird nicht mehr gemeldet");
         }, Style::Warning, false, key);
@@ -636,6 +636,11 @@ bool frmRegScan::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 
 bool frmRegScan::AskDrive(const std::wstring& text, const std::wstring& driveRoot) {
     return Ask(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+bool frmRegScan::AskNetworkDrive(const std::wstring& text, const std::wstring& driveRoot) {
+    return MessageBoxW(GetActiveWindow(), text.c_str(), AppEnvironment.AppTitle.c_str(), MB_YESNO | MB_ICONQUESTION) ==
+           IDYES;
 }
 
 void frmRegScan::OnStep(int step, const std::wstring& activity, size_t linesRead) {

@@ -64,6 +64,7 @@ protected:
 private:
     // ScanQuestions
     bool AskDrive(const std::wstring& text, const std::wstring& driveRoot) override;
+    bool AskNetworkDrive(const std::wstring& text, const std::wstring& driveRoot) override;
     // ScanProgress
     void OnStep(int step, const std::wstring& activity, size_t linesRead) override;
     void OnStepDone(int step, size_t linesRead) override;

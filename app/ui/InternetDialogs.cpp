@@ -5,7 +5,7 @@
 #include "core/DoEvents.h"
 #include "core/UniqueHandle.h"
 #include "core/win/Dialog.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "ui/InternetDialogs.rh"
 #include <commdlg.h>
 #include <shlobj.h>
@@ -53,7 +53,7 @@ InternetDialogs::InternetDialogs() = default;
 InternetDialogs::~InternetDialogs() = default;
 
 void InternetDialogs::Say(const wchar_t* procedure, const std::wstring& text) {
-    ClassHandler().Agent().Say(L"clsInternet", procedure, text);
+    Service<clsAgent>().Say(L"clsInternet", procedure, text);
 }
 
 void InternetDialogs::Tell(const std::wstring& text, Tone tone) {

@@ -2,7 +2,7 @@
 #include "ui/frmOptionen.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/HtmlHelp.h"
 #include "core/Text.h"
 #include "core/Trap.h"
@@ -106,7 +106,7 @@ void frmOptionen::Form_Load() {
     // The characters are listed first, so that the assistant's check box finds them.
     step([&] {
         std::vector<std::wstring> files;
-        ClassHandler().Files().FindFilesAPI(AppEnvironment.AgentCharsDir, L"*.acs", false, files);
+        Service<clsFiles>().FindFilesAPI(AppEnvironment.AgentCharsDir, L"*.acs", false, files);
         HWND list = Item(IDC_cboAgentType);
         for (size_t i = 1; i < files.size(); ++i) {
             const std::wstring entry = CharacterEntry(files[i]);
@@ -156,7 +156,7 @@ void frmOptionen::Form_Load() {
             }
         }
     });
-    step([&] { ClassHandler().Agent().Speak(L"Hier können Einstellungen für das Programm vorgenommen werden."); });
+    step([&] { Service<clsAgent>().Speak(L"Hier können Einstellungen für das Programm vorgenommen werden."); });
     Item(IDC_cmdOK).Enable(false);
     Trace(kModule, proc, L"endet");
 }
@@ -193,7 +193,7 @@ void frmOptionen::rdoINet_Click(int mode) {
 
 void frmOptionen::chbLoadAgent_Click() {
     const wchar_t* proc = L"chbLoadAgent_Click";
-    clsAgent& agent = ClassHandler().Agent();
+    clsAgent& agent = Service<clsAgent>();
     const bool on = Checked(IDC_chbLoadAgent);
     Item(IDC_cboAgentType).Enable(on);
     Item(IDC_lblAgentType).Enable(on);
@@ -239,7 +239,7 @@ void frmOptionen::cboAgentType_Click() {
         Changed();
         return;
     }
-    clsAgent& agent = ClassHandler().Agent();
+    clsAgent& agent = Service<clsAgent>();
     const std::wstring file = text + L".acs";
     try {
         // The chosen character shows itself at once, and must be able to speak.
@@ -283,7 +283,7 @@ bool frmOptionen::Validate() {
 void frmOptionen::cmdOK_Click() {
     const wchar_t* proc = L"cmdOK_Click";
     if (!Validate()) return;
-    clsKeyFunc& keys = ClassHandler().KeyFunc();
+    clsKeyFunc& keys = Service<clsKeyFunc>();
     auto save = [&](const wchar_t* section, const wchar_t* key, const std::wstring& value) {
         Trap(kModule, proc, [&] { keys.SaveSetting(section, key, value); });
     };
@@ -313,7 +313,7 @@ void frmOptionen::cmdOK_Click() {
         // The windows that show a setting show the new one at once.
         if (MainFrame* frame = AppFrame()) frame->OptionsChanged();
     });
-    Trap(kModule, proc, [&] { ClassHandler().Agent().Play(L"Write"); });
+    Trap(kModule, proc, [&] { Service<clsAgent>().Play(L"Write"); });
     Item(IDC_cmdOK).Enable(false);
     cmdClose_Click();
 }

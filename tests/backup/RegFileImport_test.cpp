@@ -190,7 +190,7 @@ TEST_F(RegFileCheck, UndoFileOfAScanIsWrittenBackExactly) {
     clsKeyFunc& kf = ClassHandler().KeyFunc();
     const std::wstring before = kf.ExportKey(kHKCU, cls, true);
 
-    ScanEngine engine(ClassHandler());
+    ScanEngine engine;
     ASSERT_TRUE(engine.Scan());
     ASSERT_FALSE(engine.Rows().empty());
     const RemovalResult removal = engine.ProblemeEntfernen();

@@ -681,7 +681,7 @@ TEST_F(BackupWindow, ListsTheUndoFilesOfAScan) {
     for (int i = 0; i < 2; ++i) {
         const std::wstring cls = L"Software\\Classes\\CLSID\\{C5C5C5C5-0000-0000-0000-00000000000" + std::to_wstring(i) + L"}";
         PutSz(HKEY_CURRENT_USER, cls + L"\\InprocServer32", L"", folder.Path() + L"fehlt.dll");
-        ScanEngine engine(ClassHandler());
+        ScanEngine engine;
         ASSERT_TRUE(engine.Scan());
         ASSERT_TRUE(engine.ProblemeEntfernen().completed);
         WaitForNextSecond();  // the next file gets another second in its name

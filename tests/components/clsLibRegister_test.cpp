@@ -3,6 +3,7 @@
 // registry and private system, assistant and program folders.
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
+#include "main/modMain.h"
 #include "core/Text.h"
 #include "main/WindowHandler.h"
 #include "errors/frmError.rh"
@@ -158,6 +159,7 @@ protected:
         WinInetMissing = false;
     }
     void TearDown() override { WindowHandler().CloseWindow(WindowNo::Login); }
+    LoginWait wait_;  // the start-up's wait window
 
     std::wstring Path(const wchar_t* folder, const wchar_t* file) const { return folder_.Path() + folder + file; }
     std::vector<std::wstring> LogLines(const std::wstring& procedure) const {
@@ -185,7 +187,7 @@ protected:
 }  // namespace
 
 TEST_F(LibRegisterTest, EverythingPresentRegistersNothing) {
-    ClassHandler().LibRegister().CheckLibs(table_);
+    ClassHandler().LibRegister().CheckLibs(table_, &wait_);
     auto lines = LogLines(L"CheckLibs");
     ASSERT_GE(lines.size(), 13u);
     EXPECT_NE(lines.front().find(L"; started; "), std::wstring::npos);
@@ -201,7 +203,7 @@ TEST_F(LibRegisterTest, EverythingPresentRegistersNothing) {
 TEST_F(LibRegisterTest, OneMissingKeyOfTheDialogControlRegistersOnlyThatFile) {
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, TypeLibKey(L"{F9043C88-F6F2-101A-A3C9-08002B2F49FB}", L"1.2\\0").c_str());
     AutoAnswer wait(AppEnvironment.AppTitle, 0, 20000);  // reads the wait window's text
-    ClassHandler().LibRegister().CheckLibs(table_);
+    ClassHandler().LibRegister().CheckLibs(table_, &wait_);
     wait.Wait();
     auto reg = LogLines(L"RegisterServer");
     ASSERT_EQ(reg.size(), 1u);
@@ -217,10 +219,10 @@ TEST_F(LibRegisterTest, ARegistrationOfAFileThatIsGoneCountsAsMissing) {
     const std::wstring key = ClsidKey(L"{8B918202-6B89-4703-9851-8921CE2F7787}");
     // A bare name is left to the loader's search; an absolute path must exist.
     ClassHandler().KeyFunc().SetKeyValue(kHKLM, key, L"", L"fennick.ocx", REG_SZ, KEY_ALL_ACCESS);
-    ClassHandler().LibRegister().CheckLibs(table_);
+    ClassHandler().LibRegister().CheckLibs(table_, &wait_);
     EXPECT_TRUE(LogLines(L"RegisterServer").empty());
     ClassHandler().KeyFunc().SetKeyValue(kHKLM, key, L"", L"C:\\Alt\\Torvane\\fennick.ocx", REG_SZ, KEY_ALL_ACCESS);
-    ClassHandler().LibRegister().CheckLibs(table_);
+    ClassHandler().LibRegister().CheckLibs(table_, &wait_);
     auto reg = LogLines(L"RegisterServer");
     ASSERT_EQ(reg.size(), 1u);
     EXPECT_NE(reg[0].find(L"; " + Path(L"", L"fennick.ocx") + L"; "), std::wstring::npos) << reg[0];
@@ -229,7 +231,7 @@ TEST_F(LibRegisterTest, ARegistrationOfAFileThatIsGoneCountsAsMissing) {
 TEST_F(LibRegisterTest, AMissingAssistantServerIsACriticalErrorAndTheCheckGoesOn) {
     DeleteFileW(Path(L"msagent\\", L"agentsvr.exe").c_str());
     CriticalErrorCloser closer;
-    ClassHandler().LibRegister().CheckLibs(table_);
+    ClassHandler().LibRegister().CheckLibs(table_, &wait_);
     closer.Wait();
     EXPECT_EQ(closer.shown, 1);
     EXPECT_EQ(closer.texts, L"Die Datei agentsvr.exe wurde nicht gefunden. Installieren Sie den Microsoft Agent "
@@ -250,7 +252,7 @@ TEST_F(LibRegisterTest, TheAssistantIsSwitchedOffBeforeItsComponentsRegisterAgai
     AppSwitches.AgentType = L"Merlin";
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, TypeLibKey(L"{F5BE8BC2-7DE6-11D0-91FE-00C04FD701A5}", L"2.0\\0").c_str());
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, TypeLibKey(L"{D6589123-FC70-11D0-AC94-00C04FD97575}", L"2.0\\0").c_str());
-    ClassHandler().LibRegister().CheckLibs(table_);
+    ClassHandler().LibRegister().CheckLibs(table_, &wait_);
     EXPECT_EQ(ClassHandler().KeyFunc().GetSetting(L"Optionen", L"AgentLoad", L"?"), L"0");
     EXPECT_EQ(ClassHandler().KeyFunc().GetSetting(L"Optionen", L"AgentType", L"?"), L"");
     EXPECT_EQ(AppSwitches.AgentLoad, 0);
@@ -267,7 +269,7 @@ TEST_F(LibRegisterTest, TheAssistantIsSwitchedOffBeforeItsComponentsRegisterAgai
 TEST_F(LibRegisterTest, AMissingInternetLibraryIsOnlyAWarningAndSetsTheFlag) {
     DeleteFileW(Path(L"System32\\", L"wininet.dll").c_str());
     CriticalErrorCloser closer;
-    ClassHandler().LibRegister().CheckLibs(table_);
+    ClassHandler().LibRegister().CheckLibs(table_, &wait_);
     closer.Wait();
     EXPECT_EQ(closer.shown, 0) << "no dialog for the internet library";
     EXPECT_TRUE(WinInetMissing);

@@ -4,6 +4,7 @@
 #include "core/Text.h"
 #include "files/clsFiles.h"
 #include "support/Links.h"
+#include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
 #include <gtest/gtest.h>
@@ -261,7 +262,7 @@ TEST_F(FilesTest, RecyclerRoadMovesFilesAndFoldersAway) {
     AppSwitches.RecyclerSecurity = 0;
     const int64_t filled = RecycleBinItems();
     AutoAnswer no(L"Confirm deletion", IDNO);
-    Files().EmptyRecycler(nullptr, false);
+    Files().EmptyRecycler(nullptr);
     EXPECT_TRUE(no.Wait());
     EXPECT_EQ(RecycleBinItems(), filled);
 
@@ -269,7 +270,7 @@ TEST_F(FilesTest, RecyclerRoadMovesFilesAndFoldersAway) {
     if (before != 0) GTEST_SKIP() << "recycle bin not empty before the test: not emptied";
     AppSwitches.RecyclerSecurity = 1;
     AutoAnswer none(L"Confirm deletion", IDNO, 1500);
-    Files().EmptyRecycler(nullptr, false);
+    Files().EmptyRecycler(nullptr);
     EXPECT_FALSE(none.Wait());
     // Wine's bin keeps folders and read-only files: then that is an error entry, never silence.
     const int64_t left = RecycleBinItems();
@@ -304,4 +305,47 @@ TEST_F(FilesTest, SelFolderCancelledGivesEmptyText) {
     AutoAnswer cancel(L"Browse for Folder", IDCANCEL);
     EXPECT_EQ(Files().SelFolder(), L"");
     EXPECT_TRUE(cancel.Wait());
+}
+
+TEST_F(FilesTest, UnreachableNetworkDriveIsAskedThroughTheCallersQuestions) {
+    struct Recorder : DriveQuestions {
+        bool answer = false;
+        std::vector<std::wstring> texts, roots;
+        bool AskNetworkDrive(const std::wstring& text, const std::wstring& root) override {
+            texts.push_back(text);
+            roots.push_back(root);
+            return answer;
+        }
+    } asker;
+    // C: has no network connection to report ("Keine Verbindung"): as a network drive it is unreachable.
+    Files().DriveType = [](const std::wstring& root) -> unsigned {
+        return root == L"C:\\" ? DRIVE_REMOTE : GetDriveTypeW(root.c_str());
+    };
+    // Any box the service opened itself would be recorded (and answered) here.
+    MessageBoxes boxes(AppEnvironment.AppTitle, {IDYES});
+
+    EXPECT_EQ(Files().GetDrive(L"C:\\", &asker), 4);
+    EXPECT_EQ(asker.texts.size(), 1u);
+    if (!asker.texts.empty())
+        EXPECT_EQ(asker.texts[0], L"Es wurde ein Registryeintrag gefunden, der auf das Netzlaufwerk C:\\verweist.\r\n"
+                                  L"Der Versuch ein Verbindung zu C:\\ herzustellen, wurde mit der Meldung 'Keine "
+                                  L"Verbindung' abgebrochen.\r\n\r\nWenn C:\\ nicht mehr vorhanden ist, kann der Eintrag "
+                                  L"gelöscht werden.\r\nWollen Sie das tun?");
+    EXPECT_EQ(asker.roots, std::vector<std::wstring>{L"C:\\"});
+    EXPECT_FALSE(Files().bErrorNetPath);
+
+    // "No" asks again next time; "Yes" never again.
+    asker.answer = true;
+    EXPECT_EQ(Files().GetDrive(L"C:\\", &asker), 4);
+    EXPECT_TRUE(Files().bErrorNetPath);
+    EXPECT_EQ(Files().GetDrive(L"C:\\", &asker), 4);
+    EXPECT_EQ(asker.texts.size(), 2u);
+
+    // A caller without questions (the console's cleanup, a test) is never asked, the kind is the same.
+    Files().bErrorNetPath = false;
+    EXPECT_EQ(Files().GetDrive(L"C:\\"), 4);
+    EXPECT_FALSE(Files().bErrorNetPath);
+    EXPECT_TRUE(boxes.Texts().empty());
+    Files().DriveType = nullptr;
+    Files().bErrorNetPath = false;
 }

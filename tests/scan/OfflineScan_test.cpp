@@ -85,7 +85,7 @@ TEST_F(OfflineScanTest, SameRowsAsTheLiveScanOfTheSameKeys) {
     EXPECT_EQ(hives.Folders().SysWow64Dir, L"C:\\Windows\\SysWOW64\\");
     EXPECT_EQ(hives.Reach(L"c:\\program files\\a.dll"), drive + L"program files\\a.dll");
     EXPECT_EQ(hives.Reach(L"e:\\spiele\\spiel.dll"), L"");
-    ScanEngine offline(ClassHandler());
+    ScanEngine offline;
     offline.SetSource(&hives);
     ASSERT_TRUE(offline.Scan());
     const std::vector<ResultRow> offlineRows = offline.Rows();
@@ -108,7 +108,7 @@ TEST_F(OfflineScanTest, SameRowsAsTheLiveScanOfTheSameKeys) {
     AppEnvironment.SysWow64Dir = drive + L"Windows\\SysWOW64\\";
     AppEnvironment.ProgramFilesDir = drive + L"Program Files\\";
     AppEnvironment.ProgramFilesX86Dir = drive + L"Program Files (x86)\\";
-    ScanEngine live(ClassHandler());
+    ScanEngine live;
     ASSERT_TRUE(live.Scan());
     EXPECT_EQ(Records(offlineRows, drive), Records(live.Rows(), L""));
     EXPECT_EQ(offline.Total(), live.Total());
@@ -143,7 +143,7 @@ TEST_F(OfflineScanTest, SameRowsAsTheLiveScanOfTheSameKeys) {
 
 TEST_F(OfflineScanTest, RemovalFileAndItsUndoNameTheKeysAsThatSystemDoes) {
     OfflineRegistry hives(drive + L"Windows");
-    ScanEngine engine(ClassHandler());
+    ScanEngine engine;
     engine.SetSource(&hives);
     ASSERT_TRUE(engine.Scan());
     const std::wstring reg = folder.Path() + L"entfernen.reg";

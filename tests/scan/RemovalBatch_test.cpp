@@ -74,7 +74,7 @@ TEST_F(BatchTest, ManyRowsAreSavedInOrderBeforeTheyGo) {
         if (i % 7 == 0) PutSz(HKEY_CURRENT_USER, Program(i) + L"\\Teil", L"UninstallString", L"x");  // both sound
         else exports[i] = kf.ExportKey(kHKCU, Program(i), true);
     }
-    ScanEngine engine(ClassHandler());
+    ScanEngine engine;
     ASSERT_TRUE(engine.Scan());
     std::vector<size_t> marked;
     std::wstring expected;
@@ -106,7 +106,7 @@ TEST_F(BatchTest, ManyRowsAreSavedInOrderBeforeTheyGo) {
 // message names the first key that stayed.
 TEST_F(BatchTest, AFullDiskStopsAtTheFirstUnsavedKeyAndNamesIt) {
     for (int i = 0; i < 100; ++i) PutSz(HKEY_CURRENT_USER, Program(i), L"DisplayName", L"Programm " + std::to_wstring(i));
-    ScanEngine engine(ClassHandler());
+    ScanEngine engine;
     ASSERT_TRUE(engine.Scan());
     ASSERT_EQ(engine.Rows().size(), 100u);
     RemovalResult res;

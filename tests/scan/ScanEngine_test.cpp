@@ -32,7 +32,7 @@ std::wstring ConsoleTool() {
 struct EngineTest : ::testing::Test {
     RegistrySandbox sandbox;
     TempFolder folder;
-    ScanEngine engine{ClassHandler()};
+    ScanEngine engine;
     void SetUp() override { PrepareEnvironment(folder.Path()); }
 };
 }  // namespace

@@ -21,7 +21,7 @@ const std::wstring kExclusions = L"Software\\Torvane\\Ausnahmen";
 struct ExclusionTest : ::testing::Test {
     RegistrySandbox sandbox;
     TempFolder folder;
-    ScanEngine engine{ClassHandler()};
+    ScanEngine engine;
     void SetUp() override { PrepareEnvironment(folder.Path()); }
     std::set<std::wstring> Keys() const {
         std::set<std::wstring> out;
@@ -63,8 +63,8 @@ TEST_F(ExclusionTest, AnExcludedKeyAndWhatIsBelowItAreNotReportedButASiblingWith
     const size_t total = engine.Total();
 
     // Stored as the first column writes it, in another case than the registry's.
-    ASSERT_TRUE(ScanExclusions::Add(ClassHandler(), L"[HKEY_LOCAL_MACHINE\\software\\classes\\clsid\\{a}]"));
-    ASSERT_TRUE(ScanExclusions::Add(ClassHandler(), Item(kUninstall + L"Alt")));
+    ASSERT_TRUE(ScanExclusions::Add(L"[HKEY_LOCAL_MACHINE\\software\\classes\\clsid\\{a}]"));
+    ASSERT_TRUE(ScanExclusions::Add(Item(kUninstall + L"Alt")));
     EXPECT_EQ(ClassHandler().KeyFunc().GetSetting(L"Ausnahmen", Item(kUninstall + L"Alt"), L""), Item(kUninstall + L"Alt"));
     ASSERT_TRUE(engine.Scan());
     EXPECT_EQ(Keys(), (std::set<std::wstring>{Item(kClsid + L"{AB}"), Item(kClsid + L"{AB}\\InprocServer32")}));
@@ -89,14 +89,14 @@ TEST_F(ExclusionTest, ExcludingAfterTheScanDropsTheRowsAtOrBelowTheKey) {
     ASSERT_TRUE(engine.Scan());
     ASSERT_EQ(engine.Rows().size(), 4u);
     EXPECT_EQ(engine.DropExcludedRows(), 0u);
-    ASSERT_TRUE(ScanExclusions::Add(ClassHandler(), Item(kClsid + L"{A}")));
+    ASSERT_TRUE(ScanExclusions::Add(Item(kClsid + L"{A}")));
     EXPECT_EQ(engine.DropExcludedRows(), 2u);
     EXPECT_EQ(Keys(), (std::set<std::wstring>{Item(kClsid + L"{AB}"), Item(kClsid + L"{AB}\\InprocServer32")}));
     // Removing the exclusion deletes its value only; the next scan reports the key again.
     ScanExclusions stored;
-    stored.Load(ClassHandler());
+    stored.Load();
     ASSERT_EQ(stored.Entries().size(), 1u);
-    ScanExclusions::Remove(ClassHandler(), stored.Entries()[0].valueName);
+    ScanExclusions::Remove(stored.Entries()[0].valueName);
     EXPECT_TRUE(Exists(HKEY_CURRENT_USER, kExclusions));
     ASSERT_TRUE(engine.Scan());
     EXPECT_EQ(engine.Rows().size(), 4u);
@@ -114,10 +114,10 @@ TEST_F(ExclusionTest, BadEntriesAreLeftOutAndTheGoodOnesStillWork) {
     PutSz(HKEY_CURRENT_USER, kExclusions, L"", L"[HKEY_NIRGENDWO\\x]");
     PutSz(HKEY_CURRENT_USER, kExclusions, L"6", Item(kClsid + L"{B}"));
     // Not a key text, so not stored at all.
-    EXPECT_FALSE(ScanExclusions::Add(ClassHandler(), L"Software\\Classes"));
+    EXPECT_FALSE(ScanExclusions::Add(L"Software\\Classes"));
 
     ScanExclusions stored;
-    stored.Load(ClassHandler());
+    stored.Load();
     ASSERT_EQ(stored.Entries().size(), 1u);
     EXPECT_EQ(stored.Entries()[0].valueName, L"6");
     EXPECT_TRUE(stored.Excludes(kHKLM, kClsid + L"{b}\\InprocServer32"));

@@ -44,7 +44,7 @@ TEST(ScanReport, TextTableHasTheCaptionsAndOneLinePerRowWrittenAsUtf8WithBom) {
 TEST(ScanReport, JsonDocumentWithoutRowsAndAFailedWriteRaises) {
     TempFolder folder;
     PrepareEnvironment(folder.Path());
-    ScanEngine engine(ClassHandler());
+    ScanEngine engine;
     EXPECT_EQ(ScanJsonDocument(engine, {}, nullptr),
               L"{\n  \"rows\": [],\n  \"rating\": \"\",\n  \"errors\": 0,\n  \"total\": 0,\n  \"percent\": 0.00\n}");
     EXPECT_EQ(JsonString(L"a\"\\\x01\n"), L"\"a\\\"\\\\\\u0001\\n\"");

@@ -1,9 +1,11 @@
 // tests/scan/clsCheckKeys_test.cpp
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
+#include "files/clsFiles.h"
 #include "scan/ScanEngine.h"
 #include "scan/ScanTestRegistry.h"
 #include "scan/clsCheckKeys.h"
+#include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
 #include "core/Text.h"
 #include <gtest/gtest.h>
@@ -23,6 +25,11 @@ struct Asker : ScanQuestions {
         drives.push_back(drive);
         return answer;
     }
+    bool AskNetworkDrive(const std::wstring& text, const std::wstring& drive) override {
+        networkTexts.push_back(text);
+        return answer;
+    }
+    std::vector<std::wstring> networkTexts;
 };
 
 std::wstring MissingDrive() {
@@ -36,7 +43,7 @@ struct CheckTest : ::testing::Test {
     RegistrySandbox sandbox;
     TempFolder folder;
     Asker asker;
-    ScanEngine engine{ClassHandler()};
+    ScanEngine engine;
     void SetUp() override {
         PrepareEnvironment(folder.Path());
         engine.SetQuestions(&asker);
@@ -332,4 +339,26 @@ TEST_F(CheckTest, ThirtyTwoBitRegistrationsAreJudgedAsThirtyTwoBitProgramsSeeThe
             EXPECT_EQ(r.lookedFor, L"Software\\Classes\\Wow6432Node\\clsid\\{8F000000-0000-0000-0000-00000000000F}");
         }
     }
+}
+
+TEST_F(CheckTest, NetworkDriveThatDoesNotAnswerIsAskedThroughTheScansQuestions) {
+    PutSz(HKEY_LOCAL_MACHINE, kClsid + L"{E1000000-0000-0000-0000-000000000000}\\LocalServer32", L"",
+          L"C:\\nirgends\\prog.exe");
+    // C: as a network drive that reports no connection.
+    ClassHandler().Files().DriveType = [](const std::wstring& root) -> unsigned {
+        return root == L"C:\\" ? DRIVE_REMOTE : GetDriveTypeW(root.c_str());
+    };
+    // The console's scan passes its answers as the window does; a box of its own would show here.
+    MessageBoxes boxes(AppEnvironment.AppTitle, {IDYES});
+    asker.answer = false;
+    const bool scanned = engine.Scan();
+    ClassHandler().Files().DriveType = nullptr;
+    ClassHandler().Files().bErrorNetPath = false;
+    ASSERT_TRUE(scanned);
+    ASSERT_FALSE(asker.networkTexts.empty());
+    EXPECT_NE(asker.networkTexts[0].find(L"auf das Netzlaufwerk C:\\verweist.\r\nDer Versuch ein Verbindung zu C:\\ "
+                                         L"herzustellen, wurde mit der Meldung 'Keine Verbindung' abgebrochen."),
+              std::wstring::npos)
+        << asker.networkTexts[0];
+    EXPECT_TRUE(boxes.Texts().empty());
 }

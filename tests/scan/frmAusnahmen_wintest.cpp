@@ -59,8 +59,8 @@ struct AusnahmenTest : ::testing::Test {
     frmMDI* frame = nullptr;
     void SetUp() override {
         PrepareEnvironment(folder.Path());
-        ASSERT_TRUE(ScanExclusions::Add(ClassHandler(), kKeyA));
-        ASSERT_TRUE(ScanExclusions::Add(ClassHandler(), kKeyB));
+        ASSERT_TRUE(ScanExclusions::Add(kKeyA));
+        ASSERT_TRUE(ScanExclusions::Add(kKeyB));
         PutSz(HKEY_CURRENT_USER, L"Software\\Torvane\\Ausnahmen", L"kaputt", L"kein Schlüssel");
         frame = &WindowHandler().Get<frmMDI>();
         frame->Show();

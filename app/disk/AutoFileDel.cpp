@@ -1,10 +1,8 @@
-// app/core/AutoFileDel.cpp
-// Start-up ageing of undo files: deletes the files of the backup folder that are older than
-// "DelAfterDays" calendar days.
+// app/disk/AutoFileDel.cpp
+#include "disk/AutoFileDel.h"
 #include "core/AppEnvironment.h"
-#include "main/ClassHandler.h"
+#include "core/Service.h"
 #include "core/Trap.h"
-#include "main/modMain.h"
 #include "files/clsFiles.h"
 #include <windows.h>
 #include <cwchar>
@@ -32,18 +30,17 @@ long DayNumberOf(const std::wstring& date) {
     return DayNumber(y, m, d);
 }
 
-void Warn(const std::wstring& path, const std::wstring& lastLine) {
-    const std::wstring text = L"Automatisches Löschen\r\rDie Datei " + path + L" ist als\r" + lastLine;
-    MessageBoxW(nullptr, text.c_str(), AppEnvironment.AppTitle.c_str(), MB_ICONEXCLAMATION | MB_OK);
-}
 }  // namespace
 
-void AutoFileDel() {
+void DeleteAgedUndoFiles(const KeptNotice& tell) {
+    auto warn = [&](const std::wstring& path, const std::wstring& lastLine) {
+        if (tell) tell(L"Automatisches Löschen\r\rDie Datei " + path + L" ist als\r" + lastLine);
+    };
     Trace(kModule, kProc, L"startet");
     SYSTEMTIME now{};
     GetLocalTime(&now);
     const long today = DayNumber(now.wYear, now.wMonth, now.wDay);
-    clsFiles& files = ClassHandler().Files();
+    clsFiles& files = Service<clsFiles>();
     std::vector<std::wstring> list;
     Trap(kModule, kProc, [&] { files.FindFilesAPI(AppEnvironment.BackupDir, L"*.reg", false, list); });
     const size_t n = list.empty() ? 0 : list.size() - 1;
@@ -58,11 +55,11 @@ void AutoFileDel() {
             // both are the user's marks that the file is to stay, so they are reported instead.
             const DWORD attributes = GetFileAttributesW(path.c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN)) {
-                Warn(path, L"versteckt gekennzeichnet und konnte nicht gelöscht werden.");
+                warn(path, L"versteckt gekennzeichnet und konnte nicht gelöscht werden.");
                 Raise(Err::FileNotFound);
             }
             if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-                Warn(path, L"schreibgeschützt gekennzeichnet und konnte nicht gelöscht werden.");
+                warn(path, L"schreibgeschützt gekennzeichnet und konnte nicht gelöscht werden.");
                 Raise(Err::PathFileAccess);
             }
             files.FileDel(path);
