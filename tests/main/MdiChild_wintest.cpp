@@ -1,4 +1,4 @@
-// tests/ui/MdiChild_test.cpp
+// tests/main/MdiChild_wintest.cpp
 #include "core/AppEnvironment.h"
 #include "core/Text.h"
 #include "core/win/MainFrame.h"
