@@ -15,7 +15,6 @@
 #include "core/modReboot.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
-#include "errors/clsError.h"
 #include "files/clsFiles.h"
 #include <shellapi.h>
 #include <algorithm>

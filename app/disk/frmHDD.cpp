@@ -12,7 +12,6 @@
 #include "core/win/Menu.h"
 #include "disk/frmHDD.rh"
 #include "disk/modHDD.h"
-#include "errors/clsError.h"
 #include "journal/Protected.h"
 #include "registry/clsKeyFunc.h"
 #include "files/clsFiles.h"

@@ -5,7 +5,6 @@
 #include "core/Service.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "errors/clsError.h"
 #include "internet/BugReportSender.h"
 #include "internet/UpdateCheck.h"
 #include "ui/InternetDialogs.h"

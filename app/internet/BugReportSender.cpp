@@ -2,7 +2,6 @@
 #include "internet/BugReportSender.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "errors/clsError.h"
 #include <utility>
 
 namespace {

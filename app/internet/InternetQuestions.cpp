@@ -1,7 +1,6 @@
 // app/internet/InternetQuestions.cpp
 #include "internet/InternetQuestions.h"
 #include "core/Trap.h"
-#include "errors/clsError.h"
 
 bool RetryAfterNoConnection(InternetQuestions& user, const wchar_t* module, const wchar_t* procedure, int errorNumber,
                             const std::wstring& reason, const std::wstring& text, const std::wstring& retryQuestion,

@@ -4,7 +4,6 @@
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/UniqueHandle.h"
-#include "errors/clsError.h"
 #include <shellapi.h>
 #include <softpub.h>
 #include <wintrust.h>

@@ -5,7 +5,6 @@
 #include "core/Text.h"
 #include "core/Trap.h"
 #include "core/UniqueHandle.h"
-#include "errors/clsError.h"
 #include "core/Service.h"
 #include "registry/clsKeyFunc.h"
 #include <winsock2.h>

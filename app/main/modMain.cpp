@@ -12,7 +12,6 @@
 #include "core/modCheckOS.h"
 #include "disk/AutoFileDel.h"
 #include "disk/modHDD.h"
-#include "errors/clsError.h"
 #include "extras/RegistryCompaction.h"
 #include "registry/clsKeyFunc.h"
 #include "files/clsFiles.h"

@@ -8,7 +8,6 @@
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
 #include "core/win/ToolTips.h"
-#include "errors/clsError.h"
 #include "journal/ChangeJournal.h"
 #include "office/frmOffice.rh"
 #include "registry/clsKeyFunc.h"

@@ -8,7 +8,6 @@
 #include "core/Trap.h"
 #include "main/WindowHandler.h"
 #include "core/win/MdiChild.h"
-#include "errors/clsError.h"
 #include "registry/clsKeyFunc.h"
 #include "files/clsFiles.h"
 #include "core/win/MainFrame.h"
