@@ -2,6 +2,7 @@
 #include "main/modMain.h"
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
+#include "errors/clsError.h"
 #include "core/DoEvents.h"
 #include "core/HtmlHelp.h"
 #include "core/Text.h"
