@@ -6,7 +6,6 @@
 #include "core/CommandLine.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "main/WindowHandler.h"
 #include "core/win/Menu.h"
 #include "core/win/ToolTips.h"
 #include "extras/AutorunPage.rh"
@@ -16,7 +15,6 @@
 #include "registry/ValueText.h"
 #include "journal/ChangeJournal.h"
 #include "core/win/MainFrame.h"
-#include "extras/ExtrasMenu.h"
 #include "extras/frmExtraScan.rh"
 
 static_assert(IDC_lvwAutorunPermanent == 2355 && IDC_lvwAutorunSingle == 2356);
@@ -110,7 +108,7 @@ bool Autorun::OnlyGlobal() {
 
 void AutorunPage::OnDestroy() {
     // An open entry dialog must not call back into a page that is gone.
-    if (WindowHandler().IsLoaded(WindowNo::AutorunNew)) WindowHandler().Get<frmAutorunNew>().ForgetCaller();
+    if (Service<FormSource>().IsLoaded(WindowNo::AutorunNew)) FormOf<frmAutorunNew>().ForgetCaller();
 }
 
 int AutorunPage::TemplateId() const { return IDD_extrasAutorun; }
@@ -248,7 +246,7 @@ void AutorunPage::FillList(const ListView& list, bool permanent, RootKey root) {
 
 void AutorunPage::cmdAutorunNew_Click() {
     Trap(kModule, L"cmdAutorunNew_Click", [&] {
-        WindowHandler().Get<frmAutorunNew>().ShowNew([this] { ReadAutorunEntries(); });
+        FormOf<frmAutorunNew>().ShowNew([this] { ReadAutorunEntries(); });
     });
 }
 
@@ -267,7 +265,7 @@ void AutorunPage::cmdAutorunChange_Click() {
         const bool wow64 = e.Wow64();
         const SplitCommand split =
             SplitCommandLine(e.data, [&](const std::wstring& p) { return ProgramThere(ExpandedEnvironment(p), wow64); });
-        WindowHandler().Get<frmAutorunNew>().ShowEdit(e, split.programText, split.arguments,
+        FormOf<frmAutorunNew>().ShowEdit(e, split.programText, split.arguments,
                                                       [this] { ReadAutorunEntries(); });
     });
     Info(proc, L"endet");

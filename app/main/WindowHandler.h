@@ -23,12 +23,12 @@ struct WindowRow {
 
 // Creates each window on first request (without showing it), hands it out, and closes one
 // window or all of them. Which windows exist is its table of rows, nothing else.
-class clsWindowHandler {
+class clsWindowHandler : public FormSource {
 public:
     // The window of class T (T::kWindowNo), created on first request.
     template <class T> T& Get() { return static_cast<T&>(Window(T::kWindowNo)); }
     // The same by number; throws for a number without a row.
-    Form& Window(int number);
+    Form& Window(int number) override;
     // The child window of this number inside the main window, created on first request;
     // nullptr for numbers that are no MDI child or not part of the program yet.
     MdiChildForm* Child(int number);
@@ -41,9 +41,9 @@ public:
     // Whether the program has the window of this number (windows still to come are not offered).
     static bool Available(int number) { return Row(number) != nullptr; }
     // Whether the window of this number exists right now.
-    bool IsLoaded(int number) const;
+    bool IsLoaded(int number) const override;
     // Unloads one window and empties its slot; 99 closes all, children first and the main window last.
-    void CloseWindow(int16_t number);
+    void CloseWindow(int16_t number) override;
 
 private:
     std::map<int, std::unique_ptr<Form>> slots_;

@@ -248,6 +248,7 @@ void WindowErrorSink(const ErrorEntry& e) {
 
 void InstallWindowProgram() {
     InstallServices();
+    InstallService<FormSource>([]() -> FormSource& { return WindowHandler(); });
     SetErrorSink(WindowErrorSink);
 }
 

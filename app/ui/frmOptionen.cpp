@@ -6,7 +6,6 @@
 #include "core/HtmlHelp.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "main/WindowHandler.h"
 #include "core/win/MdiChild.h"
 #include "registry/clsKeyFunc.h"
 #include "files/clsFiles.h"
@@ -319,7 +318,7 @@ void frmOptionen::cmdOK_Click() {
 
 void frmOptionen::cmdClose_Click() {
     // The handler drops this object: nothing of it is touched afterwards.
-    WindowHandler().CloseWindow(WindowNo::Optionen);
+    Service<FormSource>().CloseWindow(WindowNo::Optionen);
 }
 
 void frmOptionen::cmdHelp_Click() {

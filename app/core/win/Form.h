@@ -1,6 +1,8 @@
 // app/core/win/Form.h
 #pragma once
+#include "core/Service.h"
 #include <windows.h>
+#include <cstdint>
 
 // What the window handler needs of every window it keeps in a slot.
 class Form {
@@ -18,3 +20,21 @@ public:
     // shows or runs itself); forms no menu opens keep this.
     virtual void ShowForm() {}
 };
+
+// The window handler as a window below the top reaches it: a page opens its dialog, a dialog
+// closes itself. The top installs it as a service; which windows exist stays its business.
+class FormSource {
+public:
+    virtual ~FormSource() = default;
+    // The window of this number, created on first request.
+    virtual Form& Window(int number) = 0;
+    virtual bool IsLoaded(int number) const = 0;
+    // Unloads one window and empties its slot.
+    virtual void CloseWindow(int16_t number) = 0;
+};
+
+// The window of class T (T::kWindowNo), created on first request.
+template <class T>
+T& FormOf() {
+    return static_cast<T&>(Service<FormSource>().Window(T::kWindowNo));
+}
