@@ -98,9 +98,7 @@ bool frmBackup::OnInit() {
         ListView list(lvw_);
         SetWindowLongPtrW(lvw_, GWL_STYLE, GetWindowLongPtrW(lvw_, GWL_STYLE) & ~LVS_SINGLESEL);
         list.SetFullRowSelect();
-        list.AddColumn(L"Dateiname", 300);
-        list.AddColumn(L"Größe", 80);
-        list.AddColumn(L"Erstellt", 140);
+        list.AddColumns({{L"Dateiname", 300}, {L"Größe", 80}, {L"Erstellt", 140}});
         // imlBackup: the shell's picture of a registry file, the program icon where it has none.
         HIMAGELIST iml = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                           ILC_COLOR32 | ILC_MASK, 1, 0);
@@ -201,8 +199,7 @@ void frmBackup::SortBy(int column) { sort_.By(List(), column); }
 std::vector<std::wstring> frmBackup::SelectedNames() const {
     std::vector<std::wstring> names;
     ListView list(lvw_);
-    for (int i = 0; i < list.Count(); ++i)
-        if (list.Selected(i)) names.push_back(list.Cell(i, 0));
+    for (int row : list.SelectedRows()) names.push_back(list.Cell(row, 0));
     return names;
 }
 
@@ -211,9 +208,9 @@ void frmBackup::cmdAnzeigen_Click() {
     if (busy_) return;
     Info(proc, L"started");
     ListView list(lvw_);
-    if (list.SelectedCount() == 0) ReportNoFile(proc);
-    for (int i = 0; i < list.Count(); ++i) {
-        if (!list.Selected(i)) continue;
+    const std::vector<int> rows = list.SelectedRows();
+    if (rows.empty()) ReportNoFile(proc);
+    for (int i : rows) {
         const std::wstring name = list.Cell(i, 0);
         const std::wstring path = AppEnvironment.BackupDir + name;
         Trap(kModule, proc, [&] {

@@ -13,10 +13,9 @@
 
 // The backup area: lists the undo files of the backup folder, opens them for editing, writes them
 // back into the registry and deletes them.
-class frmBackup : public MdiChild<frmBackup, IDD_frmBackup> {
+class frmBackup : public MdiChild<frmBackup, IDD_frmBackup, WindowNo::Backup> {
 public:
     static constexpr const wchar_t* kCaption = L"Backup-Bereich";
-    static constexpr int kWindowNo = WindowNo::Backup;
     const wchar_t* Name() const override { return L"frmBackup"; }
     const wchar_t* HelpPage() const override { return L"backup.html"; }
     bool OnMenuCommand(int id) override;
@@ -58,8 +57,6 @@ protected:
     LRESULT OnNotify(NMHDR* hdr) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnActivate(bool active) override;
-    // A write-back or deletion in progress pumps messages: the window stays until it is done.
-    bool OnQueryClose() override { return !busy_; }
 
 private:
     void Form_Activate();
@@ -77,6 +74,5 @@ private:
     HWND lvw_ = nullptr;
     COLORREF recyclerColour_ = 0;
     ListSort sort_;
-    bool busy_ = false;
     std::unique_ptr<MenuBottomLineSite> MenuBottomLine1;
 };

@@ -13,10 +13,9 @@
 
 // "Festplatte bereinigen": the list of folders to empty (tmpdirs.txt), emptying them now or at
 // every Windows start, the system's disk cleanup program and the recycle bin.
-class frmHDD : public MdiChild<frmHDD, IDD_frmHDD> {
+class frmHDD : public MdiChild<frmHDD, IDD_frmHDD, WindowNo::HDD> {
 public:
     static constexpr const wchar_t* kCaption = L"Festplatte bereinigen";
-    static constexpr int kWindowNo = WindowNo::HDD;
     const wchar_t* Name() const override { return L"frmHDD"; }
     const wchar_t* HelpPage() const override { return L"festplatte.html"; }
     bool OnMenuCommand(int id) override;
@@ -58,8 +57,6 @@ protected:
     void OnLayout(int width, int height) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnActivate(bool active) override;
-    // Emptying folders pumps messages: the window stays until it is done.
-    bool OnQueryClose() override { return !busy_; }
 
 private:
     void Form_Activate();
@@ -76,7 +73,6 @@ private:
     HWND lvw_ = nullptr;
     COLORREF recyclerColour_ = 0;
     ListSort sort_;
-    bool busy_ = false;
     std::wstring lastResult_;
     frmHDDFolder folderDialog_;
     frmHDDWait wait_;

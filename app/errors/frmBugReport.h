@@ -11,10 +11,9 @@
 
 // The bug report window: the user describes an error and sends it to the product web server.
 // The same window carries the update check's entry and the proxy connection test.
-class frmBugReport : public MdiChild<frmBugReport, IDD_frmBugReport> {
+class frmBugReport : public MdiChild<frmBugReport, IDD_frmBugReport, WindowNo::BugReport> {
 public:
     static constexpr const wchar_t* kCaption = L"Bug-Report";
-    static constexpr int kWindowNo = WindowNo::BugReport;
     const wchar_t* Name() const override { return L"frmBugReport"; }
     const wchar_t* HelpPage() const override { return L"service.html"; }
     bool OnMenuCommand(int id) override;

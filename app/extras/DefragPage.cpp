@@ -31,10 +31,7 @@ bool DefragPage::OnInit() {
     Trap(kModule, L"Form_Load", [&] {
         ListView list = Files();
         list.SetFullRowSelect();
-        list.AddColumn(L"Registrierungsdatei", 200);
-        list.AddColumn(L"Größe", 80);
-        list.AddColumn(L"defragmentiert", 100);
-        list.AddColumn(L"Datei", 330);
+        list.AddColumns({{L"Registrierungsdatei", 200}, {L"Größe", 80}, {L"defragmentiert", 100}, {L"Datei", 330}});
         CheckRadioButton(hwnd(), IDC_optRegistryDefragNever, IDC_optRegistryDefragNext, IDC_optRegistryDefragNever);
         Item(IDC_lblRegistryDefragStarted).Show(false);
     });

@@ -63,10 +63,7 @@ bool FileTypesPage::OnInit() {
         SetWindowLongPtrW(lvw_, GWL_STYLE, GetWindowLongPtrW(lvw_, GWL_STYLE) & ~LVS_SINGLESEL);
         ListView list(lvw_);
         list.SetFullRowSelect();
-        list.AddColumn(L"Dateierweiterung", 110);
-        list.AddColumn(L"Dateityp", 150);
-        list.AddColumn(L"verknüpft mit ...", 300);
-        list.AddColumn(L"HKey", 140);
+        list.AddColumns({{L"Dateierweiterung", 110}, {L"Dateityp", 150}, {L"verknüpft mit ...", 300}, {L"HKey", 140}});
         AddToolTip(hwnd(), IDC_cmdFileExtsDel, L"Selektierte Einträge löschen");
     });
     return true;

@@ -11,10 +11,9 @@
 // "Erweiterte Registry Funktionen": the registry tools on the pages of the tab control TabExtras.
 // Each page is an ExtrasPage; the window creates them from one list, shows the selected one and
 // hands it the main window's commands.
-class frmExtraScan : public MdiChild<frmExtraScan, IDD_frmExtraScan> {
+class frmExtraScan : public MdiChild<frmExtraScan, IDD_frmExtraScan, WindowNo::ExtraScan> {
 public:
     static constexpr const wchar_t* kCaption = L"Erweiterte Registry Funktionen";
-    static constexpr int kWindowNo = WindowNo::ExtraScan;
     const wchar_t* Name() const override { return L"frmExtraScan"; }
     // F1 on the tabs opens the help of the page shown.
     const wchar_t* HelpPage() const override {

@@ -45,48 +45,40 @@ BugReportSender::Outcome BugReportSender::Send(const BugReportData& report) {
     }
     Outcome outcome = Outcome::NoConnection;
     const std::wstring url = clsInternet::ServerBase() + L"/bug_report.php?" + Query(report);
-    for (int attempt = 1; attempt <= clsInternet::kMaxAttempts; ++attempt) {
-        WebReply reply = net_.Fetch(url, L"", &user_);
-        if (reply.result == WebReply::Result::Ok &&
-            (reply.body.find_first_not_of(" \t\r\n") == std::string::npos || clsInternet::IsHtml(reply.body))) {
-            reply.result = WebReply::Result::Invalid;
-            reply.reason = clsInternet::IsHtml(reply.body) ? L"Statt einer Bestätigung kam eine HTML-Seite." : L"Die Antwort ist leer.";
+    const InternetRequest request{kModule, L"BugReport", 10201,
+                                  std::wstring(kNoConnectionText) +
+                                      L"\r\n\r\nDer Bug-Report konnte noch nicht versendet werden.\r\nStellen Sie "
+                                      L"sicher, das eine Internetverbindung besteht.",
+                                  L"Soll der Versand noch einmal versucht werden?"};
+    const WebReply reply = FetchWithRetries(net_, user_, url, request, [](WebReply& r) {
+        if (r.result == WebReply::Result::Ok &&
+            (r.body.find_first_not_of(" \t\r\n") == std::string::npos || clsInternet::IsHtml(r.body))) {
+            r.result = WebReply::Result::Invalid;
+            r.reason = clsInternet::IsHtml(r.body) ? L"Statt einer Bestätigung kam eine HTML-Seite." : L"Die Antwort ist leer.";
         }
-        switch (reply.result) {
-        case WebReply::Result::Busy:
-            user_.Tell(kInternetBusyText, Tone::Information);
-            outcome = Outcome::Busy;
-            break;
-        case WebReply::Result::Cancelled:
-            ReportError(kModule, L"BugReport", RuntimeError{10201, L"Der Bug-Report wurde nicht gesendet."},
-                        Style::Warning, false, reply.reason);
-            outcome = Outcome::Cancelled;
-            break;
-        case WebReply::Result::Ok: {
-            Trace(kModule, L"BugReport", L"gesendet");
-            const std::wstring thanks = L"Vielen Dank für Ihre Unterstützung.\r\n\r\nDer Bug-Report ist erfolgreich versendet worden.";
-            user_.Say(L"BugReport", thanks);
-            user_.Tell(thanks, Tone::Information);
-            outcome = Outcome::Sent;
-            break;
-        }
-        case WebReply::Result::Invalid:
-            ReportError(kModule, L"BugReport", RuntimeError{10201, kInvalidReplyText}, Style::Warning, false, reply.reason);
-            user_.Tell(std::wstring(kInvalidReplyText) + L"\r\n" + reply.reason + L"\r\n\r\nDer Bug-Report konnte nicht versendet werden.",
-                       Tone::Warning);
-            outcome = Outcome::Invalid;
-            break;
-        case WebReply::Result::NoConnection:
-            if (RetryAfterNoConnection(user_, kModule, L"BugReport", 10201, reply.reason,
-                                       std::wstring(kNoConnectionText) +
-                                           L"\r\n\r\nDer Bug-Report konnte noch nicht versendet werden.\r\nStellen Sie "
-                                           L"sicher, das eine Internetverbindung besteht.",
-                                       L"Soll der Versand noch einmal versucht werden?", attempt))
-                continue;
-            outcome = Outcome::NoConnection;
-            break;
-        }
+    });
+    switch (reply.result) {
+    case WebReply::Result::Busy: outcome = Outcome::Busy; break;
+    case WebReply::Result::Cancelled:
+        ReportError(kModule, L"BugReport", RuntimeError{10201, L"Der Bug-Report wurde nicht gesendet."},
+                    Style::Warning, false, reply.reason);
+        outcome = Outcome::Cancelled;
         break;
+    case WebReply::Result::Ok: {
+        Trace(kModule, L"BugReport", L"gesendet");
+        const std::wstring thanks = L"Vielen Dank für Ihre Unterstützung.\r\n\r\nDer Bug-Report ist erfolgreich versendet worden.";
+        user_.Say(L"BugReport", thanks);
+        user_.Tell(thanks, Tone::Information);
+        outcome = Outcome::Sent;
+        break;
+    }
+    case WebReply::Result::Invalid:
+        ReportError(kModule, L"BugReport", RuntimeError{10201, kInvalidReplyText}, Style::Warning, false, reply.reason);
+        user_.Tell(std::wstring(kInvalidReplyText) + L"\r\n" + reply.reason + L"\r\n\r\nDer Bug-Report konnte nicht versendet werden.",
+                   Tone::Warning);
+        outcome = Outcome::Invalid;
+        break;
+    case WebReply::Result::NoConnection: break;
     }
     Trace(kModule, L"BugReport", L"endet");
     return outcome;

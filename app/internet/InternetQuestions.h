@@ -1,6 +1,7 @@
 // app/internet/InternetQuestions.h
 #pragma once
 #include "internet/clsInternet.h"
+#include <functional>
 #include <string>
 
 // What the update check and the bug report tell and ask the user, and the wait window of their
@@ -19,9 +20,17 @@ public:
     virtual std::wstring ChooseSavePath(const std::wstring& suggested) = 0;
 };
 
-// After an attempt that found no connection: the protocol gets the error with its reason, the
-// assistant says `text`, and the user is asked `retryQuestion` below it while attempts are left;
-// the last attempt only tells. True when the user wants another attempt.
-bool RetryAfterNoConnection(InternetQuestions& user, const wchar_t* module, const wchar_t* procedure, int errorNumber,
-                            const std::wstring& reason, const std::wstring& text, const std::wstring& retryQuestion,
-                            int attempt);
+// One request with the attempts the user allows: `check` may turn a received reply into Invalid;
+// a request while another one runs is told to the user.
+// After an attempt that found no connection the protocol gets the error with its reason, the
+// assistant says `noConnectionText`, and the user is asked `retryQuestion` below it while attempts
+// are left; the last attempt only tells. The reply of the last attempt is returned.
+struct InternetRequest {
+    const wchar_t* module;
+    const wchar_t* procedure;
+    int errorNumber;
+    std::wstring noConnectionText;
+    std::wstring retryQuestion;
+};
+WebReply FetchWithRetries(clsInternet& net, InternetQuestions& user, const std::wstring& url,
+                          const InternetRequest& request, const std::function<void(WebReply&)>& check);

@@ -132,51 +132,45 @@ UpdateCheck::Trust UpdateCheck::CheckSignature(const std::wstring& file, std::ws
 UpdateCheck::Outcome UpdateCheck::Run() {
     Trace(kModule, L"LiveUpdate", L"started");
     Outcome outcome = Outcome::NoConnection;
-    for (int attempt = 1; attempt <= clsInternet::kMaxAttempts; ++attempt) {
-        WebReply reply = net_.Fetch(clsInternet::ServerBase() + L"/appver.txt", L"", &user_);
-        std::vector<unsigned long> remote;
-        if (reply.result == WebReply::Result::Ok && !ParseVersion(reply.body, remote)) {
-            reply.result = WebReply::Result::Invalid;
-            reply.reason = reply.body.find_first_not_of(" \t\r\n") == std::string::npos
-                               ? L"Die Versionsdatei ist leer."
-                               : clsInternet::IsHtml(reply.body) ? L"Statt der Versionsdatei kam eine HTML-Seite."
-                                                                 : L"Die Versionsdatei enthält keine Versionsnummer.";
+    std::vector<unsigned long> remote;
+    const InternetRequest request{kModule, L"LiveUpdate", 10200,
+                                  std::wstring(kNoConnectionText) +
+                                      L"\r\n\r\nStellen Sie sicher, das eine Internetverbindung besteht.",
+                                  L"Soll erneut nach einem Update gesucht werden?"};
+    const WebReply reply = FetchWithRetries(net_, user_, clsInternet::ServerBase() + L"/appver.txt", request,
+                                            [&remote](WebReply& r) {
+        remote.clear();
+        if (r.result == WebReply::Result::Ok && !ParseVersion(r.body, remote)) {
+            r.result = WebReply::Result::Invalid;
+            r.reason = r.body.find_first_not_of(" \t\r\n") == std::string::npos
+                           ? L"Die Versionsdatei ist leer."
+                           : clsInternet::IsHtml(r.body) ? L"Statt der Versionsdatei kam eine HTML-Seite."
+                                                         : L"Die Versionsdatei enthält keine Versionsnummer.";
         }
-        switch (reply.result) {
-        case WebReply::Result::Busy:
-            user_.Tell(kInternetBusyText, Tone::Information);
-            outcome = Outcome::Busy;
-            break;
-        case WebReply::Result::Cancelled:
-            Trace(kModule, L"LiveUpdate", L"abgebrochen");
-            outcome = Outcome::Cancelled;
-            break;
-        case WebReply::Result::Invalid:
-            ReportError(kModule, L"LiveUpdate", RuntimeError{10200, kInvalidReplyText}, Style::Warning, false, reply.reason);
-            user_.Tell(std::wstring(kInvalidReplyText) + L"\r\n" + reply.reason, Tone::Warning);
-            outcome = Outcome::Invalid;
-            break;
-        case WebReply::Result::Ok:
-            if (CompareVersions(remote, LocalVersion()) > 0) {
-                outcome = OfferDownload(remote);
-            } else {
-                Trace(kModule, L"LiveUpdate", L"Zur Zeit gibt es kein Update. ");
-                const wchar_t* none = L"Zur Zeit ist kein Update verfügbar.";
-                user_.Say(L"LiveUpdate", none);
-                user_.Tell(none, Tone::Information);
-                outcome = Outcome::NoUpdate;
-            }
-            break;
-        case WebReply::Result::NoConnection:
-            if (RetryAfterNoConnection(user_, kModule, L"LiveUpdate", 10200, reply.reason,
-                                       std::wstring(kNoConnectionText) +
-                                           L"\r\n\r\nStellen Sie sicher, das eine Internetverbindung besteht.",
-                                       L"Soll erneut nach einem Update gesucht werden?", attempt))
-                continue;
-            outcome = Outcome::NoConnection;
-            break;
+    });
+    switch (reply.result) {
+    case WebReply::Result::Busy: outcome = Outcome::Busy; break;
+    case WebReply::Result::Cancelled:
+        Trace(kModule, L"LiveUpdate", L"abgebrochen");
+        outcome = Outcome::Cancelled;
+        break;
+    case WebReply::Result::Invalid:
+        ReportError(kModule, L"LiveUpdate", RuntimeError{10200, kInvalidReplyText}, Style::Warning, false, reply.reason);
+        user_.Tell(std::wstring(kInvalidReplyText) + L"\r\n" + reply.reason, Tone::Warning);
+        outcome = Outcome::Invalid;
+        break;
+    case WebReply::Result::Ok:
+        if (CompareVersions(remote, LocalVersion()) > 0) {
+            outcome = OfferDownload(remote);
+        } else {
+            Trace(kModule, L"LiveUpdate", L"Zur Zeit gibt es kein Update. ");
+            const wchar_t* none = L"Zur Zeit ist kein Update verfügbar.";
+            user_.Say(L"LiveUpdate", none);
+            user_.Tell(none, Tone::Information);
+            outcome = Outcome::NoUpdate;
         }
         break;
+    case WebReply::Result::NoConnection: break;
     }
     Trace(kModule, L"LiveUpdate", L"endet");
     return outcome;

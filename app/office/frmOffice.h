@@ -13,13 +13,12 @@
 // The Office tools: resets the user settings of the suite's applications, keeps Outlook's list of
 // released attachment types and its other settings, and makes Word or Excel register itself again.
 // Everything it changes is saved into an undo file of the backup folder first.
-class frmOffice : public MdiChild<frmOffice, IDD_frmOffice> {
+class frmOffice : public MdiChild<frmOffice, IDD_frmOffice, WindowNo::Office> {
 public:
     // An application of the suite and a check box that stands for a registry value.
     struct App;
     struct Setting;
     static constexpr const wchar_t* kCaption = L"Microsoft Office";
-    static constexpr int kWindowNo = WindowNo::Office;
     const wchar_t* Name() const override { return L"frmOffice"; }
     const wchar_t* HelpPage() const override { return L"office.html"; }
     void Load() override;
@@ -72,8 +71,6 @@ protected:
     void OnLayout(int width, int height) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnActivate(bool active) override;
-    // A reset or re-registration in progress pumps messages: the window stays until it is done.
-    bool OnQueryClose() override { return !busy_; }
 
 private:
     void Form_Activate();
@@ -104,7 +101,6 @@ private:
     std::vector<std::pair<int, RECT>> pageLayout_;
     int designedPageTop_ = 0;
     OfficeInstall office_;
-    bool busy_ = false;
     ListSort closedSort_{0, false}, permitsSort_{0, false};
     std::wstring lastMessage_;
     std::unique_ptr<MenuBottomLineSite> MenuBottomLine1;

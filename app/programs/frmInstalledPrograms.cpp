@@ -45,10 +45,8 @@ bool frmInstalledPrograms::OnInit() {
         lvw_ = Item(IDC_lvwDeinstall);
         ListView list(lvw_);
         list.SetFullRowSelect();
-        list.AddColumn(L"Programmbezeichnung", 260);
-        list.AddColumn(L"Deinstallationsaufruf", 320);
-        list.AddColumn(L"HKey", 90);
-        list.AddColumn(L"SubKey", 380);
+        list.AddColumns({{L"Programmbezeichnung", 260}, {L"Deinstallationsaufruf", 320}, {L"HKey", 90},
+                        {L"SubKey", 380}});
         // imlInstall: the shell's picture of a program, the program icon where it has none.
         imlInstall_ = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                        ILC_COLOR32 | ILC_MASK, 1, 0);

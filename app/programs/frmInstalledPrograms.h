@@ -15,10 +15,10 @@
 // The programs registered for uninstalling, of the user and of the machine. Starts a program's
 // own uninstaller and offers to remove an entry whose uninstaller is gone (after saving it to an
 // undo file).
-class frmInstalledPrograms : public MdiChild<frmInstalledPrograms, IDD_frmInstalledPrograms> {
+class frmInstalledPrograms
+    : public MdiChild<frmInstalledPrograms, IDD_frmInstalledPrograms, WindowNo::InstalledPrograms> {
 public:
     static constexpr const wchar_t* kCaption = L"Installierte Programme";
-    static constexpr int kWindowNo = WindowNo::InstalledPrograms;
     static constexpr const wchar_t* kNothingFound = L"keine installieren Programme gefunden oder keine Leserechte";
     ~frmInstalledPrograms() override;
     const wchar_t* Name() const override { return L"frmInstalledPrograms"; }
@@ -48,8 +48,6 @@ protected:
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
     void OnActivate(bool active) override;
-    // An uninstaller being waited for pumps messages: the window stays until it is done.
-    bool OnQueryClose() override { return !busy_; }
 
 private:
     void Form_Activate();
@@ -63,6 +61,6 @@ private:
     HIMAGELIST imlInstall_ = nullptr;
     std::vector<InstalledProgram> programs_;  // the listed entries; a row's data is its index
     ListSort sort_;
-    bool busy_ = false, reading_ = false;
+    bool reading_ = false;
     std::unique_ptr<MenuBottomLineSite> MenuBottomLine1;
 };

@@ -12,10 +12,9 @@
 // The registry scan window: drives the scan engine, shows its progress and result rows, rates the
 // result, and removes the rows the user chooses. Its start button doubles as the removal button.
 // It mirrors its state in the main window's "Registry Scan" menu and answers that menu's commands.
-class frmRegScan : public MdiChild<frmRegScan, IDD_frmRegScan>, private ScanQuestions, private ScanProgress {
+class frmRegScan : public MdiChild<frmRegScan, IDD_frmRegScan, WindowNo::RegScan>, private ScanQuestions, private ScanProgress {
 public:
     static constexpr const wchar_t* kCaption = L"Registry Scan";
-    static constexpr int kWindowNo = WindowNo::RegScan;
     frmRegScan();
     ~frmRegScan() override;
 

@@ -2,6 +2,7 @@
 #pragma once
 #include "core/win/Window.h"
 #include <commctrl.h>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,14 @@ public:
         c.pszText = const_cast<wchar_t*>(title.c_str());
         c.iSubItem = ColumnCount();
         ListView_InsertColumn(h_, c.iSubItem, &c);
+    }
+    struct Column {
+        const wchar_t* title;
+        int widthPx;
+    };
+    // The list's columns from left to right.
+    void AddColumns(std::initializer_list<Column> columns) const {
+        for (const Column& c : columns) AddColumn(c.title, c.widthPx);
     }
     int ColumnCount() const { return Header_GetItemCount(ListView_GetHeader(h_)); }
     int Count() const { return ListView_GetItemCount(h_); }
@@ -56,6 +65,13 @@ public:
     void DeleteRow(int row) const { ListView_DeleteItem(h_, row); }
     void Clear() const { ListView_DeleteAllItems(h_); }
     bool Selected(int row) const { return ListView_GetItemState(h_, row, LVIS_SELECTED) != 0; }
+    // The selected rows, top to bottom.
+    std::vector<int> SelectedRows() const {
+        std::vector<int> rows;
+        int row = -1;
+        while ((row = ListView_GetNextItem(h_, row, LVNI_SELECTED)) >= 0) rows.push_back(row);
+        return rows;
+    }
     int SelectedCount() const { return ListView_GetSelectedCount(h_); }
     int Focused() const { return ListView_GetNextItem(h_, -1, LVNI_FOCUSED); }
     void Select(int row, bool on = true) const {

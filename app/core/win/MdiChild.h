@@ -40,8 +40,10 @@ protected:
     // Called when the child becomes the active one (true) or stops being it (false). A child
     // hears of its activation only once it is complete and shown.
     virtual void OnActivate(bool active) {}
-    // Return false to keep the window open when the user closes it.
-    virtual bool OnQueryClose() { return true; }
+    // Return false to keep the window open when the user closes it. By default a window stays
+    // while it is busy: its work pumps messages, and the window must outlive it.
+    virtual bool OnQueryClose() { return !busy_; }
+    bool busy_ = false;
 
     // Maximises the child inside the main window unless it already is.
     void Maximize() const;
@@ -72,11 +74,12 @@ private:
 // so no child is touched after one answered.
 bool OfferCommand(std::span<MdiChildForm* const> children, HWND active, int id);
 
-// The base of each child window: T names its caption (T::kCaption) and the template is
-// DialogId. The window handler keeps it as a Form.
-template <class T, int DialogId>
+// The base of each child window: T names its caption (T::kCaption), the template is DialogId
+// and the window's number in the window handler's table Number. The handler keeps it as a Form.
+template <class T, int DialogId, int Number>
 class MdiChild : public MdiChildForm, public Form {
 public:
+    static constexpr int kWindowNo = Number;
     void Load() override {
         if (MainFrame* frame = AppFrame()) CreateChild(frame->MdiClient(), DialogId, T::kCaption);
     }
