@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need; as non-root it names them.
 set -euo pipefail
-pkgs=(cmake make ccache mingw-w64 mingw-w64-tools wine wine64 xvfb xauth nsis fp-utils googletest imagemagick libwine-dev libhivex-bin libwin-hivex-perl)
+pkgs=(cmake make ccache python3 mingw-w64 mingw-w64-tools wine wine64 xvfb xauth nsis fp-utils googletest imagemagick libwine-dev libhivex-bin libwin-hivex-perl)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
