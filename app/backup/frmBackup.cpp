@@ -138,10 +138,6 @@ bool frmBackup::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     return false;
 }
 
-void frmBackup::OnActivate(bool active) {
-    if (active) Form_Activate();
-}
-
 void frmBackup::Form_Activate() {
     Trap(kModule, L"Form_Activate", [&] {
         Maximize();

@@ -53,13 +53,12 @@ public:
 
 protected:
     bool OnInit() override;
+    void Form_Activate() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-    void OnActivate(bool active) override;
 
 private:
-    void Form_Activate();
     void lvwBackup_KeyDown(WORD key);
     std::vector<std::wstring> SelectedNames() const;
     // Deletes backup folder + name; shows the failure message when the file is still there.

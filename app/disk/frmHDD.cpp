@@ -102,10 +102,6 @@ bool frmHDD::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     return true;
 }
 
-void frmHDD::OnActivate(bool active) {
-    if (active) Form_Activate();
-}
-
 bool frmHDD::TempFilesDel() const { return Button_GetCheck(Item(IDC_chbTempFilesDel)) == BST_CHECKED; }
 bool frmHDD::RecyclerAutoClean() const { return Button_GetCheck(Item(IDC_ckbRecyclerAutoClean)) == BST_CHECKED; }
 

@@ -51,15 +51,14 @@ public:
 
 protected:
     bool OnInit() override;
+    void Form_Activate() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
     // The folder column takes the list's width.
     void OnLayout(int width, int height) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-    void OnActivate(bool active) override;
 
 private:
-    void Form_Activate();
     void lvwOrdnerList_KeyDown(WORD key);
     void OpenFolder(int row);
     // Sets a check box from code; like a click, the box's operation runs when the state changes.

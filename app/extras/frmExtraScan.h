@@ -47,7 +47,7 @@ protected:
 
 private:
     static constexpr int kTabId = 1802;
-    void Form_Activate();
+    void Form_Activate() override;
     void TabExtras_Click();
     void LayoutPages();
 

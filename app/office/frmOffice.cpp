@@ -255,10 +255,6 @@ bool frmOffice::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     return true;
 }
 
-void frmOffice::OnActivate(bool active) {
-    if (active) Form_Activate();
-}
-
 void frmOffice::Form_Activate() {
     Trap(kModule, L"Form_Activate", [&] {
         Maximize();

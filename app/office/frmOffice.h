@@ -65,15 +65,14 @@ public:
 
 protected:
     bool OnInit() override;
+    void Form_Activate() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
     // The page controls follow the tab's display area down.
     void OnLayout(int width, int height) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-    void OnActivate(bool active) override;
 
 private:
-    void Form_Activate();
     void ShowPage(int page);
     void LayoutPages();
     void SetAppControls(const App& app, bool installed);

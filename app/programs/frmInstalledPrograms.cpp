@@ -67,10 +67,6 @@ bool frmInstalledPrograms::OnInit() {
     return true;
 }
 
-void frmInstalledPrograms::OnActivate(bool active) {
-    if (active) Form_Activate();
-}
-
 void frmInstalledPrograms::Form_Activate() {
     Trap(kModule, L"Form_Activate", [&] {
         Maximize();

@@ -45,12 +45,11 @@ public:
 
 protected:
     bool OnInit() override;
+    void Form_Activate() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* hdr) override;
-    void OnActivate(bool active) override;
 
 private:
-    void Form_Activate();
     void lvwDeinstall_KeyDown(WORD key);
     void Uninstall(const InstalledProgram& program, class ChangeJournal& undo);
     // The question for a left-over entry; on Yes the key goes to the undo file and is deleted.

@@ -71,7 +71,7 @@ private:
     void OnEvaluate(size_t index, size_t total, int percent) override;
     void OnRowAdded(size_t index, const ResultRow& row) override;
 
-    void Form_Activate();
+    void Form_Activate() override;
     bool Scan();                // the scan path of cmdStart_Click; false when the window went meanwhile
     bool Remove();              // the removal path of cmdStart_Click; false when the window went meanwhile
     bool ProblemeEntfernen();   // false when the window went meanwhile

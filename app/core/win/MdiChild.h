@@ -39,7 +39,11 @@ public:
 protected:
     // Called when the child becomes the active one (true) or stops being it (false). A child
     // hears of its activation only once it is complete and shown.
-    virtual void OnActivate(bool active) {}
+    virtual void OnActivate(bool active) {
+        if (active) Form_Activate();
+    }
+    // What the child does each time it becomes the active one.
+    virtual void Form_Activate() {}
     // Return false to keep the window open when the user closes it. By default a window stays
     // while it is busy: its work pumps messages, and the window must outlive it.
     virtual bool OnQueryClose() { return !busy_; }
