@@ -412,10 +412,6 @@ void frmBackup::OnCommand(int id, int code, HWND control) {
     case IDC_cmdAnzeigen: cmdAnzeigen_Click(); break;
     case IDC_cmdEintragen: cmdEintragen_Click(); break;
     case IDC_cmdLoeschen: cmdLoeschen_Click(); break;
-    case IDOK:
-        // Enter in the list reaches the window as the dialog's default command.
-        if (GetFocus() == lvw_) cmdAnzeigen_Click();
-        break;
     default: break;
     }
 }
@@ -425,7 +421,8 @@ LRESULT frmBackup::OnNotify(NMHDR* hdr) {
     switch (hdr->code) {
     case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
     case LVN_KEYDOWN: lvwBackup_KeyDown(reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey); break;
-    case NM_DBLCLK: cmdAnzeigen_Click(); break;
+    case NM_DBLCLK:
+    case NM_RETURN: cmdAnzeigen_Click(); break;
     case NM_RCLICK: lvwBackup_MouseUp(); break;
     default: break;
     }

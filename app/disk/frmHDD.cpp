@@ -443,10 +443,6 @@ void frmHDD::OnCommand(int id, int code, HWND control) {
     case IDC_ckbRecyclerAutoClean: if (code == BN_CLICKED) ckbRecyclerAutoClean_Click(); break;
     case IDC_cmdHDDBereinigen: cmdHDDBereinigen_Click(); break;
     case IDC_cmdEmptyRecycler: cmdEmptyRecycler_Click(); break;
-    case IDOK:
-        // Enter in the list reaches the window as the dialog's default command.
-        if (GetFocus() == lvw_ && List().Count() > 1) OpenFolder(List().Focused());
-        break;
     default: break;
     }
 }

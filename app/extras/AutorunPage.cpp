@@ -114,6 +114,7 @@ void AutorunPage::OnDestroy() {
 int AutorunPage::TemplateId() const { return IDD_extrasAutorun; }
 
 bool AutorunPage::OnInit() {
+    enterInListIsReturn_ = true;
     UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         for (const ListView& list : {Permanent(), Single()}) {
@@ -379,10 +380,6 @@ void AutorunPage::OnCommand(int id, int code, HWND control) {
     case IDC_cmdAutorunNew: cmdAutorunNew_Click(); break;
     case IDC_cmdAutorunChange: cmdAutorunChange_Click(); break;
     case IDC_cmdAutorunLoeschen: cmdAutorunLoeschen_Click(); break;
-    case IDOK:
-        // Enter in a list reaches the page as the dialog's default command.
-        if (GetFocus() == Permanent().hwnd() || GetFocus() == Single().hwnd()) cmdAutorunChange_Click();
-        break;
     default: break;
     }
 }
@@ -396,7 +393,8 @@ LRESULT AutorunPage::OnNotify(NMHDR* hdr) {
     switch (hdr->code) {
     case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
     case LVN_KEYDOWN: KeyDown(reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey); break;
-    case NM_DBLCLK: cmdAutorunChange_Click(); break;
+    case NM_DBLCLK:
+    case NM_RETURN: cmdAutorunChange_Click(); break;
     case NM_RCLICK: lvwAutorun_MouseUp(); break;
     default: break;
     }

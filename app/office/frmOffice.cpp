@@ -825,10 +825,7 @@ void frmOffice::OnCommand(int id, int code, HWND control) {
     case IDC_ckbOfficeOutlookJournalAll:
         if (code == BN_CLICKED && IsWindowVisible(hwnd())) ckbOfficeOutlookJournalAll_Click();
         return;
-    case IDOK:
-        // Enter in the blocked list reaches the window as the dialog's default command.
-        if (GetFocus() == ClosedList().hwnd()) cmdOfficeOutlookToPermits_Click();
-        return;
+    case IDOK: return;
     default: break;
     }
     Setting s;
@@ -850,6 +847,10 @@ LRESULT frmOffice::OnNotify(NMHDR* hdr) {
     case NM_DBLCLK:
         if (closed) cmdOfficeOutlookToPermits_Click();
         else cmdOfficeOutlookToClosed_Click();
+        break;
+    case NM_RETURN:
+        // Enter moves from the blocked list only.
+        if (closed) cmdOfficeOutlookToPermits_Click();
         break;
     case NM_RCLICK: lvwOfficeOutlook_MouseUp(closed); break;
     default: break;

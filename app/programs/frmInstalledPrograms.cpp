@@ -256,10 +256,6 @@ void frmInstalledPrograms::OnCommand(int id, int code, HWND control) {
     switch (id) {
     case IDC_cmdDeinstall: cmdDeinstall_Click(); break;
     case IDC_cmdDeinstallRefresh: Trap(kModule, L"cmdDeinstallRefresh_Click", [&] { ShowDeinstall(); }); break;
-    case IDOK:
-        // Enter in the list reaches the window as the dialog's default command.
-        if (GetFocus() == lvw_) lvwDeinstall_DblClick();
-        break;
     default: break;
     }
 }
@@ -269,7 +265,8 @@ LRESULT frmInstalledPrograms::OnNotify(NMHDR* hdr) {
     switch (hdr->code) {
     case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
     case LVN_KEYDOWN: lvwDeinstall_KeyDown(reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey); break;
-    case NM_DBLCLK: lvwDeinstall_DblClick(); break;
+    case NM_DBLCLK:
+    case NM_RETURN: lvwDeinstall_DblClick(); break;
     case NM_CLICK: lvwDeinstall_MouseUp(false); break;
     case NM_RCLICK: lvwDeinstall_MouseUp(true); break;
     default: break;

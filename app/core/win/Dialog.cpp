@@ -78,7 +78,18 @@ INT_PTR Dialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     }
     switch (msg) {
     case WM_INITDIALOG: return OnInit() ? TRUE : FALSE;
-    case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wp) == IDOK && enterInListIsReturn_) {
+            HWND focus = GetFocus();
+            wchar_t cls[32] = L"";
+            if (focus && GetParent(focus) == h_ && GetClassNameW(focus, cls, 32) && lstrcmpiW(cls, WC_LISTVIEWW) == 0) {
+                NMHDR enter{focus, static_cast<UINT_PTR>(GetDlgCtrlID(focus)), static_cast<UINT>(NM_RETURN)};
+                OnNotify(&enter);
+                return TRUE;
+            }
+        }
+        OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
+        return TRUE;
     case WM_NOTIFY:
         SetWindowLongPtrW(h_, DWLP_MSGRESULT, OnNotify(reinterpret_cast<NMHDR*>(lp)));
         return TRUE;

@@ -11,6 +11,7 @@
 // (DS_CONTROL | WS_CHILD) filling its client area, so the layout lives in the .rc file.
 class MdiChildForm : public Dialog {
 public:
+    MdiChildForm() { enterInListIsReturn_ = true; }
     ~MdiChildForm() override;
     // Creates the MDI child (hidden) with the template inside, sized to the template.
     bool CreateChild(HWND mdiClient, int templateId, const std::wstring& caption);
