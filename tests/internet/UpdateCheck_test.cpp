@@ -1,6 +1,7 @@
 // tests/internet/UpdateCheck_test.cpp: the update check and the bug report answer through the
 // caller's questions; they show nothing themselves.
 #include "core/AppEnvironment.h"
+#include "internet/InternetFixture.h"
 #include "core/Text.h"
 #include "support/TestHttpServer.h"
 #include "internet/BugReportSender.h"
@@ -46,24 +47,9 @@ private:
     size_t asked_ = 0;
 };
 
-class Seam : public ::testing::Test {
+class Seam : public InternetFixture {
 protected:
-    void SetUp() override {
-        PrepareEnvironment(folder.Path());
-        AppEnvironment.AppVersion = L"2.10";
-        AppEnvironment.Revision = 5;
-        ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"Server", server.Base());
-        clsInternet::TimeoutMs() = 4000;
-        UpdateCheck::StartUpdateAction() = [this](const std::wstring& file) { started.push_back(file); };
-    }
-    void TearDown() override { UpdateCheck::StartUpdateAction() = nullptr; }
-    clsInternet& net() { return ClassHandler().Internet(); }
-
-    RegistrySandbox sandbox;
-    TempFolder folder;
-    TestHttpServer server;
     Recorder user;
-    std::vector<std::wstring> started;
     // Any message box the services opened themselves would land here.
     MessageBoxes boxes{L"Torvane", {IDOK}};
 };

@@ -1,5 +1,6 @@
 // tests/internet/clsInternet_wintest.cpp: WinINet against a server of our own on 127.0.0.1
 #include "core/AppEnvironment.h"
+#include "internet/InternetFixture.h"
 #include "main/ClassHandler.h"
 #include "core/Text.h"
 #include "core/Trap.h"
@@ -39,19 +40,12 @@ private:
     const std::wstring& saveAs_;
 };
 
-class Internet : public ::testing::Test {
+class Internet : public InternetFixture {
 protected:
     void SetUp() override {
-        PrepareEnvironment(folder.Path());
+        InternetFixture::SetUp();
         AppSwitches.Protokoll = 1;
-        AppEnvironment.AppVersion = L"2.10";
-        AppEnvironment.Revision = 5;
-        ClassHandler().KeyFunc().SaveSetting(L"Optionen", L"Server", server.Base());
-        clsInternet::TimeoutMs() = 4000;
-        UpdateCheck::StartUpdateAction() = [this](const std::wstring& file) { started.push_back(file); };
     }
-    void TearDown() override { UpdateCheck::StartUpdateAction() = nullptr; }
-    clsInternet& net() { return ClassHandler().Internet(); }
     std::string Log() { return ReadBytes(folder.Path() + L"torvane.log"); }
     // Runs one update check and returns the texts of the message boxes it showed.
     std::vector<std::wstring> Check(std::vector<int> answers = {IDOK}) {
@@ -60,11 +54,8 @@ protected:
         return boxes.Texts();
     }
     void SendReport(const BugReportData& r) { BugReportSender(net(), dialogs).Send(r); }
-    RegistrySandbox sandbox;
-    TempFolder folder;
-    TestHttpServer server;
     std::wstring saveAs;
-    std::vector<std::wstring> suggestions, started;
+    std::vector<std::wstring> suggestions;
     TestDialogs dialogs{suggestions, saveAs};
 };
 
