@@ -1,6 +1,5 @@
 // app/backup/frmBackup.cpp
 #include "backup/frmBackup.h"
-#include "core/win/IdBases.h"
 #include "backup/RestorePlan.h"
 #include "backup/frmRestorePreview.h"
 #include "backup/frmBackup.rh"
@@ -10,7 +9,6 @@
 #include "core/RecyclerNotice.h"
 #include "core/Text.h"
 #include "core/Trap.h"
-#include "core/UniqueHandle.h"
 #include "core/clsTimer.h"
 #include "core/modReboot.h"
 #include "core/modWaitForProcess.h"
@@ -95,22 +93,13 @@ bool frmBackup::OnInit() {
     UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwBackup);
+        UseRecordList(lvw_);
         ListView list(lvw_);
         SetWindowLongPtrW(lvw_, GWL_STYLE, GetWindowLongPtrW(lvw_, GWL_STYLE) & ~LVS_SINGLESEL);
         list.SetFullRowSelect();
         list.AddColumns({{L"Dateiname", 300}, {L"Größe", 80}, {L"Erstellt", 140}});
         // imlBackup: the shell's picture of a registry file, the program icon where it has none.
-        HIMAGELIST iml = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                          ILC_COLOR32 | ILC_MASK, 1, 0);
-        SHFILEINFOW sfi{};
-        if (SHGetFileInfoW(L".reg", FILE_ATTRIBUTE_NORMAL, &sfi, sizeof sfi,
-                           SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) && sfi.hIcon) {
-            const UniqueHIcon icon(sfi.hIcon);  // the list keeps its own copy
-            ImageList_AddIcon(iml, icon.get());
-        } else {
-            ImageList_AddIcon(iml, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM)));
-        }
-        ListView_SetImageList(lvw_, iml, LVSIL_SMALL);
+        ListView_SetImageList(lvw_, ShellIconList(L".reg", FILE_ATTRIBUTE_NORMAL, true), LVSIL_SMALL);
     });
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), L"frmBackup");
     Trap(kModule, L"Form_Load", [] {
@@ -189,8 +178,6 @@ void frmBackup::ReadBackupFiles() {
     Info(proc, L"endet");
     Trap(kModule, proc, [&] { Status(L"Status"); });
 }
-
-void frmBackup::SortBy(int column) { sort_.By(List(), column); }
 
 std::vector<std::wstring> frmBackup::SelectedNames() const {
     std::vector<std::wstring> names;
@@ -394,7 +381,7 @@ void frmBackup::lvwBackup_MouseUp() {
     });
 }
 
-void frmBackup::lvwBackup_KeyDown(WORD key) {
+void frmBackup::OnListKey(WORD key) {
     switch (key) {
     case VK_F4: SortBy(0); break;
     case VK_F5: ReadBackupFiles(); break;
@@ -414,17 +401,4 @@ void frmBackup::OnCommand(int id, int code, HWND control) {
     case IDC_cmdLoeschen: cmdLoeschen_Click(); break;
     default: break;
     }
-}
-
-LRESULT frmBackup::OnNotify(NMHDR* hdr) {
-    if (hdr->hwndFrom != lvw_) return 0;
-    switch (hdr->code) {
-    case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
-    case LVN_KEYDOWN: lvwBackup_KeyDown(reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey); break;
-    case NM_DBLCLK:
-    case NM_RETURN: cmdAnzeigen_Click(); break;
-    case NM_RCLICK: lvwBackup_MouseUp(); break;
-    default: break;
-    }
-    return 0;
 }

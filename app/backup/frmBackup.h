@@ -32,8 +32,6 @@ public:
     // Right button released over the list: the main window's backup menu as a pop-up, its
     // captions in singular or plural.
     void lvwBackup_MouseUp();
-    // Sorts by a column as a click on its header does: every call flips the direction.
-    void SortBy(int column);
 
     ListView List() const { return ListView(lvw_); }
     std::wstring RecyclerText() const;
@@ -55,11 +53,14 @@ protected:
     bool OnInit() override;
     void Form_Activate() override;
     void OnCommand(int id, int code, HWND control) override;
-    LRESULT OnNotify(NMHDR* hdr) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
-    void lvwBackup_KeyDown(WORD key);
+    void OnListKey(WORD key) override;
+    void OnListDoubleClick(int) override { cmdAnzeigen_Click(); }
+    void OnListClick(bool rightButton) override {
+        if (rightButton) lvwBackup_MouseUp();
+    }
     std::vector<std::wstring> SelectedNames() const;
     // Deletes backup folder + name; shows the failure message when the file is still there.
     bool DeleteBackupFile(const std::wstring& name, const wchar_t* procedure);
@@ -72,6 +73,5 @@ private:
 
     HWND lvw_ = nullptr;
     COLORREF recyclerColour_ = 0;
-    ListSort sort_;
     std::unique_ptr<MenuBottomLineSite> MenuBottomLine1;
 };

@@ -51,20 +51,13 @@ constexpr Anchor kLayout[] = {
 bool frmHDD::OnInit() {
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwOrdnerList);
+        UseRecordList(lvw_);
         ListView list(lvw_);
         list.SetFullRowSelect();
         RECT r = Wnd(lvw_).Client();
         list.AddColumn(L"Ordnername", std::max<int>(100, r.right - GetSystemMetrics(SM_CXVSCROLL)));
         // The folder picture of the shell for every row.
-        HIMAGELIST iml = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                          ILC_COLOR32 | ILC_MASK, 1, 0);
-        SHFILEINFOW sfi{};
-        if (SHGetFileInfoW(L"Ordner", FILE_ATTRIBUTE_DIRECTORY, &sfi, sizeof sfi,
-                           SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) && sfi.hIcon) {
-            const UniqueHIcon icon(sfi.hIcon);  // the list keeps its own copy
-            ImageList_AddIcon(iml, icon.get());
-        }
-        ListView_SetImageList(lvw_, iml, LVSIL_SMALL);
+        ListView_SetImageList(lvw_, ShellIconList(L"Ordner", FILE_ATTRIBUTE_DIRECTORY, false), LVSIL_SMALL);
 
         // Controls keep their distance to the edges they face when the window grows.
         UseLayout({kLayout, true});
@@ -389,8 +382,6 @@ void frmHDD::ShowRecyclerContents() {
     });
 }
 
-void frmHDD::SortBy(int column) { sort_.By(List(), column); }
-
 void frmHDD::OpenFolder(int row) {
     if (row < 0) return;
     const std::wstring path = List().Cell(row, 0);
@@ -409,14 +400,14 @@ void frmHDD::lvwOrdnerList_MouseUp(bool rightButton) {
     });
 }
 
-void frmHDD::lvwOrdnerList_KeyDown(WORD key) {
+void frmHDD::OnListKey(WORD key) {
     switch (key) {
     case VK_F4: SortBy(0); break;
     case VK_F5: OrdnerListe_laden(); break;
     case VK_F6: cmdOrdnerWaehlen_Click(); break;
     case VK_F7: cmdInhaltLoeschen_Click(); break;
     case VK_DELETE: case VK_CLEAR: cmdOrdnerLoeschen_Click(); break;
-    case VK_EXECUTE:
+    case VK_RETURN: case VK_EXECUTE:
         if (List().Count() > 1) OpenFolder(List().Focused());
         break;
     default: break;
@@ -445,20 +436,4 @@ void frmHDD::OnCommand(int id, int code, HWND control) {
     case IDC_cmdEmptyRecycler: cmdEmptyRecycler_Click(); break;
     default: break;
     }
-}
-
-LRESULT frmHDD::OnNotify(NMHDR* hdr) {
-    if (hdr->hwndFrom != lvw_) return 0;
-    switch (hdr->code) {
-    case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
-    case LVN_KEYDOWN: lvwOrdnerList_KeyDown(reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey); break;
-    case NM_DBLCLK: OpenFolder(reinterpret_cast<NMITEMACTIVATE*>(hdr)->iItem); break;
-    case NM_RETURN:
-        if (List().Count() > 1) OpenFolder(List().Focused());
-        break;
-    case NM_CLICK: lvwOrdnerList_MouseUp(false); break;
-    case NM_RCLICK: lvwOrdnerList_MouseUp(true); break;
-    default: break;
-    }
-    return 0;
 }

@@ -36,8 +36,6 @@ public:
     void ckbRecyclerAutoClean_Click();
     void cmdHDDBereinigen_Click();
     void cmdEmptyRecycler_Click();
-    // Sorts by a column as a click on its header does: every call flips the direction.
-    void SortBy(int column);
     // A mouse button released over the list: the pop-up captions follow the number of marked
     // rows; after the right button the window's menu opens as a pop-up.
     void lvwOrdnerList_MouseUp(bool rightButton);
@@ -53,13 +51,14 @@ protected:
     bool OnInit() override;
     void Form_Activate() override;
     void OnCommand(int id, int code, HWND control) override;
-    LRESULT OnNotify(NMHDR* hdr) override;
     // The folder column takes the list's width.
     void OnLayout(int width, int height) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
-    void lvwOrdnerList_KeyDown(WORD key);
+    void OnListKey(WORD key) override;
+    void OnListDoubleClick(int row) override { OpenFolder(row); }
+    void OnListClick(bool rightButton) override { lvwOrdnerList_MouseUp(rightButton); }
     void OpenFolder(int row);
     // Sets a check box from code; like a click, the box's operation runs when the state changes.
     void SetCheck(int id, bool on);
@@ -71,7 +70,6 @@ private:
 
     HWND lvw_ = nullptr;
     COLORREF recyclerColour_ = 0;
-    ListSort sort_;
     std::wstring lastResult_;
     frmHDDFolder folderDialog_;
     frmHDDWait wait_;

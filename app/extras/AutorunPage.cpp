@@ -114,7 +114,7 @@ void AutorunPage::OnDestroy() {
 int AutorunPage::TemplateId() const { return IDD_extrasAutorun; }
 
 bool AutorunPage::OnInit() {
-    enterInListIsReturn_ = true;
+    enterInListIsKey_ = true;
     UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         for (const ListView& list : {Permanent(), Single()}) {
@@ -366,7 +366,7 @@ void AutorunPage::KeyDown(WORD key) {
     case VK_F6: SortBy(0); break;
     case VK_F7: SortBy(1); break;
     case VK_DELETE: case VK_CLEAR: cmdAutorunLoeschen_Click(); break;
-    case VK_EXECUTE: cmdAutorunChange_Click(); break;
+    case VK_RETURN: case VK_EXECUTE: cmdAutorunChange_Click(); break;
     default: break;
     }
 }
@@ -393,8 +393,7 @@ LRESULT AutorunPage::OnNotify(NMHDR* hdr) {
     switch (hdr->code) {
     case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
     case LVN_KEYDOWN: KeyDown(reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey); break;
-    case NM_DBLCLK:
-    case NM_RETURN: cmdAutorunChange_Click(); break;
+    case NM_DBLCLK: cmdAutorunChange_Click(); break;
     case NM_RCLICK: lvwAutorun_MouseUp(); break;
     default: break;
     }

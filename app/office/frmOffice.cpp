@@ -754,7 +754,8 @@ void frmOffice::ListKeyDown(bool closedList, WORD key) {
     case VK_DELETE: case VK_CLEAR:
         if (!closedList) cmdOfficeOutlookToClosed_Click();
         break;
-    case VK_EXECUTE:
+    case VK_RETURN: case VK_EXECUTE:
+        // Enter moves from the blocked list only.
         if (closedList) cmdOfficeOutlookToPermits_Click();
         break;
     default: break;
@@ -847,10 +848,6 @@ LRESULT frmOffice::OnNotify(NMHDR* hdr) {
     case NM_DBLCLK:
         if (closed) cmdOfficeOutlookToPermits_Click();
         else cmdOfficeOutlookToClosed_Click();
-        break;
-    case NM_RETURN:
-        // Enter moves from the blocked list only.
-        if (closed) cmdOfficeOutlookToPermits_Click();
         break;
     case NM_RCLICK: lvwOfficeOutlook_MouseUp(closed); break;
     default: break;

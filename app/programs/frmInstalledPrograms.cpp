@@ -1,19 +1,16 @@
 // app/programs/frmInstalledPrograms.cpp
 #include "programs/frmInstalledPrograms.h"
-#include "core/win/IdBases.h"
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "core/Service.h"
 #include "core/DoEvents.h"
 #include "core/Trap.h"
-#include "core/UniqueHandle.h"
 #include "core/modWaitForProcess.h"
 #include "core/win/Menu.h"
 #include "programs/frmInstalledPrograms.rh"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include "journal/ChangeJournal.h"
-#include <shellapi.h>
 
 namespace {
 const wchar_t* kModule = L"frmInstalledPrograms";
@@ -43,21 +40,13 @@ bool frmInstalledPrograms::OnInit() {
     UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwDeinstall);
+        UseRecordList(lvw_);
         ListView list(lvw_);
         list.SetFullRowSelect();
         list.AddColumns({{L"Programmbezeichnung", 260}, {L"Deinstallationsaufruf", 320}, {L"HKey", 90},
                         {L"SubKey", 380}});
         // imlInstall: the shell's picture of a program, the program icon where it has none.
-        imlInstall_ = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                       ILC_COLOR32 | ILC_MASK, 1, 0);
-        SHFILEINFOW sfi{};
-        if (SHGetFileInfoW(L".exe", FILE_ATTRIBUTE_NORMAL, &sfi, sizeof sfi,
-                           SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) && sfi.hIcon) {
-            const UniqueHIcon icon(sfi.hIcon);  // the list keeps its own copy
-            ImageList_AddIcon(imlInstall_, icon.get());
-        } else {
-            ImageList_AddIcon(imlInstall_, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM)));
-        }
+        imlInstall_ = ShellIconList(L".exe", FILE_ATTRIBUTE_NORMAL, true);
     });
     MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule);
     Trap(kModule, L"Form_Load", [] {
@@ -143,8 +132,6 @@ const InstalledProgram* frmInstalledPrograms::Program(int row) const {
     if (index < 0 || static_cast<size_t>(index) >= programs_.size()) return nullptr;
     return &programs_[static_cast<size_t>(index)];
 }
-
-void frmInstalledPrograms::SortBy(int column) { sort_.By(List(), column); }
 
 void frmInstalledPrograms::cmdDeinstall_Click() {
     const wchar_t* proc = L"cmdDeinstall_Click";
@@ -243,7 +230,7 @@ void frmInstalledPrograms::lvwDeinstall_MouseUp(bool rightButton) {
     });
 }
 
-void frmInstalledPrograms::lvwDeinstall_KeyDown(WORD key) {
+void frmInstalledPrograms::OnListKey(WORD key) {
     switch (key) {
     case VK_F4: SortBy(0); break;
     case VK_F5: Trap(kModule, L"lvwDeinstall_KeyDown", [&] { ShowDeinstall(); }); break;
@@ -258,18 +245,4 @@ void frmInstalledPrograms::OnCommand(int id, int code, HWND control) {
     case IDC_cmdDeinstallRefresh: Trap(kModule, L"cmdDeinstallRefresh_Click", [&] { ShowDeinstall(); }); break;
     default: break;
     }
-}
-
-LRESULT frmInstalledPrograms::OnNotify(NMHDR* hdr) {
-    if (hdr->hwndFrom != lvw_) return 0;
-    switch (hdr->code) {
-    case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
-    case LVN_KEYDOWN: lvwDeinstall_KeyDown(reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey); break;
-    case NM_DBLCLK:
-    case NM_RETURN: lvwDeinstall_DblClick(); break;
-    case NM_CLICK: lvwDeinstall_MouseUp(false); break;
-    case NM_RCLICK: lvwDeinstall_MouseUp(true); break;
-    default: break;
-    }
-    return 0;
 }

@@ -33,8 +33,6 @@ public:
     // button shows the main window's menu of this window as a pop-up.
     void lvwDeinstall_MouseUp(bool rightButton);
     void lvwDeinstall_DblClick();
-    // Sorts by a column as a click on its header does: every call flips the direction.
-    void SortBy(int column);
 
     ListView List() const { return ListView(lvw_); }
     // The entry behind a row (rows keep it through sorting); nullptr for the placeholder row.
@@ -47,10 +45,11 @@ protected:
     bool OnInit() override;
     void Form_Activate() override;
     void OnCommand(int id, int code, HWND control) override;
-    LRESULT OnNotify(NMHDR* hdr) override;
 
 private:
-    void lvwDeinstall_KeyDown(WORD key);
+    void OnListKey(WORD key) override;
+    void OnListDoubleClick(int) override { lvwDeinstall_DblClick(); }
+    void OnListClick(bool rightButton) override { lvwDeinstall_MouseUp(rightButton); }
     void Uninstall(const InstalledProgram& program, class ChangeJournal& undo);
     // The question for a left-over entry; on Yes the key goes to the undo file and is deleted.
     void OfferRemoval(const InstalledProgram& program, class ChangeJournal& undo);
@@ -59,7 +58,6 @@ private:
     HWND lvw_ = nullptr;
     HIMAGELIST imlInstall_ = nullptr;
     std::vector<InstalledProgram> programs_;  // the listed entries; a row's data is its index
-    ListSort sort_;
     bool reading_ = false;
     std::unique_ptr<MenuBottomLineSite> MenuBottomLine1;
 };

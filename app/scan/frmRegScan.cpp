@@ -62,6 +62,7 @@ const wchar_t* const frmRegScan::kStartCaption = L"&Start";
 const wchar_t* const frmRegScan::kRemoveCaption = L"&Entfernen";
 
 frmRegScan::frmRegScan() : engine_(std::make_shared<ScanEngine>()) {
+    sort_.column = -1;  // the engine's order until a header is clicked
     engine_->SetQuestions(this);
     engine_->SetProgress(this);
 }
@@ -122,6 +123,7 @@ bool frmRegScan::OnInit() {
     Trap(kModule, L"Form_Load", [&] { MenuBottomLine1 = MenuBottomLineSite::Create(hwnd(), kModule); });
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwRegKeys);
+        UseRecordList(lvw_);
         ListView list = List();
         list.SetFullRowSelect();
         imlRegKeys = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
@@ -418,8 +420,6 @@ void frmRegScan::FillList() {
     InvalidateRect(list, nullptr, TRUE);
 }
 
-void frmRegScan::SortBy(int column) { sort_.By(List(), column); }
-
 void frmRegScan::RestoreColumnWidths() {
     clsKeyFunc& keys = Service<clsKeyFunc>();
     for (int c = 0; c < 5; ++c) {
@@ -577,31 +577,26 @@ void frmRegScan::OnCommand(int id, int code, HWND control) {
     }
 }
 
+void frmRegScan::OnListKey(WORD key) {
+    switch (key) {
+    case VK_F4: SortBy(0); break;
+    case VK_F6: SortBy(1); break;
+    case VK_F7: SortBy(2); break;
+    default: break;
+    }
+}
+
+void frmRegScan::OnListClick(bool rightButton) {
+    UpdateRemoveCaption();
+    if (rightButton) ShowPopupMenu();
+}
+
 LRESULT frmRegScan::OnNotify(NMHDR* hdr) {
-    if (hdr->idFrom != IDC_lvwRegKeys) return 0;
-    switch (hdr->code) {
-    case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
-    case LVN_KEYDOWN:
-        switch (reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey) {
-        case VK_F4: SortBy(0); break;
-        case VK_F6: SortBy(1); break;
-        case VK_F7: SortBy(2); break;
-        }
-        break;
-    case NM_CLICK: UpdateRemoveCaption(); break;
-    case LVN_GETINFOTIPW: {
-        auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(hdr);
-        if (!tip->pszText || tip->cchTextMax <= 0) break;
-        const std::wstring text = RowTip(tip->iItem);
-        // The list view hands over the cell's own text when it is cut; the tip replaces it.
-        lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
-        break;
-    }
-    case NM_RCLICK:
-        UpdateRemoveCaption();
-        ShowPopupMenu();
-        break;
-    }
+    if (hdr->hwndFrom != lvw_ || hdr->code != LVN_GETINFOTIPW) return MdiChildForm::OnNotify(hdr);
+    auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(hdr);
+    if (!tip->pszText || tip->cchTextMax <= 0) return 0;
+    // The list view hands over the cell's own text when it is cut; the tip replaces it.
+    lstrcpynW(tip->pszText, RowTip(tip->iItem).c_str(), tip->cchTextMax);
     return 0;
 }
 

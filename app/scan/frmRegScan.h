@@ -72,12 +72,13 @@ private:
     void OnRowAdded(size_t index, const ResultRow& row) override;
 
     void Form_Activate() override;
+    void OnListKey(WORD key) override;
+    void OnListClick(bool rightButton) override;
     bool Scan();                // the scan path of cmdStart_Click; false when the window went meanwhile
     bool Remove();              // the removal path of cmdStart_Click; false when the window went meanwhile
     bool ProblemeEntfernen();   // false when the window went meanwhile
     bool Auswertung();          // false when the window went meanwhile
     void chbRegKeysShow_Click();
-    void SortBy(int column);
     void RestoreColumnWidths();
     void SaveColumnWidths();
     void EnableRowCommands(bool on) const;
@@ -105,7 +106,6 @@ private:
     HWND lvw_ = nullptr;
     HIMAGELIST imlRegKeys = nullptr;
     COLORREF berichtColour_ = RGB(0, 0, 128);
-    ListSort sort_{-1, true};  // column -1: the engine's order
     int loadedWidths_[5] = {-1, -1, -1, -1, -1};  // the column widths after the window opened
     bool waitPointer_ = false;
     bool autoScanDone_ = false;  // AutoScan starts a scan once, on the first activation

@@ -1,5 +1,6 @@
 // tests/main/MdiChild_wintest.cpp
 #include "core/AppEnvironment.h"
+#include "core/DoEvents.h"
 #include "core/Text.h"
 #include "core/win/MainFrame.h"
 #include "core/win/MdiChild.h"
@@ -8,6 +9,7 @@
 #include "main/WindowHandler.h"
 #include "main/frmMDI.h"
 #include "main/frmMDI.rh"
+#include "programs/frmInstalledPrograms.rh"
 #include "scan/frmRegScan.h"
 #include "support/Sandbox.h"
 #include "support/Wait.h"
@@ -33,6 +35,33 @@ protected:
 
 private:
     int claims_;
+};
+
+// A child with a list of records that notes what the base hands on from it.
+class RecordsChild : public MdiChildForm {
+public:
+    const wchar_t* Name() const override { return L"RecordsChild"; }
+    bool Create(HWND client) { return CreateChild(client, IDD_frmInstalledPrograms, L"Records"); }
+    ListView List() const { return ListView(Item(IDC_lvwDeinstall)); }
+    std::vector<std::wstring> Column() const {
+        std::vector<std::wstring> out;
+        for (int i = 0; i < List().Count(); ++i) out.push_back(List().Cell(i, 0));
+        return out;
+    }
+    std::vector<WORD> keys;
+    std::vector<int> doubleClicks;
+    std::vector<bool> clicks;
+
+protected:
+    bool OnInit() override {
+        List().AddColumns({{L"Name", 100}});
+        for (const wchar_t* name : {L"b", L"a", L"c"}) List().AddRow({name});
+        UseRecordList(List());
+        return true;
+    }
+    void OnListKey(WORD key) override { keys.push_back(key); }
+    void OnListDoubleClick(int row) override { doubleClicks.push_back(row); }
+    void OnListClick(bool rightButton) override { clicks.push_back(rightButton); }
 };
 
 constexpr int kProbeCommand = 4242;  // no window of the program runs this one
@@ -155,4 +184,59 @@ TEST_F(ChildWindows, AWindowsSubMenuIsFoundByOneOfItsCommands) {
     ASSERT_EQ(GetSubMenu(edit, 0), f.EditMenu(IDM_mnuRegScanStart));
     EXPECT_TRUE(MenuItem::PopupEnabled(edit, 3));
     EXPECT_FALSE(MenuItem::PopupEnabled(edit, 1));
+}
+
+TEST_F(ChildWindows, TheBaseSortsTheRecordListAndHandsOnItsKeysAndClicks) {
+    frmMDI& f = Frame();
+    RecordsChild w;
+    ASSERT_TRUE(w.Create(f.MdiClient()));
+    w.ShowChild();
+    HWND list = w.List();
+    auto notify = [&](NMHDR& hdr, HWND from) {
+        hdr.hwndFrom = from;
+        hdr.idFrom = GetDlgCtrlID(from);
+        SendMessageW(w.hwnd(), WM_NOTIFY, hdr.idFrom, reinterpret_cast<LPARAM>(&hdr));
+    };
+
+    // Each header click flips the direction; a click on another control's header is not the list's.
+    NMLISTVIEW header{};
+    header.hdr.code = LVN_COLUMNCLICK;
+    notify(header.hdr, list);
+    EXPECT_EQ(w.Column(), (std::vector<std::wstring>{L"c", L"b", L"a"}));
+    notify(header.hdr, list);
+    EXPECT_EQ(w.Column(), (std::vector<std::wstring>{L"a", L"b", L"c"}));
+    notify(header.hdr, w.Item(IDC_cmdDeinstall));
+    EXPECT_EQ(w.Column(), (std::vector<std::wstring>{L"a", L"b", L"c"}));
+
+    NMITEMACTIVATE hit{};
+    hit.hdr.code = NM_DBLCLK;
+    hit.iItem = 1;
+    notify(hit.hdr, list);
+    hit.iItem = -1;
+    notify(hit.hdr, list);
+    EXPECT_EQ(w.doubleClicks, (std::vector<int>{1, -1}));
+    NMHDR click{};
+    click.code = NM_CLICK;
+    notify(click, list);
+    click.code = NM_RCLICK;
+    notify(click, list);
+    EXPECT_EQ(w.clicks, (std::vector<bool>{false, true}));
+
+    // Enter is a key, heard once however it comes: pressed in the list itself (which follows its
+    // key with NM_RETURN), or through the dialog's message routing, which makes it the default
+    // command; with the focus on a button it stays the dialog's command.
+    w.List().Select(0);
+    SendMessageW(list, WM_KEYDOWN, VK_F5, 0);
+    SendMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(w.keys, (std::vector<WORD>{VK_F5, VK_RETURN}));
+    w.keys.clear();
+    SetFocus(list);
+    ASSERT_EQ(GetFocus(), list);
+    PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+    DoEvents();
+    EXPECT_EQ(w.keys, std::vector<WORD>{VK_RETURN});
+    SetFocus(w.Item(IDC_cmdDeinstall));
+    SendMessageW(w.hwnd(), WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(w.keys, std::vector<WORD>{VK_RETURN});
+    EXPECT_TRUE(w.doubleClicks.size() == 2 && w.clicks.size() == 2);
 }

@@ -79,12 +79,13 @@ INT_PTR Dialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_INITDIALOG: return OnInit() ? TRUE : FALSE;
     case WM_COMMAND:
-        if (LOWORD(wp) == IDOK && enterInListIsReturn_) {
+        if (LOWORD(wp) == IDOK && enterInListIsKey_) {
             HWND focus = GetFocus();
             wchar_t cls[32] = L"";
             if (focus && GetParent(focus) == h_ && GetClassNameW(focus, cls, 32) && lstrcmpiW(cls, WC_LISTVIEWW) == 0) {
-                NMHDR enter{focus, static_cast<UINT_PTR>(GetDlgCtrlID(focus)), static_cast<UINT>(NM_RETURN)};
-                OnNotify(&enter);
+                NMLVKEYDOWN enter{{focus, static_cast<UINT_PTR>(GetDlgCtrlID(focus)), static_cast<UINT>(LVN_KEYDOWN)},
+                                  VK_RETURN, 0};
+                OnNotify(&enter.hdr);
                 return TRUE;
             }
         }

@@ -44,9 +44,10 @@ protected:
     void UseLayout(const LayoutTable& table) { layout_.Start(h_, table); }
 
     bool modal_ = false;
-    // Enter in one of the window's list views reaches it as that list's NM_RETURN rather than as
-    // the dialog's default command (IDOK); a dialog whose OK button answers Enter keeps this off.
-    bool enterInListIsReturn_ = false;
+    // Enter in one of the window's list views reaches it as a key of that list (LVN_KEYDOWN with
+    // VK_RETURN) rather than as the dialog's default command (IDOK), as a key pressed in a list
+    // outside a dialog does; a dialog whose OK button answers Enter keeps this off.
+    bool enterInListIsKey_ = false;
 
 private:
     static INT_PTR CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp);

@@ -1,5 +1,8 @@
 // app/core/win/ListView.cpp
 #include "core/win/ListView.h"
+#include "core/UniqueHandle.h"
+#include "core/win/IdBases.h"
+#include <shellapi.h>
 
 namespace {
 struct SortContext {
@@ -35,4 +38,18 @@ void ListView::SortByColumn(int column, bool ascending) const {
     SortContext ctx{&texts, ascending};
     SendMessageW(h_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&ctx), reinterpret_cast<LPARAM>(CompareRows));
     for (int i = 0; i < n; ++i) SetData(h_, i, data[static_cast<size_t>(Data(i))]);
+}
+
+HIMAGELIST ShellIconList(const wchar_t* fileName, DWORD attributes, bool programIconOtherwise) {
+    HIMAGELIST list = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                       ILC_COLOR32 | ILC_MASK, 1, 0);
+    SHFILEINFOW sfi{};
+    if (SHGetFileInfoW(fileName, attributes, &sfi, sizeof sfi, SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) &&
+        sfi.hIcon) {
+        const UniqueHIcon icon(sfi.hIcon);  // the list keeps its own copy
+        ImageList_AddIcon(list, icon.get());
+    } else if (programIconOtherwise) {
+        ImageList_AddIcon(list, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM)));
+    }
+    return list;
 }

@@ -80,3 +80,8 @@ public:
     // Sorts the rows by the text of a column, binary comparison; ascending or descending.
     void SortByColumn(int column, bool ascending) const;
 };
+
+// A list of small icons that holds the shell's picture of a file with this name and these
+// attributes (the file need not exist). Where the shell has none it holds the program's icon
+// when `programIconOtherwise` is set, and nothing otherwise.
+HIMAGELIST ShellIconList(const wchar_t* fileName, DWORD attributes, bool programIconOtherwise);

@@ -96,6 +96,20 @@ void MdiChildForm::ShowEditPopup(int commandId) const {
     TrackPopupMenuEx(menu, TPM_RIGHTBUTTON, pt.x, pt.y, frame->Window(), nullptr);
 }
 
+LRESULT MdiChildForm::OnNotify(NMHDR* hdr) {
+    if (!records_ || hdr->hwndFrom != records_) return 0;
+    // Enter is a key like the others: the list's own NM_RETURN after it is not passed on.
+    switch (hdr->code) {
+    case LVN_COLUMNCLICK: SortBy(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem); break;
+    case LVN_KEYDOWN: OnListKey(reinterpret_cast<NMLVKEYDOWN*>(hdr)->wVKey); break;
+    case NM_DBLCLK: OnListDoubleClick(reinterpret_cast<NMITEMACTIVATE*>(hdr)->iItem); break;
+    case NM_CLICK: OnListClick(false); break;
+    case NM_RCLICK: OnListClick(true); break;
+    default: break;
+    }
+    return 0;
+}
+
 void MdiChildForm::ListSort::By(const ListView& list, int sortColumn) {
     column = sortColumn;
     ascending = !ascending;

@@ -11,7 +11,7 @@
 // (DS_CONTROL | WS_CHILD) filling its client area, so the layout lives in the .rc file.
 class MdiChildForm : public Dialog {
 public:
-    MdiChildForm() { enterInListIsReturn_ = true; }
+    MdiChildForm() { enterInListIsKey_ = true; }
     ~MdiChildForm() override;
     // Creates the MDI child (hidden) with the template inside, sized to the template.
     bool CreateChild(HWND mdiClient, int templateId, const std::wstring& caption);
@@ -64,12 +64,28 @@ protected:
     // The main window's menu bar (nullptr without a main window).
     HMENU MenuBar() const;
 
+    // The window's list of records, named once its controls exist. The base then sorts it when
+    // a column's header is clicked and hands what happens in it to the three handlers below.
+    void UseRecordList(HWND list) { records_ = list; }
+    // Sorts the record list as a click on a column's header does.
+    void SortBy(int column) { sort_.By(ListView(records_), column); }
+    ListSort sort_;
+    // A key pressed in the record list; Enter arrives as VK_RETURN.
+    virtual void OnListKey(WORD key) {}
+    // A double click in the record list on a row, or beside the rows (-1).
+    virtual void OnListDoubleClick(int row) {}
+    // A click in the record list with the left or the right mouse button.
+    virtual void OnListClick(bool rightButton) {}
+    // The record list's notifications; a window with more to answer passes the rest on here.
+    LRESULT OnNotify(NMHDR* hdr) override;
+
 private:
     static LRESULT CALLBACK FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
     // Tells the child of its (de)activation once: the client and ShowChild may both report it.
     void Hear(bool active);
     HWND frame_ = nullptr;
     HWND client_ = nullptr;
+    HWND records_ = nullptr;
     bool complete_ = false;  // the template is inside and the frame hidden again
     bool heardActive_ = false;
 };
