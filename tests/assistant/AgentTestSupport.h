@@ -1,6 +1,7 @@
 // tests/assistant/AgentTestSupport.h: character files for the assistant's tests.
 #pragma once
 #include "assistant/AgentCharacterFile.h"
+#include "support/Wait.h"
 #include <windows.h>
 #include <string>
 
@@ -8,10 +9,7 @@ namespace agenttest {
 
 // Folder of the characters the build lays beside the test program ("...\bin\chars\").
 inline std::wstring ShippedCharsDir() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring dir = self;
-    return dir.substr(0, dir.find_last_of(L'\\') + 1) + L"chars\\";
+    return BinFolder() + L"chars\\";
 }
 
 inline void Put16(std::string& out, unsigned v) {

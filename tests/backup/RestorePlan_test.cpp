@@ -171,8 +171,11 @@ TEST_F(RestoreTest, EveryKindOfRowAndItsUndo) {
     const RestorePlan later = PlanRestore(again.undoFile);
     ASSERT_TRUE(later.readable);
     ASSERT_EQ(later.Conflicts(), 1u);
-    for (const RestoreRow& row : later.rows)
-        if (row.conflict) EXPECT_EQ(row.ValueText() + L": " + row.conflictReason, L"typ: Wert wurde seither geändert");
+    for (const RestoreRow& row : later.rows) {
+        if (row.conflict) {
+            EXPECT_EQ(row.ValueText() + L": " + row.conflictReason, L"typ: Wert wurde seither geändert");
+        }
+    }
 }
 
 // A file that cannot be read names the line and the reason, and nothing of it is written.

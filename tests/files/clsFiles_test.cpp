@@ -326,11 +326,12 @@ TEST_F(FilesTest, UnreachableNetworkDriveIsAskedThroughTheCallersQuestions) {
 
     EXPECT_EQ(Files().GetDrive(L"C:\\", &asker), 4);
     EXPECT_EQ(asker.texts.size(), 1u);
-    if (!asker.texts.empty())
+    if (!asker.texts.empty()) {
         EXPECT_EQ(asker.texts[0], L"Es wurde ein Registryeintrag gefunden, der auf das Netzlaufwerk C:\\verweist.\r\n"
                                   L"Der Versuch ein Verbindung zu C:\\ herzustellen, wurde mit der Meldung 'Keine "
                                   L"Verbindung' abgebrochen.\r\n\r\nWenn C:\\ nicht mehr vorhanden ist, kann der Eintrag "
                                   L"gelöscht werden.\r\nWollen Sie das tun?");
+    }
     EXPECT_EQ(asker.roots, std::vector<std::wstring>{L"C:\\"});
     EXPECT_FALSE(Files().bErrorNetPath);
 

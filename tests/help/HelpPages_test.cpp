@@ -8,6 +8,7 @@
 #include "extras/FileTypesPage.h"
 #include "extras/HistoryPage.h"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include "main/frmMDI.h"
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -18,10 +19,7 @@
 
 namespace {
 std::wstring Stage() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring exe = self;
-    return exe.substr(0, exe.find_last_of(L'\\') + 1) + L"..\\help\\stage\\";
+    return BinFolder() + L"..\\help\\stage\\";
 }
 std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 

@@ -57,12 +57,6 @@ protected:
         // Installed as the installer lays it out: the control library beside the log.
         CopyFileW((BinFolder() + L"fennick.ocx").c_str(), (folder.Path() + L"fennick.ocx").c_str(), FALSE);
     }
-    static std::wstring BinFolder() {
-        wchar_t self[MAX_PATH];
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring exe = self;
-        return exe.substr(0, exe.find_last_of(L'\\') + 1);
-    }
     void TearDown() override {
         for (HANDLE p : started) {
             if (WaitForSingleObject(p, 0) == WAIT_TIMEOUT) {
@@ -81,10 +75,7 @@ protected:
         }
     }
     HANDLE Start(const std::wstring& args = L"") {
-        wchar_t self[MAX_PATH];
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring exe = self;
-        exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"torvane.exe";
+        const std::wstring exe = BinFolder() + L"torvane.exe";
         std::wstring cmd = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
         STARTUPINFOW si{sizeof si};
         PROCESS_INFORMATION pi{};

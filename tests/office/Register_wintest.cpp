@@ -5,10 +5,7 @@
 namespace {
 // The stand-in program the build puts beside the tests (bin/stubs/officestub.exe).
 std::wstring StubProgram() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring dir = self;
-    return dir.substr(0, dir.find_last_of(L'\\') + 1) + L"stubs\\officestub.exe";
+    return BinFolder() + L"stubs\\officestub.exe";
 }
 
 std::vector<std::wstring> Lines(const std::wstring& text) {

@@ -13,6 +13,7 @@
 #include "scan/ScanTestRegistry.h"
 #include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include "main/frmMDI.h"
 #include "main/frmMDI.rh"
 #include <gtest/gtest.h>
@@ -42,10 +43,7 @@ protected:
     }
     // A copy of the stub uninstaller at a path below the test folder.
     std::wstring Stub(const std::wstring& relative) {
-        wchar_t self[MAX_PATH];
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring stub = self;
-        stub = stub.substr(0, stub.find_last_of(L'\\') + 1) + L"uninst_stub.exe";
+        const std::wstring stub = BinFolder() + L"uninst_stub.exe";
         const std::wstring target = folder.Write(relative, "");
         EXPECT_TRUE(CopyFileW(stub.c_str(), target.c_str(), FALSE)) << ToUtf8(target);
         return target;

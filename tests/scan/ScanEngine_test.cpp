@@ -23,10 +23,7 @@ std::wstring FileText(const std::wstring& path) {
 
 // torvane-scan.exe, built beside the tests.
 std::wstring ConsoleTool() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring exe = self;
-    return exe.substr(0, exe.find_last_of(L'\\') + 1) + L"torvane-scan.exe";
+    return BinFolder() + L"torvane-scan.exe";
 }
 
 struct EngineTest : ::testing::Test {

@@ -8,12 +8,6 @@ namespace {
 const wchar_t kKey[] = L"Software\\Wine\\WineBrowser";
 const wchar_t kValue[] = L"Browsers";
 
-std::wstring BinFolder() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring exe = self;
-    return exe.substr(0, exe.find_last_of(L'\\') + 1);
-}
 void SetBrowsers(const std::wstring& value) {
     RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kValue, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2));
 }

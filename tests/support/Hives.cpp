@@ -3,13 +3,12 @@
 #include "core/Text.h"
 #include "registry/clsKeyFunc.h"
 #include "support/Sandbox.h"
+#include "support/Wait.h"
 #include <windows.h>
 
 std::wstring TestHives() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring bin = self;
-    bin.resize(bin.find_last_of(L'\\'));  // build\bin
+    std::wstring bin = BinFolder();
+    bin.pop_back();  // build\bin
     return bin.substr(0, bin.find_last_of(L'\\') + 1) + L"testhives\\";
 }
 

@@ -58,10 +58,14 @@ DWORD RunAndWait(std::wstring commandLine, DWORD timeoutMs) {
     return code;
 }
 
-DWORD RunConsoleTool(const std::wstring& args, const std::wstring& out, const std::wstring& err) {
+std::wstring BinFolder() {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring exe = self;
-    exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"torvane-scan.exe";
+    const std::wstring exe = self;
+    return exe.substr(0, exe.find_last_of(L'\\') + 1);
+}
+
+DWORD RunConsoleTool(const std::wstring& args, const std::wstring& out, const std::wstring& err) {
+    const std::wstring exe = BinFolder() + L"torvane-scan.exe";
     return RunAndWait(L"cmd.exe /c \"\"" + exe + L"\" " + args + L" > \"" + out + L"\" 2> \"" + err + L"\"\"");
 }

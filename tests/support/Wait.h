@@ -20,6 +20,10 @@ HWND VisibleWindowOf(DWORD processId, const wchar_t* windowClass);
 // it could not be started or did not end within `timeoutMs`.
 DWORD RunAndWait(std::wstring commandLine, DWORD timeoutMs = 120000);
 
+// The folder of the running test program ("...\\bin\\"), where the build lays the programs, stubs
+// and characters the tests use.
+std::wstring BinFolder();
+
 // Runs torvane-scan.exe (built beside the tests) with these arguments, its standard output and error
 // in the two files; its exit code.
 DWORD RunConsoleTool(const std::wstring& args, const std::wstring& out, const std::wstring& err);
