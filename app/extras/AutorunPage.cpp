@@ -198,7 +198,7 @@ void AutorunPage::ReadAutorunEntries() {
     }
     Trap(kModule, proc, [&] {
         for (const ListView& list : {Permanent(), Single()}) {
-            list.SortByColumn(sortColumn_, sortAscending_);
+            list.SortByColumn(sort_.column, sort_.ascending);
             if (list.Count() > 0) list.Select(0);
         }
     });
@@ -331,9 +331,7 @@ void AutorunPage::cmdAutorunLoeschen_Click() {
 }
 
 void AutorunPage::SortBy(int column) {
-    sortColumn_ = column;
-    sortAscending_ = !sortAscending_;
-    Trap(kModule, L"SortBy", [&] { Visible().SortByColumn(sortColumn_, sortAscending_); });
+    Trap(kModule, L"SortBy", [&] { sort_.By(Visible(), column); });
 }
 
 void AutorunPage::lvwAutorun_MouseUp() {

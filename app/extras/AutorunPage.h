@@ -89,7 +89,6 @@ private:
     void FillList(const ListView& list, bool permanent, RootKey root);
 
     std::vector<AutorunEntry> entries_;
-    int sortColumn_ = 0;
-    bool sortAscending_ = true;
+    ListSort sort_;
     std::wstring lastUndo_;
 };

@@ -126,9 +126,7 @@ void FileTypesPage::FindFileExts() {
 void FileTypesPage::SortBy(int column) {
     // Rows must not move while the delete command walks them.
     if (busy_) return;
-    sortColumn_ = column;
-    sortAscending_ = !sortAscending_;
-    List().SortByColumn(sortColumn_, sortAscending_);
+    sort_.By(List(), column);
 }
 
 void FileTypesPage::cmdFileExtsDel_Click() {

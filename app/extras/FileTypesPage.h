@@ -52,8 +52,7 @@ private:
 
     HWND lvw_ = nullptr;
     std::vector<FileType> types_;
-    int sortColumn_ = 0;
-    bool sortAscending_ = true;
+    ListSort sort_;
     bool busy_ = false;
     std::wstring lastUndoFile_;
 };

@@ -81,6 +81,18 @@ public:
     void SortByColumn(int column, bool ascending) const;
 };
 
+// How a list is sorted: the column and the direction of the last sort.
+struct ListSort {
+    int column = 0;
+    bool ascending = true;
+    // Sorts by a column as a click on its header does: every call flips the direction.
+    void By(const ListView& list, int sortColumn) {
+        column = sortColumn;
+        ascending = !ascending;
+        list.SortByColumn(column, ascending);
+    }
+};
+
 // A list of small icons that holds the shell's picture of a file with this name and these
 // attributes (the file need not exist). Where the shell has none it holds the program's icon
 // when `programIconOtherwise` is set, and nothing otherwise.

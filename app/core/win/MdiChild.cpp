@@ -110,12 +110,6 @@ LRESULT MdiChildForm::OnNotify(NMHDR* hdr) {
     return 0;
 }
 
-void MdiChildForm::ListSort::By(const ListView& list, int sortColumn) {
-    column = sortColumn;
-    ascending = !ascending;
-    list.SortByColumn(column, ascending);
-}
-
 bool OfferCommand(std::span<MdiChildForm* const> children, HWND active, int id) {
     MdiChildForm* first = nullptr;
     if (active)

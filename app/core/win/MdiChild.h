@@ -29,14 +29,6 @@ public:
     // text and colour; other settings it shows it reads from AppSwitches again.
     virtual void OptionsChanged() {}
 
-    // How a list of the window is sorted: the column and the direction of the last sort.
-    struct ListSort {
-        int column = 0;
-        bool ascending = true;
-        // Sorts by a column as a click on its header does: every call flips the direction.
-        void By(const ListView& list, int sortColumn);
-    };
-
 protected:
     // Called when the child becomes the active one (true) or stops being it (false). A child
     // hears of its activation only once it is complete and shown.
