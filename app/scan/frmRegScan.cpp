@@ -48,13 +48,13 @@ constexpr int kRowCommands[] = {IDM_mnuRegScanAll, IDM_mnuRegScanCurrent, IDM_mn
 constexpr Anchor kLayout[] = {
     {IDC_cmdStart, kMoveX},
     {IDC_cmdAbbrechen, kMoveX},
-    {IDC_lblStartText, kSizeX | kRepaint},
-    {IDC_lblScanTxt, kSizeX | kRepaint},
-    {IDC_lblScanProzent, kMoveX | kRepaint},
-    {IDC_lblExtraScan, kSizeX | kRepaint},
-    {IDC_ProgressBar, kSizeX | kRepaint},
-    {IDC_lblScanBericht, kSizeX | kRepaint},
-    {IDC_lvwRegKeys, kSizeX | kSizeY | kRepaint},
+    {IDC_lblStartText, kSizeX},
+    {IDC_lblScanTxt, kSizeX},
+    {IDC_lblScanProzent, kMoveX},
+    {IDC_lblExtraScan, kSizeX},
+    {IDC_ProgressBar, kSizeX},
+    {IDC_lblScanBericht, kSizeX},
+    {IDC_lvwRegKeys, kSizeX | kSizeY},
 };
 }  // namespace
 

@@ -38,7 +38,7 @@ public:
         child(kOutside, {70, 10, 90, 30});
         static constexpr Anchor kTable[] = {
             {kFixed, 0},           {kWide, kSizeX},           {kFill, kSizeX | kSizeY},
-            {kRight, kMoveX},      {kCorner, kMoveX | kMoveY}, {kFooter, kMoveY | kSizeX | kRepaint},
+            {kRight, kMoveX},      {kCorner, kMoveX | kMoveY}, {kFooter, kMoveY | kSizeX},
             {kMissing, kMoveX},
         };
         layout_.Start(h_, {kTable, startIsMinimum});
@@ -55,6 +55,7 @@ public:
         return r;
     }
     Layout& layout() { return layout_; }
+    HWND hwnd() const { return h_; }
 
 private:
     void child(int id, RECT r) {
@@ -135,6 +136,19 @@ TEST(Layout, StartAsMinimumKeepsEveryControlAtItsStartBelowTheStartSize) {
     w.Resize(350, 150);
     EXPECT_EQ(w.At(kFill), (RECT{10, 70, 340, 150}));
     EXPECT_EQ(w.At(kCorner), (RECT{290, 160, 340, 190}));
+}
+
+TEST(Layout, EveryResizeDrawsTheWindowAndAllItsControlsAnew) {
+    // A window that does not clip its controls paints over any control drawn before it: after
+    // a resize all are drawn anew, the window first, also a control that did not move.
+    LayoutWindow w;
+    ShowWindow(w.hwnd(), SW_SHOWNOACTIVATE);
+    RedrawWindow(w.hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    auto waiting = [&](int id) { return GetUpdateRect(id ? GetDlgItem(w.hwnd(), id) : w.hwnd(), nullptr, FALSE) != FALSE; };
+    ASSERT_FALSE(waiting(0) || waiting(kFixed) || waiting(kOutside));
+    w.Resize(310, 200);
+    EXPECT_TRUE(waiting(0));
+    for (int id : {kFixed, kWide, kRight, kOutside}) EXPECT_TRUE(waiting(id)) << id;
 }
 
 TEST(Layout, PlaceMovesAndSizesByTheChange) {

@@ -3,9 +3,11 @@
 #include "main/ClassHandler.h"
 #include "main/WindowHandler.h"
 #include "core/RuntimeError.h"
+#include "core/Text.h"
 #include "core/win/MdiChild.h"
 #include "core/win/Menu.h"
 #include "core/win/Window.h"
+#include "extras/frmExtraScan.h"
 #include "registry/clsKeyFunc.h"
 #include "registry/clsSearch.h"
 #include "support/Sandbox.h"
@@ -238,6 +240,34 @@ TEST_F(MainWindow, EveryWindowIsOneRowAndItsEditMenuColumnNamesItsOwnSubMenu) {
     }
     EXPECT_GE(withMenu, 2);
     EXPECT_EQ(f.WindowEditMenu(WindowNo::MDI), nullptr);
+}
+
+TEST_F(MainWindow, AWindowWithAGroupBoxPaintsTheInsideOfTheBox) {
+    // A group box draws its frame and caption only: a dialog that clips its children never
+    // paints the inside, and what stood there before a resize stays on the screen.
+    Open();
+    std::vector<const Dialog*> dialogs;
+    for (const WindowRow& r : clsWindowHandler::Rows()) {
+        if (!r.child) continue;
+        MdiChildForm* child = WindowHandler().Child(r.number);
+        ASSERT_NE(child, nullptr) << r.number;
+        dialogs.push_back(child);
+        if (auto* extras = dynamic_cast<frmExtraScan*>(child))
+            for (int i = 0; i < extras->PageCount(); ++i) dialogs.push_back(&extras->Page(i));
+    }
+    int withBox = 0;
+    for (const Dialog* d : dialogs) {
+        bool box = false;
+        for (HWND c = GetWindow(d->hwnd(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            wchar_t cls[16] = L"";
+            GetClassNameW(c, cls, 16);
+            if (lstrcmpiW(cls, L"Button") == 0 && (GetWindowLongW(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX) box = true;
+        }
+        if (!box) continue;
+        ++withBox;
+        EXPECT_EQ(GetWindowLongW(d->hwnd(), GWL_STYLE) & WS_CLIPCHILDREN, 0) << ToUtf8(d->Name()) << " " << ToUtf8(d->HelpPage() ? d->HelpPage() : L"");
+    }
+    EXPECT_GE(withBox, 3);
 }
 
 TEST_F(MainWindow, UnloadStopsAScanThatIsStillUnderWay) {

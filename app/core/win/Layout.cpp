@@ -46,8 +46,10 @@ void Layout::Apply(int width, int height) const {
                                SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (moves) EndDeferWindowPos(moves);
-    for (const Placed& c : controls_)
-        if (c.follow & kRepaint) InvalidateRect(c.control, nullptr, TRUE);
+    // Everything is drawn anew, the dialog before its controls: a label wraps its text again,
+    // and a dialog that does not clip its controls (it paints the inside of its group boxes)
+    // cannot paint over a control that was drawn before it.
+    RedrawWindow(dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 bool Layout::LimitTracking(MINMAXINFO* info) const {

@@ -11,7 +11,6 @@ enum Follow : unsigned {
     kMoveY = 2,     // top and bottom follow the bottom edge
     kSizeX = 4,     // the right edge follows, the left stays
     kSizeY = 8,     // the bottom edge follows, the top stays
-    kRepaint = 16,  // drawn anew after each change (a label wraps its text again)
 };
 
 // One row of a window's layout table.
@@ -30,7 +29,7 @@ struct LayoutTable {
 
 // Applies a layout table to a dialog's controls. The first Start records every control's
 // rectangle and the dialog's client size; each Apply moves and sizes the controls by the change
-// since then, all in one deferred move.
+// since then, all in one deferred move, and draws the dialog and its controls anew.
 class Layout {
 public:
     void Start(HWND dialog, const LayoutTable& table);
