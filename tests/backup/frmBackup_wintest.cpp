@@ -16,6 +16,7 @@
 #include "scan/ScanTestRegistry.h"
 #include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
+#include "support/ListNotify.h"
 #include "support/Wait.h"
 #include "main/frmMDI.h"
 #include "main/frmMDI.rh"
@@ -59,12 +60,12 @@ struct PreviewSeen {
 COLORREF RowColour(HWND dialog, int row) {
     HWND list = GetDlgItem(dialog, IDC_lvwRestore);
     NMLVCUSTOMDRAW draw{};
-    draw.nmcd.hdr = {list, IDC_lvwRestore, static_cast<UINT>(NM_CUSTOMDRAW)};
+    draw.nmcd.hdr.code = NM_CUSTOMDRAW;
     draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
     draw.nmcd.dwItemSpec = row;
     draw.nmcd.lItemlParam = ListView(list).Data(row);
     draw.clrText = CLR_DEFAULT;
-    SendMessageW(dialog, WM_NOTIFY, IDC_lvwRestore, reinterpret_cast<LPARAM>(&draw));
+    SendListNotify(list, draw.nmcd.hdr);
     return draw.clrText;
 }
 
@@ -183,14 +184,7 @@ protected:
         for (int r : rows) b.List().Select(r, true);
     }
     static void Key(frmBackup& b, WORD key) { SendMessageW(b.List(), WM_KEYDOWN, key, 0); }
-    static void HeaderClick(frmBackup& b, int column) {
-        NMLISTVIEW nm{};
-        nm.hdr.hwndFrom = b.List();
-        nm.hdr.idFrom = IDC_lvwBackup;
-        nm.hdr.code = LVN_COLUMNCLICK;
-        nm.iSubItem = column;
-        SendMessageW(b.hwnd(), WM_NOTIFY, IDC_lvwBackup, reinterpret_cast<LPARAM>(&nm));
-    }
+    static void HeaderClick(frmBackup& b, int column) { ClickListHeader(b.List(), column); }
     std::wstring Log() { return FromAnsi(ReadBytes(clsError::LogPath())); }
 
     RegistrySandbox sandbox;

@@ -13,6 +13,7 @@
 #include "scan/ScanTestRegistry.h"
 #include "support/MessageBoxes.h"
 #include "support/Sandbox.h"
+#include "support/ListNotify.h"
 #include "support/Wait.h"
 #include "extras/PageHost.h"
 #include "main/frmMDI.rh"
@@ -52,18 +53,8 @@ struct FileTypes : ::testing::Test {
             page.List().Select(r, true);
         }
     }
-    void Key(WORD key) {
-        NMLVKEYDOWN nm{};
-        nm.hdr.hwndFrom = page.List();
-        nm.hdr.idFrom = IDC_lvwFileExts;
-        nm.hdr.code = LVN_KEYDOWN;
-        nm.wVKey = key;
-        SendMessageW(page.hwnd(), WM_NOTIFY, IDC_lvwFileExts, reinterpret_cast<LPARAM>(&nm));
-    }
-    void Click(UINT code) {
-        NMHDR nm{page.List(), IDC_lvwFileExts, code};
-        SendMessageW(page.hwnd(), WM_NOTIFY, IDC_lvwFileExts, reinterpret_cast<LPARAM>(&nm));
-    }
+    void Key(WORD key) { SendListKey(page.List(), key); }
+    void Click(UINT code) { SendListNotify(page.List(), code); }
     std::vector<std::wstring> UndoFiles() {
         std::vector<std::wstring> out;
         WIN32_FIND_DATAW fd;

@@ -12,6 +12,7 @@
 #include "programs/frmInstalledPrograms.rh"
 #include "scan/frmRegScan.h"
 #include "support/Sandbox.h"
+#include "support/ListNotify.h"
 #include "support/Wait.h"
 #include <gtest/gtest.h>
 #include <vector>
@@ -192,34 +193,24 @@ TEST_F(ChildWindows, TheBaseSortsTheRecordListAndHandsOnItsKeysAndClicks) {
     ASSERT_TRUE(w.Create(f.MdiClient()));
     w.ShowChild();
     HWND list = w.List();
-    auto notify = [&](NMHDR& hdr, HWND from) {
-        hdr.hwndFrom = from;
-        hdr.idFrom = GetDlgCtrlID(from);
-        SendMessageW(w.hwnd(), WM_NOTIFY, hdr.idFrom, reinterpret_cast<LPARAM>(&hdr));
-    };
 
     // Each header click flips the direction; a click on another control's header is not the list's.
-    NMLISTVIEW header{};
-    header.hdr.code = LVN_COLUMNCLICK;
-    notify(header.hdr, list);
+    ClickListHeader(list, 0);
     EXPECT_EQ(w.Column(), (std::vector<std::wstring>{L"c", L"b", L"a"}));
-    notify(header.hdr, list);
+    ClickListHeader(list, 0);
     EXPECT_EQ(w.Column(), (std::vector<std::wstring>{L"a", L"b", L"c"}));
-    notify(header.hdr, w.Item(IDC_cmdDeinstall));
+    ClickListHeader(w.Item(IDC_cmdDeinstall), 0);
     EXPECT_EQ(w.Column(), (std::vector<std::wstring>{L"a", L"b", L"c"}));
 
     NMITEMACTIVATE hit{};
     hit.hdr.code = NM_DBLCLK;
     hit.iItem = 1;
-    notify(hit.hdr, list);
+    SendListNotify(list, hit.hdr);
     hit.iItem = -1;
-    notify(hit.hdr, list);
+    SendListNotify(list, hit.hdr);
     EXPECT_EQ(w.doubleClicks, (std::vector<int>{1, -1}));
-    NMHDR click{};
-    click.code = NM_CLICK;
-    notify(click, list);
-    click.code = NM_RCLICK;
-    notify(click, list);
+    SendListNotify(list, NM_CLICK);
+    SendListNotify(list, NM_RCLICK);
     EXPECT_EQ(w.clicks, (std::vector<bool>{false, true}));
 
     // Enter is a key, heard once however it comes: pressed in the list itself (which follows its

@@ -11,6 +11,7 @@
 #include "scan/frmRegScan.h"
 #include "scan/frmRegScan.rh"
 #include "support/Sandbox.h"
+#include "support/ListNotify.h"
 #include "support/Wait.h"
 #include "main/frmMDI.h"
 #include "main/frmMDI.rh"
@@ -89,23 +90,10 @@ protected:
         fflush(stdout);
         PumpMessages(static_cast<DWORD>(atoi(secs) * 1000));
     }
-    void SendNotify(const frmRegScan& w, NMHDR& hdr) const {
-        hdr.hwndFrom = Wnd(w.hwnd()).Item(IDC_lvwRegKeys);
-        hdr.idFrom = IDC_lvwRegKeys;
-        SendMessageW(w.hwnd(), WM_NOTIFY, IDC_lvwRegKeys, reinterpret_cast<LPARAM>(&hdr));
-    }
-    void ClickColumn(const frmRegScan& w, int column) const {
-        NMLISTVIEW nm{};
-        nm.hdr.code = LVN_COLUMNCLICK;
-        nm.iSubItem = column;
-        SendNotify(w, nm.hdr);
-    }
-    void Key(const frmRegScan& w, WORD vk) const {
-        NMLVKEYDOWN nm{};
-        nm.hdr.code = LVN_KEYDOWN;
-        nm.wVKey = vk;
-        SendNotify(w, nm.hdr);
-    }
+    static HWND ListOf(const frmRegScan& w) { return Wnd(w.hwnd()).Item(IDC_lvwRegKeys); }
+    void SendNotify(const frmRegScan& w, NMHDR& hdr) const { SendListNotify(ListOf(w), hdr); }
+    void ClickColumn(const frmRegScan& w, int column) const { ClickListHeader(ListOf(w), column); }
+    void Key(const frmRegScan& w, WORD vk) const { SendListKey(ListOf(w), vk); }
     std::vector<std::wstring> Column(const frmRegScan& w, int column) const {
         std::vector<std::wstring> out;
         for (int i = 0; i < List(w).Count(); ++i) out.push_back(List(w).Cell(i, column));
