@@ -2,6 +2,9 @@
 #include "core/HtmlHelp.h"
 #include "core/AppEnvironment.h"
 #include "core/RuntimeError.h"
+#include "core/UniqueHandle.h"
+#include <cctype>
+#include <cstring>
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -27,10 +30,10 @@ bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 
 bool OpenInViewer(HWND owner, const wchar_t* page) {
     std::wstring file = AppEnvironment.InstallDir + L"Torvane.chm";
-    if (!Exists(file) || !HelpViewerCanRender()) return false;
+    // A file the viewer would open and then refuse to show leaves the user an empty window.
+    if (!Exists(file) || HelpFileBlocked(file)) return false;
     if (page) file += std::wstring(L"::/html/") + page;
-    HtmlHelpFn fn = Viewer();
-    return fn && fn(owner, file.c_str(), kDisplayTopic, 0);
+    return HelpViewerAction()(owner, file);
 }
 
 // The page as a file:// address, so the shell hands it to the program that shows web pages.
@@ -51,6 +54,40 @@ bool OpenInBrowser(HWND owner, const wchar_t* page) {
     return ShellExecuteExW(&sei) != FALSE;
 }
 }  // namespace
+
+std::function<bool(HWND, const std::wstring&)>& HelpViewerAction() {
+    static std::function<bool(HWND, const std::wstring&)> action = [](HWND owner, const std::wstring& fileAndTopic) {
+        HtmlHelpFn fn = HelpViewerCanRender() ? Viewer() : nullptr;
+        return fn && fn(owner, fileAndTopic.c_str(), kDisplayTopic, 0);
+    };
+    return action;
+}
+
+bool HelpFileBlocked(const std::wstring& file) {
+    // The mark a download leaves: the stream "Zone.Identifier" with "ZoneId=<zone>".
+    UniqueHFile mark(CreateFileW((file + L":Zone.Identifier").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr));
+    if (mark) {
+        char text[1024];
+        DWORD n = 0;
+        if (ReadFile(mark.get(), text, sizeof text - 1, &n, nullptr)) {
+            text[n] = '\0';
+            for (char* c = text; *c; ++c) *c = static_cast<char>(tolower(static_cast<unsigned char>(*c)));
+            if (const char* zone = strstr(text, "zoneid=")) {
+                zone += 7;
+                while (*zone == ' ' || *zone == '\t') ++zone;
+                if (*zone >= '1' && *zone <= '9') return true;
+            }
+        }
+    }
+    // A network path: a share, or a drive that stands for one.
+    std::wstring path = file;
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return true;
+    if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0) path = path.substr(4);
+    if (path.rfind(L"\\\\", 0) == 0) return true;
+    if (path.size() >= 3 && path[1] == L':') return GetDriveTypeW(path.substr(0, 3).c_str()) == DRIVE_REMOTE;
+    return false;
+}
 
 bool HelpViewerCanRender() {
     // Asked once: under Wine a missing engine may first offer its own installation.
