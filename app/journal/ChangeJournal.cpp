@@ -4,6 +4,7 @@
 #include "core/Service.h"
 #include "core/DoEvents.h"
 #include "core/Trap.h"
+#include "journal/Areas.h"
 #include "journal/Protected.h"
 #include "journal/UndoFile.h"
 #include "registry/clsKeyFunc.h"
@@ -86,6 +87,8 @@ RegChange RegChange::SetDword(RootKey root, std::wstring key, std::wstring name,
 std::wstring RegChange::Where() const {
     std::wstring text = clsKeyFunc::HiveName(root) + L"\\" + key;
     if (kind == Kind::DeleteValue || kind == Kind::SetValue) text += value.name.empty() ? L" @" : L" \"" + value.name + L"\"";
+    // A NUL in a name is shown, not left to end the text early.
+    for (size_t p = 0; (p = text.find(L'\0', p)) != std::wstring::npos; p += 2) text.replace(p, 1, L"\\0");
     return text;
 }
 
@@ -148,9 +151,28 @@ bool ChangeJournal::Open(JournalResult& result, size_t index) {
     return false;
 }
 
-JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
+JournalResult ChangeJournal::Apply(const std::vector<RegChange>& given) {
     const wchar_t* module = module_.c_str();
     const wchar_t* proc = procedure_.c_str();
+    // Each change in the form the registry functions act on, and why it may not be made there:
+    // its name cannot be acted on as written, or it lies outside the areas of this kind.
+    std::vector<RegChange> changes = given;
+    std::vector<std::wstring> outside(changes.size());
+    for (size_t i = 0; i < changes.size(); ++i) {
+        RegChange& c = changes[i];
+        const bool isValue = c.kind == RegChange::Kind::DeleteValue || c.kind == RegChange::Kind::SetValue;
+        ResolvedName name = ResolveRegName(c.root, c.key, isValue ? &c.value.name : nullptr);
+        if (!name.why.empty()) {
+            outside[i] = std::move(name.why);
+            continue;
+        }
+        c.root = name.root;
+        c.key = std::move(name.key);
+        const Touch touch = isValue ? Touch::Value
+                            : c.kind == RegChange::Kind::CreateKey ? Touch::MakeKey
+                                                                    : Touch::DeleteKey;
+        outside[i] = WhyOutsideAreas(kind_, touch, c.root, c.key, c.value.name);
+    }
     clsKeyFunc& keys = Service<clsKeyFunc>();
     clsSearch& search = Service<clsSearch>();
     RegistryProtection protection;
@@ -209,6 +231,10 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& changes) {
             break;
         }
         const RegChange& c = changes[i];
+        if (!outside[i].empty()) {
+            keep(i, outside[i], true);
+            continue;
+        }
         // What the table says of a key may hang on the registry as the earlier changes leave it.
         if (c.kind == RegChange::Kind::DeleteTree && RegistryProtection::AsksRegistry(c.root, c.key) && !applyWaiting())
             break;

@@ -28,7 +28,8 @@ struct RestoreConsole : ::testing::Test {
         AppEnvironment.UndoFileHeader = kHeader5;
         // The console program's backup folder is this test's, too.
         SetText(cu, L"Software\\Torvane\\Optionen", L"InstallDir", REG_SZ, folder.Path());
-        base = L"Software\\TorvaneTest\\Restore_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+        // An uninstall entry: a key some tool may change, so the console writes it back.
+        base = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TorvaneTest_Restore_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
                std::to_wstring(GetTickCount64());
         out = folder.Path() + L"out.txt";
         err = folder.Path() + L"err.txt";

@@ -1,4 +1,5 @@
 // tests/backup/RestorePlan_test.cpp
+#include "journal/Areas.h"
 #include "backup/RestorePlan.h"
 #include "core/AppEnvironment.h"
 #include "journal/ChangeJournal.h"
@@ -16,7 +17,11 @@ struct RestoreTest : ::testing::Test {
     void SetUp() override {
         PrepareEnvironment(folder.Path());
         AppEnvironment.UndoFileHeader = kHeader5;
+        // The plan and its write-back are tried on keys of the sandbox's own; which keys a
+        // write-back may change is the journal's test.
+        ExtraAreas().push_back({kHKCU, L"Software"});
     }
+    void TearDown() override { ExtraAreas().pop_back(); }
     std::wstring WriteFile(const std::wstring& name, const std::wstring& text) {
         return folder.Write(name, "\xFF\xFE" + Utf16(text));
     }

@@ -1,5 +1,6 @@
 // tests/support/TestMain.cpp
 #include "main/modMain.h"
+#include "journal/Areas.h"
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -38,6 +39,11 @@ int wmain(int argc, wchar_t** argv) {
     InitCommonControlsEx(&icc);
     // As the program starts: the error tests see the error dialog the window program shows.
     InstallWindowProgram();
+    // The keys the tests make to try the journal on: no tool's area, so every kind may change them here.
+    for (RootKey root : {kHKCU, kHKLM}) {
+        ExtraAreas().push_back({root, L"Software\\TorvaneTest"});
+        ExtraAreas().push_back({root, L"Software\\T"});
+    }
     testing::InitGoogleTest(&argc, argv);
     wchar_t run[16] = L"";
     HHOOK hook = nullptr;
