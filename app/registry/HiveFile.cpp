@@ -50,8 +50,11 @@ uint32_t Checksum(const uint8_t* p) {
     return c;
 }
 
-// Reads a whole file, opened read-only and shared for reading; empty optional-like flag when missing.
-bool ReadWhole(const std::wstring& path, std::vector<uint8_t>& out, DWORD& error) {
+[[noreturn]] void Refuse(const std::wstring& text) { Raise(Err::PathFileAccess, text); }
+}  // namespace
+
+// Reads a whole file, opened read-only and shared for reading.
+bool HiveFile::ReadFromDisk(const std::wstring& path, std::vector<uint8_t>& out, DWORD& error) {
     const UniqueHFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     const HANDLE h = file.get();
@@ -74,9 +77,6 @@ bool ReadWhole(const std::wstring& path, std::vector<uint8_t>& out, DWORD& error
     error = ok ? 0 : (GetLastError() ? GetLastError() : ERROR_FILE_TOO_LARGE);
     return ok;
 }
-
-[[noreturn]] void Refuse(const std::wstring& text) { Raise(Err::PathFileAccess, text); }
-}  // namespace
 
 uint64_t HiveLogHash(const uint8_t* data, size_t size) {
     uint32_t p0 = 0x7A4E55C5u, p1 = 0x82EF4D88u;  // seed 0x82EF4D887A4E55C5
@@ -108,9 +108,9 @@ void HiveFile::Damaged(const std::wstring& reason) const {
     Refuse(L"Die Registrierungsdatei " + path_ + L" ist beschädigt: " + reason + L". Sie wird nicht gelesen.");
 }
 
-HiveFile::HiveFile(const std::wstring& path) : path_(path) {
+HiveFile::HiveFile(const std::wstring& path, const FileReader& read) : path_(path) {
     DWORD error = 0;
-    if (!ReadWhole(path, file_, error))
+    if (!read(path, file_, error))
         Raise(ErrorNumberFromWin32(error), L"Die Registrierungsdatei " + path + L" kann nicht gelesen werden: " +
                                                ErrorDescription(ErrorNumberFromWin32(error)));
     if (file_.size() < 512 || !Sig(file_.data(), "regf"))
@@ -122,7 +122,7 @@ HiveFile::HiveFile(const std::wstring& path) : path_(path) {
         Refuse(L"Die Datei " + path + L" ist eine Registrierungsdatei in einer unbekannten Form (Version " +
                std::to_wstring(U32(b + 20)) + L"." + std::to_wstring(minor_) + L", Typ " + std::to_wstring(U32(b + 28)) +
                L"); sie wird nicht gelesen.");
-    if (U32(b + 4) != U32(b + 8)) ApplyLogs(U32(b + 4));
+    if (U32(b + 4) != U32(b + 8)) ApplyLogs(U32(b + 4), read);
     binsSize_ = U32(file_.data() + 40);
     if (binsSize_ == 0 || binsSize_ % 4096) Damaged(L"die Größe ihrer Daten (" + std::to_wstring(binsSize_) + L" Bytes) ist ungültig");
     if (file_.size() < kBaseBlock + size_t{binsSize_})
@@ -134,32 +134,46 @@ HiveFile::HiveFile(const std::wstring& path) : path_(path) {
     CheckTree();
 }
 
-void HiveFile::ApplyLogs(uint32_t sequence) {
+void HiveFile::ApplyLogs(uint32_t sequence, const FileReader& read) {
     const std::wstring log1 = path_ + L".LOG1", log2 = path_ + L".LOG2";
+    const size_t original = file_.size();
     uint32_t expected = sequence;
     bool applied = false;
+    std::wstring why;  // why a log that looked like one of this hive's was not applied
     for (const std::wstring& name : {log1, log2}) {
         std::vector<uint8_t> log;
         DWORD error = 0;
-        if (!ReadWhole(name, log, error) || log.size() < 1024 || !Sig(log.data(), "regf")) continue;
+        if (!read(name, log, error) || log.size() < 1024 || !Sig(log.data(), "regf")) continue;
+        // A log brings pages, so the hive grows by at most what the log holds; one that names
+        // more is not this hive's (and would have us set aside memory for nothing).
+        const size_t limit = std::max(file_.size(), original + log.size());
+        std::wstring reason;
         const uint32_t type = U32(log.data() + 28);
-        if (type == 6) applied |= ApplyEntries(log, expected);
-        else if ((type == 1 || type == 2) && !applied) applied = ApplyDirtyPages(log);
+        if (type == 6) applied |= ApplyEntries(log, expected, limit, reason);
+        else if ((type == 1 || type == 2) && !applied) applied = ApplyDirtyPages(log, limit, reason);
+        if (!reason.empty() && why.empty()) why = L"das Protokoll " + name + L" " + reason;
     }
     if (!applied)
         Refuse(L"Die Registrierungsdatei " + path_ + L" wurde in der letzten Sitzung nicht vollständig zurückgeschrieben. "
-               L"Ihre Protokolle " + log1 + L" und " + log2 + L" fehlen oder enthalten nichts Passendes. Ohne sie wird "
+               L"Ihre Protokolle " + log1 + L" und " + log2 + L" fehlen oder enthalten nichts Passendes" +
+               (why.empty() ? L"" : L" (" + why + L")") + L". Ohne sie wird "
                L"die Datei nicht gelesen; starten Sie diese Windows-Installation einmal oder reparieren Sie sie.");
     memcpy(file_.data() + 4, &expected, 4);
     memcpy(file_.data() + 8, &expected, 4);
     recovered_ = true;
 }
 
+namespace {
+std::wstring TooMuch(uint32_t bins) {
+    return L"nennt " + std::to_wstring(bins) + L" Bytes Daten, mehr als es und die Datei zusammen enthalten";
+}
+}  // namespace
+
 // The form of Windows 8.1 and later: entries, each with its sequence number, the size of the hive
 // bins data it leads to, references to the pages it writes and those pages, guarded by two
 // hashes. Entries from the hive's own sequence number on are applied, in order, up to the first
 // that does not check out.
-bool HiveFile::ApplyEntries(const std::vector<uint8_t>& log, uint32_t& expected) {
+bool HiveFile::ApplyEntries(const std::vector<uint8_t>& log, uint32_t& expected, size_t limit, std::wstring& why) {
     bool applied = false;
     for (size_t at = 512; at + 40 <= log.size();) {
         const uint8_t* e = log.data() + at;
@@ -172,6 +186,10 @@ bool HiveFile::ApplyEntries(const std::vector<uint8_t>& log, uint32_t& expected)
         at += size;
         if (seq < expected) continue;  // written back already
         if (seq != expected || bins == 0 || bins % 4096 || pages > (size - 40) / 8) break;
+        if (kBaseBlock + size_t{bins} > limit) {
+            why = TooMuch(bins);
+            break;
+        }
         size_t data = 40 + size_t{pages} * 8;
         bool fits = true;
         for (uint32_t i = 0; i < pages && fits; ++i) {
@@ -197,21 +215,25 @@ bool HiveFile::ApplyEntries(const std::vector<uint8_t>& log, uint32_t& expected)
 // The older form (Windows 7 and before): a copy of the base block as it is to be, a bitmap
 // ("DIRT") of the 512-byte pages of the hive bins data that changed, and those pages. It fits the
 // hive when its copy is whole and carries the hive's own time of writing.
-bool HiveFile::ApplyDirtyPages(const std::vector<uint8_t>& log) {
+bool HiveFile::ApplyDirtyPages(const std::vector<uint8_t>& log, size_t limit, std::wstring& why) {
     const uint8_t* b = log.data();
     const uint32_t bins = U32(b + 40);
     if (Checksum(b) != U32(b + 508) || U32(b + 4) != U32(b + 8) || memcmp(b + 12, file_.data() + 12, 8) != 0 ||
         bins == 0 || bins % 4096 || !Sig(b + 512, "DIRT"))
         return false;
+    if (kBaseBlock + size_t{bins} > limit) {
+        why = TooMuch(bins);
+        return false;
+    }
     const size_t pages = bins / 512, bitmap = 516;
     if (bitmap + (pages + 7) / 8 > log.size()) return false;
-    std::vector<size_t> dirty;
-    for (size_t i = 0; i < pages; ++i)
-        if (log[bitmap + i / 8] >> (i % 8) & 1) dirty.push_back(i);
+    size_t dirty = 0;
+    for (size_t i = 0; i < pages; ++i) dirty += log[bitmap + i / 8] >> (i % 8) & 1;
     size_t at = 512 + (4 + (pages + 7) / 8 + 511) / 512 * 512;  // the sector after the bitmap
-    if (dirty.size() > (log.size() - std::min(at, log.size())) / 512) return false;
+    if (dirty > (log.size() - std::min(at, log.size())) / 512) return false;
     file_.resize(kBaseBlock + size_t{bins});
-    for (size_t i : dirty) {
+    for (size_t i = 0; i < pages; ++i) {
+        if (!(log[bitmap + i / 8] >> (i % 8) & 1)) continue;
         memcpy(file_.data() + kBaseBlock + i * 512, log.data() + at, 512);
         at += 512;
     }
@@ -260,18 +282,44 @@ std::wstring HiveFile::Name(Key key) const {
 
 size_t HiveFile::SubKeyCount(Key key) const { return U32(Node(key).p + 20); }
 
-void HiveFile::ListInto(uint32_t list, std::vector<Key>& out, bool nested) const {
-    const Span s = Cell(list);
-    if (s.size < 4) Damaged(L"die Schlüsselliste bei " + Hex(list) + L" ist zu kurz");
-    const uint32_t n = U16(s.p + 2);
-    const bool index = Sig(s.p, "li"), root = Sig(s.p, "ri"), hashed = Sig(s.p, "lf") || Sig(s.p, "lh");
-    if (!(index || hashed || (root && !nested))) Damaged(L"die Zelle bei " + Hex(list) + L" ist keine Schlüsselliste");
-    const uint32_t step = hashed ? 8 : 4;
-    if (4 + size_t{n} * step > s.size) Damaged(L"die Schlüsselliste bei " + Hex(list) + L" reicht über ihre Zelle hinaus");
-    for (uint32_t i = 0; i < n; ++i) {
-        const uint32_t at = U32(s.p + 4 + i * step);
-        if (root) ListInto(at, out, true);
-        else out.push_back(at);
+void HiveFile::Claim(uint32_t offset) const {
+    if (claimed_.empty()) return;
+    if (claimed_[offset / 8]) Damaged(L"die Zelle bei " + Hex(offset) + L" ist mehrfach verknüpft");
+    claimed_[offset / 8] = true;
+}
+
+// A key's sub-key list: a leaf ("li", or "lf"/"lh" with hashes) of keys, or an index root ("ri")
+// of leaves. No more than the key's `count` entries are taken: a list that names more is damaged,
+// and is refused at the first entry too many, before it costs anything.
+void HiveFile::ListInto(uint32_t list, std::vector<Key>& out, uint32_t count, Key key) const {
+    struct List {
+        Span s;
+        uint32_t n, step;
+        bool root;
+    };
+    auto open = [&](uint32_t at, bool rootAllowed) {
+        const Span s = Cell(at);
+        if (s.size < 4) Damaged(L"die Schlüsselliste bei " + Hex(at) + L" ist zu kurz");
+        const bool index = Sig(s.p, "li"), root = Sig(s.p, "ri"), hashed = Sig(s.p, "lf") || Sig(s.p, "lh");
+        if (!(index || hashed || (root && rootAllowed))) Damaged(L"die Zelle bei " + Hex(at) + L" ist keine Schlüsselliste");
+        const List l{s, U16(s.p + 2), hashed ? 8u : 4u, root};
+        if (4 + size_t{l.n} * l.step > s.size) Damaged(L"die Schlüsselliste bei " + Hex(at) + L" reicht über ihre Zelle hinaus");
+        Claim(at);
+        return l;
+    };
+    auto take = [&](const List& l, uint32_t at) {
+        for (uint32_t i = 0; i < l.n; ++i) {
+            if (out.size() == count)
+                Damaged(L"die Schlüsselliste bei " + Hex(at) + L" nennt mehr als die " + std::to_wstring(count) +
+                        L" Unterschlüssel ihres Schlüssels bei " + Hex(key));
+            out.push_back(U32(l.s.p + 4 + i * l.step));
+        }
+    };
+    const List top = open(list, true);
+    if (!top.root) return take(top, list);
+    for (uint32_t i = 0; i < top.n; ++i) {
+        const uint32_t leaf = U32(top.s.p + 4 + i * 4);
+        take(open(leaf, false), leaf);
     }
 }
 
@@ -280,8 +328,12 @@ std::vector<HiveFile::Key> HiveFile::SubKeys(Key key) const {
     const uint32_t count = U32(s.p + 20);
     std::vector<Key> keys;
     if (count == 0) return keys;
+    // Every sub-key is a key cell of its own, at least 80 bytes.
+    if (count > binsSize_ / 80)
+        Damaged(L"der Schlüssel bei " + Hex(key) + L" nennt " + std::to_wstring(count) +
+                L" Unterschlüssel, mehr als die Datei fassen kann");
     keys.reserve(count);
-    ListInto(U32(s.p + 28), keys, false);
+    ListInto(U32(s.p + 28), keys, count, key);
     if (keys.size() != count)
         Damaged(L"der Schlüssel bei " + Hex(key) + L" nennt " + std::to_wstring(count) + L" Unterschlüssel, seine Liste " +
                 std::to_wstring(keys.size()));
@@ -289,59 +341,82 @@ std::vector<HiveFile::Key> HiveFile::SubKeys(Key key) const {
     return keys;
 }
 
-std::vector<uint8_t> HiveFile::Data(uint32_t size, uint32_t offset) const {
-    std::vector<uint8_t> out;
+void HiveFile::Data(uint32_t size, uint32_t offset, std::wstring* out, size_t& bytes) const {
+    bytes = 0;
+    // The data is set aside only once its cells are known to hold it all.
+    auto reserve = [&](size_t n) {
+        if (out) out->assign((n + 1) / 2, L'\0');
+    };
+    auto put = [&](const uint8_t* p, size_t n) {
+        if (out && n) memcpy(reinterpret_cast<uint8_t*>(out->data()) + bytes, p, n);
+        bytes += n;
+    };
     if (size & 0x80000000u) {  // up to four bytes kept in the offset field itself
         size &= 0x7FFFFFFFu;
         if (size > 4) Damaged(L"ein Wert nennt " + std::to_wstring(size) + L" Bytes im Verweis selbst");
-        out.resize(size);
-        memcpy(out.data(), &offset, size);
-        return out;
+        reserve(size);
+        put(reinterpret_cast<const uint8_t*>(&offset), size);
+        return;
     }
-    if (size == 0) return out;
+    reserve(0);
+    if (size == 0) return;
     const Span s = Cell(offset);
+    Claim(offset);
     // Big data: a "db" cell that lists the segments. A cell that holds all the data itself is
     // plain data, whatever its first bytes are (other writers than Windows keep large data so).
     if (size > kBigDataSegment && minor_ >= 4 && s.size < size && s.size >= 8 && Sig(s.p, "db")) {
-        const uint32_t segments = U16(s.p + 2);
-        const Span list = Cell(U32(s.p + 4));
-        if (size_t{segments} * 4 > list.size) Damaged(L"die Segmentliste bei " + Hex(U32(s.p + 4)) + L" ist zu kurz");
-        out.reserve(size);
-        for (uint32_t i = 0; i < segments && out.size() < size; ++i) {
-            const Span seg = Cell(U32(list.p + 4 * i));
-            const uint32_t take = std::min<uint32_t>({seg.size, kBigDataSegment, size - static_cast<uint32_t>(out.size())});
-            out.insert(out.end(), seg.p, seg.p + take);
+        const uint32_t segments = U16(s.p + 2), listAt = U32(s.p + 4);
+        const Span list = Cell(listAt);
+        if (size_t{segments} * 4 > list.size) Damaged(L"die Segmentliste bei " + Hex(listAt) + L" ist zu kurz");
+        Claim(listAt);
+        size_t held = 0;
+        uint32_t used = 0;
+        for (; used < segments && held < size; ++used) {
+            const uint32_t at = U32(list.p + 4 * used);
+            held += std::min<uint32_t>(Cell(at).size, kBigDataSegment);
+            Claim(at);
         }
-        if (out.size() != size) Damaged(L"die Segmente bei " + Hex(offset) + L" enthalten weniger als " + std::to_wstring(size) + L" Bytes");
-        return out;
+        if (held < size) Damaged(L"die Segmente bei " + Hex(offset) + L" enthalten weniger als " + std::to_wstring(size) + L" Bytes");
+        reserve(size);
+        for (uint32_t i = 0; i < used; ++i) {
+            const Span seg = Cell(U32(list.p + 4 * i));
+            put(seg.p, std::min<size_t>({seg.size, kBigDataSegment, size - bytes}));
+        }
+        return;
     }
     if (size > s.size) Damaged(L"die Daten bei " + Hex(offset) + L" sind kürzer als die " + std::to_wstring(size) + L" Bytes ihres Werts");
-    out.assign(s.p, s.p + size);
-    return out;
+    reserve(size);
+    put(s.p, size);
 }
 
-std::vector<RegValue> HiveFile::Values(Key key) const {
+void HiveFile::ReadValues(Key key, std::vector<RegValue>* values) const {
     const Span s = Node(key);
     const uint32_t count = U32(s.p + 36);
-    std::vector<RegValue> values;
-    if (count == 0) return values;
+    if (count == 0) return;
     const uint32_t listAt = U32(s.p + 40);
     const Span list = Cell(listAt);
     if (size_t{count} * 4 > list.size) Damaged(L"die Werteliste bei " + Hex(listAt) + L" ist zu kurz");
-    values.resize(count);
+    Claim(listAt);
+    if (values) values->resize(count);  // each a value cell of its own: checked with the tree
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t at = U32(list.p + 4 * i);
         const Span v = Cell(at);
         if (v.size < 20 || !Sig(v.p, "vk") || 20u + U16(v.p + 2) > v.size)
             Damaged(L"die Zelle bei " + Hex(at) + L" ist kein gültiger Wert");
-        RegValue& out = values[i];
+        Claim(at);
+        size_t bytes = 0;
+        Data(U32(v.p + 4), U32(v.p + 8), values ? &(*values)[i].data : nullptr, bytes);
+        if (!values) continue;
+        RegValue& out = (*values)[i];
         out.name = NameText(v.p + 20, U16(v.p + 2), U16(v.p + 16) & 1);
         out.type = U32(v.p + 12);
-        const std::vector<uint8_t> data = Data(U32(v.p + 4), U32(v.p + 8));
-        out.bytes = data.size();
-        out.data.assign((data.size() + 1) / 2, L'\0');
-        if (!data.empty()) memcpy(out.data.data(), data.data(), data.size());
+        out.bytes = bytes;
     }
+}
+
+std::vector<RegValue> HiveFile::Values(Key key) const {
+    std::vector<RegValue> values;
+    ReadValues(key, &values);
     return values;
 }
 
@@ -369,19 +444,29 @@ bool HiveFile::Find(const std::wstring& path, Key& out) const {
     return true;
 }
 
+// Every key once, and every list, value and data cell from one place only: a list that leads back
+// to a key already seen is a loop, not a tree, and a cell named twice would be read twice.
+// Without recursion, and no deeper than Windows goes.
 void HiveFile::CheckTree() const {
-    // Every key once: a list that leads back to a key already seen is a loop, not a tree.
-    std::vector<bool> seen(binsSize_ / 8, false);
-    std::vector<Key> stack{root_};
-    seen[root_ / 8] = true;
+    claimed_.assign(binsSize_ / 8, false);
+    struct Item {
+        Key key;
+        uint32_t depth;
+    };
+    std::vector<Item> stack{{root_, 0}};
+    claimed_[root_ / 8] = true;
     while (!stack.empty()) {
-        const Key k = stack.back();
+        const Item it = stack.back();
         stack.pop_back();
-        Values(k);
-        for (Key sub : SubKeys(k)) {
-            if (seen[sub / 8]) Damaged(L"der Schlüssel bei " + Hex(sub) + L" ist mehrfach verknüpft");
-            seen[sub / 8] = true;
-            stack.push_back(sub);
+        ReadValues(it.key, nullptr);
+        for (Key sub : SubKeys(it.key)) {
+            if (claimed_[sub / 8]) Damaged(L"der Schlüssel bei " + Hex(sub) + L" ist mehrfach verknüpft");
+            if (it.depth >= kMaxDepth)
+                Damaged(L"der Schlüssel bei " + Hex(sub) + L" liegt mehr als " + std::to_wstring(kMaxDepth) +
+                        L" Ebenen tief, tiefer als Windows Schlüssel anlegt");
+            claimed_[sub / 8] = true;
+            stack.push_back({sub, it.depth + 1});
         }
     }
+    claimed_ = std::vector<bool>();
 }

@@ -1,7 +1,9 @@
 // app/registry/HiveFile.h
 #pragma once
 #include "registry/RegKey.h"
+#include <windows.h>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,9 +19,21 @@
 // last session did not write everything back (its two sequence numbers differ) is brought up to
 // date in memory from its transaction logs (.LOG1, then .LOG2; the log entries of Windows 8.1
 // and later, or the dirty pages of the older form); without usable logs it is refused.
+//
+// Whatever the file holds, reading it stays bounded: every size and count is checked against the
+// file before it is used, a cell is followed from one place only (a list, value or data cell named
+// twice would multiply what is read), keys more than 512 levels deep (the most Windows makes) are
+// refused, and no walk recurses. What it holds is the file, brought up to date by at most what its
+// logs carry, and a bit per 8 bytes of it.
 class HiveFile {
 public:
-    explicit HiveFile(const std::wstring& path);
+    // Reads a whole file (a hive or one of its logs); false with the Win32 error when it cannot.
+    // Replaceable, so the fuzzer can hand in files from memory.
+    using FileReader = std::function<bool(const std::wstring& path, std::vector<uint8_t>& out, DWORD& error)>;
+    static bool ReadFromDisk(const std::wstring& path, std::vector<uint8_t>& out, DWORD& error);
+    static constexpr uint32_t kMaxDepth = 512;
+
+    explicit HiveFile(const std::wstring& path, const FileReader& read = ReadFromDisk);
 
     // A key: the offset of its key cell in the hive bins data.
     using Key = uint32_t;
@@ -45,12 +59,15 @@ private:
     };
     Span Cell(uint32_t offset) const;  // an allocated cell's data; raises when there is none at offset
     Span Node(Key key) const;          // a key cell ("nk")
-    void ListInto(uint32_t list, std::vector<Key>& out, bool nested) const;
-    std::vector<uint8_t> Data(uint32_t size, uint32_t offset) const;
+    void Claim(uint32_t offset) const;  // while the tree is checked: a cell is followed from one place only
+    void ListInto(uint32_t list, std::vector<Key>& out, uint32_t count, Key key) const;
+    // A value's data, checked; into `out` (two bytes per wchar_t) when it is given.
+    void Data(uint32_t size, uint32_t offset, std::wstring* out, size_t& bytes) const;
+    void ReadValues(Key key, std::vector<RegValue>* out) const;
     [[noreturn]] void Damaged(const std::wstring& reason) const;
-    void ApplyLogs(uint32_t sequence);
-    bool ApplyEntries(const std::vector<uint8_t>& log, uint32_t& expected);
-    bool ApplyDirtyPages(const std::vector<uint8_t>& log);
+    void ApplyLogs(uint32_t sequence, const FileReader& read);
+    bool ApplyEntries(const std::vector<uint8_t>& log, uint32_t& expected, size_t limit, std::wstring& why);
+    bool ApplyDirtyPages(const std::vector<uint8_t>& log, size_t limit, std::wstring& why);
     void CheckBins();
     void CheckTree() const;
 
@@ -59,6 +76,7 @@ private:
     uint32_t binsSize_ = 0, minor_ = 0;
     Key root_ = 0;
     std::vector<bool> allocated_;  // one flag per 8 bytes of hive bins data: an allocated cell starts here
+    mutable std::vector<bool> claimed_;  // while the tree is checked: the cells followed so far
     bool recovered_ = false;
 };
 

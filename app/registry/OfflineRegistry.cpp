@@ -172,42 +172,61 @@ void OfflineRegistry::ReadTree(RootKey root, const std::wstring& key, uint16_t u
     Walk(*hive, k, proto, hits, stop);
 }
 
-// Values first, then the sub-keys, as the walk over the running registry does.
-void OfflineRegistry::Walk(const HiveFile& hive, HiveFile::Key k, ScanHit& proto, std::vector<ScanHit>& hits,
+// Values first, then the sub-keys, as the walk over the running registry does. A stack of the
+// levels above instead of recursion: the hive has been checked to be a tree no deeper than
+// Windows makes, and the walk holds one list of sub-keys per level and one key path.
+void OfflineRegistry::Walk(const HiveFile& hive, HiveFile::Key top, ScanHit& proto, std::vector<ScanHit>& hits,
                            const bool& stop) {
+    auto visit = [&](HiveFile::Key k) {
+        DoEventsIfDue();
+        std::vector<HiveFile::Key> subs = hive.SubKeys(k);
+        const std::vector<RegValue> values = hive.Values(k);
+        for (const RegValue& v : values) {
+            ScanHit h;
+            h.root = proto.root;
+            h.key = proto.key;
+            h.part = proto.part;
+            h.name = v.name;
+            h.type = v.type;
+            h.bytes = static_cast<DWORD>(v.bytes);
+            h.subKeys = static_cast<DWORD>(subs.size());
+            const BYTE* data = reinterpret_cast<const BYTE*>(v.data.data());
+            h.data = clsSearch::DataText(v.type, data, v.bytes);
+            if (!IsTextType(v.type)) h.raw.assign(data, data + std::min<size_t>(v.bytes, ScanHit::kRawKept));
+            hits.push_back(std::move(h));
+        }
+        if (values.empty()) {
+            ScanHit h;
+            h.root = proto.root;
+            h.key = proto.key;
+            h.part = proto.part;
+            h.subKeys = static_cast<DWORD>(subs.size());
+            hits.push_back(std::move(h));
+        }
+        return subs;
+    };
+    struct Level {
+        std::vector<HiveFile::Key> subs;
+        size_t next;
+        size_t keyLength;  // of proto.key at this level
+    };
     if (stop) return;
-    DoEventsIfDue();
-    const std::vector<HiveFile::Key> subs = hive.SubKeys(k);
-    const std::vector<RegValue> values = hive.Values(k);
-    for (const RegValue& v : values) {
-        ScanHit h;
-        h.root = proto.root;
-        h.key = proto.key;
-        h.part = proto.part;
-        h.name = v.name;
-        h.type = v.type;
-        h.bytes = static_cast<DWORD>(v.bytes);
-        h.subKeys = static_cast<DWORD>(subs.size());
-        const BYTE* data = reinterpret_cast<const BYTE*>(v.data.data());
-        h.data = clsSearch::DataText(v.type, data, v.bytes);
-        if (!IsTextType(v.type)) h.raw.assign(data, data + std::min<size_t>(v.bytes, ScanHit::kRawKept));
-        hits.push_back(std::move(h));
-    }
-    if (values.empty()) {
-        ScanHit h;
-        h.root = proto.root;
-        h.key = proto.key;
-        h.part = proto.part;
-        h.subKeys = static_cast<DWORD>(subs.size());
-        hits.push_back(std::move(h));
-    }
-    for (HiveFile::Key sub : subs) {
+    std::vector<Level> levels;
+    levels.push_back({visit(top), 0, proto.key.size()});
+    while (!levels.empty()) {
         if (stop) return;
-        const size_t length = proto.key.size();
+        Level& level = levels.back();
+        if (level.next == level.subs.size()) {
+            proto.key.resize(level.keyLength);
+            levels.pop_back();
+            continue;
+        }
+        const HiveFile::Key sub = level.subs[level.next++];
+        proto.key.resize(level.keyLength);
         proto.key += L'\\';
         proto.key += hive.Name(sub);
-        Walk(hive, sub, proto, hits, stop);
-        proto.key.resize(length);
+        std::vector<HiveFile::Key> subs = visit(sub);
+        levels.push_back({std::move(subs), 0, proto.key.size()});
     }
 }
 

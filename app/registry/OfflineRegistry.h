@@ -41,7 +41,7 @@ private:
     };
     // The hive that holds a key and the key's path inside it; nullptr when none does.
     const HiveFile* Locate(RootKey root, const std::wstring& key, uint16_t user, std::wstring& inner) const;
-    void Walk(const HiveFile& hive, HiveFile::Key k, ScanHit& proto, std::vector<ScanHit>& hits, const bool& stop);
+    void Walk(const HiveFile& hive, HiveFile::Key top, ScanHit& proto, std::vector<ScanHit>& hits, const bool& stop);
     void Loaded(const HiveFile& hive);
 
     std::unique_ptr<HiveFile> machine_;

@@ -123,7 +123,38 @@ void clsSearch::FindString(SearchQuery& query, std::vector<ScanHit>& result) {
 }
 
 // One key: its values (read in one pass over the open key, data included), then its sub-keys.
+// The tree below the query's key, depth first: a stack of the levels above (each the names of its
+// sub-keys and how far it got) instead of recursion, so no tree is too deep for the stack.
 void clsSearch::Walk(SearchQuery& query, std::vector<ScanHit>& result) {
+    struct Level {
+        std::vector<std::wstring> names;
+        size_t next;
+        std::wstring path;
+    };
+    KeyPathGuard guard(query);
+    std::vector<Level> levels;
+    std::vector<std::wstring> names;
+    Visit(query, result, names);
+    levels.push_back({std::move(names), 0, guard.saved});
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (StopSearch) return;
+        if (level.next == level.names.size()) {
+            levels.pop_back();
+            continue;
+        }
+        DoEventsIfDue();
+        const std::wstring& sub = level.names[level.next++];
+        std::wstring path = level.path.empty() ? sub : level.path + L"\\" + sub;
+        query.KeyPath = path;
+        names.clear();
+        Visit(query, result, names);
+        levels.push_back({std::move(names), 0, std::move(path)});
+        names = {};
+    }
+}
+
+void clsSearch::Visit(SearchQuery& query, std::vector<ScanHit>& result, std::vector<std::wstring>& names) {
     if (query.CompareMode != 0 && query.CompareMode != 1) return;  // matches nothing
     RegKey k;
     bool valuesReadable = true;
@@ -203,16 +234,8 @@ void clsSearch::Walk(SearchQuery& query, std::vector<ScanHit>& result) {
     }
     if (stopped || !query.Recurse || subKeys == 0) return;
 
-    std::vector<std::wstring> names;
     names.reserve(subKeys);
     std::wstring n;
     for (DWORD i = 0; i < subKeys && EnumKey(k.get(), i, n) == ERROR_SUCCESS; ++i) names.push_back(n);
-    k.Close();  // deep trees must not hold one handle per level
-    for (const std::wstring& sub : names) {
-        if (StopSearch) return;
-        DoEventsIfDue();
-        KeyPathGuard guard(query);
-        query.KeyPath = guard.saved.empty() ? sub : guard.saved + L"\\" + sub;
-        Walk(query, result);
-    }
+    // The key is closed on return: deep trees must not hold one handle per level.
 }

@@ -73,5 +73,7 @@ public:
 
 private:
     void Walk(SearchQuery& query, std::vector<ScanHit>& result);
+    // One key's matching values; `names` receives its sub-keys when the walk goes on below it.
+    void Visit(SearchQuery& query, std::vector<ScanHit>& result, std::vector<std::wstring>& names);
     LSTATUS lastResult_ = 0;
 };

@@ -231,3 +231,16 @@ TEST_F(OfflineScanTest, ConsoleToolScansAnotherInstallation) {
     // Nothing is removed from another installation.
     EXPECT_EQ(RunConsoleTool(L"/remove \"/offline:" + windows + L"\"", out, err), 2u);
 }
+
+TEST_F(OfflineScanTest, KeysNestedDeeperThanWindowsGoesAreRefusedNotWalked) {
+    // SOFTWARE with a chain of 30,000 nested keys below an uninstall entry once ran the scan's
+    // walk out of stack (exit code 1, no message). Now the hive is refused as it is opened.
+    const std::wstring out = folder.Path() + L"out.txt", err = folder.Path() + L"err.txt";
+    const std::wstring windows = TestHives() + L"deep\\Windows";
+    EXPECT_EQ(RunConsoleTool(L"\"/offline:" + windows + L"\"", out, err), 2u) << ReadBytes(err);
+    const std::wstring text = FromUtf8(ReadBytes(err));
+    EXPECT_NE(text.find(windows + L"\\System32\\config\\SOFTWARE ist beschädigt: der Schlüssel bei "), std::wstring::npos)
+        << ToUtf8(text);
+    EXPECT_NE(text.find(L"liegt mehr als 512 Ebenen tief"), std::wstring::npos) << ToUtf8(text);
+    EXPECT_EQ(ReadBytes(out), "");
+}

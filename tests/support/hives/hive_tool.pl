@@ -10,11 +10,15 @@
 #   badsum <hive>                 changes the base block without fixing its checksum
 #   cellpast <hive>               gives the root key's cell a length past the end of its bin
 #   badref <hive>                 points the root key's sub-key list far past the end of the file
+#   deep <hive> <key> <levels>    hangs a chain of <levels> nested keys below the key (which has none)
+#   ripeat <hive> <key>           gives the key (its list an index root) an index root that names
+#                                 its first index leaf 65,535 times
+#   biglog <dirty hive>           writes <hive>.LOG1: 1 KB, one sound entry that claims 1 GiB of hive data
 use strict;
 use warnings;
 
 my ($op, @args) = @ARGV;
-die "usage: hive_tool.pl bigdata|lists|dirty|dirtyold|badlog|badsum|cellpast|badref ...\n" unless $op;
+die "usage: hive_tool.pl bigdata|lists|dirty|dirtyold|badlog|badsum|cellpast|badref|deep|ripeat|biglog ...\n" unless $op;
 
 sub slurp { my $f = shift; open(my $h, '<:raw', $f) or die "$f: $!\n"; local $/; my $d = <$h>; close $h; return $d; }
 sub spit { my ($f, $d) = @_; open(my $h, '>:raw', $f) or die "$f: $!\n"; print $h $d; close $h; }
@@ -62,6 +66,16 @@ sub append_bin {
     substr($h, 40, 4) = pack('V', $bins + $binsize);
     checksum($h);
     return $h;
+}
+
+# The file offset of the "nk" of the key with this name.
+sub find_key {
+    my ($h, $name) = @_;
+    my $nk = -1;
+    do { $nk = index($h, 'nk', $nk + 1) } while $nk >= 0 && !(unpack('v', substr($h, $nk + 72, 2)) == length($name) &&
+                                                             substr($h, $nk + 76, length($name)) eq $name);
+    die "no key $name\n" if $nk < 0;
+    return $nk;
 }
 
 sub cell { my $c = shift; $c .= "\0" x ((8 - (length($c) + 4) % 8) % 8); return pack('l', -(length($c) + 4)) . $c; }
@@ -170,6 +184,52 @@ if ($op eq 'bigdata') {
     my $h = slurp($args[0]);
     substr($h, 4096 + u32($h, 36) + 4 + 28, 4) = pack('V', 0x7FFFFFF8);
     spit($args[0], $h);
+} elsif ($op eq 'deep') {
+    my ($file, $name, $levels) = @args;
+    my $h = slurp($file);
+    my $nk = find_key($h, $name);
+    die "$name has sub-keys\n" if u32($h, $nk + 20);
+    my $sk = u32($h, $nk + 44);
+    my $at = u32($h, 40) + 32;
+    my $key = sub {  # a key named "Ebene" with its parent and at most one sub-key
+        my ($parent, $list) = @_;
+        return cell(pack('a2vQVVVVVVVVVVVVVVVvv', 'nk', 0x20, 0, 0, $parent, $list == 0xFFFFFFFF ? 0 : 1, 0, $list,
+                         0xFFFFFFFF, 0, 0xFFFFFFFF, $sk, 0xFFFFFFFF, 0, 0, 0, 0, 0, 5, 0) . 'Ebene');
+    };
+    my $step = length($key->(0, 0)) + length(cell('li' . pack('vV', 1, 0)));
+    my $cells = '';
+    for my $i (0 .. $levels - 1) {
+        my $self = $at + $i * $step;
+        my $last = $i == $levels - 1;
+        $cells .= $key->($i ? $self - $step : $nk - 4 - 4096, $last ? 0xFFFFFFFF : $self + $step - 16);
+        $cells .= cell('li' . pack('vV', 1, $last ? 0 : $self + $step));
+    }
+    my $first = $at + length($cells);
+    $cells .= cell('li' . pack('vV', 1, $at));
+    substr($h, $nk + 20, 4) = pack('V', 1);
+    substr($h, $nk + 28, 4) = pack('V', $first);
+    spit($file, append_bin($h, $cells));
+} elsif ($op eq 'ripeat') {
+    my ($file, $name) = @args;
+    my $h = slurp($file);
+    my $nk = find_key($h, $name);
+    my $ri = 4096 + u32($h, $nk + 28) + 4;
+    die "$name has no index root\n" unless substr($h, $ri, 2) eq 'ri';
+    my $leaf = u32($h, $ri + 4);
+    substr($h, $nk + 28, 4) = pack('V', u32($h, 40) + 32);
+    spit($file, append_bin($h, cell('ri' . pack('v', 65535) . pack('V', $leaf) x 65535)));
+} elsif ($op eq 'biglog') {
+    my $file = $args[0];
+    my $h = slurp($file);
+    my $seq = u32($h, 4);
+    my $base = substr($h, 0, 512);
+    substr($base, 8, 4) = pack('V', $seq);
+    substr($base, 28, 4) = pack('V', 6);
+    checksum($base);
+    my $body = "\0" x (512 - 40);
+    my $head = pack('a4VVVVV', 'HvLE', 512, 0, $seq, 0x40000000, 0);
+    my $h1 = marvin($body);
+    spit("$file.LOG1", $base . $head . $h1 . marvin($head . $h1) . $body);
 } else {
     die "unknown operation $op\n";
 }

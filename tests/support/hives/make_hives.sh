@@ -71,4 +71,28 @@ cp "$here/software.reg" "$here/ntuser.reg" "$here/usrclass.reg" "$out/"
 # The same installation with a damaged machine hive.
 cp -r "$d" "$out/damaged"
 cp "$r/cellpast.hive" "$out/damaged/Windows/System32/config/SOFTWARE"
+# Forms that must be refused without costing more than the file: chains of keys to 512 levels
+# (read) and 513 (refused), an index root naming one leaf 65,535 times, a 1 KB log that claims
+# 1 GiB of hive data, and an installation whose SOFTWARE holds a chain of 30,000 keys.
+l=$out/limits
+mkdir -p "$l"
+cp "$d/Windows/System32/config/SOFTWARE" "$l/deep512.hive"
+perl "$here/hive_tool.pl" deep "$l/deep512.hive" Alt 507    # Uninstall\Alt is 5 levels deep
+cp "$d/Windows/System32/config/SOFTWARE" "$l/deep513.hive"
+perl "$here/hive_tool.pl" deep "$l/deep513.hive" Alt 508
+cp "$r/sample.hive" "$l/ripeat.hive"
+perl "$here/hive_tool.pl" ripeat "$l/ripeat.hive" Viele
+cp "$r/dirty.hive" "$l/biglog.hive"
+perl "$here/hive_tool.pl" biglog "$l/biglog.hive"
+cp -r "$d" "$out/deep"
+perl "$here/hive_tool.pl" deep "$out/deep/Windows/System32/config/SOFTWARE" Alt 30000
+# Small seeds for the fuzzer: a hive whose last session did not write back one new key, with a
+# log of each form.
+f=$out/fuzz
+mkdir -p "$f"
+cp "$r/old.hive" "$f/small.hive"
+printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Neu]\n"Wert"="Text"\n\n' |
+  hivexregedit --merge --prefix 'HKEY_LOCAL_MACHINE\SOFTWARE' "$f/small.hive"
+perl "$here/hive_tool.pl" dirty "$r/old.hive" "$f/small.hive" "$f/dirty.hive"
+perl "$here/hive_tool.pl" dirtyold "$r/old.hive" "$f/small.hive" "$f/dirtyold.hive"
 echo "hives built in $out"
