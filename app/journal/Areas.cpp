@@ -116,28 +116,6 @@ bool Inside(const Area& a, Touch touch, RootKey root, const std::vector<std::wst
 
 // ---- Names ----------------------------------------------------------------------------------
 
-// The SID of the user this program runs as ("S-1-5-21-..."), "" when it cannot be read.
-const std::wstring& OwnSid() {
-    static const std::wstring sid = [] {
-        std::wstring text;
-        UniqueHandle<HANDLE, close_with::CloseHandleFn> token;
-        HANDLE t = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &t)) return text;
-        token.reset(t);
-        DWORD size = 0;
-        GetTokenInformation(t, TokenUser, nullptr, 0, &size);
-        std::vector<unsigned char> buffer(size);
-        LPWSTR s = nullptr;
-        if (size && GetTokenInformation(t, TokenUser, buffer.data(), size, &size) &&
-            ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &s)) {
-            text = s;
-            LocalFree(s);
-        }
-        return text;
-    }();
-    return sid;
-}
-
 ResolvedName Refused(std::wstring why) {
     ResolvedName r;
     r.why = std::move(why);
@@ -215,6 +193,27 @@ std::wstring WhyOutsideAreas(const std::wstring& kind, Touch touch, RootKey root
     for (const Area& a : kAreas)
         if ((a.kinds & it->kinds) && Inside(a, touch, root, parts, value)) return L"";
     return kOutside;
+}
+
+const std::wstring& OwnSid() {
+    static const std::wstring sid = [] {
+        std::wstring text;
+        UniqueHandle<HANDLE, close_with::CloseHandleFn> token;
+        HANDLE t = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &t)) return text;
+        token.reset(t);
+        DWORD size = 0;
+        GetTokenInformation(t, TokenUser, nullptr, 0, &size);
+        std::vector<unsigned char> buffer(size);
+        LPWSTR s = nullptr;
+        if (size && GetTokenInformation(t, TokenUser, buffer.data(), size, &size) &&
+            ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &s)) {
+            text = s;
+            LocalFree(s);
+        }
+        return text;
+    }();
+    return sid;
 }
 
 std::vector<std::pair<RootKey, std::wstring>>& ExtraAreas() {

@@ -33,6 +33,9 @@ enum class Touch { DeleteKey, MakeKey, Value };
 std::wstring WhyOutsideAreas(const std::wstring& kind, Touch touch, RootKey root, const std::wstring& key,
                              const std::wstring& value = {});
 
+// The SID of the user this program runs as ("S-1-5-21-..."), "" when it cannot be read.
+const std::wstring& OwnSid();
+
 // Further areas that every kind may change; empty in the program. Tests add the keys they work
 // in, so that the journal's own behaviour can be tried on keys nobody else uses.
 std::vector<std::pair<RootKey, std::wstring>>& ExtraAreas();

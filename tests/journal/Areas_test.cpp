@@ -5,7 +5,6 @@
 #include "journal/ChangeJournal.h"
 #include "journal/RegistryTree.h"
 #include "scan/ScanTestRegistry.h"
-#include <sddl.h>
 
 using namespace regtree;
 
@@ -15,22 +14,6 @@ const std::wstring kRun32 = L"Software\\Wow6432Node\\Microsoft\\Windows\\Current
 const std::wstring kUninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::wstring kExplorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
 const std::wstring kOutside = L"liegt außerhalb der Bereiche, die Torvane ändert";
-
-std::wstring OwnSid() {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    unsigned char buffer[256];
-    DWORD size = sizeof buffer;
-    LPWSTR text = nullptr;
-    std::wstring sid;
-    if (GetTokenInformation(token, TokenUser, buffer, size, &size) &&
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
-        sid = text;
-        LocalFree(text);
-    }
-    CloseHandle(token);
-    return sid;
-}
 
 struct Areas : ::testing::Test {
     RegistrySandbox sandbox;
