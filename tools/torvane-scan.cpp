@@ -46,28 +46,37 @@ const wchar_t kUsage[] =
     L"       torvane-scan /restore:<Datei> [/preview] [/json] [/force]";
 
 // "/restore": the rows of the file against the registry as it is now, then (unless only a preview
-// is asked for) the write-back of every row that is no conflict, or of every row with /force.
+// is asked for) the write-back of every row that is no conflict, or of every row with /force. Rows
+// that are refused are never written; of a damaged file nothing is written without /force (exit 2).
 int Restore(const std::wstring& file, bool preview, bool force, bool json, ConsoleOutput& out, ConsoleOutput& err) {
     const RestorePlan plan = PlanRestore(file);
     if (!plan.readable) {
         err.Line(L"Die Datei " + file + L" wird nicht zurückgeschrieben: " + plan.problem);
         return 2;
     }
+    // Of a damaged file nothing is written unless /force says to write the readable rest.
+    const bool refuse = plan.damaged && !force;
     RestoreResult result;
-    if (!preview) result = WriteBack(plan, force ? std::vector<bool>(plan.rows.size(), true) : DefaultChoice(plan));
+    const bool write = !preview && !refuse;
+    if (write) result = WriteBack(plan, force ? std::vector<bool>(plan.rows.size(), true) : DefaultChoice(plan));
     if (json) {
-        out.Line(RestoreJsonDocument(plan, preview ? nullptr : &result));
+        out.Line(RestoreJsonDocument(plan, write ? &result : nullptr));
     } else {
         for (const RestoreRow& r : plan.rows)
             out.Line(r.ChangeText() + L"\t" + r.KeyText() + L"\t" + r.ValueText() + L"\t" + r.now.value_or(L"") +
-                     L"\t" + r.after.value_or(L"") + L"\t" + r.conflictReason);
-        if (preview) {
+                     L"\t" + r.after.value_or(L"") + L"\t" + r.Reason());
+        if (!write) {
             out.Line(L"Vorschau: nichts wurde geschrieben.");
         } else {
             out.Line(L"Geschrieben: " + std::to_wstring(result.written) + L", nicht geschrieben: " +
                      std::to_wstring(result.kept));
             if (!result.undoFile.empty()) out.Line(L"Sicherungsdatei: " + result.undoFile);
         }
+    }
+    if (refuse) {
+        err.Line(L"Die Datei " + file + L" ist beschädigt (" + plan.damage +
+                 L"); nichts wurde geschrieben. Mit /force wird der lesbare Rest geschrieben.");
+        return 2;
     }
     if (preview) return 0;
     for (const std::wstring& reason : result.keptReasons) err.Line(reason);
@@ -157,8 +166,11 @@ int wmain(int argc, wchar_t** argv) {
         if (json) out.Line(ScanJsonDocument(engine, rows, nullptr));
         if (regFile.empty() || rows.empty()) return 0;
         try {
-            const std::wstring undo = WriteOfflineRemoval(rows, *hives, regFile);
+            std::vector<std::wstring> kept;
+            const std::wstring undo = WriteOfflineRemoval(rows, *hives, regFile, kept);
             err.Line(L"Entfernen: " + regFile + L"\r\nRückgängig: " + undo);
+            for (const std::wstring& line : kept) err.Line(line);
+            if (!kept.empty()) return 1;
         } catch (...) {
             err.Line(L"Die Datei " + regFile + L" konnte nicht geschrieben werden: " + CurrentError().description);
             return 1;

@@ -5,6 +5,7 @@
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "core/Trap.h"
+#include "journal/Areas.h"
 #include "journal/ChangeJournal.h"
 #include "journal/UndoFile.h"
 #include "registry/ValueText.h"
@@ -23,8 +24,12 @@ const wchar_t kValueChanged[] = L"Wert wurde seither geändert";
 const wchar_t kValueGone[] = L"Wert wurde seither entfernt";
 const wchar_t kNotOurs[] = L"nicht von dieser Sicherung angelegt";
 
+// What a row shows of a value: its beginning, where it is long (the list and the console show a
+// line, not megabytes; what is written is the value itself).
 std::wstring Display(DWORD type, const void* data, size_t bytes) {
-    return ValueDisplayText(type, static_cast<const BYTE*>(data), bytes);
+    constexpr size_t kShown = 2048;
+    std::wstring text = ValueDisplayText(type, static_cast<const BYTE*>(data), std::min(bytes, kShown));
+    return bytes > kShown ? text + L"\u2026" : text;
 }
 
 RegValue ToRegValue(const RegFileValue& v) {
@@ -53,6 +58,7 @@ std::wstring RestoreRow::ChangeText() const {
     case Change::Change: return L"wird geändert";
     case Change::Same: return L"ist bereits so";
     case Change::Remove: return L"wird entfernt";
+    case Change::Refused: return L"wird nicht geschrieben";
     }
     return L"";
 }
@@ -63,11 +69,15 @@ const wchar_t* RestoreRow::ChangeId() const {
     case Change::Change: return L"change";
     case Change::Same: return L"same";
     case Change::Remove: return L"remove";
+    case Change::Refused: return L"refused";
     }
     return L"";
 }
 
-std::wstring RestoreRow::KeyText() const { return clsKeyFunc::HiveName(root) + (key.empty() ? L"" : L"\\" + key); }
+std::wstring RestoreRow::KeyText() const {
+    if (root == 0) return key;  // a root the editor does not know: as the file writes it
+    return clsKeyFunc::HiveName(root) + (key.empty() ? L"" : L"\\" + key);
+}
 
 std::wstring RestoreRow::ValueText() const {
     if (!isValue) return L"";
@@ -79,31 +89,74 @@ size_t RestorePlan::Conflicts() const {
 }
 
 RestorePlan PlanRestore(const std::wstring& path) {
-    RestorePlan plan;
     wchar_t full[MAX_PATH * 2];
     const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
-    plan.file = n > 0 && n < MAX_PATH * 2 ? std::wstring(full, n) : path;
+    const std::wstring name = n > 0 && n < MAX_PATH * 2 ? std::wstring(full, n) : path;
     RegFile file;
     try {
-        file = ReadRegFile(plan.file);
+        file = ReadRegFile(name);
     } catch (...) {
+        RestorePlan plan;
+        plan.file = name;
         plan.problem = L"Die Datei ist nicht lesbar: " + CurrentError().description;
         return plan;
     }
+    return PlanRestore(file, name);
+}
+
+RestorePlan PlanRestore(const RegFile& file, const std::wstring& path) {
+    RestorePlan plan;
+    plan.file = path;
     if (!file.Readable()) {
         plan.problem = file.problem;
         return plan;
     }
+    plan.damaged = file.Damaged();
+    plan.damage = file.damage;
     clsKeyFunc& keys = Service<clsKeyFunc>();
     clsSearch& search = Service<clsSearch>();
     // A file may name a key or value more than once: one row each, the last word counts.
     std::map<std::wstring, size_t> seen;
+    std::vector<bool> gone;  // rows that a later removal of their key (or one above it) undoes
     auto place = [&](const std::wstring& id, RestoreRow row) {
         auto [it, fresh] = seen.emplace(id, plan.rows.size());
-        if (fresh) plan.rows.push_back(std::move(row));
-        else plan.rows[it->second] = std::move(row);
+        if (fresh) {
+            plan.rows.push_back(std::move(row));
+            gone.push_back(false);
+        } else {
+            plan.rows[it->second] = std::move(row);
+            gone[it->second] = false;
+        }
+    };
+    // The rows of the key and of everything below it, but for the key's own: their ids begin with
+    // the key's and go on with "\n" (its values) or "\\" (its sub-keys).
+    auto undone = [&](RootKey root, const std::wstring& key) {
+        const std::wstring prefix = std::to_wstring(root) + L"\\" + ToLower(key), own = Lower(root, key);
+        for (const wchar_t next : {L'\n', L'\\'})
+            for (auto it = seen.lower_bound(prefix + next); it != seen.end() && it->first.starts_with(prefix + next); ++it)
+                if (it->first != own) gone[it->second] = true;
+    };
+    // A row the editor would not write: shown, never written.
+    auto refuse = [&](RootKey root, const std::wstring& key, const RegFileValue* v, int line, const std::wstring& why) {
+        RestoreRow row;
+        row.root = root;
+        row.key = key;
+        row.line = line;
+        gone.push_back(false);
+        row.change = RestoreRow::Change::Refused;
+        row.refused = why;
+        if (v) {
+            row.isValue = true;
+            row.valueName = v->name;
+        }
+        plan.rows.push_back(std::move(row));
     };
     for (const RegFileKey& k : file.keys) {
+        if (k.root == 0 || !k.rejected.empty()) {
+            if (!k.rejected.empty()) refuse(k.root, k.path, nullptr, k.line, k.rejected);
+            for (const RegFileValue& v : k.values) refuse(k.root, k.path, &v, v.line, v.rejected);
+            continue;
+        }
         const bool exists = search.KeyStatus(k.root, k.path, KEY_READ) == ERROR_SUCCESS;
         RestoreRow keyRow;
         keyRow.root = k.root;
@@ -117,6 +170,7 @@ RestorePlan PlanRestore(const std::wstring& path) {
                 keyRow.conflictReason = kNotOurs;
             }
             place(Lower(k.root, k.path), std::move(keyRow));
+            undone(k.root, k.path);
             continue;
         }
         // The run removed this key with everything below it: that it exists means it was made again.
@@ -129,6 +183,10 @@ RestorePlan PlanRestore(const std::wstring& path) {
         // A section that repeats a key (one per saved value) adds no second key row.
         if (!seen.count(Lower(k.root, k.path))) place(Lower(k.root, k.path), keyRow);
         for (const RegFileValue& v : k.values) {
+            if (!v.rejected.empty()) {
+                refuse(k.root, k.path, &v, v.line, v.rejected);
+                continue;
+            }
             RestoreRow row;
             row.root = k.root;
             row.key = k.path;
@@ -163,13 +221,39 @@ RestorePlan PlanRestore(const std::wstring& path) {
             place(Lower(k.root, k.path, v.name), std::move(row));
         }
     }
+    // What the file writes and later removes again is no row of the plan (the editor leaves nothing of it).
+    size_t kept = 0;
+    for (size_t i = 0; i < plan.rows.size(); ++i)
+        if (!gone[i]) {
+            if (kept != i) plan.rows[kept] = std::move(plan.rows[i]);
+            ++kept;
+        }
+    plan.rows.resize(kept);
+    // A row that would change a place that cannot be acted on as named, or that lies outside what
+    // Torvane changes, is refused here already (the journal would keep it).
+    for (RestoreRow& r : plan.rows) {
+        if (!r.Changes()) continue;
+        const ResolvedName name = ResolveRegName(r.root, r.key, r.isValue ? &r.valueName : nullptr);
+        std::wstring why = name.why;
+        if (why.empty())
+            why = WhyOutsideAreas(L"Wiederherstellung",
+                                  r.isValue                                   ? Touch::Value
+                                  : r.change == RestoreRow::Change::Remove ? Touch::DeleteKey
+                                                                              : Touch::MakeKey,
+                                  name.root, name.key, r.valueName);
+        if (why.empty()) continue;
+        r.change = RestoreRow::Change::Refused;
+        r.refused = std::move(why);
+        r.conflict = false;
+        r.conflictReason.clear();
+    }
     plan.readable = true;
     return plan;
 }
 
 std::vector<bool> DefaultChoice(const RestorePlan& plan) {
     std::vector<bool> chosen;
-    for (const RestoreRow& r : plan.rows) chosen.push_back(r.ChosenByDefault());
+    for (const RestoreRow& r : plan.rows) chosen.push_back(!plan.damaged && r.ChosenByDefault());
     return chosen;
 }
 
@@ -184,8 +268,13 @@ RestoreResult WriteBack(const RestorePlan& plan, const std::vector<bool>& chosen
     for (size_t i = 0; i < plan.rows.size(); ++i) {
         const RestoreRow& r = plan.rows[i];
         if (r.change == RestoreRow::Change::Same) continue;
-        if (i >= chosen.size() || !chosen[i]) {
+        const bool picked = i < chosen.size() && chosen[i];
+        if (!picked || r.change == RestoreRow::Change::Refused) {
             ++result.kept;
+            if (picked) {
+                const std::wstring where = r.KeyText() + (r.isValue ? L" \"" + r.ValueText() + L"\"" : L"");
+                result.keptReasons.push_back(where.empty() ? r.refused : where + L" " + r.refused);
+            }
             continue;
         }
         if (!r.isValue)
@@ -244,14 +333,16 @@ RestoreResult WriteBack(const RestorePlan& plan, const std::vector<bool>& chosen
 std::wstring RestoreJsonDocument(const RestorePlan& plan, const RestoreResult* result) {
     const auto& Json = JsonString;
     auto optional = [&](const std::optional<std::wstring>& s) { return s ? Json(*s) : std::wstring(L"null"); };
-    std::wstring j = L"{\n  \"file\": " + Json(plan.file) + L",\n  \"rows\": [";
+    std::wstring j = L"{\n  \"file\": " + Json(plan.file) + L",\n  \"damage\": " +
+                     (plan.damaged ? Json(plan.damage) : L"null") + L",\n  \"rows\": [";
     for (size_t i = 0; i < plan.rows.size(); ++i) {
         const RestoreRow& r = plan.rows[i];
         j += i ? L",\n    {" : L"\n    {";
         j += L"\"root\": " + Json(clsKeyFunc::HiveName(r.root)) + L", \"key\": " + Json(r.key) +
              L", \"value_name\": " + (r.isValue ? Json(r.valueName) : L"null") + L", \"change\": " +
              Json(r.ChangeId()) + L", \"conflict\": " + (r.conflict ? L"true" : L"false") + L", \"now\": " +
-             optional(r.now) + L", \"after\": " + optional(r.after) + L"}";
+             optional(r.now) + L", \"after\": " + optional(r.after) + L", \"line\": " + std::to_wstring(r.line) +
+             L", \"refused\": " + (r.refused.empty() ? L"null" : Json(r.refused)) + L"}";
     }
     j += plan.rows.empty() ? L"],\n" : L"\n  ],\n";
     j += L"  \"written\": " + std::to_wstring(result ? result->written : 0) + L",\n";

@@ -23,7 +23,7 @@ std::wstring Counted(size_t n, const wchar_t* one, const wchar_t* many) {
     return std::to_wstring(n) + L" " + (n == 1 ? one : many);
 }
 
-bool Changes(const RestoreRow& row) { return row.change != RestoreRow::Change::Same; }
+bool Changes(const RestoreRow& row) { return row.Changes(); }
 
 int StateImage(UINT state) { return static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12); }
 
@@ -36,19 +36,23 @@ constexpr Anchor kLayout[] = {
 
 std::wstring frmRestorePreview::SummaryText(const RestorePlan& plan, const std::vector<bool>& chosen) {
     if (plan.rows.empty()) return L"Die Datei enthält keine Schlüssel und Werte.";
-    size_t changing = 0, conflicts = 0, picked = 0;
+    size_t changing = 0, conflicts = 0, picked = 0, refused = 0;
     for (size_t i = 0; i < plan.rows.size(); ++i) {
         const RestoreRow& row = plan.rows[i];
+        if (row.change == RestoreRow::Change::Refused) ++refused;
         if (!Changes(row)) continue;
         ++changing;
         if (row.conflict) ++conflicts;
         if (i < chosen.size() && chosen[i]) ++picked;
     }
-    const size_t same = plan.rows.size() - changing;
+    const size_t same = plan.rows.size() - changing - refused;
     std::wstring text = Counted(plan.rows.size(), L"Zeile", L"Zeilen") + L": " + std::to_wstring(changing) +
                         (changing == 1 ? L" ändert" : L" ändern") + L" etwas (" +
                         (conflicts == 0 ? std::wstring(L"kein Konflikt") : Counted(conflicts, L"Konflikt", L"Konflikte")) +
-                        L"), " + std::to_wstring(same) + (same == 1 ? L" ist" : L" sind") + L" bereits so. ";
+                        L"), " + std::to_wstring(same) + (same == 1 ? L" ist" : L" sind") + L" bereits so";
+    text += refused == 0 ? std::wstring(L". ")
+                         : L", " + std::to_wstring(refused) + (refused == 1 ? L" kann" : L" können") + L" nicht geschrieben werden. ";
+    if (plan.damaged) text += L"Die Datei ist beschädigt: nichts ist vorgewählt. ";
     return text + L"Zum Zurückschreiben ausgewählt: " + std::to_wstring(picked) + L".";
 }
 
@@ -88,7 +92,7 @@ bool frmRestorePreview::OnInit() {
         for (size_t i = 0; i < plan_->rows.size(); ++i) {
             const RestoreRow& row = plan_->rows[i];
             const int at = list.AddRow({row.KeyText(), row.ValueText(), row.ChangeText(), row.now.value_or(L""),
-                                        row.after.value_or(L""), row.conflictReason},
+                                        row.after.value_or(L""), row.Reason()},
                                        static_cast<LPARAM>(i));
             ListView_SetCheckState(lvw_, at, chosen_[i] ? TRUE : FALSE);
         }
@@ -248,6 +252,7 @@ void frmRestorePreview::lvwRestore_InfoTip(NMLVGETINFOTIPW* tip) const {
     if (r.now) text += L"\r\nJetzt: " + *r.now;
     if (r.after) text += L"\r\nDanach: " + *r.after;
     if (r.conflict) text += L"\r\nKonflikt: " + r.conflictReason;
+    if (!r.refused.empty()) text += L"\r\n" + r.refused;
     lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
 }
 

@@ -244,7 +244,7 @@ std::wstring OfflineRegistry::ExportKey(RootKey root, const std::wstring& key, u
     while (!stack.empty()) {
         Frame f = std::move(stack.back());
         stack.pop_back();
-        out += L"[" + f.name + L"]\r\n";
+        clsKeyFunc::AppendSectionLine(out, f.name);
         for (const RegValue& v : hive->Values(f.key)) clsKeyFunc::AppendExportLine(out, v, true);
         out += L"\r\n";
         const std::vector<HiveFile::Key> subs = hive->SubKeys(f.key);

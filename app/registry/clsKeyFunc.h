@@ -3,6 +3,7 @@
 #include "registry/RegKey.h"
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -39,7 +40,11 @@ public:
     std::wstring ExportValue(RootKey root, const std::wstring& key, const std::wstring& name, bool unicode);
     // One value's line of such an export (typed and exact, ending in CR LF), for exports of
     // registry content that is not the running system's.
+    // Raises, with the reason, for a value the registry editor would read back as another one (a
+    // NUL in its name, a text without its terminating zero, a text REGEDIT4 cannot hold).
     static void AppendExportLine(std::wstring& out, const RegValue& value, bool unicode);
+    // A section line ("[path]" and CR LF). Raises for a key name that a line break or NUL would cut.
+    static void AppendSectionLine(std::wstring& out, std::wstring_view path);
     // The line that removes a value on import ("name"=- or @=-), ending in CR LF.
     static void AppendRemovalLine(std::wstring& out, const std::wstring& name);
     // Deletes a key with its whole subtree, deepest keys first. Returns true when the key is gone;

@@ -54,6 +54,63 @@ bool PlainString(const RegValue& v, std::wstring_view& text) {
     return text.find_first_of(std::wstring_view(L"\0\r\n", 3)) == std::wstring_view::npos;
 }
 
+// A name as the message shows it: line breaks and NUL characters visible.
+std::wstring Shown(std::wstring_view name) {
+    std::wstring out;
+    for (wchar_t c : name) {
+        if (c == L'\r') out += L"\\r";
+        else if (c == L'\n') out += L"\\n";
+        else if (c == L'\0') out += L"\\0";
+        else out += c;
+    }
+    return out;
+}
+
+// The registry editor reads a section name up to the end of its line and a NUL ends every name:
+// a key name with a line break or a NUL would come back as another key (or none).
+void RefuseKeyName(std::wstring_view path) {
+    if (path.find_first_of(std::wstring_view(L"\r\n\0", 3)) != std::wstring_view::npos)
+        Raise(Err::PathFileAccess, L"lässt sich nicht unverändert sichern: der Schlüsselname \"" + Shown(path) +
+                                       L"\" enthält einen Zeilenumbruch oder ein NUL-Zeichen");
+}
+
+// A value the registry editor would read back as another one: a NUL in its name; a text type
+// written as bytes that does not end with its terminating zero (the editor adds one) or has an
+// odd size; a text that a REGEDIT4 file cannot hold in ANSI.
+void RefuseValue(const RegValue& v, bool unicode, std::string& ansi) {
+    const std::wstring what = L"lässt sich nicht unverändert sichern: der Wert" +
+                              (v.name.empty() ? std::wstring(L" @") : L" \"" + Shown(v.name) + L"\"");
+    if (v.name.find(L'\0') != std::wstring::npos) Raise(Err::PathFileAccess, what + L" hat ein NUL-Zeichen im Namen");
+    if ((v.type != REG_SZ && v.type != REG_EXPAND_SZ && v.type != REG_MULTI_SZ) || v.bytes == 0) return;
+    std::wstring_view text;
+    if (v.type == REG_SZ && PlainString(v, text) && (unicode || AnsiExact(text, ansi))) return;
+    if (v.bytes % 2 || v.data[v.bytes / 2 - 1] != L'\0')
+        Raise(Err::PathFileAccess, what + L" ist ein Text ohne abschließendes NUL-Zeichen (der Registrierungs-Editor "
+                                          L"fügte beim Zurückschreiben eines an)");
+    if (!unicode && !AnsiExact(std::wstring_view(v.data.data(), v.bytes / 2), ansi))
+        Raise(Err::PathFileAccess, what + L" ist ein Text, den das Format REGEDIT4 nicht unverändert hält");
+}
+
+// Opens a key for reading without following it where it is a link to another key.
+LSTATUS OpenUnfollowed(HKEY parent, const std::wstring& path, RegKey& out) {
+    HKEY h = nullptr;
+    const LSTATUS rc = RegOpenKeyExW(parent, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &h);
+    out = RegKey(rc == ERROR_SUCCESS ? h : nullptr);
+    return rc;
+}
+
+// A key made as a link (REG_OPTION_CREATE_LINK) names its target in this value. Its export would
+// save the target under the link's name, and writing that back would make a key where the link
+// was: a tree that holds a link is neither saved nor deleted.
+void RefuseLink(HKEY key, const std::wstring& path, bool itself) {
+    DWORD type = REG_NONE;
+    if (RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS || type != REG_LINK)
+        return;
+    Raise(Err::PathFileAccess, itself ? std::wstring(L"ist eine Verknüpfung auf einen anderen Schlüssel; Torvane folgt ihr nicht")
+                                      : L"enthält die Verknüpfung \"" + Shown(path) +
+                                            L"\" auf einen anderen Schlüssel; Torvane folgt ihr nicht");
+}
+
 // Appends bytes as regedit's hex list: "xx,xx,..." with a "\" continuation line indented by two
 // blanks whenever the line has reached the limit. `column` is the length of the line so far.
 void AppendHex(std::wstring& out, const unsigned char* p, size_t size, size_t column) {
@@ -86,6 +143,7 @@ void AppendHexValue(std::wstring& out, size_t lineStart, DWORD type, const void*
 // One value line. For REGEDIT4 the data of string types is written in ANSI where ANSI holds it
 // exactly; otherwise the UTF-16 bytes are kept, so the file never holds a different string.
 void AppendValue(std::wstring& out, const RegValue& v, bool unicode, std::string& ansi) {
+    RefuseValue(v, unicode, ansi);
     const size_t lineStart = out.size();
     if (v.name.empty()) {
         out += L"@=";
@@ -131,10 +189,7 @@ void AppendValue(std::wstring& out, const RegValue& v, bool unicode, std::string
 
 // Section header, every value of the key, and the empty line that ends the section.
 void AppendSection(std::wstring& out, HKEY key, const std::wstring& path, bool unicode) {
-    out.reserve(out.size() + path.size() + 8);
-    out += L'[';
-    out += path;
-    out += L"]\r\n";
+    clsKeyFunc::AppendSectionLine(out, path);
     RegValue v;
     std::string ansi;
     for (DWORD i = 0;; ++i) {
@@ -147,6 +202,14 @@ void AppendSection(std::wstring& out, HKEY key, const std::wstring& path, bool u
 }
 
 }  // namespace
+
+void clsKeyFunc::AppendSectionLine(std::wstring& out, std::wstring_view path) {
+    RefuseKeyName(path);
+    out.reserve(out.size() + path.size() + 4);
+    out += L'[';
+    out += path;
+    out += L"]\r\n";
+}
 
 void clsKeyFunc::AppendExportLine(std::wstring& out, const RegValue& value, bool unicode) {
     std::string ansi;
@@ -163,9 +226,10 @@ std::wstring clsKeyFunc::ExportKey(RootKey root, const std::wstring& key, bool u
     std::wstring out;
     {
         Frame top;
-        if (LSTATUS rc = top.key.Open(ToHkey(root), key, KEY_READ); rc != ERROR_SUCCESS) RaiseWin32(rc);
+        if (LSTATUS rc = OpenUnfollowed(ToHkey(root), key, top.key); rc != ERROR_SUCCESS) RaiseWin32(rc);
         top.path = HiveName(root);
         if (!key.empty()) top.path += L"\\" + key;
+        RefuseLink(top.key.get(), top.path, true);
         AppendSection(out, top.key.get(), top.path, unicode);
         stack.push_back(std::move(top));
     }
@@ -181,11 +245,12 @@ std::wstring clsKeyFunc::ExportKey(RootKey root, const std::wstring& key, bool u
         ++f.next;
         // A sub-key that cannot be read would be deleted without being saved: refuse instead.
         Frame child;
-        if ((rc = child.key.Open(f.key.get(), name, KEY_READ)) != ERROR_SUCCESS) RaiseWin32(rc);
+        if ((rc = OpenUnfollowed(f.key.get(), name, child.key)) != ERROR_SUCCESS) RaiseWin32(rc);
         child.path.reserve(f.path.size() + 1 + name.size());
         child.path = f.path;
         child.path += L'\\';
         child.path += name;
+        RefuseLink(child.key.get(), child.path, false);
         AppendSection(out, child.key.get(), child.path, unicode);
         stack.push_back(std::move(child));
     }
@@ -239,10 +304,12 @@ bool clsKeyFunc::DelKeyTree(RootKey root, const std::wstring& key) {
 }
 
 std::wstring clsKeyFunc::ExportValue(RootKey root, const std::wstring& key, const std::wstring& name, bool unicode) {
-    std::wstring out = L"[" + HiveName(root) + (key.empty() ? L"" : L"\\" + key) + L"]\r\n";
+    std::wstring out;
+    AppendSectionLine(out, HiveName(root) + (key.empty() ? L"" : L"\\" + key));
     RegKey k;
-    LSTATUS rc = k.Open(ToHkey(root), key, KEY_QUERY_VALUE);
+    LSTATUS rc = OpenUnfollowed(ToHkey(root), key, k);
     if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) RaiseWin32(rc);
+    if (rc == ERROR_SUCCESS) RefuseLink(k.get(), key, true);
     RegValue v;
     v.name = name;
     if (rc == ERROR_SUCCESS) {

@@ -1,5 +1,6 @@
 // app/scan/ScanReport.cpp
 #include "scan/ScanReport.h"
+#include "core/Trap.h"
 #include "core/RuntimeError.h"
 #include "core/Text.h"
 #include "registry/clsKeyFunc.h"
@@ -114,7 +115,7 @@ void WriteUnicodeRegFile(const std::wstring& path, const std::wstring& text) {
 }  // namespace
 
 std::wstring WriteOfflineRemoval(const std::vector<ResultRow>& rows, const OfflineRegistry& source,
-                                 const std::wstring& path) {
+                                 const std::wstring& path, std::vector<std::wstring>& kept) {
     struct Key {
         std::wstring name;  // as the installation names it when it runs
         const ScanHit* hit;
@@ -129,8 +130,14 @@ std::wstring WriteOfflineRemoval(const std::vector<ResultRow>& rows, const Offli
         const std::wstring lower = ToLower(k.name);
         if (!last.empty() && (lower == last || lower.starts_with(last + L"\\"))) continue;
         last = lower;
+        // A key whose undo cannot be written exactly stays out of the removal, with the reason.
+        try {
+            undo += source.ExportKey(k.hit->root, k.hit->key, k.hit->part);
+        } catch (...) {
+            kept.push_back(k.name + L" " + CurrentError().description);
+            continue;
+        }
         removal += L"[-" + k.name + L"]\r\n\r\n";
-        undo += source.ExportKey(k.hit->root, k.hit->key, k.hit->part);
     }
     const size_t slash = path.find_last_of(L"\\/");
     const std::wstring undoPath = path.substr(0, slash + 1) + L"Rückgängig_" + path.substr(slash + 1);

@@ -30,5 +30,7 @@ void WriteUtf8File(const std::wstring& path, const std::wstring& text, bool byte
 // removal on a running system; keys named as that system names them), and beside it "Rückgängig_" + its name, the
 // export of the same keys with everything below them as they are now. Both are UTF-16 registry
 // files. Returns the path of the second. Raises the catalogue error when a file cannot be written.
+// A key whose export would not read back as it is (a name with a line break, a link) is left out of
+// both files; `kept` gets one line per such key, place and reason.
 std::wstring WriteOfflineRemoval(const std::vector<ResultRow>& rows, const OfflineRegistry& source,
-                                 const std::wstring& path);
+                                 const std::wstring& path, std::vector<std::wstring>& kept);

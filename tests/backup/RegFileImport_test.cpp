@@ -43,10 +43,10 @@ TEST(RegFileReader, ReadsTheEditorsSyntax) {
         L"[hkey_users]\r\n"
         L"\"bad\"=dword:123456789\r\n"
         L"\"open\"=\"no end\r\n";
-    const RegFile f = ParseRegText(text);
+    const RegFile f = ParseRegText(text, false);
     ASSERT_TRUE(f.valid);
     EXPECT_FALSE(f.unicodeSyntax);
-    ASSERT_EQ(f.keys.size(), 4u);
+    ASSERT_EQ(f.keys.size(), 5u);
     const RegFileKey& a = f.keys[0];
     EXPECT_EQ(a.root, kHKCU);
     EXPECT_EQ(a.path, L"Software\\A]b=c[d]");  // the name ends at the last "]"
@@ -65,19 +65,28 @@ TEST(RegFileReader, ReadsTheEditorsSyntax) {
     EXPECT_TRUE(f.keys[1].remove);
     EXPECT_EQ(f.keys[1].root, kHKLM);
     EXPECT_EQ(f.keys[1].path, L"Software\\B");
+    // An unknown root: the key and its value are rejected; so is a line that is nothing.
     EXPECT_EQ(f.keys[2].root, 0);
-    EXPECT_EQ(f.keys[3].root, kHKU);
-    EXPECT_EQ(f.keys[3].path, L"");
-    EXPECT_EQ(f.badLines, 3);  // garbage, a nine-digit dword, an unclosed string
-    EXPECT_EQ(f.problem, L"Zeile 14: unbekannter Hauptschlüssel \"HKEY_BOGUS\"");  // the first of them
+    EXPECT_EQ(f.keys[2].rejected, L"Zeile 15: unbekannter Hauptschlüssel \"HKEY_BOGUS\"");
+    ASSERT_EQ(f.keys[2].values.size(), 1u);
+    EXPECT_FALSE(f.keys[2].values[0].rejected.empty());
+    EXPECT_EQ(f.keys[3].line, 17);
+    EXPECT_FALSE(f.keys[3].rejected.empty());
+    EXPECT_EQ(f.keys[4].root, kHKU);
+    EXPECT_EQ(f.keys[4].path, L"");
+    ASSERT_EQ(f.keys[4].values.size(), 2u);  // a nine-digit dword, an unclosed string: both rejected
+    EXPECT_FALSE(f.keys[4].values[0].rejected.empty() || f.keys[4].values[1].rejected.empty());
+    EXPECT_EQ(f.badLines, 5);
+    EXPECT_EQ(f.damage, f.keys[2].rejected);  // the first of them
+    EXPECT_TRUE(f.problem.empty());
 
-    // Version 5 syntax keeps hex(2) as it is; any other first line is no export at all.
-    const RegFile five = ParseRegText(L"Windows Registry Editor Version 5.00\r\n[HKEY_CLASSES_ROOT\\x]\r\n\"e\"=hex(2):41,00\r\n");
+    // A UTF-16 file keeps hex(2) as UTF-16; any other first line is no export at all.
+    const RegFile five = ParseRegText(L"Windows Registry Editor Version 5.00\r\n[HKEY_CLASSES_ROOT\\x]\r\n\"e\"=hex(2):41,00\r\n", true);
     ASSERT_TRUE(five.valid && five.unicodeSyntax);
     ASSERT_EQ(five.keys.size(), 1u);
-    EXPECT_EQ(five.keys[0].values[0].bytes, std::string("A\0", 2));
-    EXPECT_FALSE(ParseRegText(L"REGEDIT5\r\n[HKEY_CLASSES_ROOT\\x]\r\n").valid);
-    EXPECT_FALSE(ParseRegText(L"").valid);
+    EXPECT_EQ(five.keys[0].values[0].bytes, std::string("A\0\0\0", 4));  // the editor ends the text
+    EXPECT_FALSE(ParseRegText(L"REGEDIT5\r\n[HKEY_CLASSES_ROOT\\x]\r\n", false).valid);
+    EXPECT_FALSE(ParseRegText(L"", false).valid);
 }
 
 TEST(BackupColumns, SizeIsCutToFiveCharacters) {
@@ -163,18 +172,18 @@ TEST_F(RegFileCheck, DeletionsAndRepeatedSectionsFollowTheFileOrder) {
         L"[HKEY_CURRENT_USER\\Software\\Da]\r\n\"A\"=\"neu\"\r\n\"b\"=-\r\n\r\n"
         L"[-HKEY_CURRENT_USER\\Software\\Weg]\r\n";
     std::wstring problem;
-    EXPECT_FALSE(RegFileApplied(ParseRegText(text), problem));
+    EXPECT_FALSE(RegFileApplied(ParseRegText(text, false), problem));
     EXPECT_EQ(problem, L"[HKEY_CURRENT_USER\\Software\\Weg] ist noch vorhanden");
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Weg");
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Weg");
-    EXPECT_TRUE(RegFileApplied(ParseRegText(text), problem)) << ToUtf8(problem);
+    EXPECT_TRUE(RegFileApplied(ParseRegText(text, false), problem)) << ToUtf8(problem);
     PutSz(HKEY_CURRENT_USER, L"Software\\Da", L"b", L"x");
-    EXPECT_FALSE(RegFileApplied(ParseRegText(text), problem));
+    EXPECT_FALSE(RegFileApplied(ParseRegText(text, false), problem));
     EXPECT_EQ(problem, L"[HKEY_CURRENT_USER\\Software\\Da] \"b\" ist noch vorhanden");
     // Nothing to check is no proof either: a file with a line the editor skips, or an unknown root.
-    EXPECT_FALSE(RegFileApplied(ParseRegText(L"REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Da]\r\nx\r\n"), problem));
-    EXPECT_FALSE(RegFileApplied(ParseRegText(L"REGEDIT4\r\n[HKEY_NIRGENDWO\\Software\\Da]\r\n"), problem));
-    EXPECT_FALSE(RegFileApplied(ParseRegText(L"Hallo\r\n"), problem));
+    EXPECT_FALSE(RegFileApplied(ParseRegText(L"REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Da]\r\nx\r\n", false), problem));
+    EXPECT_FALSE(RegFileApplied(ParseRegText(L"REGEDIT4\r\n[HKEY_NIRGENDWO\\Software\\Da]\r\n", false), problem));
+    EXPECT_FALSE(RegFileApplied(ParseRegText(L"Hallo\r\n", false), problem));
 }
 
 // The registry editor runs in its own process and writes into the real registry of the prefix, so

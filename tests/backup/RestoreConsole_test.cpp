@@ -63,7 +63,7 @@ TEST_F(RestoreConsole, PreviewWriteBackAndItsUndo) {
     EXPECT_EQ(document, RestoreJsonDocument(PlanRestore(file), nullptr) + L"\r\n");
     EXPECT_NE(document.find(L"{\"root\": \"HKEY_CURRENT_USER\", \"key\": \"" + JsonEscaped(base) +
                             L"\\\\Alt\", \"value_name\": \"Pfad\", \"change\": \"change\", \"conflict\": true, "
-                            L"\"now\": \"C:\\\\neu.exe\", \"after\": \"C:\\\\alt.exe\"}"),
+                            L"\"now\": \"C:\\\\neu.exe\", \"after\": \"C:\\\\alt.exe\", \"line\": "),
               std::wstring::npos)
         << ToUtf8(document);
     EXPECT_NE(document.find(L"\"written\": 0,\n  \"kept\": 0,\n  \"undo_file\": null\n}"), std::wstring::npos);
@@ -101,8 +101,8 @@ TEST_F(RestoreConsole, BadArgumentsAndUnreadableFilesChangeNothing) {
     const std::wstring cut = folder.Write(L"halb.reg", "\xFF\xFE" + Utf16(kHeader5 + L"[HKEY_CURRENT_USER\\" + base +
                                                                           L"]\r\n\"a\"=hex:01,\\\r\n"));
     EXPECT_EQ(Run(L"/restore:\"" + cut + L"\""), 2u);
-    EXPECT_EQ(Err(), L"Die Datei " + cut + L" wird nicht zurückgeschrieben: Zeile 4: die Datei endet mitten im Wert "
-                     L"(sie ist abgeschnitten)\r\n");
+    EXPECT_EQ(Err(), L"Die Datei " + cut + L" ist beschädigt (Zeile 4: die Datei endet mitten im Wert (sie ist "
+                     L"abgeschnitten)); nichts wurde geschrieben. Mit /force wird der lesbare Rest geschrieben.\r\n");
     EXPECT_FALSE(KeyThere(cu, base));
     EXPECT_EQ(Run(L"/restore:\"" + folder.Path() + L"fehlt.reg\" /json"), 2u);
     EXPECT_NE(Err().find(L"nicht lesbar"), std::wstring::npos) << ToUtf8(Err());

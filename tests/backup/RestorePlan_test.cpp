@@ -183,25 +183,23 @@ TEST_F(RestoreTest, EveryKindOfRowAndItsUndo) {
     }
 }
 
-// A file that cannot be read names the line and the reason, and nothing of it is written.
-TEST_F(RestoreTest, UnreadableFilesNameTheLineAndNothingIsWritten) {
+// A damaged file names the line that fails and the reason; nothing of it is chosen by default,
+// and what the editor would not write is never written. A file without a header is no plan at all.
+TEST_F(RestoreTest, DamagedFilesNameTheFailingLineAndChooseNothing) {
     const std::wstring good = kHeader5 + L"[HKEY_CURRENT_USER\\Software\\Gut]\r\n\"a\"=\"1\"\r\n";
     struct Case {
         std::string bytes;
-        std::wstring problem;
+        std::wstring damage;
     } cases[] = {
         {"\xFF\xFE" + Utf16(good + L"\"b\"=hex:01,02,\\\r\n"),
          L"Zeile 5: die Datei endet mitten im Wert (sie ist abgeschnitten)"},
-        {"\xFF\xFE" + Utf16(good) + "x", L"die Datei endet mitten in einem Zeichen (sie ist abgeschnitten)"},
+        {"\xFF\xFE" + Utf16(good) + "x", L"Zeile 5: die Datei endet mitten in einem Zeichen (sie ist abgeschnitten)"},
         {"\xFF\xFE" + Utf16(good + L"\"b\"=dword:0000"), L"Zeile 5: die Datei endet mitten in dieser Zeile (sie ist abgeschnitten)"},
-        {"\xFF\xFE" + Utf16(good + L"\"b\"=\"offen"), L"Zeile 5: der Text endet ohne Anführungszeichen (die Datei ist abgeschnitten)"},
-        {"\xFF\xFE" + Utf16(good + L"[HKEY_CURRENT_USER\\Software\\Halb"),
-         L"Zeile 5: der Schlüsselname endet ohne \"]\" (die Datei ist abgeschnitten)"},
-        {"Hallo Welt\r\n", L"Zeile 1: keine Registrierungsdatei (die erste Zeile ist weder \"Windows Registry Editor "
-                           L"Version 5.00\" noch \"REGEDIT4\")"},
+        {"\xFF\xFE" + Utf16(good + L"\"b\"=\"offen"), L"Zeile 5: der Text endet ohne Anführungszeichen"},
+        {"\xFF\xFE" + Utf16(good + L"[HKEY_CURRENT_USER\\Software\\Halb"), L"Zeile 5: der Schlüsselname endet ohne \"]\""},
         {"REGEDIT4\r\n\r\n[HKEY_IRGENDWO\\X]\r\n\"a\"=\"1\"\r\n", L"Zeile 3: unbekannter Hauptschlüssel \"HKEY_IRGENDWO\""},
         {"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Gut]\r\n\"a\"=\"1\"\r\nirgendwas\r\n\"b\"=\"2\"\r\n",
-         L"Zeile 5: weder ein Schlüssel noch ein Wert noch ein Kommentar"},
+         L"Zeile 5: ist weder ein Schlüssel noch ein Wert noch ein Kommentar"},
         {"REGEDIT4\r\n\r\n\"a\"=\"1\"\r\n", L"Zeile 3: der Wert steht unter keinem Schlüssel"},
         {"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Gut]\r\n\"a\"=wort:1\r\n", L"Zeile 4: unbekannte Art von Daten"},
     };
@@ -209,14 +207,35 @@ TEST_F(RestoreTest, UnreadableFilesNameTheLineAndNothingIsWritten) {
     for (const Case& c : cases) {
         const std::wstring path = folder.Write(L"kaputt" + std::to_wstring(++n) + L".reg", c.bytes);
         const RestorePlan plan = PlanRestore(path);
-        EXPECT_FALSE(plan.readable) << n;
-        EXPECT_EQ(plan.problem, c.problem) << n;
-        EXPECT_TRUE(plan.rows.empty()) << n;
-        const RestoreResult r = WriteBack(plan, std::vector<bool>(8, true));
+        ASSERT_TRUE(plan.readable) << n;
+        EXPECT_TRUE(plan.damaged) << n;
+        EXPECT_EQ(plan.damage, c.damage) << n;
+        const auto refused = std::find_if(plan.rows.begin(), plan.rows.end(),
+                                          [](const RestoreRow& r) { return r.change == RestoreRow::Change::Refused; });
+        ASSERT_NE(refused, plan.rows.end()) << n;
+        EXPECT_EQ(refused->refused, c.damage) << n;
+        EXPECT_EQ(DefaultChoice(plan), std::vector<bool>(plan.rows.size(), false)) << n;
+        const RestoreResult r = WriteBack(plan, DefaultChoice(plan));
         EXPECT_EQ(r.written, 0u);
         EXPECT_EQ(r.undoFile, L"");
         EXPECT_FALSE(KeyThere(cu, L"Software\\Gut")) << n;
     }
+    // Chosen, the readable rest is written, the rejected line is not.
+    const RestorePlan garbage = PlanRestore(folder.Path() + L"kaputt7.reg");
+    const RestoreResult rest = WriteBack(garbage, std::vector<bool>(garbage.rows.size(), true));
+    EXPECT_EQ(rest.written, 3u);  // the key, "a" and "b"
+    EXPECT_EQ(rest.kept, 1u);
+    ASSERT_EQ(rest.keptReasons.size(), 1u);
+    EXPECT_EQ(rest.keptReasons[0], L"Zeile 5: ist weder ein Schlüssel noch ein Wert noch ein Kommentar");
+    EXPECT_EQ(Snapshot(cu, L"Software\\Gut")[L""][L"b"], std::make_pair(DWORD{REG_SZ}, Utf16(L"2") + std::string(2, '\0')));
+    RegDeleteTreeW(cu, L"Software\\Gut");
+    RegDeleteKeyW(cu, L"Software\\Gut");
+
+    const RestorePlan notReg = PlanRestore(folder.Write(L"hallo.reg", "Hallo Welt\r\n"));
+    EXPECT_FALSE(notReg.readable);
+    EXPECT_EQ(notReg.problem, L"Zeile 1: keine Registrierungsdatei (die erste Zeile ist weder \"Windows Registry Editor "
+                              L"Version 5.00\" noch \"REGEDIT4\")");
+    EXPECT_TRUE(notReg.rows.empty());
     const RestorePlan missing = PlanRestore(folder.Path() + L"gibtsnicht.reg");
     EXPECT_FALSE(missing.readable);
     EXPECT_NE(missing.problem.find(L"Die Datei ist nicht lesbar: "), std::wstring::npos);

@@ -595,33 +595,45 @@ TEST_F(BackupWindow, PartialWriteBackWritesExactlyTheChosenRows) {
               std::wstring::npos);
 }
 
-// A file cut off in the middle is refused as a whole, with the line and the reason; the next file
-// is still previewed.
-TEST_F(BackupWindow, UnreadableFileShowsLineAndReasonAndWritesNothing) {
+// A file cut off in the middle is damaged: its preview shows the rejected row with its line and
+// reason, nothing is chosen, and the row cannot be chosen; the next file is still previewed.
+TEST_F(BackupWindow, DamagedFileShowsTheRejectedRowAndChoosesNothing) {
     const std::wstring halb = File(L"a_halb.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TorvaneTest\\Halb]\r\n"
                                                   "\"a\"=\"1\"\r\n\"b\"=hex:01,02,\\");
     File(L"b_ganz.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\TorvaneTest\\Ganz]\r\n\"a\"=\"1\"\r\n\r\n");
     const RestorePlan plan = PlanRestore(halb);
-    ASSERT_FALSE(plan.readable);
-    EXPECT_NE(plan.problem.find(L"Zeile 5"), std::wstring::npos) << ToUtf8(plan.problem);
+    ASSERT_TRUE(plan.readable && plan.damaged);
     frmBackup& b = Open();
     SelectOnly(b, {0, 1});
-    Previews previews({});
-    std::vector<std::wstring> texts;
+    bool refusedStaysEmpty = false;
+    Previews previews({[&](HWND d) {
+        // Ticking the rejected row leaves its box empty.
+        HWND list = GetDlgItem(d, IDC_lvwRestore);
+        ListView_SetCheckState(list, ListView(list).Count() - 1, TRUE);
+        refusedStaysEmpty = ListView_GetCheckState(list, ListView(list).Count() - 1) == FALSE;
+        Click(d, IDCANCEL);
+    }});
     {
         MessageBoxes boxes(L"Torvane", {IDOK});
         Key(b, VK_F8);
-        texts = boxes.Texts();
+        EXPECT_TRUE(boxes.Texts().empty());
     }
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0], L"Die Sicherungdatei a_halb.reg konnte nicht in die Registry eingetragen.\r\r" + plan.problem);
-    ASSERT_EQ(previews.seen.size(), 1u);
-    EXPECT_EQ(previews.seen[0].caption, L"Zurückschreiben: b_ganz.reg");
+    ASSERT_EQ(previews.seen.size(), 2u);
+    const PreviewSeen& seen = previews.seen[0];
+    EXPECT_EQ(seen.caption, L"Zurückschreiben: a_halb.reg");
+    ASSERT_EQ(seen.cells.size(), 3u);  // the key, "a", and "b" that the editor would not write
+    EXPECT_EQ(seen.cells[2][1], L"b");
+    EXPECT_EQ(seen.cells[2][2], L"wird nicht geschrieben");
+    EXPECT_EQ(seen.cells[2][5], L"Zeile 5: die Datei endet mitten im Wert (sie ist abgeschnitten)");
+    EXPECT_EQ(seen.checked, (std::vector<bool>{false, false, false}));
+    EXPECT_TRUE(refusedStaysEmpty);
+    EXPECT_NE(seen.summary.find(L"1 kann nicht geschrieben werden. Die Datei ist beschädigt: nichts ist vorgewählt."),
+              std::wstring::npos)
+        << ToUtf8(seen.summary);
+    EXPECT_FALSE(seen.writeChosenEnabled);
+    EXPECT_EQ(previews.seen[1].caption, L"Zurückschreiben: b_ganz.reg");
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, L"Software\\TorvaneTest\\Halb"));
     EXPECT_FALSE(Exists(HKEY_CURRENT_USER, L"Software\\TorvaneTest\\Ganz"));
-    EXPECT_EQ(Column(b, 0), (std::vector<std::wstring>{L"a_halb.reg", L"b_ganz.reg"}));
-    EXPECT_NE(Log().find(L"Die Sicherungdatei a_halb.reg konnte nicht in die Registry eingetragen. (" + plan.problem + L")"),
-              std::wstring::npos);
 }
 
 TEST_F(BackupWindow, ContextMenuCaptionsFollowTheSelection) {

@@ -29,7 +29,8 @@ std::wstring ReplaceNoCase(std::wstring s, const std::wstring& what, const std::
 
 // Plants a registry file into the running registry, its C:\ standing for `drive`.
 void Plant(const std::wstring& regFile, const std::wstring& drive) {
-    const RegFile file = ReadRegFile(regFile);
+    // hivexregedit writes UTF-8 without a byte-order mark, its text types in hex as UTF-16.
+    const RegFile file = ParseRegText(FromUtf8(ReadBytes(regFile)), true);
     ASSERT_TRUE(file.valid) << ToUtf8(regFile);
     for (const RegFileKey& k : file.keys) {
         HKEY h = nullptr;
@@ -147,7 +148,9 @@ TEST_F(OfflineScanTest, RemovalFileAndItsUndoNameTheKeysAsThatSystemDoes) {
     engine.SetSource(&hives);
     ASSERT_TRUE(engine.Scan());
     const std::wstring reg = folder.Path() + L"entfernen.reg";
-    const std::wstring undo = WriteOfflineRemoval(engine.Rows(), hives, reg);
+    std::vector<std::wstring> kept;
+    const std::wstring undo = WriteOfflineRemoval(engine.Rows(), hives, reg, kept);
+    EXPECT_TRUE(kept.empty());
     EXPECT_EQ(undo, folder.Path() + L"Rückgängig_entfernen.reg");
     auto text = [](const std::wstring& path) {
         const std::string b = ReadBytes(path);

@@ -13,7 +13,7 @@ std::wstring TestHives() {
 }
 
 HiveView ExportView(const std::wstring& exportFile, const std::wstring& prefix) {
-    const RegFile file = ParseRegText(FromUtf8(ReadBytes(exportFile)));
+    const RegFile file = ParseRegText(FromUtf8(ReadBytes(exportFile)), true);
     HiveView view;
     for (const RegFileKey& k : file.keys) {
         // "[HKEY_LOCAL_MACHINE\SOFTWARE\]" is the root; everything else lies below it.
