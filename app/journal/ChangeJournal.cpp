@@ -96,11 +96,18 @@ size_t JournalResult::Done() const {
     return static_cast<size_t>(std::count_if(items.begin(), items.end(), [](const ChangeOutcome& o) { return o.done; }));
 }
 
-std::function<bool(RootKey, const std::wstring&)>& ChangeJournal::TreeDeleter() {
-    static std::function<bool(RootKey, const std::wstring&)> deleter = [](RootKey root, const std::wstring& key) {
-        return Service<clsKeyFunc>().DelKeyTree(root, key);
+std::function<bool(const RegChange&)>& ChangeJournal::RegistryWrite() {
+    static std::function<bool(const RegChange&)> write = [](const RegChange& c) {
+        clsKeyFunc& keys = Service<clsKeyFunc>();
+        switch (c.kind) {
+        case RegChange::Kind::DeleteTree: return keys.DelKeyTree(c.root, c.key);
+        case RegChange::Kind::DeleteValue: keys.DelKeyValue(c.root, c.key, c.value.name); return true;
+        case RegChange::Kind::SetValue: return keys.SetValueRaw(c.root, c.key, c.value) == ERROR_SUCCESS;
+        case RegChange::Kind::CreateKey: keys.CreateKey(c.root, c.key); return true;
+        }
+        return false;
     };
-    return deleter;
+    return write;
 }
 
 std::wstring UndoPathFor(const std::wstring& kind) {
@@ -213,7 +220,7 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& given) {
         for (size_t j : waiting) {
             const RegChange& c = changes[j];
             // The deletion reads the key back: true only when it is gone.
-            if (TreeDeleter()(c.root, c.key))
+            if (RegistryWrite()(c))
                 done(j);
             else
                 keep(j, L"konnte nicht gelöscht werden");
@@ -295,7 +302,7 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& given) {
                 fileFailed(CurrentError());
                 break;
             }
-            keys.CreateKey(c.root, c.key);
+            RegistryWrite()(c);
             if (search.KeyStatus(c.root, c.key, KEY_READ) == ERROR_SUCCESS) done(i);
             else keep(i, L"konnte nicht angelegt werden");
             DoEventsIfDue();
@@ -344,13 +351,13 @@ JournalResult ChangeJournal::Apply(const std::vector<RegChange>& given) {
         }
         RegValue after;
         if (c.kind == RegChange::Kind::DeleteValue) {
-            keys.DelKeyValue(c.root, c.key, c.value.name);
+            RegistryWrite()(c);
             if (keys.ReadValueRaw(c.root, c.key, c.value.name, after))
                 keep(i, L"konnte nicht gelöscht werden");
             else
                 done(i);
         } else {
-            keys.SetValueRaw(c.root, c.key, c.value);
+            RegistryWrite()(c);
             if (keys.ReadValueRaw(c.root, c.key, c.value.name, after) && SameValue(after, c.value))
                 done(i);
             else

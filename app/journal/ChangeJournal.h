@@ -69,8 +69,10 @@ public:
     std::wstring introNote;
     // Polled between changes; when it answers true the rest is kept.
     std::function<bool()> cancelled;
-    // Deletes a key with everything below it; true when it is gone. Tests replace it.
-    static std::function<bool(RootKey, const std::wstring&)>& TreeDeleter();
+    // Makes one change in the registry, the only place the journal writes to it: deletes a tree
+    // (true when it is gone), deletes a value, sets a value (making its key) or makes a key (true
+    // when the call succeeded). The journal reads every change back anyway. Tests replace it.
+    static std::function<bool(const RegChange&)>& RegistryWrite();
 
     JournalResult Apply(const std::vector<RegChange>& changes);
     // Makes the undo file now, even when no change needs it (a run that saves nothing still

@@ -73,11 +73,20 @@ void UndoFile::Open(const std::wstring& headerAndComments, bool append) {
         unicode_ = got == 2 && static_cast<unsigned char>(bom[0]) == 0xFF && static_cast<unsigned char>(bom[1]) == 0xFE;
         LARGE_INTEGER zero{};
         if (!SetFilePointerEx(h, zero, nullptr, FILE_END)) RaiseFileError(GetLastError());
+        whole_ = static_cast<unsigned long long>(size.QuadPart);
         return;
     }
-    if (unicode_) Write(L"\xFEFF");
-    Write(headerAndComments);
-    if (!FlushFileBuffers(file_.get())) RaiseFileError(GetLastError());
+    try {
+        unsigned long long bytes = unicode_ ? Write(L"\xFEFF") : 0;
+        bytes += Write(headerAndComments);
+        if (!FlushFileBuffers(h)) RaiseFileError(GetLastError());
+        whole_ = bytes;
+    } catch (...) {
+        // Without its first lines the file is no registry file: it goes again.
+        file_.reset();
+        DeleteFileW(path_.c_str());
+        throw;
+    }
 }
 
 UndoFile::~UndoFile() = default;
@@ -124,10 +133,12 @@ void UndoFile::CollectKeyText(RootKey root, const std::wstring& key, const std::
 void UndoFile::Flush() {
     if (pending_.empty()) return;
     try {
-        Write(pending_);
+        const unsigned long long bytes = Write(pending_);
         if (!FlushFileBuffers(file_.get())) RaiseFileError(GetLastError());
+        whole_ += bytes;
     } catch (...) {
-        // What did not reach the disk is not held.
+        // What did not reach the disk is not held, and no part of it stays in the file.
+        TrimToWhole();
         Discard();
         throw;
     }
@@ -190,7 +201,14 @@ void UndoFile::RefuseLossy(RootKey root, const std::wstring& key, const std::wst
                                        L" lässt sich im Format REGEDIT4 nicht unverändert sichern");
 }
 
-void UndoFile::Write(const std::wstring& text) {
+void UndoFile::TrimToWhole() noexcept {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(whole_);
+    const HANDLE h = file_.get();
+    if (SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h)) FlushFileBuffers(h);
+}
+
+unsigned long long UndoFile::Write(const std::wstring& text) {
     std::string bytes;
     const void* data;
     size_t size;
@@ -203,6 +221,7 @@ void UndoFile::Write(const std::wstring& text) {
         size = bytes.size();
     }
     const char* p = static_cast<const char*>(data);
+    const unsigned long long total = size;
     while (size > 0) {
         DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size), written = 0;
         if (!WriteAction()(file_.get(), p, chunk, &written)) RaiseFileError(GetLastError());
@@ -210,6 +229,7 @@ void UndoFile::Write(const std::wstring& text) {
         p += written;
         size -= written;
     }
+    return total;
 }
 
 std::function<BOOL(HANDLE, const void*, DWORD, DWORD*)>& UndoFile::WriteAction() {

@@ -15,7 +15,8 @@
 class UndoFile {
 public:
     // Creates the file (and the backup folder) and writes `headerAndComments` as its first lines.
-    // Raises a RuntimeError when the file cannot be created or written.
+    // Raises a RuntimeError when the file cannot be created or written; a file whose first lines
+    // could not be written is deleted again.
     UndoFile(const std::wstring& path, const std::wstring& headerAndComments);
     // Appends to the file when it exists already (a second run within the same second keeps what
     // the first one saved; the header stands once, at the top); otherwise as above.
@@ -37,7 +38,8 @@ public:
     // counts as held from now on) and Flush writes everything collected and flushes it to disk.
     // Nothing collected may be deleted before Flush returned. CollectKey raises (and collects
     // nothing) when the key cannot be exported; Flush raises when writing failed, and the keys it
-    // was to write count as not held then.
+    // was to write count as not held then: the file is cut back to what it held before, so it
+    // stays a whole registry file whatever part of the write reached the disk.
     // `note` (see kUndoNote) is written on a line of its own before the export.
     bool CollectKey(RootKey root, const std::wstring& key, const std::wstring& note = {});
     void Flush();
@@ -65,12 +67,17 @@ private:
     void Open(const std::wstring& headerAndComments, bool append);
     // Collects the text that saves a key (its export or its removal); the key counts as held.
     void CollectKeyText(RootKey root, const std::wstring& key, const std::wstring& note, const std::wstring& text);
-    void Write(const std::wstring& text);
+    // Writes the text in the file's encoding; returns the bytes written. Raises when writing failed.
+    unsigned long long Write(const std::wstring& text);
+    // Cuts the file back to the end of its last whole write, so that a write that broke off
+    // half-way leaves no part of a section behind.
+    void TrimToWhole() noexcept;
     // Raises when a REGEDIT4 file cannot hold the export unchanged.
     void RefuseLossy(RootKey root, const std::wstring& key, const std::wstring& text, const wchar_t* what) const;
     std::wstring path_;
     bool unicode_ = false;
     UniqueHFile file_;
+    unsigned long long whole_ = 0;  // where the last whole write ended: the file is a .reg file up to here
     std::set<std::pair<RootKey, std::wstring>> keys_;  // keys held, lower case
     std::wstring pending_;                                      // collected, not yet written
     std::vector<std::pair<RootKey, std::wstring>> pendingKeys_;  // their entries in keys_

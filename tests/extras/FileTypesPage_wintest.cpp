@@ -30,8 +30,8 @@ struct FileTypes : ::testing::Test {
         PrepareEnvironment(folder.Path());
         AppSwitches.Protokoll = 1;
     }
-    void TearDown() override { ChangeJournal::TreeDeleter() = [](RootKey r, const std::wstring& k) {
-        return ClassHandler().KeyFunc().DelKeyTree(r, k); }; }
+    const std::function<bool(const RegChange&)> realWrite = ChangeJournal::RegistryWrite();
+    void TearDown() override { ChangeJournal::RegistryWrite() = realWrite; }
 
     std::vector<std::wstring> Rows() {
         std::vector<std::wstring> out;
@@ -220,9 +220,7 @@ TEST_F(FileTypes, DeletesOnlyWhatIsSavedAndTheUndoFilesGiveItBackExactly) {
 
 TEST_F(FileTypes, AFailedDeleteKeepsItsRowAndAMissingUndoFileDeletesNothing) {
     for (const wchar_t* e : {L".tv1", L".tv2", L".tv3"}) PlantType(HKEY_CURRENT_USER, e, std::wstring(L"t") + (e + 1), L"x.exe");
-    ChangeJournal::TreeDeleter() = [](RootKey root, const std::wstring& key) {
-        return key != kC + L".tv2" && ClassHandler().KeyFunc().DelKeyTree(root, key);
-    };
+    ChangeJournal::RegistryWrite() = [this](const RegChange& c) { return c.key != kC + L".tv2" && realWrite(c); };
     PageHost host(page);
     SelectOnly({{L".tv1", kHKCU}, {L".tv2", kHKCU}});
     {

@@ -25,9 +25,8 @@ struct JournalTest : ::testing::Test {
         PrepareEnvironment(folder.Path());
         AppEnvironment.UndoFileHeader = kHeader5;
     }
-    void TearDown() override {
-        ChangeJournal::TreeDeleter() = [](RootKey r, const std::wstring& k) { return KF().DelKeyTree(r, k); };
-    }
+    const std::function<bool(const RegChange&)> realWrite = ChangeJournal::RegistryWrite();
+    void TearDown() override { ChangeJournal::RegistryWrite() = realWrite; }
 };
 
 // The registry editor runs in its own process and sees the real registry: this one works below the
@@ -97,9 +96,7 @@ TEST_F(JournalRoundTrip, ChangesInOrderAndTheUndoFileBringsEverythingBack) {
 // be written keeps everything not yet saved, and says which change was the first to stay.
 TEST_F(JournalTest, FailureHalfWayKeepsWhatIsNotSavedAndNamesIt) {
     for (const wchar_t* k : {L"A", L"B", L"C"}) PutSz(HKEY_CURRENT_USER, std::wstring(L"Software\\T\\") + k, L"v", k);
-    ChangeJournal::TreeDeleter() = [](RootKey r, const std::wstring& k) {
-        return k != L"Software\\T\\B" && KF().DelKeyTree(r, k);
-    };
+    ChangeJournal::RegistryWrite() = [this](const RegChange& c) { return c.key != L"Software\\T\\B" && realWrite(c); };
     ChangeJournal journal(L"RegScan", L"Test", L"Journal");
     JournalResult r = journal.Apply({RegChange::DeleteTree(kHKCU, L"Software\\T\\A"), RegChange::DeleteTree(kHKCU, L"Software\\T\\B"),
                                      RegChange::DeleteTree(kHKCU, L"Software\\T\\C")});

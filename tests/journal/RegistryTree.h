@@ -113,6 +113,21 @@ inline std::string Bytes(std::initializer_list<int> b) {
 }
 inline std::string Utf16(const std::wstring& s) { return std::string(reinterpret_cast<const char*>(s.data()), s.size() * 2); }
 
+// Puts a seam (a static std::function of the program's) back as it was when it goes out of scope.
+template <class F>
+class SeamGuard {
+public:
+    explicit SeamGuard(F& seam) : seam_(seam), saved_(seam) {}
+    ~SeamGuard() { seam_ = saved_; }
+    SeamGuard(const SeamGuard&) = delete;
+    SeamGuard& operator=(const SeamGuard&) = delete;
+    const F& Saved() const { return saved_; }
+
+private:
+    F& seam_;
+    const F saved_;
+};
+
 // While it lives, the undo files' writes fail as on a full disk once `writes` of them went through.
 class DiskFullAfter {
 public:

@@ -1,4 +1,5 @@
 // tests/journal/UndoFile_test.cpp
+#include "backup/RegFileReader.h"
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
 #include "core/RuntimeError.h"
@@ -10,8 +11,10 @@
 #include <gtest/gtest.h>
 #include <sddl.h>
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 using namespace regtree;
@@ -346,4 +349,75 @@ TEST_F(UndoRoundTrip, DelKeyTreeLeavesLinkTargets) {
     EXPECT_TRUE(KF().DelKeyTree(kHKCU, base + L"\\Tree"));
     EXPECT_FALSE(KeyThere(HKEY_CURRENT_USER, base + L"\\Tree"));
     EXPECT_EQ(KF().ReadKeyValue(kHKCU, base + L"\\Target\\Child", L"v"), L"keep");
+}
+
+// The disk fills up in the middle of a save, whether a write stops short or fails after part of
+// it: the file goes back to its last whole section and stays a registry file, and the next save
+// follows that section. A file whose first lines could not be written does not stay at all.
+TEST_F(ExportKey, AWriteThatBreaksOffLeavesTheFileAtItsLastWholeSection) {
+    const HKEY lm = HKEY_LOCAL_MACHINE;
+    SetText(lm, L"Software\\T\\A", L"v", REG_SZ, L"eins");
+    std::string big;
+    for (int i = 0; i < 2000; ++i) big += static_cast<char>(i);
+    SetData(lm, L"Software\\T\\B", L"Bin", REG_BINARY, big);
+    SetText(lm, L"Software\\T\\B\\Unter", L"", REG_SZ, L"zwei");
+    using WriteFn = std::function<BOOL(HANDLE, const void*, DWORD, DWORD*)>;
+    SeamGuard<WriteFn> guard(UndoFile::WriteAction());
+    const WriteFn real = guard.Saved();
+    int n = 0;
+    for (const std::wstring& header : {kHeader5, kHeader4}) {
+        for (const bool shortWrite : {true, false}) {
+            const std::string context = (header == kHeader5 ? "UTF-16, " : "ANSI, ") +
+                                        std::string(shortWrite ? "short write" : "failed write");
+            const std::wstring path = folder.Path() + L"voll" + std::to_wstring(++n) + L".reg";
+            UndoFile f(path, header + L"; Kommentar\r\n\r\n");
+            ASSERT_TRUE(f.AddKey(kHKLM, L"Software\\T\\A"));
+            const std::string saved = ReadBytes(path);
+            // A third of the section reaches the disk; a short write is tried again and then fails.
+            bool first = true;
+            UndoFile::WriteAction() = [&](HANDLE h, const void* d, DWORD size, DWORD* w) {
+                if (!std::exchange(first, false)) {
+                    SetLastError(ERROR_DISK_FULL);
+                    return FALSE;
+                }
+                const BOOL ok = real(h, d, size / 3, w);
+                if (shortWrite) return ok;
+                SetLastError(ERROR_DISK_FULL);
+                return FALSE;
+            };
+            EXPECT_THROW(f.AddKey(kHKLM, L"Software\\T\\B"), RuntimeError) << context;
+            UndoFile::WriteAction() = real;
+            EXPECT_EQ(ReadBytes(path), saved) << context;
+            EXPECT_FALSE(f.Holds(kHKLM, L"Software\\T\\B")) << context;
+            RegFile read = ReadRegFile(path);
+            EXPECT_TRUE(read.Readable() && !read.Damaged()) << context << ToUtf8(read.problem + read.damage);
+            ASSERT_EQ(read.keys.size(), 1u) << context;
+            EXPECT_EQ(read.keys[0].path, L"Software\\T\\A");
+
+            // With room again the same key is saved whole, right behind the section before.
+            EXPECT_TRUE(f.AddKey(kHKLM, L"Software\\T\\B")) << context;
+            read = ReadRegFile(path);
+            EXPECT_TRUE(read.Readable() && !read.Damaged()) << context << ToUtf8(read.problem + read.damage);
+            ASSERT_EQ(read.keys.size(), 3u) << context;
+            EXPECT_EQ(read.keys[1].path, L"Software\\T\\B");
+            ASSERT_EQ(read.keys[1].values.size(), 1u);
+            EXPECT_EQ(read.keys[1].values[0].bytes, big) << context;
+            EXPECT_EQ(read.keys[2].path, L"Software\\T\\B\\Unter");
+            EXPECT_EQ(ReadBytes(path).substr(0, saved.size()), saved) << context;
+        }
+        // The first lines break off (the byte-order mark, too, in a UTF-16 file): no file is left.
+        for (int failAt = 1; failAt <= (header == kHeader5 ? 2 : 1); ++failAt) {
+            const std::wstring path = folder.Path() + L"kopf" + std::to_wstring(++n) + L".reg";
+            int calls = 0;
+            UndoFile::WriteAction() = [&](HANDLE h, const void* d, DWORD size, DWORD* w) {
+                if (++calls < failAt) return real(h, d, size, w);
+                real(h, d, size / 2, w);
+                SetLastError(ERROR_DISK_FULL);
+                return FALSE;
+            };
+            EXPECT_THROW(UndoFile(path, header + L"; Kommentar\r\n\r\n"), RuntimeError) << failAt;
+            UndoFile::WriteAction() = real;
+            EXPECT_FALSE(FileExists(path)) << failAt;
+        }
+    }
 }
