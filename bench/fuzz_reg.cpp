@@ -8,6 +8,7 @@
 #define TORVANE_ALLOCATION_METER
 #include "support/AllocationMeter.h"
 #include "Bench.h"
+#include "main/ClassHandler.h"
 #include "support/HiveFuzz.h"
 #include "support/RegFuzz.h"
 #include <windows.h>
@@ -28,6 +29,7 @@ std::wstring Mb(size_t bytes) {
 
 int wmain(int argc, wchar_t** argv) {
     ReportFuzzCrashes();
+    InstallServices();
     const unsigned long long inputs = argc > 1 ? wcstoull(argv[1], nullptr, 10) : 1000000ull;
     const std::vector<std::string> seeds = reg_fuzz::Seeds();
     const wchar_t* names[] = {L"UTF-16, version 5", L"ANSI, REGEDIT4", L"UTF-16, REGEDIT4", L"ANSI, version 5"};

@@ -6,6 +6,7 @@
 #include "backup/RestorePlan.h"
 #include "core/AppEnvironment.h"
 #include "journal/RegistryTree.h"
+#include "support/RegFuzz.h"
 #include "support/Sandbox.h"
 #include <gtest/gtest.h>
 #include <functional>
@@ -149,6 +150,11 @@ TEST(RegFileRules, LinesSectionsAndHeaders) {
     const wchar_t nul[] = L"REGEDIT4\r\n[@K@]\r\n\"a\"=\"1\0\"\r\n";
     f = ParseRegText(Expand(std::wstring(nul, std::size(nul) - 1)), false);
     EXPECT_EQ(f.badLines, 1);
+    // A header and half a character (found by the fuzzer): the cut is on the header's line.
+    f = ParseRegBytes(reg_fuzz::Utf16File(L"REGEDIT4") + "x");
+    ASSERT_TRUE(f.Readable());
+    ASSERT_EQ(f.keys.size(), 1u);
+    EXPECT_EQ(f.keys[0].rejected, L"Zeile 1: die Datei endet mitten in einem Zeichen (sie ist abgeschnitten)");
 }
 
 namespace {

@@ -93,7 +93,7 @@ struct RegRun {
 
 // Reads and plans one input. Whatever it holds, nothing may be thrown, and the plan must keep its
 // promises: of a damaged file nothing is chosen, a refused row is never chosen, every row names a
-// line of the file.
+// line of the file (the header's own, where a cut character follows it).
 inline RegRun RunRegInput(const std::string& bytes) {
     RegRun run;
     run.inputBytes = bytes.size();
@@ -115,7 +115,7 @@ inline RegRun RunRegInput(const std::string& bytes) {
                 if (chosen[i] && (plan.damaged || r.change == RestoreRow::Change::Refused)) {
                     run.outcome = RegOutcome::Failed;
                     run.message = L"Zeile " + std::to_wstring(r.line) + L" ist gewählt, obwohl sie nicht geschrieben werden darf";
-                } else if (r.line < 2 || static_cast<size_t>(r.line) > lines) {
+                } else if (r.line < 1 || static_cast<size_t>(r.line) > lines) {
                     run.outcome = RegOutcome::Failed;
                     run.message = L"eine Zeile " + std::to_wstring(r.line) + L" gibt es nicht";
                 } else if (r.change == RestoreRow::Change::Refused && r.refused.empty()) {
