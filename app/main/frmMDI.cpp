@@ -1,5 +1,6 @@
 // app/main/frmMDI.cpp
 #include "main/frmMDI.h"
+#include <algorithm>
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
@@ -225,14 +226,37 @@ void frmMDI::RemoveTrayIcon() {
 
 void frmMDI::RestorePosition() {
     const auto& s = AppSwitches;
-    if (s.ScreenSave != 1) return;
     RECT r{};
     GetWindowRect(hwnd_, &r);
+    // Without a saved position the frame opens in the middle of its monitor's work area, at about
+    // three quarters of it (never below its designed size).
+    if (s.ScreenSave != 1 || s.Form_Width <= 0) {
+        MONITORINFO m{};
+        m.cbSize = sizeof m;
+        if (!GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &m)) return;
+        const RECT& w = m.rcWork;
+        const int width = std::max<int>(r.right - r.left, (w.right - w.left) * 3 / 4);
+        const int height = std::max<int>(r.bottom - r.top, (w.bottom - w.top) * 3 / 4);
+        SetWindowPos(hwnd_, nullptr, w.left + (w.right - w.left - width) / 2, w.top + (w.bottom - w.top - height) / 2,
+                     width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
     int width = r.right - r.left, height = r.bottom - r.top;
     // "ScreenX" holds the top edge and "ScreenY" the left edge.
     int top = ToPixelsY(s.ScreenX), left = ToPixelsX(s.ScreenY);
     if (ToPixelsY(s.Form_Height) > height) height = ToPixelsY(s.Form_Height);
     if (ToPixelsX(s.Form_Width) > width) width = ToPixelsX(s.Form_Width);
+    // A position on no monitor (a screen since removed) moves onto the nearest one's work area.
+    const RECT saved{left, top, left + width, top + height};
+    if (!MonitorFromRect(&saved, MONITOR_DEFAULTTONULL)) {
+        MONITORINFO m{};
+        m.cbSize = sizeof m;
+        if (GetMonitorInfoW(MonitorFromRect(&saved, MONITOR_DEFAULTTONEAREST), &m)) {
+            const RECT& w = m.rcWork;
+            left = std::clamp<int>(left, w.left, std::max<int>(w.left, w.right - width));
+            top = std::clamp<int>(top, w.top, std::max<int>(w.top, w.bottom - height));
+        }
+    }
     SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     if (s.Form_Width >= GetSystemMetrics(SM_CXSCREEN) * TwipsPerPixelX()) ShowWindow(hwnd_, SW_MAXIMIZE);
 }

@@ -144,6 +144,36 @@ TEST_F(MainWindow, PositionIsRestoredAndSavedOnlyWhenAskedAndNotMinimised) {
     EXPECT_EQ(k.GetSetting(L"Screen", L"ScreenY", L""), std::to_wstring(30 * TwipsPerPixelX()));
 }
 
+// Without a saved position the frame opens centred at about three quarters of the work area; a
+// saved position on no monitor (a second screen since removed) comes back onto the screen.
+TEST_F(MainWindow, FirstStartFitsTheScreenAndALostPositionComesBack) {
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int workWidth = work.right - work.left, workHeight = work.bottom - work.top;
+    frmMDI& f = Open();
+    RECT r{};
+    GetWindowRect(f.hwnd(), &r);
+    EXPECT_NEAR(r.right - r.left, std::max(workWidth * 3 / 4, frmMDI::kMinWidthTwips / TwipsPerPixelX()), 2);
+    EXPECT_NEAR(r.bottom - r.top, std::max(workHeight * 3 / 4, frmMDI::kMinHeightTwips / TwipsPerPixelY()), 2);
+    EXPECT_NEAR((r.left + r.right) / 2, (work.left + work.right) / 2, 2);
+    EXPECT_NEAR((r.top + r.bottom) / 2, (work.top + work.bottom) / 2, 2);
+    WindowHandler().CloseWindow(WindowNo::All);
+
+    clsKeyFunc& k = ClassHandler().KeyFunc();
+    k.SaveSetting(L"Screen", L"ScreenSave", L"1");
+    k.SaveSetting(L"Screen", L"ScreenX", std::to_wstring(1500 * TwipsPerPixelY()));   // top edge, below the screen
+    k.SaveSetting(L"Screen", L"ScreenY", std::to_wstring(-1900 * TwipsPerPixelX()));  // left edge, left of it
+    k.SaveSetting(L"Screen", L"Form_Width", std::to_wstring(700 * TwipsPerPixelX()));
+    k.ReadAppSwitch();
+    frmMDI& g = Open();
+    GetWindowRect(g.hwnd(), &r);
+    EXPECT_EQ(r.right - r.left, 700);
+    EXPECT_GE(r.left, work.left);
+    EXPECT_LE(r.right, work.right);
+    EXPECT_GE(r.top, work.top);
+    EXPECT_LE(r.bottom, work.bottom);
+}
+
 TEST_F(MainWindow, SavedWidthOfTheWholeScreenOpensMaximised) {
     clsKeyFunc& k = ClassHandler().KeyFunc();
     k.SaveSetting(L"Screen", L"ScreenSave", L"1");
