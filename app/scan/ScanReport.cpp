@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cwchar>
 
-const wchar_t* const kResultColumns[5] = {L"Registryschlüssel", L"Variable", L"Wert", L"HKey", L"Grund"};
+const wchar_t* const kResultColumns[kResultColumnCount] = {L"Registryschlüssel", L"Variable", L"Wert", L"HKey", L"Grund", L"Gesucht"};
 
 std::wstring JsonString(const std::wstring& s) {
     std::wstring out = L"\"";
@@ -78,11 +78,11 @@ std::wstring ScanJsonDocument(const ScanEngine& engine, const std::vector<Result
 
 std::wstring ScanTextTable(const std::vector<ResultRow>& rows) {
     std::wstring t;
-    for (size_t c = 0; c < 5; ++c) t += (c ? L"\t" : L"") + std::wstring(kResultColumns[c]);
+    for (int c = 0; c < kResultColumnCount; ++c) t += (c ? L"\t" : L"") + std::wstring(kResultColumns[c]);
     t += L"\r\n";
     for (const ResultRow& r : rows)
         t += Cell(r.item) + L"\t" + Cell(r.name) + L"\t" + Cell(r.data) + L"\t" + Cell(r.rootText) + L"\t" +
-             FindingText(r.finding) + L"\r\n";
+             FindingText(r.finding) + L"\t" + Cell(r.lookedFor) + L"\r\n";
     return t;
 }
 

@@ -9,7 +9,9 @@
 // text the scan window saves. Both leave out nothing of a row that the list shows.
 
 // The captions of the result list's columns, in their order.
-extern const wchar_t* const kResultColumns[5];  // "Registryschlüssel", "Variable", "Wert", "HKey", "Grund"
+// "Registryschlüssel", "Variable", "Wert", "HKey", "Grund", "Gesucht" (the file or key looked for).
+inline constexpr int kResultColumnCount = 6;
+extern const wchar_t* const kResultColumns[kResultColumnCount];
 
 // A JSON string literal: quotes, backslashes and every control character escaped.
 std::wstring JsonString(const std::wstring& s);

@@ -37,8 +37,8 @@ std::wstring StartText() {
 
 
 // Shares of the list's width the columns get until the user gives them his own widths, kept in
-// "Screen", "RegScanSpalte1".. 5: so that "Grund" is in sight without scrolling.
-constexpr int kColumnShares[5] = {30, 13, 25, 12, 20};
+// "Screen", "RegScanSpalte1".. 6: so that "Grund" and "Gesucht" are in sight without scrolling.
+constexpr int kColumnShares[kResultColumnCount] = {26, 11, 19, 8, 14, 22};
 std::wstring WidthSetting(int column) { return L"RegScanSpalte" + std::to_wstring(column + 1); }
 
 // The commands that work on listed rows.
@@ -135,7 +135,7 @@ bool frmRegScan::OnInit() {
         RECT area{};
         GetClientRect(lvw_, &area);
         const int width = std::max<int>(400, area.right - area.left - GetSystemMetrics(SM_CXVSCROLL));
-        for (int c = 0; c < 5; ++c) list.AddColumn(kResultColumns[c], width * kColumnShares[c] / 100);
+        for (int c = 0; c < kResultColumnCount; ++c) list.AddColumn(kResultColumns[c], width * kColumnShares[c] / 100);
         // The whole key of the row under the mouse, as the columns may cut it.
         ListView_SetExtendedListViewStyleEx(lvw_, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
     });
@@ -422,7 +422,7 @@ void frmRegScan::FillList() {
 
 void frmRegScan::RestoreColumnWidths() {
     clsKeyFunc& keys = Service<clsKeyFunc>();
-    for (int c = 0; c < 5; ++c) {
+    for (int c = 0; c < kResultColumnCount; ++c) {
         const std::wstring text = keys.GetSetting(L"Screen", WidthSetting(c), L"");
         if (text.empty()) continue;
         wchar_t* end = nullptr;
@@ -434,14 +434,14 @@ void frmRegScan::RestoreColumnWidths() {
         }
         ListView_SetColumnWidth(lvw_, c, static_cast<int>(width));
     }
-    for (int c = 0; c < 5; ++c) loadedWidths_[c] = ListView_GetColumnWidth(lvw_, c);
+    for (int c = 0; c < kResultColumnCount; ++c) loadedWidths_[c] = ListView_GetColumnWidth(lvw_, c);
 }
 
 void frmRegScan::SaveColumnWidths() {
     if (!lvw_ || !IsWindow(lvw_)) return;
     clsKeyFunc& keys = Service<clsKeyFunc>();
     // Only what the user changed: a column left as it was keeps following the list's width.
-    for (int c = 0; c < 5; ++c)
+    for (int c = 0; c < kResultColumnCount; ++c)
         if (const int width = ListView_GetColumnWidth(lvw_, c); width != loadedWidths_[c])
             keys.SaveSetting(L"Screen", WidthSetting(c), std::to_wstring(width));
 }
@@ -680,7 +680,8 @@ void frmRegScan::OnRowAdded(size_t index, const ResultRow& row) {
     Trap(kModule, kStart, [&] {
         ListView list = List();
         const int at =
-            list.AddRow({row.item, row.name, row.data, row.rootText, FindingText(row.finding)}, static_cast<LPARAM>(index));
+            list.AddRow({row.item, row.name, row.data, row.rootText, FindingText(row.finding), row.lookedFor},
+                        static_cast<LPARAM>(index));
         LVITEMW it{};
         it.mask = LVIF_IMAGE;
         it.iItem = at;

@@ -25,17 +25,18 @@ ResultRow Row(const std::wstring& key, const std::wstring& name, const std::wstr
 
 TEST(ScanReport, TextTableHasTheCaptionsAndOneLinePerRowWrittenAsUtf8WithBom) {
     TempFolder folder;
-    const std::vector<ResultRow> rows = {Row(L"Software\\Größe", L"Name", L"a\tb\r\nc", Finding::Uninstall),
+    std::vector<ResultRow> rows = {Row(L"Software\\Größe", L"Name", L"a\tb\r\nc", Finding::Uninstall),
                                          Row(L"Software\\K", L"", L"", Finding::EmptyKey)};
+    rows[1].lookedFor = L"C:\\weg.dll";
     const std::wstring path = folder.Path() + L"Ergebnis.txt";
     WriteUtf8File(path, ScanTextTable(rows), true);
     const std::string bytes = ReadBytes(path);
     ASSERT_GE(bytes.size(), 3u);
     EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
     EXPECT_EQ(FromUtf8(bytes.substr(3)),
-              L"Registryschlüssel\tVariable\tWert\tHKey\tGrund\r\n"
-              L"[HKEY_CURRENT_USER\\Software\\Größe]\t\"Name\"\ta b  c\t-2147483647\tDeinstallationseintrag ohne Programm\r\n"
-              L"[HKEY_CURRENT_USER\\Software\\K]\t@\t\t-2147483647\tLeerer Schlüssel\r\n");
+              L"Registryschlüssel\tVariable\tWert\tHKey\tGrund\tGesucht\r\n"
+              L"[HKEY_CURRENT_USER\\Software\\Größe]\t\"Name\"\ta b  c\t-2147483647\tDeinstallationseintrag ohne Programm\t\r\n"
+              L"[HKEY_CURRENT_USER\\Software\\K]\t@\t\t-2147483647\tLeerer Schlüssel\tC:\\weg.dll\r\n");
     // Written again: the file is replaced, not appended to.
     WriteUtf8File(path, L"x", false);
     EXPECT_EQ(ReadBytes(path), "x");

@@ -126,7 +126,7 @@ TEST_F(RegScanTest, ScanShowsRowsAndRatingThenRemovalWritesTheUndoFileAndEmpties
     EXPECT_EQ(Text(w, IDC_cmdStart), L"&Start");
     EXPECT_FALSE(Enabled(w, IDC_cmdAbbrechen));
     EXPECT_FALSE(Visible(w, IDC_lvwRegKeys));
-    ASSERT_EQ(List(w).ColumnCount(), 5);
+    ASSERT_EQ(List(w).ColumnCount(), 6);
     // The scan's menu is the enabled one of "Bearbeiten"; only "Starten" works before a scan.
     ASSERT_TRUE(EditMenu());
     EXPECT_TRUE(MenuItem::PopupEnabled(EditMenu(), 0));
@@ -495,6 +495,10 @@ TEST_F(RegScanTest, ReasonColumnInfoTipAndColumnWidthsThatAreKept) {
     ASSERT_GE(server, 0);
     EXPECT_EQ(list.Cell(alt, 4), L"Deinstallationseintrag ohne Programm");
     EXPECT_EQ(list.Cell(server, 4), L"Datei fehlt");
+    // The evidence beside the finding: what was looked for.
+    EXPECT_EQ(Caption(list, 5), L"Gesucht");
+    EXPECT_EQ(ToLower(list.Cell(server, 5)), ToLower(folder.Path() + L"fehlt\\weg.dll"));
+    EXPECT_EQ(list.Cell(alt, 5), L"");
     std::map<std::wstring, std::wstring> values;
     for (int i = 0; i < list.Count(); ++i) values[list.Cell(i, 1)] = list.Cell(i, 2);
     EXPECT_EQ(values[L"\"Zahl\""], L"0x00000102 (258)");
@@ -571,10 +575,10 @@ TEST_F(RegScanTest, IgnoredRowsLeaveTheListForGoodAndTheListIsSavedAsTextAndJson
     ASSERT_GT(bytes.size(), 3u);
     EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
     const std::wstring text = FromUtf8(bytes.substr(3));
-    std::wstring expected = L"Registryschlüssel\tVariable\tWert\tHKey\tGrund\r\n";
+    std::wstring expected = L"Registryschlüssel\tVariable\tWert\tHKey\tGrund\tGesucht\r\n";
     for (int i = 0; i < list.Count(); ++i)
         expected += list.Cell(i, 0) + L"\t" + list.Cell(i, 1) + L"\t" + list.Cell(i, 2) + L"\t" + list.Cell(i, 3) +
-                    L"\tDatei fehlt\r\n";
+                    L"\tDatei fehlt\t" + list.Cell(i, 5) + L"\r\n";
     EXPECT_EQ(text, expected);
     // Saved as JSON: the console scan's document.
     const std::wstring json = folder.Path() + L"Ergebnis.json";
