@@ -83,6 +83,7 @@ bool frmRestorePreview::OnInit() {
     SetText(L"Zurückschreiben: " + fileName_);
     Item(IDC_lblRestoreInfo).SetText(kInfo);
     lvw_ = Item(IDC_lvwRestore);
+    UsePathCells(lvw_, {0, 3, 4});  // the key, the data now and after
     ListView list(lvw_);
     ListView_SetExtendedListViewStyle(lvw_, LVS_EX_FULLROWSELECT | LVS_EX_CHECKBOXES | LVS_EX_LABELTIP |
                                                 LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);

@@ -51,6 +51,7 @@ constexpr Anchor kLayout[] = {
 bool frmHDD::OnInit() {
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwOrdnerList);
+        UsePathCells(lvw_, {0});
         UseRecordList(lvw_);
         ListView list(lvw_);
         list.SetFullRowSelect();

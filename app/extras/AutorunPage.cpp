@@ -123,6 +123,7 @@ bool AutorunPage::OnInit() {
             RECT area = list.Client();
             const int width = std::max<int>(500, area.right - GetSystemMetrics(SM_CXVSCROLL));
             for (int c = 0; c < 5; ++c) list.AddColumn(kColumns[c], width * kColumnShares[c] / 100);
+            UsePathCells(list, {1, 3, 4});  // the command, the key, the program file
         }
         HWND tab = Item(IDC_TabAutorun);
         const wchar_t* captions[] = {L"Permanent laden", L"beim nächsten Start laden"};

@@ -60,6 +60,7 @@ bool FileTypesPage::OnInit() {
     UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwFileExts);
+        UsePathCells(lvw_, {2});  // the command it opens with
         SetWindowLongPtrW(lvw_, GWL_STYLE, GetWindowLongPtrW(lvw_, GWL_STYLE) & ~LVS_SINGLESEL);
         ListView list(lvw_);
         list.SetFullRowSelect();

@@ -40,6 +40,7 @@ bool frmInstalledPrograms::OnInit() {
     UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwDeinstall);
+        UsePathCells(lvw_, {1});  // the uninstall command
         UseRecordList(lvw_);
         ListView list(lvw_);
         list.SetFullRowSelect();

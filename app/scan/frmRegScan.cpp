@@ -124,6 +124,7 @@ bool frmRegScan::OnInit() {
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwRegKeys);
         UseRecordList(lvw_);
+        UsePathCells(lvw_, {0, 2, 5});  // the key, the data, what was looked for
         ListView list = List();
         list.SetFullRowSelect();
         imlRegKeys = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),

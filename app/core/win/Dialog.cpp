@@ -70,6 +70,23 @@ INT_PTR CALLBACK Dialog::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return r;
 }
 
+LRESULT Dialog::DrawPathCells(NMLVCUSTOMDRAW* draw, LRESULT ownResult) {
+    for (const PathCells& cells : pathCells_) {
+        if (cells.List() != draw->nmcd.hdr.hwndFrom) continue;
+        COLORREF colour = CLR_DEFAULT;
+        if (draw->nmcd.dwDrawStage == CDDS_ITEMPOSTPAINT) {
+            // The colour this window gives the row, as it says when the row is about to be drawn.
+            NMLVCUSTOMDRAW ask = *draw;
+            ask.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+            ask.clrText = CLR_DEFAULT;
+            OnNotify(&ask.nmcd.hdr);
+            colour = ask.clrText;
+        }
+        return cells.Draw(draw, ownResult, colour);
+    }
+    return ownResult;
+}
+
 INT_PTR Dialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
     if (msg == WM_GETMINMAXINFO && layout_.LimitTracking(reinterpret_cast<MINMAXINFO*>(lp))) {
@@ -91,9 +108,13 @@ INT_PTR Dialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         }
         OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
         return TRUE;
-    case WM_NOTIFY:
-        SetWindowLongPtrW(h_, DWLP_MSGRESULT, OnNotify(reinterpret_cast<NMHDR*>(lp)));
+    case WM_NOTIFY: {
+        NMHDR* hdr = reinterpret_cast<NMHDR*>(lp);
+        LRESULT r = OnNotify(hdr);
+        if (hdr->code == NM_CUSTOMDRAW && !pathCells_.empty()) r = DrawPathCells(reinterpret_cast<NMLVCUSTOMDRAW*>(lp), r);
+        SetWindowLongPtrW(h_, DWLP_MSGRESULT, r);
         return TRUE;
+    }
     case WM_SIZE:
         layout_.Apply(LOWORD(lp), HIWORD(lp));
         OnLayout(LOWORD(lp), HIWORD(lp));

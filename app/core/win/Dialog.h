@@ -1,6 +1,7 @@
 // app/core/win/Dialog.h
 #pragma once
 #include "core/win/Layout.h"
+#include "core/win/PathCells.h"
 #include "core/win/Window.h"
 #include <commctrl.h>
 
@@ -42,6 +43,9 @@ protected:
     // The window's layout table, applied on every WM_SIZE. OnInit calls this once the controls
     // stand where the template puts them: their rectangles and the client size now are the start.
     void UseLayout(const LayoutTable& table) { layout_.Start(h_, table); }
+    // These columns of the list hold registry or file paths: a cell too narrow for its text shows
+    // the text's end (see PathCells). The list must use report style; call it once per list.
+    void UsePathCells(HWND list, std::vector<int> columns) { pathCells_.emplace_back(list, std::move(columns)); }
 
     bool modal_ = false;
     // Enter in one of the window's list views reaches it as a key of that list (LVN_KEYDOWN with
@@ -53,5 +57,8 @@ private:
     static INT_PTR CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
     INT_PTR Dispatch(UINT msg, WPARAM wp, LPARAM lp);
 
+    LRESULT DrawPathCells(NMLVCUSTOMDRAW* draw, LRESULT ownResult);
+
     Layout layout_;
+    std::vector<PathCells> pathCells_;
 };
