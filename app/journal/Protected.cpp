@@ -252,6 +252,9 @@ bool IsThisComputer(const std::wstring& host) {
             DWORD size = static_cast<DWORD>(std::size(name));
             if (GetComputerNameExW(format, name, &size) && name[0]) all.push_back(ToLower(name));
         }
+        // Also the name the process was given, should the registry not answer.
+        if (wchar_t name[256] = L""; GetEnvironmentVariableW(L"COMPUTERNAME", name, 256) && name[0])
+            all.push_back(ToLower(name));
         return all;
     }();
     if (std::find(names.begin(), names.end(), host) != names.end()) return true;
@@ -380,29 +383,34 @@ FolderEntries::FolderEntries(const std::wstring& folder) {
         all_ = L"ist kein vollständiger Pfad";
         return;
     }
-    // Every entry first as one that is no protected place itself: "?" is no name an entry can have.
+    // An entry's names are the folder's names with the entry's added: the entry is no link, or it
+    // counts as the link itself. An entry that is no protected place, nor holds or frees one, is
+    // what any name would be: "?" is none an entry can have.
     const std::vector<std::wstring> forms = Forms(self);
-    for (const std::wstring& form : forms)
-        if (all_ = Judge(Child(form, L"?")); !all_.empty()) return;
-    if (LeadsThroughLink(Child(self, L"?"))) {
-        all_ = kThroughLink;
-        return;
-    }
-    // Then the entries that are a protected place or hold one.
+    auto judge = [&](const std::wstring& name) {
+        for (const std::wstring& form : forms)
+            if (std::wstring why = Judge(Child(form, name)); !why.empty()) return why;
+        return std::wstring();
+    };
+    all_ = judge(L"?");
     for (const Place& p : Places())
         for (const std::wstring& form : forms) {
             if (!Within(p.folder, form) || p.folder.size() <= form.size()) continue;
             const size_t start = form.back() == L'\\' ? form.size() : form.size() + 1;
             const std::wstring name = p.folder.substr(start, p.folder.find(L'\\', start) - start);
-            if (std::wstring why = Judge(Child(form, name)); !why.empty()) named_.emplace_back(name, std::move(why));
+            if (std::none_of(named_.begin(), named_.end(), [&](const auto& n) { return n.first == name; }))
+                named_.emplace_back(name, judge(name));
         }
+    throughLink_ = LeadsThroughLink(Child(self, L"?"));
 }
 
 std::wstring FolderEntries::WhyEntry(const std::wstring& name) const {
     const std::wstring lower = ToLower(name);
-    for (const auto& [n, why] : named_)
-        if (n == lower) return why;
-    return all_;
+    std::wstring why = all_;
+    for (const auto& [n, reason] : named_)
+        if (n == lower) why = reason;
+    if (why.empty() && throughLink_) why = kThroughLink;
+    return why;
 }
 
 std::wstring WhyNotEmptied(const std::wstring& folder) {

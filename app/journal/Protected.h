@@ -32,6 +32,7 @@ public:
 private:
     std::wstring all_;                                         // said of every entry
     std::vector<std::pair<std::wstring, std::wstring>> named_;  // lower-case name, what is said of it
+    bool throughLink_ = false;                                 // the folder is a link or lies in one
 };
 // Why the folder must never be emptied: WhyPathProtected, or it does not exist, or it is itself a link
 // to another folder; "" when it may be emptied.
