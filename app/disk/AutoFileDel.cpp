@@ -2,10 +2,11 @@
 #include "disk/AutoFileDel.h"
 #include "core/AppEnvironment.h"
 #include "core/Service.h"
+#include "core/Text.h"
 #include "core/Trap.h"
+#include "journal/Protected.h"
 #include "files/clsFiles.h"
 #include <windows.h>
-#include <cwchar>
 
 namespace {
 const wchar_t* kModule = L"modMain";
@@ -21,13 +22,13 @@ long DayNumber(int year, int month, int day) {
     return era * 146097 + doe;
 }
 
-// "d.m.yyyy" as FileDate gives it; raises 13 for anything else.
-long DayNumberOf(const std::wstring& date) {
-    int d = 0, m = 0, y = 0;
-    wchar_t rest = 0;
-    if (swscanf(date.c_str(), L"%d.%d.%d%lc", &d, &m, &y, &rest) != 3 || m < 1 || m > 12 || d < 1 || d > 31)
-        Raise(Err::TypeMismatch);
-    return DayNumber(y, m, d);
+// The local calendar day of a file time, as the Explorer shows the date.
+long LocalDayOf(const FILETIME& when) {
+    SYSTEMTIME utc, local;
+    // The time zone rules of that date, not today's daylight-saving offset.
+    if (!FileTimeToSystemTime(&when, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        RaiseWin32(GetLastError());
+    return DayNumber(local.wYear, local.wMonth, local.wDay);
 }
 
 }  // namespace
@@ -41,29 +42,30 @@ void DeleteAgedUndoFiles(const KeptNotice& tell) {
     GetLocalTime(&now);
     const long today = DayNumber(now.wYear, now.wMonth, now.wDay);
     clsFiles& files = Service<clsFiles>();
-    std::vector<std::wstring> list;
-    Trap(kModule, kProc, [&] { files.FindFilesAPI(AppEnvironment.BackupDir, L"*.reg", false, list); });
-    const size_t n = list.empty() ? 0 : list.size() - 1;
-    Trace(kModule, kProc, std::to_wstring(n) + L" Dateien im Backup-Ordner gefunden");
-    for (size_t i = 1; i <= n; ++i) {
-        const std::wstring& path = list[i];
+    // The folder is judged once; each file by its entry in the listing, which also gives its date
+    // and marks.
+    const std::wstring folder = WithBackslash(AppEnvironment.BackupDir);
+    std::vector<WIN32_FIND_DATAW> found = files.ListFolder(folder, L"*.reg");
+    // Undo files are files: a folder of that name is someone else's and stays.
+    std::erase_if(found, [](const WIN32_FIND_DATAW& e) { return (e.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; });
+    Trace(kModule, kProc, std::to_wstring(found.size()) + L" Dateien im Backup-Ordner gefunden");
+    const FolderEntries entries(folder);
+    for (const WIN32_FIND_DATAW& entry : found) {
+        const std::wstring path = folder + entry.cFileName;
         try {
-            const std::wstring date = files.FileDate(path);
-            if (date.empty()) continue;  // FileDate has logged why
-            if (today - DayNumberOf(date) <= AppSwitches.DelAfterDays) continue;
+            if (today - LocalDayOf(entry.ftLastWriteTime) <= AppSwitches.DelAfterDays) continue;
             // The file functions would delete a hidden file and silently keep a read-only one;
             // both are the user's marks that the file is to stay, so they are reported instead.
-            const DWORD attributes = GetFileAttributesW(path.c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN)) {
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) {
                 warn(path, L"versteckt gekennzeichnet und konnte nicht gelöscht werden.");
                 Raise(Err::FileNotFound);
             }
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
                 warn(path, L"schreibgeschützt gekennzeichnet und konnte nicht gelöscht werden.");
                 Raise(Err::PathFileAccess);
             }
-            files.FileDel(path);
-            // FileDel logs its own failures; only a file that is really gone counts as deleted.
+            files.DeleteListed(entries, folder, entry);
+            // Failures are logged where they happen; only a file that is really gone counts as deleted.
             if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) Raise(Err::PermissionDenied);
             Trace(kModule, kProc, path + L" gelöscht");
         } catch (...) {

@@ -373,6 +373,24 @@ bool clsFiles::DoFileDel(const std::wstring& path) {
     return DeleteEntry(path, attributes);
 }
 
+std::vector<WIN32_FIND_DATAW> clsFiles::ListFolder(const std::wstring& folder, const std::wstring& pattern) {
+    std::vector<WIN32_FIND_DATAW> entries;
+    if (folder.empty()) return entries;  // would list the current folder
+    Trap(kModule, L"FindFilesAPI", [&] {
+        ForEachEntry(WithBackslash(folder), pattern, [&](const WIN32_FIND_DATAW& fd) { entries.push_back(fd); });
+    }, Style::Warning, false, folder);
+    return entries;
+}
+
+bool clsFiles::DeleteListed(const FolderEntries& entries, const std::wstring& folder, const WIN32_FIND_DATAW& entry) {
+    const std::wstring path = WithBackslash(folder) + entry.cFileName;
+    if (const std::wstring reason = entries.WhyEntry(entry.cFileName); !reason.empty()) {
+        Refuse(L"DoFileDel", path + L" " + reason + L" und wurde nicht gelöscht.");
+        return false;
+    }
+    return DeleteEntry(path, entry.dwFileAttributes);
+}
+
 void clsFiles::Refuse(const wchar_t* procedure, const std::wstring& message) {
     // Written with logging off too: a refusal is no trace but the answer to the caller's request.
     HandleError(kModule, procedure, message, 0, L"", Style::Warning, false);

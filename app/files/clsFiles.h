@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+class FolderEntries;
 
 // What one FileDel did: entries (files, folders, links) deleted, and entries that stayed (in use,
 // protected, refused).
@@ -50,6 +51,12 @@ public:
     // Deletes one file or folder, to the recycle bin when the setting "Recycler" is 1; true when
     // it is gone. A protected path (WhyPathProtected) is left alone and its reason logged.
     bool DoFileDel(const std::wstring& path);
+    // The entries of one folder (not below it) that match the pattern, as its listing gives them;
+    // none when it does not exist. Failures are logged.
+    std::vector<WIN32_FIND_DATAW> ListFolder(const std::wstring& folder, const std::wstring& pattern);
+    // DoFileDel for an entry of `folder` as its listing shows it, judged by `entries` (the folder
+    // judged once) instead of asking the table again for every file; a link goes as the link itself.
+    bool DeleteListed(const FolderEntries& entries, const std::wstring& folder, const WIN32_FIND_DATAW& entry);
     // Folder picker; "" when cancelled.
     std::wstring SelFolder();
     // Last-write date in local time, "d.m.yyyy" without leading zeros; "" on failure.

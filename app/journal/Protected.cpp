@@ -182,6 +182,9 @@ struct Place {
     const FolderRow* row;
 };
 
+std::wstring Unaliased(std::wstring path);
+std::wstring Resolved(const std::wstring& comparable);
+
 // The rows' folders on this system. Worked out again only when the program's folders change.
 const std::vector<Place>& Places() {
     static std::wstring madeFor;
@@ -191,8 +194,14 @@ const std::vector<Place>& Places() {
                              env.SysWow64Dir + L"|" + env.ProgramFilesDir + L"|" + env.ProgramFilesX86Dir;
     if (key == madeFor && !places.empty()) return places;
     std::vector<Place> all;
-    for (const FolderRow& row : kFolders)
-        if (const std::wstring folder = Comparable(row.where()); !folder.empty()) all.push_back({folder, &row});
+    for (const FolderRow& row : kFolders) {
+        const std::wstring folder = Comparable(row.where());
+        if (folder.empty()) continue;
+        all.push_back({folder, &row});
+        // A folder the system keeps elsewhere (a link, a drive of its own) is that folder as well.
+        if (const std::wstring resolved = Unaliased(Resolved(folder)); !resolved.empty() && resolved != folder)
+            all.push_back({resolved, &row});
+    }
     // A free folder frees nothing when it is a root or is or holds a folder that protects what
     // lies below it (this program installed in C:\ or in the Windows folder).
     auto frees = [&](const Place& free) {
@@ -220,11 +229,124 @@ bool LeadsThroughLink(const std::wstring& comparable) {
     return false;
 }
 
-}  // namespace
+const wchar_t kThroughLink[] = L"liegt in einem Ordner, der eine Verknüpfung auf einen anderen Ordner ist";
 
-std::wstring WhyPathProtected(const std::wstring& path) {
-    const std::wstring self = Comparable(path);
-    if (self.empty()) return L"ist kein vollständiger Pfad";
+// `base` and what follows it ("\x\y" or ""), comparable.
+std::wstring Joined(std::wstring base, const std::wstring& rest) {
+    while (!base.empty() && base.back() == L'\\') base.pop_back();
+    std::wstring path = base + rest;
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    if (path.size() == 2 && path[1] == L':') path += L'\\';
+    return path;
+}
+
+std::wstring Child(const std::wstring& folder, const std::wstring& name) { return Joined(folder, L"\\" + name); }
+
+// The names under which this computer answers as a server (lower case).
+bool IsThisComputer(const std::wstring& host) {
+    static const std::vector<std::wstring> names = [] {
+        std::vector<std::wstring> all{L"localhost", L"::1", L"[::1]", L"0--1.ipv6-literal.net"};
+        for (COMPUTER_NAME_FORMAT format :
+             {ComputerNameNetBIOS, ComputerNameDnsHostname, ComputerNameDnsFullyQualified}) {
+            wchar_t name[MAX_COMPUTERNAME_LENGTH + 256] = L"";
+            DWORD size = static_cast<DWORD>(std::size(name));
+            if (GetComputerNameExW(format, name, &size) && name[0]) all.push_back(ToLower(name));
+        }
+        // Also the name the process was given, should the registry not answer.
+        if (wchar_t name[256] = L""; GetEnvironmentVariableW(L"COMPUTERNAME", name, 256) && name[0])
+            all.push_back(ToLower(name));
+        return all;
+    }();
+    if (std::find(names.begin(), names.end(), host) != names.end()) return true;
+    // The whole of 127.0.0.0/8 is this computer.
+    return StartsWith(host, L"127.") && host.find_first_not_of(L"0123456789.") == std::wstring::npos;
+}
+
+std::wstring SystemWindowsFolder() {
+    wchar_t folder[MAX_PATH] = L"";
+    const UINT n = GetSystemWindowsDirectoryW(folder, MAX_PATH);
+    return n && n < MAX_PATH ? ToLower(folder) : L"";
+}
+
+// The same place under its local name: an administrative share of this computer (\\localhost\C$,
+// \\127.0.0.1\c$, \\<computer name>\C$, ADMIN$ for the Windows folder), a drive that stands for a
+// folder (subst) or for a share (a mapped drive), also one after the other. Takes and gives
+// comparable paths.
+std::wstring Unaliased(std::wstring path) {
+    for (int hop = 0; hop < 8; ++hop) {
+        if (StartsWith(path, L"\\\\")) {
+            const size_t hostEnd = path.find(L'\\', 2);
+            if (hostEnd == std::wstring::npos || !IsThisComputer(path.substr(2, hostEnd - 2))) break;
+            const size_t shareEnd = path.find(L'\\', hostEnd + 1);
+            const bool whole = shareEnd == std::wstring::npos;
+            const std::wstring share = path.substr(hostEnd + 1, whole ? std::wstring::npos : shareEnd - hostEnd - 1);
+            const std::wstring rest = whole ? L"" : path.substr(shareEnd);
+            std::wstring local;
+            if (share.size() == 2 && share[1] == L'$' && share[0] >= L'a' && share[0] <= L'z') local = share.substr(0, 1) + L":\\";
+            else if (share == L"admin$") local = SystemWindowsFolder();
+            if (local.empty()) break;
+            path = Joined(local, rest);
+            continue;
+        }
+        if (path.size() < 2 || path[1] != L':') break;
+        wchar_t target[1024] = L"";
+        if (!QueryDosDeviceW(path.substr(0, 2).c_str(), target, static_cast<DWORD>(std::size(target)))) break;
+        const std::wstring t = target;  // the first of the drive's names is the one in use
+        std::wstring to;
+        if (StartsWith(t, L"\\??\\UNC\\")) to = L"\\\\" + t.substr(8);
+        else if (StartsWith(t, L"\\??\\")) to = t.substr(4);
+        // A redirector's drive: "\Device\LanmanRedirector\;Z:0000000000012345\server\share".
+        else if (const size_t mark = t.rfind(L"\\;"); mark != std::wstring::npos && t.find(L'\\', mark + 2) != std::wstring::npos)
+            to = L"\\" + t.substr(t.find(L'\\', mark + 2));
+        if (to.size() < 3) break;
+        path = Joined(ToLower(to), path.substr(2));
+    }
+    return path;
+}
+
+// Where the file system finally takes the path, comparable: opened without following a link at its
+// end, and what does not exist yet at the end added back as written. "" when it cannot be opened.
+std::wstring Resolved(const std::wstring& comparable) {
+    std::wstring at = comparable, rest;
+    while (!at.empty()) {
+        UniqueHFile h{CreateFileW(Reachable(at).c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
+        if (h) {
+            std::wstring final(MAX_PATH, L'\0');
+            DWORD n = GetFinalPathNameByHandleW(h.get(), final.data(), static_cast<DWORD>(final.size()), FILE_NAME_NORMALIZED);
+            if (n >= final.size()) {
+                final.resize(n);
+                n = GetFinalPathNameByHandleW(h.get(), final.data(), static_cast<DWORD>(final.size()), FILE_NAME_NORMALIZED);
+            }
+            if (!n || n >= final.size()) return L"";
+            final.resize(n);
+            if (StartsWith(final, L"\\\\?\\UNC\\")) final = L"\\\\" + final.substr(8);
+            else if (StartsWith(final, L"\\\\?\\")) final = final.substr(4);
+            return Joined(ToLower(final), rest);
+        }
+        const DWORD error = GetLastError();
+        if ((error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) || IsRoot(at)) return L"";
+        const size_t cut = at.find_last_of(L'\\');
+        rest = at.substr(cut) + rest;
+        at = Joined(at.substr(0, cut), L"");
+    }
+    return L"";
+}
+
+// The names of one path the table is asked about: the text and where an open handle leads, each
+// under its local name, and the text as written. A place is protected when any of them is; the
+// reason is the first one's, the name the user knows (Wine, for one, gives every personal folder
+// that leads to the home folder the same final path).
+std::vector<std::wstring> Forms(const std::wstring& comparable) {
+    std::vector<std::wstring> forms;
+    for (const std::wstring& form : {Unaliased(comparable), Unaliased(Resolved(comparable)), comparable})
+        if (!form.empty() && std::find(forms.begin(), forms.end(), form) == forms.end()) forms.push_back(form);
+    return forms;
+}
+
+// What the table says of one comparable path, links aside.
+std::wstring Judge(const std::wstring& self) {
     if (IsRoot(self)) return L"ist ein ganzes Laufwerk";  // a share as much as a drive
     // What a folder is says more than what it holds: C:\Users is the profiles' folder first.
     const std::vector<Place>& places = Places();
@@ -241,8 +363,54 @@ std::wstring WhyPathProtected(const std::wstring& path) {
                 self.find(L'\\', p.folder.size() + 1) == std::wstring::npos)
                 return p.row->inside;
         }
-    if (LeadsThroughLink(self)) return L"liegt in einem Ordner, der eine Verknüpfung auf einen anderen Ordner ist";
     return L"";
+}
+
+}  // namespace
+
+std::wstring WhyPathProtected(const std::wstring& path) {
+    const std::wstring self = Comparable(path);
+    if (self.empty()) return L"ist kein vollständiger Pfad";
+    for (const std::wstring& form : Forms(self))
+        if (std::wstring why = Judge(form); !why.empty()) return why;
+    if (LeadsThroughLink(self)) return kThroughLink;
+    return L"";
+}
+
+FolderEntries::FolderEntries(const std::wstring& folder) {
+    const std::wstring self = Comparable(folder);
+    if (self.empty()) {
+        all_ = L"ist kein vollständiger Pfad";
+        return;
+    }
+    // An entry's names are the folder's names with the entry's added: the entry is no link, or it
+    // counts as the link itself. An entry that is no protected place, nor holds or frees one, is
+    // what any name would be: "?" is none an entry can have.
+    const std::vector<std::wstring> forms = Forms(self);
+    auto judge = [&](const std::wstring& name) {
+        for (const std::wstring& form : forms)
+            if (std::wstring why = Judge(Child(form, name)); !why.empty()) return why;
+        return std::wstring();
+    };
+    all_ = judge(L"?");
+    for (const Place& p : Places())
+        for (const std::wstring& form : forms) {
+            if (!Within(p.folder, form) || p.folder.size() <= form.size()) continue;
+            const size_t start = form.back() == L'\\' ? form.size() : form.size() + 1;
+            const std::wstring name = p.folder.substr(start, p.folder.find(L'\\', start) - start);
+            if (std::none_of(named_.begin(), named_.end(), [&](const auto& n) { return n.first == name; }))
+                named_.emplace_back(name, judge(name));
+        }
+    throughLink_ = LeadsThroughLink(Child(self, L"?"));
+}
+
+std::wstring FolderEntries::WhyEntry(const std::wstring& name) const {
+    const std::wstring lower = ToLower(name);
+    std::wstring why = all_;
+    for (const auto& [n, reason] : named_)
+        if (n == lower) why = reason;
+    if (why.empty() && throughLink_) why = kThroughLink;
+    return why;
 }
 
 std::wstring WhyNotEmptied(const std::wstring& folder) {
@@ -284,9 +452,20 @@ const wchar_t* const kEssentialClasses[] = {
 // Below a classes key: containers whose entries are registered by programs; the container itself stays.
 const wchar_t* const kClassContainers[] = {
     L"appid", L"applications", L"clsid", L"component categories", L"directshow", L"filter", L"installer",
-    L"interface", L"local settings", L"media type", L"mediafoundation", L"mime", L"protocols", L"record",
-    L"systemfileassociations", L"typelib", L"unknown", L"wow6432node", L"http", L"https", L"ftp", L"file",
+    L"interface", L"local settings", L"media type", L"mediafoundation", L"mime", L"protocols", L"record", L"typelib", L"unknown", L"wow6432node", L"http", L"https", L"ftp", L"file",
     L"mailto", L"network", L"printers"};
+// Below a classes key: names kept with everything below them for what they are, not for being named.
+struct ClassTree {
+    const wchar_t* name;  // lower case
+    bool prefix;          // every name that begins with it
+    const wchar_t* why;
+};
+const ClassTree kClassTrees[] = {
+    {L"systemfileassociations", false,
+     L"enthält die Zuordnungen, die Windows allen Dateien einer Art gibt (SystemFileAssociations)"},
+    // Packaged apps name their types "AppX" and a hash; Windows keeps them with the app.
+    {L"appx", true, L"ist ein Dateityp einer installierten App (AppX), den Windows mit der App verwaltet"},
+};
 // Keys of every root that only hold others; with their view below Wow6432Node where "software\" begins them.
 const wchar_t* const kStructuralKeys[] = {
     L"software", L"software\\classes", L"software\\policies", L"software\\microsoft",
@@ -309,6 +488,12 @@ const wchar_t* const kStructuralKeys[] = {
 const wchar_t kFileExts[] = L"software\\microsoft\\windows\\currentversion\\explorer\\fileexts\\";
 const wchar_t kAssociations[] = L"software\\microsoft\\windows\\shell\\associations\\";
 
+const wchar_t* ClassTreeWhy(const std::wstring& lowerFirst) {
+    for (const ClassTree& t : kClassTrees)
+        if (t.prefix ? StartsWith(lowerFirst, t.name) : lowerFirst == t.name) return t.why;
+    return nullptr;
+}
+
 template <size_t N>
 bool Listed(const wchar_t* const (&list)[N], const std::wstring& lower) {
     return std::any_of(std::begin(list), std::end(list), [&](const wchar_t* k) { return lower == k; });
@@ -325,6 +510,9 @@ std::optional<std::wstring> BelowClasses(RootKey root, const std::wstring& lower
 }
 
 std::wstring FirstPart(const std::wstring& path) { return path.substr(0, path.find(L'\\')); }
+
+// A name below a classes key that may be a ProgID: no extension, no class ID.
+bool MayBeProgId(const std::wstring& first) { return !first.empty() && first[0] != L'.' && first[0] != L'{'; }
 
 bool HasPart(const std::wstring& lower, const wchar_t* part) {
     const std::wstring p = part;
@@ -356,9 +544,12 @@ bool Structural(const std::wstring& lower) {
     return keys.count(lower) > 0;
 }
 
+// The user's choice of program for a type, as Windows 10 and 11 keep it, anywhere in the key.
+bool IsUserChoice(const std::wstring& lower) { return HasPart(lower, L"userchoice") || HasPart(lower, L"userchoicelatest"); }
+
 // The user's choice of program or the list of programs offered for a type, below the key (or the key itself).
 bool HoldsUserChoice(RootKey root, const std::wstring& key, const std::wstring& lower, int depth = 0) {
-    if (HasPart(lower, L"userchoice")) return true;
+    if (IsUserChoice(lower)) return true;
     if (StartsWith(lower, kFileExts) && HasPart(lower.substr(wcslen(kFileExts)), L"openwithprogids")) return true;
     if (depth > 4) return false;
     for (const std::wstring& sub : Service<clsSearch>().Get_SubFolders(root, key))
@@ -371,11 +562,52 @@ bool HoldsUserChoice(RootKey root, const std::wstring& key, const std::wstring& 
 
 bool IsSystemClass(const std::wstring& name) {
     const std::wstring lower = ToLower(name);
-    return Listed(kEssentialClasses, lower) || Listed(kClassContainers, lower);
+    return Listed(kEssentialClasses, lower) || Listed(kClassContainers, lower) || ClassTreeWhy(lower);
 }
 
-// Who names a ProgID: an extension (its default value, or a value of its OpenWithProgids) or a
-// class (its ProgID or VersionIndependentProgID).
+namespace {
+// How a key names ProgIDs.
+enum class Names {
+    Data,       // the data of one value
+    ValueNames,  // each value's name (OpenWithProgids)
+    EveryData,  // the data of each of its values (an application's FileAssociations)
+};
+// Where a ProgID is named, in both roots: below every sub-key of `parent` (those beginning with
+// `only`, when given) the key `below`.
+struct NamerPlace {
+    const wchar_t* parent;
+    const wchar_t* only;
+    const wchar_t* below;
+    Names names;
+    const wchar_t* value;  // for Names::Data
+};
+const wchar_t kFileExtsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+const wchar_t kUrlAssociationsKey[] = L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations";
+const NamerPlace kNamerPlaces[] = {
+    // An extension: its default value and its OpenWithProgids.
+    {L"Software\\Classes", L".", L"", Names::Data, L""},
+    {L"Software\\Classes", L".", L"\\OpenWithProgids", Names::ValueNames, nullptr},
+    // A class: its ProgID and VersionIndependentProgID.
+    {L"Software\\Classes\\CLSID", nullptr, L"\\ProgID", Names::Data, L""},
+    {L"Software\\Classes\\CLSID", nullptr, L"\\VersionIndependentProgID", Names::Data, L""},
+    {L"Software\\Classes\\Wow6432Node\\CLSID", nullptr, L"\\ProgID", Names::Data, L""},
+    {L"Software\\Classes\\Wow6432Node\\CLSID", nullptr, L"\\VersionIndependentProgID", Names::Data, L""},
+    // The Explorer's programs for an extension, and the user's choice for an extension or a protocol.
+    {kFileExtsKey, nullptr, L"\\OpenWithProgids", Names::ValueNames, nullptr},
+    {kFileExtsKey, nullptr, L"\\UserChoice", Names::Data, L"ProgId"},
+    {kFileExtsKey, nullptr, L"\\UserChoiceLatest", Names::Data, L"ProgId"},
+    {kFileExtsKey, nullptr, L"\\UserChoiceLatest\\ProgId", Names::Data, L"ProgId"},
+    {kUrlAssociationsKey, nullptr, L"\\UserChoice", Names::Data, L"ProgId"},
+    {kUrlAssociationsKey, nullptr, L"\\UserChoiceLatest", Names::Data, L"ProgId"},
+    {kUrlAssociationsKey, nullptr, L"\\UserChoiceLatest\\ProgId", Names::Data, L"ProgId"},
+};
+// A registered application names its types and protocols below its Capabilities key, whose path
+// from the root is the data of its value here.
+const wchar_t kRegisteredApplications[] = L"Software\\RegisteredApplications";
+const wchar_t* const kCapabilityLists[] = {L"\\FileAssociations", L"\\URLAssociations"};
+}  // namespace
+
+// Who names a ProgID, as kNamerPlaces and the registered applications say.
 struct RegistryProtection::Namers {
     struct Namer {
         RootKey root;
@@ -388,22 +620,28 @@ struct RegistryProtection::Namers {
     Namers() {
         clsSearch& search = Service<clsSearch>();
         for (RootKey root : {kHKCU, kHKLM}) {
-            for (const std::wstring& ext : search.Get_SubFolders(root, L"Software\\Classes")) {
-                if (ext.empty() || ext[0] != L'.') continue;
-                const std::wstring key = L"Software\\Classes\\" + ext;
-                Add(search.Get_ValueData(root, key, L""), {root, key, L"", false});
-                for (const std::wstring& name : search.Get_KeyValues(root, key + L"\\OpenWithProgids"))
-                    Add(name, {root, key + L"\\OpenWithProgids", name, true});
-            }
-            for (const wchar_t* classes : {L"Software\\Classes\\CLSID", L"Software\\Classes\\Wow6432Node\\CLSID"})
-                for (const std::wstring& clsid : search.Get_SubFolders(root, classes)) {
-                    if (clsid.empty()) continue;
-                    for (const wchar_t* part : {L"\\ProgID", L"\\VersionIndependentProgID"}) {
-                        const std::wstring key = classes + (L"\\" + clsid) + part;
-                        Add(search.Get_ValueData(root, key, L""), {root, key, L"", false});
-                    }
+            for (const NamerPlace& place : kNamerPlaces)
+                for (const std::wstring& sub : search.Get_SubFolders(root, place.parent)) {
+                    if (sub.empty() || (place.only && !StartsWith(sub, place.only))) continue;
+                    Read(root, place.parent + (L"\\" + sub) + place.below, place.names, place.value);
                 }
+            for (const std::wstring& app : search.Get_KeyValues(root, kRegisteredApplications)) {
+                std::wstring capabilities = search.Get_ValueData(root, kRegisteredApplications, app);
+                while (!capabilities.empty() && capabilities.front() == L'\\') capabilities.erase(0, 1);
+                if (!capabilities.empty())
+                    for (const wchar_t* list : kCapabilityLists) Read(root, capabilities + list, Names::EveryData, nullptr);
+            }
         }
+    }
+    void Read(RootKey root, const std::wstring& key, Names names, const wchar_t* value) {
+        clsSearch& search = Service<clsSearch>();
+        if (names == Names::Data) {
+            Add(search.Get_ValueData(root, key, value), {root, key, value, false});
+            return;
+        }
+        for (const std::wstring& name : search.Get_KeyValues(root, key))
+            if (names == Names::ValueNames) Add(name, {root, key, name, true});
+            else Add(search.Get_ValueData(root, key, name), {root, key, name, false});
     }
     void Add(const std::wstring& progId, Namer namer) {
         if (!progId.empty()) byProgId[ToLower(progId)].push_back(std::move(namer));
@@ -428,11 +666,12 @@ struct RegistryProtection::Namers {
 RegistryProtection::RegistryProtection() = default;
 RegistryProtection::~RegistryProtection() { delete namers_; }
 
-std::wstring RegistryProtection::WhyProgId(RootKey root, const std::wstring& progId) {
+std::wstring RegistryProtection::WhyProgId(const std::wstring& progId, bool itself) {
     if (!namers_) namers_ = new Namers;
     const Namers::Namer* n = namers_->StillNamed(ToLower(progId));
     if (!n) return L"";
-    return L"ist ein Dateityp, den " + clsKeyFunc::HiveName(n->root) + L"\\" + n->key + L" noch nennt";
+    return (itself ? L"ist ein Dateityp, den " : L"gehört zu einem Dateityp, den ") + clsKeyFunc::HiveName(n->root) +
+           L"\\" + n->key + L" noch nennt";
 }
 
 std::wstring RegistryProtection::WhyKey(RootKey root, const std::wstring& key) {
@@ -442,13 +681,17 @@ std::wstring RegistryProtection::WhyKey(RootKey root, const std::wstring& key) {
     if (const std::optional<std::wstring> cls = BelowClasses(root, lower)) {
         const std::wstring first = FirstPart(*cls);
         if (Listed(kEssentialClasses, first)) return L"ist eine Dateiart, ohne die Windows nicht arbeiten kann";
-        if (Listed(kClassContainers, first) && first == *cls) return L"ist ein Grundschlüssel der Registry";
-        if (first == *cls && !first.empty() && first[0] != L'.' && first[0] != L'{')
-            if (std::wstring why = WhyProgId(root, key.substr(key.size() - first.size())); !why.empty()) return why;
+        if (const wchar_t* why = ClassTreeWhy(first)) return why;
+        if (Listed(kClassContainers, first)) {
+            if (first == *cls) return L"ist ein Grundschlüssel der Registry";
+        } else if (MayBeProgId(first)) {
+            // A named ProgID keeps all it holds: its shell\open\command is what the name opens.
+            if (std::wstring why = WhyProgId(first, first == *cls); !why.empty()) return why;
+        }
     }
     if (Structural(lower)) return L"ist ein Grundschlüssel der Registry";
     if ((StartsWith(lower, kFileExts) || StartsWith(lower, kAssociations)) && HoldsUserChoice(root, key, lower))
-        return L"enthält die vom Benutzer gewählte Zuordnung eines Dateityps (UserChoice, OpenWithProgids), "
+        return L"enthält die vom Benutzer gewählte Zuordnung eines Dateityps (UserChoice, UserChoiceLatest, OpenWithProgids), "
                L"die Windows nach dem Zurückschreiben nicht wieder anerkennt";
     return L"";
 }
@@ -457,14 +700,17 @@ bool RegistryProtection::AsksRegistry(RootKey root, const std::wstring& key) {
     const std::wstring lower = ToLower(key);
     if (StartsWith(lower, kFileExts) || StartsWith(lower, kAssociations)) return true;
     const std::optional<std::wstring> cls = BelowClasses(root, lower);
-    return cls && !cls->empty() && cls->find(L'\\') == std::wstring::npos;
+    if (!cls) return false;
+    const std::wstring first = FirstPart(*cls);
+    return MayBeProgId(first) && !Listed(kEssentialClasses, first) && !Listed(kClassContainers, first) &&
+           !ClassTreeWhy(first);
 }
 
 std::wstring RegistryProtection::WhyValue(RootKey root, const std::wstring& key, const std::wstring& name) {
     std::wstring lower = ToLower(key);
-    if (HasPart(lower, L"userchoice") ||
+    if (IsUserChoice(lower) ||
         (StartsWith(lower, kFileExts) && HasPart(lower.substr(wcslen(kFileExts)), L"openwithprogids")))
-        return L"gehört zur vom Benutzer gewählten Zuordnung eines Dateityps (UserChoice, OpenWithProgids), "
+        return L"gehört zur vom Benutzer gewählten Zuordnung eines Dateityps (UserChoice, UserChoiceLatest, OpenWithProgids), "
                L"die Windows nach dem Zurückschreiben nicht wieder anerkennt";
     return L"";
 }

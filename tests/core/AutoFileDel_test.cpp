@@ -118,3 +118,20 @@ TEST_F(AutoFileDelTest, MissingBackupFolderFindsNothing) {
     EXPECT_NE(Log().find(L"0 Dateien im Backup-Ordner gefunden"), std::wstring::npos);
     EXPECT_FALSE(FileExists(AppEnvironment.BackupDir));
 }
+
+// Undo files are files: an aged folder that only has their name stays with what it holds.
+TEST_F(AutoFileDelTest, AFolderNamedLikeAnUndoFileStays) {
+    const std::wstring inside = Undo(L"ordner.reg\\daten.txt", LocalDaysAgo(30, 12, 0, 0));
+    const std::wstring old = Undo(L"alt.reg", LocalDaysAgo(30, 12, 0, 0));
+    HANDLE dir = CreateFileW((AppEnvironment.BackupDir + L"ordner.reg").c_str(), FILE_WRITE_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(dir, INVALID_HANDLE_VALUE);
+    const FILETIME aged = LocalDaysAgo(30, 12, 0, 0);
+    SetFileTime(dir, nullptr, nullptr, &aged);
+    CloseHandle(dir);
+    AppSwitches.DelAfterDays = 1;
+    AutoFileDel();
+    EXPECT_TRUE(FileExists(inside));
+    EXPECT_FALSE(FileExists(old));
+    EXPECT_NE(Log().find(L"1 Dateien im Backup-Ordner gefunden"), std::wstring::npos);
+}

@@ -204,6 +204,78 @@ TEST_F(JournalTest, UserChoiceAndNamedProgIdsStay) {
     EXPECT_EQ(text.find(L"Zwei.Datei]"), std::wstring::npos);
 }
 
+// Windows 10 and 11 name a ProgID in more places than the classes: each keeps it, with all below
+// it, while it names it, and the same ProgID no longer named may go.
+TEST_F(JournalTest, EveryPlaceThatNamesAProgIdKeepsIt) {
+    const std::wstring cls = L"Software\\Classes\\";
+    const std::wstring urls = L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\";
+    const std::wstring apps = L"Software\\RegisteredApplications";
+    struct Namer {
+        HKEY root;
+        std::wstring key, value, data, progId;  // data "" : the value's name is the ProgID
+    };
+    const Namer namers[] = {
+        {HKEY_CURRENT_USER, kExplorer + L"FileExts\\.tva\\UserChoiceLatest", L"ProgId", L"Neu.Wahl", L"Neu.Wahl"},
+        {HKEY_CURRENT_USER, kExplorer + L"FileExts\\.tvb\\OpenWithProgids", L"Explorer.Liste", L"", L"Explorer.Liste"},
+        {HKEY_CURRENT_USER, urls + L"tvp\\UserChoice", L"ProgId", L"Tvp.Url", L"Tvp.Url"},
+        {HKEY_CURRENT_USER, urls + L"tvq\\UserChoiceLatest", L"ProgId", L"Tvq.Url", L"Tvq.Url"},
+        {HKEY_LOCAL_MACHINE, L"Software\\Hersteller\\App\\Capabilities\\FileAssociations", L".tvc", L"App.Datei", L"App.Datei"},
+        {HKEY_CURRENT_USER, L"Software\\Hersteller\\Zwei\\Capabilities\\URLAssociations", L"tvr", L"Zwei.Url", L"Zwei.Url"},
+    };
+    PutSz(HKEY_LOCAL_MACHINE, apps, L"App", L"Software\\Hersteller\\App\\Capabilities");
+    PutSz(HKEY_CURRENT_USER, apps, L"Zwei", L"Software\\Hersteller\\Zwei\\Capabilities");
+    for (const Namer& n : namers) {
+        PutSz(n.root, n.key, n.value, n.data);
+        PutSz(HKEY_CURRENT_USER, cls + n.progId + L"\\shell\\open\\command", L"", L"app.exe \"%1\"");
+    }
+    {
+        RegistryProtection protection;
+        for (const Namer& n : namers) {
+            const std::wstring why = protection.WhyKey(kHKCU, cls + n.progId);
+            EXPECT_NE(why.find(n.key + L" noch nennt"), std::wstring::npos) << ToUtf8(n.progId) << ": " << ToUtf8(why);
+            EXPECT_EQ(protection.WhyKey(kHKLM, cls + n.progId + L"\\shell\\open\\command").rfind(L"gehört zu einem Dateityp", 0), 0u)
+                << ToUtf8(n.progId);
+        }
+        // The newer choice itself, as the older one.
+        for (const std::wstring& choice : {kExplorer + L"FileExts\\.tva", kExplorer + L"FileExts\\.tva\\UserChoiceLatest",
+                                           urls + L"tvq", urls + L"tvq\\UserChoiceLatest"}) {
+            EXPECT_NE(protection.WhyKey(kHKCU, choice), L"") << ToUtf8(choice);
+            EXPECT_NE(protection.WhyValue(kHKCU, choice + L"\\UserChoiceLatest", L"ProgId"), L"") << ToUtf8(choice);
+        }
+    }
+    // Named no longer: each may go. An application no longer registered names nothing.
+    for (const Namer& n : namers) RegDeleteKeyValueW(n.root, n.key.c_str(), n.value.c_str());
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, apps.c_str(), L"App");
+    PutSz(HKEY_LOCAL_MACHINE, L"Software\\Hersteller\\App\\Capabilities\\FileAssociations", L".tvc", L"App.Datei");
+    RegistryProtection protection;
+    for (const Namer& n : namers) {
+        EXPECT_EQ(protection.WhyKey(kHKCU, cls + n.progId), L"") << ToUtf8(n.progId);
+        EXPECT_EQ(protection.WhyKey(kHKCU, cls + n.progId + L"\\shell\\open\\command"), L"") << ToUtf8(n.progId);
+    }
+    // Packaged apps' types and the types Windows gives all files of a kind stay, named or not.
+    for (const std::wstring& key : {cls + L"AppX4hxtad77fbk3jkkeerkrm0ze94wjf3s9", cls + L"appxq0fevzme2pys62n3e0fbqa7peapykr8v\\Shell\\open",
+                                    cls + L"SystemFileAssociations", cls + L"SystemFileAssociations\\.jpg\\shell\\edit\\command",
+                                    cls + L"SystemFileAssociations\\image"}) {
+        EXPECT_NE(protection.WhyKey(kHKCU, key), L"") << ToUtf8(key);
+        EXPECT_NE(protection.WhyKey(kHKCR, key.substr(cls.size())), L"") << ToUtf8(key);
+    }
+    for (const std::wstring& key : {cls + L"Appy.Datei", cls + L"MeineAppX.Datei\\shell"})
+        EXPECT_EQ(protection.WhyKey(kHKCU, key), L"") << ToUtf8(key);
+
+    // In a run, a namer that goes first frees its ProgID; one that stays keeps it.
+    PutSz(HKEY_CURRENT_USER, kExplorer + L"FileExts\\.tva\\UserChoiceLatest", L"ProgId", L"Neu.Wahl");
+    PutSz(HKEY_CURRENT_USER, cls + L".tvd", L"", L"Tvd.Datei");
+    PutSz(HKEY_CURRENT_USER, cls + L"Tvd.Datei\\shell\\open\\command", L"", L"app.exe");
+    ChangeJournal journal(L"Dateierweiterung", L"Test", L"Journal");
+    const JournalResult r = journal.Apply({RegChange::DeleteTree(kHKCU, cls + L"Neu.Wahl"),
+                                           RegChange::DeleteTree(kHKCU, cls + L".tvd"),
+                                           RegChange::DeleteTree(kHKCU, cls + L"Tvd.Datei")});
+    EXPECT_EQ(Reasons(r), L"kept: ist ein Dateityp, den HKEY_CURRENT_USER\\" + kExplorer +
+                              L"FileExts\\.tva\\UserChoiceLatest noch nennt\ndone\ndone\n");
+    EXPECT_TRUE(Exists(HKEY_CURRENT_USER, cls + L"Neu.Wahl\\shell\\open\\command"));
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, cls + L"Tvd.Datei"));
+}
+
 // A cancel between changes keeps the rest as it is, unsaved.
 TEST_F(JournalTest, CancelKeepsTheRest) {
     for (const wchar_t* k : {L"A", L"B"}) PutSz(HKEY_CURRENT_USER, std::wstring(L"Software\\T\\") + k, L"v", k);

@@ -162,3 +162,81 @@ TEST_F(ProtectedFolders, TempFoldersAreNamedByAWholePartOfThePathAndNeverProtect
           AppEnvironment.WinDir + L"System32\\Temp", Known(FOLDERID_Documents) + L"\\Temp", std::wstring(L"Temp")})
         EXPECT_FALSE(IsTempFolderPath(other)) << ToUtf8(other);
 }
+
+// The same folder by another name is the same folder: the administrative shares of this computer,
+// however it is named, and a drive that stands for a folder.
+TEST_F(ProtectedFolders, TheSameFolderUnderAnotherNameIsProtectedAsItself) {
+    const std::wstring win = AppEnvironment.WinDir;  // "C:\windows\"
+    const std::wstring drive(1, win[0]), below = win.substr(3, win.size() - 4);
+    // The registry sandbox hides the name from GetComputerNameW; Windows and Wine set it for every process.
+    wchar_t name[256] = L"";
+    ASSERT_TRUE(GetEnvironmentVariableW(L"COMPUTERNAME", name, 256));
+    const std::wstring computer = name;
+    Expect({
+        {L"\\\\localhost\\" + drive + L"$\\" + below, L"ist der Windows-Ordner"},
+        {L"\\\\127.0.0.1\\" + ToLower(drive) + L"$\\" + ToLower(below), L"ist der Windows-Ordner"},
+        {L"\\\\127.0.0.1\\" + drive + L"$\\" + below + L"\\System32\\drivers", L"ist ein Systemordner von Windows"},
+        {L"\\\\?\\UNC\\localhost\\" + drive + L"$\\" + below + L"\\win.ini", L"liegt im Windows-Ordner"},
+        {L"\\\\" + computer + L"\\" + drive + L"$\\" + below, L"ist der Windows-Ordner"},
+        {L"\\\\" + ToLower(computer) + L"\\ADMIN$", L"ist der Windows-Ordner"},
+        {L"\\\\localhost\\admin$\\Installer\\x.msi", L"liegt im Windows-Ordner"},
+        {L"\\\\127.0.0.1\\" + drive + L"$", L"ist ein ganzes Laufwerk"},
+        {L"\\\\localhost\\" + drive + L"$\\" + below + L"\\Temp\\setup.log", L""},
+        // Another computer's share, or a share of this one that stands for no drive, is no alias.
+        {L"\\\\localhost\\Daten\\" + below + L"\\win.ini", L""},
+        {L"\\\\localhostx\\" + drive + L"$\\" + below + L"\\win.ini", L""},
+        {L"\\\\128.0.0.1\\" + drive + L"$\\" + below + L"\\win.ini", L""},
+    });
+    EXPECT_EQ(FolderEntries(L"\\\\localhost\\" + drive + L"$\\" + below).WhyEntry(L"win.ini"), L"liegt im Windows-Ordner");
+
+    // A drive that stands for the Windows folder (subst).
+    wchar_t letter = 0;
+    for (wchar_t l = L'Q'; l <= L'Y' && !letter; ++l)
+        if (!(GetLogicalDrives() & (1u << (l - L'A')))) letter = l;
+    ASSERT_NE(letter, 0);
+    const std::wstring subst = std::wstring(1, letter) + L":";
+    if (!DefineDosDeviceW(0, subst.c_str(), win.substr(0, win.size() - 1).c_str()))
+        GTEST_SKIP() << "the platform makes no drive that stands for a folder";
+    Expect({
+        {subst + L"\\", L"ist der Windows-Ordner"},
+        {subst + L"\\System32", L"ist ein Systemordner von Windows"},
+        {subst + L"\\gibt-es-nicht\\x.txt", L"liegt im Windows-Ordner"},
+        {subst + L"\\Temp", L""},
+    });
+    EXPECT_EQ(WhyNotEmptied(subst + L"\\"), L"ist der Windows-Ordner");
+    EXPECT_EQ(FolderEntries(subst + L"\\").WhyEntry(L"win.ini"), L"liegt im Windows-Ordner");
+    DefineDosDeviceW(DDD_REMOVE_DEFINITION, subst.c_str(), nullptr);
+}
+
+// Judged once for the folder, an entry is what WhyPathProtected says of its path.
+TEST_F(ProtectedFolders, AFoldersEntriesAreJudgedAsTheirPaths) {
+    AppEnvironmentRecord& env = AppEnvironment;
+    dir.Write(L"tmpA\\x.tmp");
+    dir.Write(L"Backup\\alt.reg");
+    const std::wstring profile = Known(FOLDERID_Profile);
+    for (const std::wstring& folder :
+         {profile, profile + L"\\AppData", env.WinDir, dir.Path(), dir.Path() + L"tmpA", env.BackupDir,
+          Known(FOLDERID_ProgramData), Known(FOLDERID_Documents), Known(FOLDERID_LocalAppData), std::wstring(L"C:\\")}) {
+        const FolderEntries entries(folder);
+        std::vector<std::wstring> names{L"neu.txt", L"Neu"};
+        WIN32_FIND_DATAW fd;
+        HANDLE find = FindFirstFileW((WithBackslash(folder) + L"*").c_str(), &fd);
+        if (find != INVALID_HANDLE_VALUE) {
+            do names.push_back(fd.cFileName);
+            while (FindNextFileW(find, &fd));
+            FindClose(find);
+        }
+        for (const std::wstring& n : names) {
+            if (n == L"." || n == L"..") continue;
+            EXPECT_EQ(entries.WhyEntry(n), WhyPathProtected(WithBackslash(folder) + n)) << ToUtf8(folder) << " " << ToUtf8(n);
+        }
+    }
+    // This program's folder is itself protected, its files are not, its backup folder is.
+    const FolderEntries own(dir.Path());
+    EXPECT_EQ(own.WhyEntry(L"torvane.log"), L"");
+    EXPECT_EQ(own.WhyEntry(L"BACKUP"), L"enthält die Sicherungsdateien dieses Programms");
+    EXPECT_EQ(FolderEntries(env.BackupDir).WhyEntry(L"alt.reg"), L"");
+    EXPECT_EQ(FolderEntries(env.WinDir).WhyEntry(L"Temp"), L"");
+    EXPECT_EQ(FolderEntries(env.WinDir).WhyEntry(L"TEMP2"), L"liegt im Windows-Ordner");
+    EXPECT_EQ(FolderEntries(L"relative").WhyEntry(L"x"), L"ist kein vollständiger Pfad");
+}
