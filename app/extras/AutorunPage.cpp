@@ -241,6 +241,8 @@ void AutorunPage::FillList(const ListView& list, bool permanent, RootKey root) {
                              Autorun::ProgramExists(e) ? L"vorhanden" : L"fehlt"},
                             static_cast<LPARAM>(entries_.size() - 1));
             }
+            // The HKey column holds a number of a few digits: as wide as it is; the texts as wide as they are, up to a share.
+            list.FitColumns({0, 1, 2, 3, 4}, 40);
             Info(proc, prefix + count + L" Einträge in Liste eingetragen");
         });
     }

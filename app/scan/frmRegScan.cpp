@@ -311,10 +311,23 @@ bool frmRegScan::ProblemeEntfernen() {
     return *alive;
 }
 
+void frmRegScan::FitColumnsToRows() {
+    // Columns the user has not sized follow what the list holds; they are still not the user's.
+    clsKeyFunc& keys = Service<clsKeyFunc>();
+    const ListView list = List();
+    for (int c = 0; c < kResultColumnCount; ++c) {
+        if (!keys.GetSetting(L"Screen", WidthSetting(c), L"").empty() || ListView_GetColumnWidth(lvw_, c) != loadedWidths_[c])
+            continue;
+        list.FitColumns({c}, c == 0 ? 40 : 30);
+        loadedWidths_[c] = ListView_GetColumnWidth(lvw_, c);
+    }
+}
+
 bool frmRegScan::Auswertung() {
     const wchar_t kProc[] = L"Auswertung";
     std::shared_ptr<bool> alive = alive_;
     Trace(kModule, kProc, L"startet");
+    if (List().Count() > 0) Trap(kModule, kProc, [&] { FitColumnsToRows(); });
     Service<clsSearch>().ScanRun = false;
     if (AppSwitches.AutoEntfernen == 1) {
         Trace(kModule, kProc, L"AutoEntfernen wird gestartet");

@@ -106,6 +106,7 @@ private:
     HWND lvw_ = nullptr;
     HIMAGELIST imlRegKeys = nullptr;
     COLORREF berichtColour_ = RGB(0, 0, 128);
+    void FitColumnsToRows();
     int loadedWidths_[6] = {-1, -1, -1, -1, -1, -1};  // the column widths after the window opened
     bool waitPointer_ = false;
     bool autoScanDone_ = false;  // AutoScan starts a scan once, on the first activation

@@ -21,6 +21,10 @@ TEST(FitPath, KeepsTheDistinguishingEnd) {
     EXPECT_EQ(FitPath(kServer, 17, Length), L"\u2026\\InprocServer32]");
     EXPECT_EQ(FitPath(kServer, 8, Length), L"\u2026rver32]");
     EXPECT_EQ(FitPath(kServer, 0, Length), L"\u2026");
+    // A class's own key: its number shortened, the end still in sight.
+    const std::wstring cls = L"[HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{D4D4D4D4-0000-0000-0000-000000000000}]";
+    EXPECT_EQ(FitPath(cls, 22, Length), L"[HKCU\\\u2026\\{D4D4D4D4-\u2026}]");
+    EXPECT_EQ(FitPath(cls, 15, Length), L"\u2026\\{D4D4D4D4-\u2026}]");
     // Files, and a root that only starts like one.
     EXPECT_EQ(FitPath(L"C:\\Program Files\\Gone\\gone.dll", 20, Length), L"C:\\\u2026\\Gone\\gone.dll");
     EXPECT_EQ(FitPath(L"HKEY_CURRENT_USERS\\x\\y", 12, Length), L"\u2026\\x\\y");

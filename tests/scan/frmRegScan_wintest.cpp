@@ -524,7 +524,6 @@ TEST_F(RegScanTest, ReasonColumnInfoTipAndColumnWidthsThatAreKept) {
     ShowState("grund");
 
     // Widths the user gave the columns come back when the window opens again.
-    const int designed = ListView_GetColumnWidth(list, 1);
     ListView_SetColumnWidth(list, 0, 123);
     ListView_SetColumnWidth(list, 4, 77);
     WindowHandler().CloseWindow(WindowNo::RegScan);
@@ -539,7 +538,15 @@ TEST_F(RegScanTest, ReasonColumnInfoTipAndColumnWidthsThatAreKept) {
     const ListView again = List(WindowHandler().Get<frmRegScan>());
     EXPECT_EQ(ListView_GetColumnWidth(again, 0), 123);
     EXPECT_EQ(ListView_GetColumnWidth(again, 4), 77);
-    EXPECT_EQ(ListView_GetColumnWidth(again, 1), designed);
+    // ... as if there were none.
+    const int passedOver = ListView_GetColumnWidth(again, 1);
+    WindowHandler().CloseWindow(WindowNo::RegScan);
+    PumpPending();
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Torvane\\Screen", L"RegScanSpalte2");
+    ClassHandler().KeyFunc().SaveSetting(L"Screen", L"RegScanSpalte2", L"");
+    frame->Command(IDM_mnuRegScanShow);
+    ASSERT_TRUE(WindowHandler().IsLoaded(WindowNo::RegScan));
+    EXPECT_EQ(ListView_GetColumnWidth(List(WindowHandler().Get<frmRegScan>()), 1), passedOver);
 }
 
 TEST_F(RegScanTest, IgnoredRowsLeaveTheListForGoodAndTheListIsSavedAsTextAndJson) {

@@ -1,5 +1,7 @@
 // app/core/win/ListView.h
 #pragma once
+#include <algorithm>
+#include <initializer_list>
 #include "core/win/Window.h"
 #include <commctrl.h>
 #include <initializer_list>
@@ -61,6 +63,30 @@ public:
         it.iItem = row;
         ListView_GetItem(h_, &it);
         return it.lParam;
+    }
+    // Each of these columns as wide as its caption and its widest text (of the first rows; a long
+    // list is not read whole for it), but no wider than `share` percent of the list: what the
+    // list holds is in sight without dragging a divider. Columns not named keep their widths.
+    void FitColumns(std::initializer_list<int> columns, int share = 45) const {
+        RECT client{};
+        GetClientRect(h_, &client);
+        const int most = std::max<int>(60, (client.right - client.left) * share / 100);
+        const int rows = std::min(Count(), 2000);
+        for (int c : columns) {
+            wchar_t caption[256] = L"";
+            LVCOLUMNW col{};
+            col.mask = LVCF_TEXT;
+            col.pszText = caption;
+            col.cchTextMax = 256;
+            ListView_GetColumn(h_, c, &col);
+            int width = ListView_GetStringWidth(h_, caption) + 16;
+            for (int r = 0; r < rows; ++r) {
+                const std::wstring text = Cell(r, c);
+                // The first column also holds the row's image or check box.
+                width = std::max(width, ListView_GetStringWidth(h_, text.c_str()) + (c == 0 ? 40 : 14));
+            }
+            ListView_SetColumnWidth(h_, c, std::min(width, most));
+        }
     }
     void DeleteRow(int row) const { ListView_DeleteItem(h_, row); }
     void Clear() const { ListView_DeleteAllItems(h_); }

@@ -23,10 +23,13 @@ std::wstring ShortRoot(std::wstring_view path) {
     return std::wstring(path);
 }
 
-// "{7E000001-0000-0000-0000-000000000000}" -> "{7E000001-…}"; other parts as they are.
+// "{7E000001-0000-0000-0000-000000000000}" -> "{7E000001-…}" (also with the "]" that closes a
+// section after it); other parts as they are.
 std::wstring ShortPart(const std::wstring& part) {
-    if (part.size() == 38 && part.front() == L'{' && part.back() == L'}' && part[9] == L'-')
-        return part.substr(0, 10) + kEllipsis + L"}";
+    const bool closed = part.size() == 39 && part.back() == L']';
+    const std::wstring guid = closed ? part.substr(0, 38) : part;
+    if (guid.size() == 38 && guid.front() == L'{' && guid.back() == L'}' && guid[9] == L'-')
+        return guid.substr(0, 10) + kEllipsis + L"}" + (closed ? L"]" : L"");
     return part;
 }
 
@@ -46,9 +49,10 @@ std::wstring FitPath(std::wstring_view path, int width, const std::function<int(
     const std::vector<std::wstring> parts = Split(shortRoot);
     const size_t n = parts.size();
     // The first part and the last k, the middle as "…": as many of the last as fit.
-    auto keep = [&](size_t k, bool shortParts, bool withFirst) {
+    auto keep = [&](size_t k, bool shortParts, bool withFirst, bool shortLast = false) {
         std::wstring s = withFirst ? parts[0] + L"\\" + kEllipsis : std::wstring(kEllipsis);
-        for (size_t i = n - k; i < n; ++i) s += L"\\" + (shortParts && i + 1 < n ? ShortPart(parts[i]) : parts[i]);
+        for (size_t i = n - k; i < n; ++i)
+            s += L"\\" + ((shortParts && i + 1 < n) || (shortLast && i + 1 == n) ? ShortPart(parts[i]) : parts[i]);
         return s;
     };
     // From most to least context: more of the end with the first part; the last two with long
@@ -63,6 +67,11 @@ std::wstring FitPath(std::wstring_view path, int width, const std::function<int(
         if (const std::wstring t = keep(1, false, true); measure(t) <= width) return t;
     if (n >= 2)
         if (const std::wstring t = keep(1, false, false); measure(t) <= width) return t;
+    // A last part that is a class's number: its beginning names it.
+    if (n >= 3)
+        if (const std::wstring t = keep(1, false, true, true); measure(t) <= width) return t;
+    if (n >= 2)
+        if (const std::wstring t = keep(1, false, false, true); measure(t) <= width) return t;
     // Not even the last part fits: its end, as much as there is room for.
     const std::wstring& last = parts.back();
     for (size_t drop = 1; drop < last.size(); ++drop) {
