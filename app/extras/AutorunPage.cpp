@@ -243,6 +243,7 @@ void AutorunPage::FillList(const ListView& list, bool permanent, RootKey root) {
             }
             // The HKey column holds a number of a few digits: as wide as it is; the texts as wide as they are, up to a share.
             list.FitColumns({0, 1, 2, 3, 4}, 40);
+            list.ShareOut({1, 3});
             Info(proc, prefix + count + L" Einträge in Liste eingetragen");
         });
     }

@@ -119,6 +119,7 @@ void FileTypesPage::FindFileExts() {
             list.AddRow({t.extension, t.typeName, t.command, clsKeyFunc::HiveName(t.root)}, static_cast<LPARAM>(i));
         });
     list.FitColumns({0, 1, 2, 3}, 45);
+    list.ShareOut({1, 2});
     if (list.Count() > 1) list.Select(0);
     SetCursor(before ? before : LoadCursorW(nullptr, IDC_ARROW));
     Info(proc, L"endet");

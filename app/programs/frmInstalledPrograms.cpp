@@ -121,7 +121,10 @@ void frmInstalledPrograms::ShowDeinstall() {
             ListView_SetItem(lvw_, &it);
         }
     }
-    if (list.Count() > 0) list.FitColumns({0, 1, 2, 3}, 45);
+    if (list.Count() > 0) {
+        list.FitColumns({0, 1, 2, 3}, 45);
+        list.ShareOut({0, 1, 3});
+    }
     if (list.Count() > 0) list.Select(0, true);
     Status(L"Status");
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));

@@ -315,12 +315,17 @@ void frmRegScan::FitColumnsToRows() {
     // Columns the user has not sized follow what the list holds; they are still not the user's.
     clsKeyFunc& keys = Service<clsKeyFunc>();
     const ListView list = List();
+    std::vector<int> fitted, paths;
     for (int c = 0; c < kResultColumnCount; ++c) {
         if (!keys.GetSetting(L"Screen", WidthSetting(c), L"").empty() || ListView_GetColumnWidth(lvw_, c) != loadedWidths_[c])
             continue;
         list.FitColumns({c}, c == 0 ? 40 : 30);
-        loadedWidths_[c] = ListView_GetColumnWidth(lvw_, c);
+        fitted.push_back(c);
+        if (c == 0 || c == 2 || c == 5) paths.push_back(c);
     }
+    // Paths give way first: their cells keep their ends in sight.
+    list.ShareOut(paths);
+    for (int c : fitted) loadedWidths_[c] = ListView_GetColumnWidth(lvw_, c);
 }
 
 bool frmRegScan::Auswertung() {

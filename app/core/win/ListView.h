@@ -88,6 +88,20 @@ public:
             ListView_SetColumnWidth(h_, c, std::min(width, most));
         }
     }
+    // Where all columns together are wider than the list, these give way, each in proportion to its
+    // width (none below 60 pixels), so that every column is in sight; their cells show their ends.
+    void ShareOut(const std::vector<int>& yielding) const {
+        RECT client{};
+        GetClientRect(h_, &client);
+        const int room = client.right - client.left - GetSystemMetrics(SM_CXVSCROLL);
+        int total = 0, flexible = 0;
+        for (int c = 0; c < ColumnCount(); ++c) total += ListView_GetColumnWidth(h_, c);
+        for (int c : yielding) flexible += ListView_GetColumnWidth(h_, c);
+        if (total <= room || flexible <= 0) return;
+        const int fixed = total - flexible, left = std::max(0, room - fixed);
+        for (int c : yielding)
+            ListView_SetColumnWidth(h_, c, std::max(60, ListView_GetColumnWidth(h_, c) * left / flexible));
+    }
     void DeleteRow(int row) const { ListView_DeleteItem(h_, row); }
     void Clear() const { ListView_DeleteAllItems(h_); }
     bool Selected(int row) const { return ListView_GetItemState(h_, row, LVIS_SELECTED) != 0; }
