@@ -2,7 +2,7 @@
 """Draws the program icon and the tool bar strips of Torvane.
 
 Writes app/ui/res/torvane.ico (16, 24, 32, 48 px, 32-bit BGRA with AND mask)
-and app/ui/res/toolbar24.bmp / toolbar16.bmp (7 pictures side by side,
+and app/ui/res/toolbar<size>.bmp for 16, 20, 24, 32, 36, 48 px (7 pictures side by side,
 32-bit BI_RGB, straight alpha, bottom-up). Standard library only, so the
 pictures can be rebuilt on any plain Debian machine:
 
@@ -527,9 +527,10 @@ def main():
         icons.append(c)
     files = {
         "torvane.ico": ico_bytes(icons),
-        "toolbar24.bmp": bmp_bytes(render_strip(24)),
-        "toolbar16.bmp": bmp_bytes(render_strip(16)),
     }
+    # The tool bar at every scale the program chooses from (see frmMDI::ToolbarImageSize).
+    for size in (16, 20, 24, 32, 36, 48):
+        files["toolbar%d.bmp" % size] = bmp_bytes(render_strip(size))
     for name, data in files.items():
         with open(os.path.join(out, name), "wb") as f:
             f.write(data)

@@ -1,6 +1,7 @@
 // app/main/frmMDI.cpp
 #include "main/frmMDI.h"
 #include <algorithm>
+#include <cstdlib>
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "main/ClassHandler.h"
@@ -138,21 +139,52 @@ void frmMDI::Load() {
     MDIForm_Load();
 }
 
+int frmMDI::ToolbarImageSize(UINT dpi, bool smallScreen) {
+    const int want = MulDiv(smallScreen ? 16 : 24, static_cast<int>(dpi ? dpi : 96), 96);
+    int best = 16;
+    for (int size : {16, 20, 24, 32, 36, 48})
+        if (std::abs(size - want) < std::abs(best - want)) best = size;
+    return best;
+}
+
+namespace {
+// The scale of a window's screen (96 = 100 %).
+UINT DpiOf(HWND h) {
+    using GetDpi = UINT(WINAPI*)(HWND);
+    static const auto forWindow = reinterpret_cast<GetDpi>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"));
+    if (forWindow)
+        if (const UINT dpi = forWindow(h)) return dpi;
+    HDC dc = GetDC(h);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(h, dc);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+}  // namespace
+
+void frmMDI::SetToolbarImages() {
+    const UINT dpi = DpiOf(hwnd_);
+    // Small pictures on small screens, where the bar would take too much room.
+    const bool smallScreen = MulDiv(GetSystemMetrics(SM_CYSCREEN), 96, static_cast<int>(dpi)) < 700;
+    const int size = ToolbarImageSize(dpi, smallScreen);
+    const int resource = size == 16 ? IDB_imlMDI16 : size == 20 ? IDB_imlMDI20 : size == 24 ? IDB_imlMDI24
+                         : size == 32 ? IDB_imlMDI32 : size == 36 ? IDB_imlMDI36 : IDB_imlMDI48;
+    HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32, 7, 0);
+    // The list copies the strip; the bitmap itself goes right after.
+    if (const UniqueGdiObject<HBITMAP> strip{static_cast<HBITMAP>(
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))})
+        ImageList_Add(images, strip.get(), nullptr);
+    SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    if (images_) ImageList_Destroy(images_);
+    images_ = images;
+}
+
 void frmMDI::CreateToolbar() {
     HINSTANCE inst = GetModuleHandleW(nullptr);
     toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
                                WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER,
                                0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(IDC_tlbMainMenu), inst, nullptr);
     SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    // 24x24 pictures, 16x16 on small screens where the bar would take too much room.
-    const bool large = GetSystemMetrics(SM_CYSCREEN) >= 700;
-    const int size = large ? 24 : 16;
-    images_ = ImageList_Create(size, size, ILC_COLOR32, 7, 0);
-    // The list copies the strip; the bitmap itself goes right after.
-    if (const UniqueGdiObject<HBITMAP> strip{static_cast<HBITMAP>(LoadImageW(
-            inst, MAKEINTRESOURCEW(large ? IDB_imlMDI24 : IDB_imlMDI16), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))})
-        ImageList_Add(images_, strip.get(), nullptr);
-    SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+    SetToolbarImages();
     for (const ToolButton& b : kButtons) {
         TBBUTTON tb{};
         if (b.image < 0) {
@@ -496,6 +528,14 @@ LRESULT frmMDI::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             wpos->cy = std::max(wpos->cy, ToPixelsY(kMinHeightTwips));
         }
         break;
+    }
+    case WM_DPICHANGED: {
+        // Moved to a screen of another scale: the pictures for it, and the size Windows proposes.
+        SetToolbarImages();
+        const RECT* r = reinterpret_cast<const RECT*>(lp);
+        SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        LayoutBars();
+        return 0;
     }
     case WM_GETMINMAXINFO: {
         auto* mm = reinterpret_cast<MINMAXINFO*>(lp);

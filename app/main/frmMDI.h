@@ -67,6 +67,14 @@ private:
     void MDIForm_Resize();
     void MDIForm_Activate();
     void CreateToolbar();
+    // The tool bar's pictures for the window's scale (again when it moves to a screen of another scale).
+    void SetToolbarImages();
+public:
+    // The size of the tool bar's pictures for a scale (`dpi`, 96 = 100 %): 24 px at 100 % (16 on
+    // small screens), the strip nearest to that size times the scale.
+    static int ToolbarImageSize(UINT dpi, bool smallScreen);
+    HIMAGELIST ToolbarImages() const { return images_; }
+private:
     void LayoutBars();
     void RestorePosition();
     void SavePosition();

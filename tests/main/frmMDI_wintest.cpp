@@ -174,6 +174,25 @@ TEST_F(MainWindow, FirstStartFitsTheScreenAndALostPositionComesBack) {
     EXPECT_LE(r.bottom, work.bottom);
 }
 
+// The tool bar's pictures follow the scale: 24 px at 100 %, 36 at 150 %, 48 at 200 % (16, 24 and 32
+// on small screens), and the strip of that size is the one loaded, all seven pictures of it.
+TEST_F(MainWindow, ToolbarPicturesForEveryScale) {
+    const std::pair<UINT, int> large[] = {{96, 24}, {120, 32}, {144, 36}, {168, 36}, {192, 48}, {288, 48}, {0, 24}};
+    for (const auto& [dpi, size] : large) EXPECT_EQ(frmMDI::ToolbarImageSize(dpi, false), size) << dpi;
+    const std::pair<UINT, int> small[] = {{96, 16}, {120, 20}, {144, 24}, {192, 32}};
+    for (const auto& [dpi, size] : small) EXPECT_EQ(frmMDI::ToolbarImageSize(dpi, true), size) << dpi;
+    frmMDI& f = Open();
+    int cx = 0, cy = 0;
+    ASSERT_TRUE(ImageList_GetIconSize(f.ToolbarImages(), &cx, &cy));
+    HDC dc = GetDC(f.hwnd());
+    const UINT dpi = static_cast<UINT>(GetDeviceCaps(dc, LOGPIXELSY));
+    ReleaseDC(f.hwnd(), dc);
+    const bool smallScreen = MulDiv(GetSystemMetrics(SM_CYSCREEN), 96, static_cast<int>(dpi)) < 700;
+    EXPECT_EQ(cx, frmMDI::ToolbarImageSize(dpi, smallScreen));
+    EXPECT_EQ(cy, cx);
+    EXPECT_EQ(ImageList_GetImageCount(f.ToolbarImages()), 7);
+}
+
 TEST_F(MainWindow, SavedWidthOfTheWholeScreenOpensMaximised) {
     clsKeyFunc& k = ClassHandler().KeyFunc();
     k.SaveSetting(L"Screen", L"ScreenSave", L"1");
