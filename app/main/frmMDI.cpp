@@ -147,19 +147,6 @@ int frmMDI::ToolbarImageSize(UINT dpi, bool smallScreen) {
     return best;
 }
 
-namespace {
-// The scale of a window's screen (96 = 100 %).
-UINT DpiOf(HWND h) {
-    using GetDpi = UINT(WINAPI*)(HWND);
-    static const auto forWindow = reinterpret_cast<GetDpi>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"));
-    if (forWindow)
-        if (const UINT dpi = forWindow(h)) return dpi;
-    HDC dc = GetDC(h);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(h, dc);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-}  // namespace
 
 void frmMDI::SetToolbarImages() {
     const UINT dpi = DpiOf(hwnd_);

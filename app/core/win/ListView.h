@@ -27,9 +27,12 @@ public:
         const wchar_t* title;
         int widthPx;
     };
-    // The list's columns from left to right.
+    // The list's columns from left to right; the widths are those at 100 %, scaled to the list's
+    // screen, and never narrower than the caption.
     void AddColumns(std::initializer_list<Column> columns) const {
-        for (const Column& c : columns) AddColumn(c.title, c.widthPx);
+        const int dpi = static_cast<int>(DpiOf(h_));
+        for (const Column& c : columns)
+            AddColumn(c.title, std::max(MulDiv(c.widthPx, dpi, 96), ListView_GetStringWidth(h_, c.title) + 16));
     }
     int ColumnCount() const { return Header_GetItemCount(ListView_GetHeader(h_)); }
     int Count() const { return ListView_GetItemCount(h_); }

@@ -4,6 +4,19 @@
 #include <string>
 
 // Non-owning view of a window handle with the few helpers every window needs.
+// The scale of the screen a window is on (96 = 100 %).
+inline UINT DpiOf(HWND h) {
+    using GetDpi = UINT(WINAPI*)(HWND);
+    static const auto forWindow =
+        reinterpret_cast<GetDpi>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (forWindow && h)
+        if (const UINT dpi = forWindow(h)) return dpi;
+    HDC dc = GetDC(h);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(h, dc);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
 class Wnd {
 public:
     Wnd(HWND h = nullptr) : h_(h) {}
