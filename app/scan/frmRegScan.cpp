@@ -3,6 +3,7 @@
 #include "assistant/clsAgent.h"
 #include "core/AppEnvironment.h"
 #include "core/Service.h"
+#include "core/Text.h"
 #include "core/Trap.h"
 #include "core/modReboot.h"
 #include "core/win/Menu.h"
@@ -233,7 +234,10 @@ bool frmRegScan::Scan() {
         Item(IDC_lblExtraScan).SetText(verlauf ? L"Das Löschen der Registry Verläufe ist eingeschalten." : L"");
         Item(IDC_lblExtraScan).Show(verlauf);
     });
-    Trap(kModule, kStart, [&] { List().Clear(); });
+    Trap(kModule, kStart, [&] {
+        List().Clear();
+        ClearGroups();
+    });
     sort_.column = -1;
 
     const bool done = engine->Scan();
@@ -309,6 +313,13 @@ bool frmRegScan::ProblemeEntfernen() {
     if (!result.completed && !result.errorMessage.empty())
         Ask(result.errorMessage, MB_OK | MB_ICONEXCLAMATION);
     return *alive;
+}
+
+void frmRegScan::ClearGroups() {
+    if (groups_.empty()) return;
+    ListView_RemoveAllGroups(lvw_);
+    ListView_EnableGroupView(lvw_, FALSE);
+    groups_.clear();
 }
 
 void frmRegScan::FitColumnsToRows() {
@@ -433,6 +444,7 @@ void frmRegScan::FillList() {
     ListView list = List();
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     list.Clear();
+    ClearGroups();
     const auto& rows = engine_->Rows();
     for (size_t i = 0; i < rows.size(); ++i) OnRowAdded(i, rows[i]);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
@@ -695,6 +707,22 @@ void frmRegScan::OnEvaluate(size_t index, size_t total, int percent) {
     });
 }
 
+namespace {
+// The key of the registration a row belongs to: the class, interface, type library, App Paths or
+// uninstall entry ("Software\Classes\CLSID\{...}"); the row's own key where it names none.
+std::wstring RegistrationOf(const ResultRow& row) {
+    const std::wstring& key = row.hit.key;
+    const std::wstring lower = ToLower(key);
+    for (const wchar_t* area : {L"\\clsid\\", L"\\interface\\", L"\\typelib\\", L"\\app paths\\", L"\\uninstall\\"}) {
+        const size_t at = lower.find(area);
+        if (at == std::wstring::npos) continue;
+        const size_t end = key.find(L'\\', at + wcslen(area));
+        return std::to_wstring(row.hit.root) + L":" + key.substr(0, end);
+    }
+    return std::to_wstring(row.hit.root) + L":" + key;
+}
+}  // namespace
+
 void frmRegScan::OnRowAdded(size_t index, const ResultRow& row) {
     Trap(kModule, kStart, [&] {
         ListView list = List();
@@ -706,5 +734,44 @@ void frmRegScan::OnRowAdded(size_t index, const ResultRow& row) {
         it.iItem = at;
         it.iImage = 0;
         ListView_SetItem(list, &it);
+        PutInGroup(at, row);
     });
+}
+
+void frmRegScan::PutInGroup(int listRow, const ResultRow& row) {
+    // The rows of one registration together, under its name and the reason; where the list
+    // cannot show groups it stays as it is.
+    if (groupsOff_) return;
+    if (groups_.empty() && ListView_EnableGroupView(lvw_, TRUE) < 0) {
+        groupsOff_ = true;
+        return;
+    }
+    const std::wstring registration = RegistrationOf(row);
+    const size_t colon = registration.find(L':');
+    const std::wstring key = registration.substr(colon + 1);
+    auto [found, fresh] = groups_.emplace(registration, static_cast<int>(groups_.size()) + 1);
+    // The registration's own name, where its row shows it ("@" of its key).
+    const bool naming = row.name == L"@" && ToLower(row.hit.key) == ToLower(key) && !row.data.empty();
+    if (fresh || naming) {
+        std::wstring header = clsKeyFunc::HiveName(row.hit.root) + L"\\" + key;
+        if (naming) header += L" \u2013 " + row.data;
+        header += L": " + std::wstring(FindingText(row.finding));
+        LVGROUP g{};
+        g.cbSize = sizeof g;
+        g.mask = LVGF_HEADER | LVGF_GROUPID | LVGF_STATE;
+        g.pszHeader = header.data();
+        g.iGroupId = found->second;
+        g.state = LVGS_NORMAL;
+        const bool placed = fresh ? ListView_InsertGroup(lvw_, -1, &g) >= 0 : ListView_SetGroupInfo(lvw_, found->second, &g) >= 0;
+        if (!placed && fresh) {
+            groupsOff_ = true;
+            ListView_EnableGroupView(lvw_, FALSE);
+            return;
+        }
+    }
+    LVITEMW it{};
+    it.mask = LVIF_GROUPID;
+    it.iItem = listRow;
+    it.iGroupId = found->second;
+    ListView_SetItem(lvw_, &it);
 }

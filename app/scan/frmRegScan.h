@@ -1,5 +1,6 @@
 // app/scan/frmRegScan.h
 #pragma once
+#include <map>
 #include "core/WindowNo.h"
 #include "core/win/ListView.h"
 #include "core/win/MdiChild.h"
@@ -107,6 +108,10 @@ private:
     HIMAGELIST imlRegKeys = nullptr;
     COLORREF berichtColour_ = RGB(0, 0, 128);
     void FitColumnsToRows();
+    void PutInGroup(int listRow, const ResultRow& row);
+    void ClearGroups();
+    std::map<std::wstring, int> groups_;  // registration -> its group in the list
+    bool groupsOff_ = false;              // the list cannot show groups
     int loadedWidths_[6] = {-1, -1, -1, -1, -1, -1};  // the column widths after the window opened
     bool waitPointer_ = false;
     bool autoScanDone_ = false;  // AutoScan starts a scan once, on the first activation

@@ -495,6 +495,29 @@ TEST_F(RegScanTest, ReasonColumnInfoTipAndColumnWidthsThatAreKept) {
     ASSERT_GE(server, 0);
     EXPECT_EQ(list.Cell(alt, 4), L"Deinstallationseintrag ohne Programm");
     EXPECT_EQ(list.Cell(server, 4), L"Datei fehlt");
+    // The rows of one registration stand together under its name and reason, where the list can
+    // show groups (Wine's list cannot: there it stays as it is, every row in it).
+    if (ListView_IsGroupViewEnabled(list)) {
+        EXPECT_EQ(ListView_GetGroupCount(list), 2);
+        auto groupOf = [&](int row) {
+            LVITEMW it{};
+            it.mask = LVIF_GROUPID;
+            it.iItem = row;
+            ListView_GetItem(list, &it);
+            return it.iGroupId;
+        };
+        for (int i = 0; i < list.Count(); ++i)
+            if (list.Cell(i, 0).find(L"{D4D4D4D4") != std::wstring::npos) EXPECT_EQ(groupOf(i), groupOf(server)) << i;
+        EXPECT_NE(groupOf(alt), groupOf(server));
+        wchar_t header[512] = L"";
+        LVGROUP g{};
+        g.cbSize = sizeof g;
+        g.mask = LVGF_HEADER;
+        g.pszHeader = header;
+        g.cchHeader = 512;
+        ListView_GetGroupInfo(list, groupOf(server), &g);
+        EXPECT_EQ(std::wstring(header), L"HKEY_CURRENT_USER\\" + cls + L": Datei fehlt");
+    }
     // The evidence beside the finding: what was looked for.
     EXPECT_EQ(Caption(list, 5), L"Gesucht");
     EXPECT_EQ(ToLower(list.Cell(server, 5)), ToLower(folder.Path() + L"fehlt\\weg.dll"));
