@@ -330,7 +330,8 @@ void frmRegScan::FitColumnsToRows() {
     for (int c = 0; c < kResultColumnCount; ++c) {
         if (!keys.GetSetting(L"Screen", WidthSetting(c), L"").empty() || ListView_GetColumnWidth(lvw_, c) != loadedWidths_[c])
             continue;
-        list.FitColumns({c}, c == 0 ? 40 : 30);
+        // The key most; the reason (a short text) least, so the paths keep room.
+        list.FitColumns({c}, c == 0 ? 40 : c == 4 ? 20 : 30);
         fitted.push_back(c);
         if (c == 0 || c == 2 || c == 5) paths.push_back(c);
     }

@@ -1,5 +1,6 @@
 // app/core/win/Dialog.cpp
 #include "core/win/Dialog.h"
+#include <algorithm>
 #include "core/DoEvents.h"
 #include "core/HtmlHelp.h"
 #include "core/Trap.h"
@@ -70,6 +71,22 @@ INT_PTR CALLBACK Dialog::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return r;
 }
 
+void Dialog::FitOnScreen() {
+    // A window of its own that is larger than its screen (a designed size at a large scale) is
+    // made to fit and put in the middle of it.
+    if (!h_ || (GetWindowLongW(h_, GWL_STYLE) & WS_CHILD)) return;
+    RECT r{};
+    GetWindowRect(h_, &r);
+    MONITORINFO m{};
+    m.cbSize = sizeof m;
+    if (!GetMonitorInfoW(MonitorFromWindow(h_, MONITOR_DEFAULTTONEAREST), &m)) return;
+    const RECT& w = m.rcWork;
+    const LONG width = std::min(r.right - r.left, w.right - w.left), height = std::min(r.bottom - r.top, w.bottom - w.top);
+    if (width == r.right - r.left && height == r.bottom - r.top) return;
+    SetWindowPos(h_, nullptr, w.left + (w.right - w.left - width) / 2, w.top + (w.bottom - w.top - height) / 2, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT Dialog::DrawPathCells(NMLVCUSTOMDRAW* draw, LRESULT ownResult) {
     for (const PathCells& cells : pathCells_) {
         if (cells.List() != draw->nmcd.hdr.hwndFrom) continue;
@@ -94,7 +111,11 @@ INT_PTR Dialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         return TRUE;
     }
     switch (msg) {
-    case WM_INITDIALOG: return OnInit() ? TRUE : FALSE;
+    case WM_INITDIALOG: {
+        const INT_PTR focus = OnInit() ? TRUE : FALSE;
+        FitOnScreen();
+        return focus;
+    }
     case WM_COMMAND:
         if (LOWORD(wp) == IDOK && enterInListIsKey_) {
             HWND focus = GetFocus();

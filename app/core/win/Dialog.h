@@ -58,6 +58,7 @@ private:
     INT_PTR Dispatch(UINT msg, WPARAM wp, LPARAM lp);
 
     LRESULT DrawPathCells(NMLVCUSTOMDRAW* draw, LRESULT ownResult);
+    void FitOnScreen();
 
     Layout layout_;
     std::vector<PathCells> pathCells_;

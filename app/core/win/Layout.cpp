@@ -54,6 +54,14 @@ void Layout::Apply(int width, int height) const {
 
 bool Layout::LimitTracking(MINMAXINFO* info) const {
     if (!Started() || !startIsMinimum_ || (GetWindowLongW(dialog_, GWL_STYLE) & WS_CHILD)) return false;
-    info->ptMinTrackSize = {startWindow_.cx, startWindow_.cy};
+    // Never more than the screen holds: at a large scale a designed size can be larger.
+    MONITORINFO m{};
+    m.cbSize = sizeof m;
+    LONG width = startWindow_.cx, height = startWindow_.cy;
+    if (GetMonitorInfoW(MonitorFromWindow(dialog_, MONITOR_DEFAULTTONEAREST), &m)) {
+        width = std::min(width, m.rcWork.right - m.rcWork.left);
+        height = std::min(height, m.rcWork.bottom - m.rcWork.top);
+    }
+    info->ptMinTrackSize = {width, height};
     return true;
 }
