@@ -1,7 +1,10 @@
 // tests/ui/Layout_wintest.cpp
-// Every window of the main frame at 100 %, 150 % and 200 %, as it opens and at the smallest size
-// the frame allows: no text cut off by its control, no controls on top of each other or outside
-// their parent, no column caption wider than its column, tool bar pictures at the scale.
+// Every window of the program at 100 %, 150 % and 200 %: the main frame and each child window and
+// tab as they open and at the smallest size the frame allows, and every dialog the windows open
+// (the write-back preview also at its smallest), with rows in the lists. No text cut off by its
+// control, no controls on top of each other or outside their parent, no column caption wider than
+// its column, no list whose first cell is cut at its end, tool bar pictures at the scale. Each
+// window's picture goes to build/screens/<window>_<scale>.png.
 // The scale (LogPixels) is read when a process starts: each scale runs in a process of its own,
 // started by the test with the scale set.
 #include "backup/RestorePlan.h"
@@ -393,3 +396,63 @@ void AtScale(UINT dpi, const char* test) {
 TEST(Layout, EveryWindowAt100) { AtScale(96, "EveryWindowAt100"); }
 TEST(Layout, EveryWindowAt150) { AtScale(144, "EveryWindowAt150"); }
 TEST(Layout, EveryWindowAt200) { AtScale(192, "EveryWindowAt200"); }
+
+namespace {
+// One control of the checker's own window, in the default font.
+HWND Put(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, int x, int y, int w, int h) {
+    HWND c = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    return c;
+}
+
+size_t Matching(const std::vector<std::wstring>& faults, const std::wstring& control, const std::wstring& what) {
+    return static_cast<size_t>(std::count_if(faults.begin(), faults.end(), [&](const std::wstring& f) {
+        return f.find(control) != std::wstring::npos && f.find(what) != std::wstring::npos;
+    }));
+}
+}  // namespace
+
+// The checker on a window laid out wrong on purpose: each kind of fault is found, and only there.
+TEST(Layout, CheckerFindsEachKindOfFaultAndNothingElse) {
+    const HWND w = CreateWindowExW(0, L"#32770", L"Probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 400, nullptr,
+                                   nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(w);
+    Put(w, L"Button", L"Übernehmen und schließen", BS_PUSHBUTTON, 1, 10, 10, 40, 24);  // too narrow
+    Put(w, L"Button", L"OK", BS_PUSHBUTTON, 2, 60, 10, 80, 24);
+    Put(w, L"Static", L"Ein Satz, der in diesem schmalen Feld umbrechen muss", SS_LEFT, 3, 10, 50, 90, 14);  // too low
+    Put(w, L"Static", L"Beschriftung", SS_LEFTNOWORDWRAP, 4, 10, 80, 200, 16);
+    Put(w, L"Button", L"Rahmen", BS_GROUPBOX, 5, 10, 200, 200, 100);
+    Put(w, L"Button", L"Häkchen im Rahmen", BS_AUTOCHECKBOX, 6, 20, 230, 170, 20);  // inside the frame: fine
+    Put(w, L"Static", L"links", SS_LEFT, 7, 250, 10, 100, 20);
+    Put(w, L"Static", L"rechts", SS_LEFT, 8, 300, 15, 100, 20);  // lies on 7
+    RECT client{};
+    GetClientRect(w, &client);
+    Put(w, L"Static", L"draußen", SS_LEFT, 9, client.right - 20, 40, 100, 20);  // reaches past the edge
+    const HWND list = Put(w, WC_LISTVIEWW, L"", LVS_REPORT | WS_BORDER, 10, 250, 100, 300, 150);
+    ListView lv(list);
+    lv.AddColumn(L"Programmbezeichnung", 50);  // caption and cell wider than the column
+    lv.AddColumn(L"Wert", 200);
+    lv.AddRow({L"Ein recht langer Eintrag", L"kurz"});
+    PumpPending();
+
+    const std::vector<std::wstring> faults = LayoutFaults(w, L"Probe");
+    std::wstring all;
+    for (const std::wstring& f : faults) all += f + L"\n";
+    SCOPED_TRACE(ToUtf8(all));
+    EXPECT_EQ(Matching(faults, L"Button 1 ", L"Text abgeschnitten"), 1u);
+    EXPECT_EQ(Matching(faults, L"Static 3 ", L"Text höher als das Feld"), 1u);
+    EXPECT_EQ(Matching(faults, L"Static 7 ", L"Static 8 \"rechts\" überdecken sich"), 1u);
+    EXPECT_EQ(Matching(faults, L"Static 9 ", L"liegt außerhalb"), 1u);
+    EXPECT_EQ(Matching(faults, L"SysListView32 10", L"Spaltenüberschrift \"Programmbezeichnung\" abgeschnitten"), 1u);
+    EXPECT_EQ(Matching(faults, L"SysListView32 10", L"erste Zeile \"Ein recht langer Eintrag\" am Ende abgeschnitten"), 1u);
+    EXPECT_EQ(faults.size(), 6u);  // nothing about 2, 4, the frame 5 and the box 6 inside it
+
+    // A column that shows its cells' ends is never cut at its end; a column wide enough is fine.
+    LayoutCheckOptions ends;
+    ends.keepsEnd = [&](HWND l, int column) { return l == list && column == 0; };
+    EXPECT_EQ(FirstCellFault(list, ends), L"");
+    ListView_SetColumnWidth(list, 0, ListView_GetStringWidth(list, L"Ein recht langer Eintrag") + 40);
+    EXPECT_EQ(FirstCellFault(list), L"");
+    DestroyWindow(w);
+}
