@@ -40,7 +40,7 @@ bool frmInstalledPrograms::OnInit() {
     UseLayout({kLayout});
     Trap(kModule, L"Form_Load", [&] {
         lvw_ = Item(IDC_lvwDeinstall);
-        UsePathCells(lvw_, {1});  // the uninstall command
+        UsePathCells(lvw_, {1, 3});  // the uninstall command, the key
         UseRecordList(lvw_);
         ListView list(lvw_);
         list.SetFullRowSelect();
@@ -123,7 +123,7 @@ void frmInstalledPrograms::ShowDeinstall() {
     }
     if (list.Count() > 0) {
         list.FitColumns({0, 1, 2, 3}, 45);
-        list.ShareOut({0, 1, 3});
+        list.ShareOut({1, 3});  // the paths give way; a name cut short would lose its end
     }
     if (list.Count() > 0) list.Select(0, true);
     Status(L"Status");

@@ -1,6 +1,9 @@
 // tests/support/LayoutCheck.cpp
 #include "support/LayoutCheck.h"
 #include "core/Text.h"
+#include "support/Browser.h"
+#include "support/Sandbox.h"
+#include "support/Wait.h"
 #include <commctrl.h>
 #include <algorithm>
 #include <cstdio>
@@ -45,7 +48,7 @@ SIZE Measure(HWND control, const std::wstring& text, int wrapWidth = 0) {
     return {r.right - r.left, r.bottom - r.top};
 }
 
-void CheckText(HWND h, std::vector<std::wstring>& faults, const std::wstring& name) {
+void CheckText(HWND h, std::vector<std::wstring>& faults, const std::wstring& name, const LayoutCheckOptions& options) {
     const std::wstring cls = ClassOf(h), text = Shown(TextOf(h));
     RECT c{};
     GetClientRect(h, &c);
@@ -67,6 +70,8 @@ void CheckText(HWND h, std::vector<std::wstring>& faults, const std::wstring& na
             if (Measure(h, text, room).cy > height) fault(L"Text höher als der Knopf");
         } else if (Measure(h, text).cx > room) {
             fault(L"Text abgeschnitten (" + std::to_wstring(Measure(h, text).cx) + L" > " + std::to_wstring(room) + L" px)");
+        } else if (Measure(h, text).cy > height) {
+            fault(L"Text höher als der Knopf (" + std::to_wstring(Measure(h, text).cy) + L" > " + std::to_wstring(height) + L" px)");
         }
         return;
     }
@@ -78,7 +83,9 @@ void CheckText(HWND h, std::vector<std::wstring>& faults, const std::wstring& na
             if (s.cx > width) fault(L"ein Wort breiter als das Feld");
             else if (s.cy > height) fault(L"Text höher als das Feld (" + std::to_wstring(s.cy) + L" > " + std::to_wstring(height) + L" px)");
         } else if (type == SS_LEFTNOWORDWRAP || type == SS_SIMPLE) {
-            if (Measure(h, text).cx > width) fault(L"Text abgeschnitten");
+            const SIZE s = Measure(h, text);
+            if (s.cx > width) fault(L"Text abgeschnitten");
+            else if (s.cy > height) fault(L"Text höher als das Feld (" + std::to_wstring(s.cy) + L" > " + std::to_wstring(height) + L" px)");
         }
         return;
     }
@@ -94,6 +101,7 @@ void CheckText(HWND h, std::vector<std::wstring>& faults, const std::wstring& na
             if (item.cxy > 0 && Measure(header, caption).cx + 12 > item.cxy)
                 fault(L"Spaltenüberschrift \"" + std::wstring(caption) + L"\" abgeschnitten");
         }
+        if (const std::wstring cut = FirstCellFault(h, options); !cut.empty()) fault(cut);
     }
 }
 
@@ -118,7 +126,7 @@ bool Layered(HWND h) {
            lstrcmpiW(cls.c_str(), L"MDIClient") == 0;
 }
 
-void Walk(HWND parent, const std::wstring& name, std::vector<std::wstring>& faults) {
+void Walk(HWND parent, const std::wstring& name, std::vector<std::wstring>& faults, const LayoutCheckOptions& options) {
     std::vector<HWND> children;
     for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
         if (Visible(c)) children.push_back(c);
@@ -130,7 +138,7 @@ void Walk(HWND parent, const std::wstring& name, std::vector<std::wstring>& faul
         const HWND c = children[i];
         const RECT r = ScreenRect(c);
         if (r.right <= r.left || r.bottom <= r.top) continue;
-        CheckText(c, faults, name);
+        CheckText(c, faults, name, options);
         // Child frames inside the frame's client area go where the user puts them.
         if (!mdiClient && !Contains(client, r))
             faults.push_back(name + L": " + Describe(c) + L": liegt außerhalb von " + Describe(parent));
@@ -142,13 +150,74 @@ void Walk(HWND parent, const std::wstring& name, std::vector<std::wstring>& faul
             faults.push_back(name + L": " + Describe(c) + L" und " + Describe(children[j]) + L" überdecken sich");
         }
         // The child frames of the main window are checked each as a window of its own.
-        if (!mdiClient) Walk(c, name, faults);
+        if (!mdiClient) Walk(c, name, faults, options);
     }
 }
 }  // namespace
 
-std::vector<std::wstring> LayoutFaults(HWND window, const std::wstring& name) {
+std::vector<std::wstring> LayoutFaults(HWND window, const std::wstring& name, const LayoutCheckOptions& options) {
     std::vector<std::wstring> faults;
-    Walk(window, name, faults);
+    Walk(window, name, faults, options);
     return faults;
+}
+
+std::wstring FirstCellFault(HWND list, const LayoutCheckOptions& options) {
+    if (ListView_GetItemCount(list) == 0 || (options.keepsEnd && options.keepsEnd(list, 0))) return L"";
+    std::wstring text(4096, L'\0');
+    ListView_GetItemText(list, 0, 0, text.data(), static_cast<int>(text.size()));
+    text.resize(wcslen(text.c_str()));
+    if (text.empty()) return L"";
+    // The list draws a label 2 px in from each side of its room beside the row's image and
+    // check box, and ends a text that does not fit with "...".
+    RECT label{};
+    ListView_GetItemRect(list, 0, &label, LVIR_LABEL);
+    const int room = label.right - label.left - 4;
+    const int needed = ListView_GetStringWidth(list, text.c_str());
+    if (needed <= room) return L"";
+    return L"erste Zeile \"" + text.substr(0, 40) + L"\" am Ende abgeschnitten (" + std::to_wstring(needed) + L" > " +
+           std::to_wstring(room) + L" px)";
+}
+
+std::wstring ScreensFolder() { return BinFolder() + L"..\\screens\\"; }
+
+bool Screenshot(HWND window, const std::wstring& name, std::wstring& why) {
+    // Wine keeps the X window of each of its top-level windows as this property.
+    const HWND top = GetAncestor(window, GA_ROOT);
+    const auto xid = reinterpret_cast<ULONG_PTR>(GetPropW(top, L"__wine_x11_whole_window"));
+    if (!xid) {
+        why = L"das Fenster hat kein X-Fenster";
+        return false;
+    }
+    if (!FileExists(L"Z:\\usr\\bin\\import")) {
+        why = L"ImageMagick (import) fehlt";
+        return false;
+    }
+    CreateDirectoryW(ScreensFolder().c_str(), nullptr);
+    const std::wstring file = ScreensFolder() + name + L".png";
+    DeleteFileW(file.c_str());
+    const std::string folder = UnixPath(ScreensFolder());
+    const std::wstring unixFile = FromUtf8(folder) + name + L".png";
+    wchar_t id[32];
+    swprintf(id, 32, L"0x%llx", static_cast<unsigned long long>(xid));
+    // Everything drawn so far reaches the X server before the picture is taken; the file appears
+    // under its name only once it is whole.
+    RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpPending();
+    // Wine starts a Linux program as it starts a Windows one; the handle it returns cannot be
+    // waited for, the file can.
+    std::wstring command = L"Z:\\bin\\sh -c \"import -window " + std::wstring(id) + L" 'PNG:" + unixFile + L".part' && mv '" +
+                           unixFile + L".part' '" + unixFile + L"'\"";
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        why = L"import lässt sich nicht starten (" + std::to_wstring(GetLastError()) + L")";
+        return false;
+    }
+    if (pi.hThread) CloseHandle(pi.hThread);
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    if (!WaitFor([&] { return FileExists(file); }, 30000)) {
+        why = L"kein Bild nach 30 s: " + file;
+        return false;
+    }
+    return true;
 }

@@ -4,6 +4,7 @@
 #include "core/DoEvents.h"
 #include "core/HtmlHelp.h"
 #include "core/Trap.h"
+#include <cstring>
 
 int TwipsPerPixelX() {
     HDC dc = GetDC(nullptr);
@@ -27,6 +28,7 @@ Dialog::~Dialog() {
 
 HWND Dialog::CreateModeless(HWND parent, int templateId) {
     modal_ = false;
+    templateId_ = templateId;
     HWND h = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), parent, Proc,
                                 reinterpret_cast<LPARAM>(this));
     if (h) RegisterModeless(h);
@@ -35,8 +37,26 @@ HWND Dialog::CreateModeless(HWND parent, int templateId) {
 
 INT_PTR Dialog::DoModal(HWND parent, int templateId) {
     modal_ = true;
+    templateId_ = templateId;
     return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), parent, Proc,
                            reinterpret_cast<LPARAM>(this));
+}
+
+SIZE Dialog::DesignedClientSize() const {
+    RECT client{};
+    GetClientRect(h_, &client);
+    const SIZE own{client.right, client.bottom};
+    HRSRC found = templateId_ ? FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), RT_DIALOG) : nullptr;
+    const auto* bytes = found ? static_cast<const BYTE*>(LockResource(LoadResource(GetModuleHandleW(nullptr), found))) : nullptr;
+    if (!bytes) return own;
+    // DLGTEMPLATEEX (its second WORD is 0xFFFF) or DLGTEMPLATE: x, y, cx, cy follow the header.
+    WORD second = 0;
+    memcpy(&second, bytes + 2, sizeof second);
+    short box[4] = {};
+    memcpy(box, bytes + (second == 0xFFFF ? 18 : 10), sizeof box);
+    RECT designed{0, 0, box[2], box[3]};
+    if (!MapDialogRect(h_, &designed)) return own;
+    return {designed.right, designed.bottom};
 }
 
 void Dialog::Destroy() {

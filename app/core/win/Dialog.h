@@ -42,7 +42,10 @@ protected:
 
     // The window's layout table, applied on every WM_SIZE. OnInit calls this once the controls
     // stand where the template puts them: their rectangles and the client size now are the start.
-    void UseLayout(const LayoutTable& table) { layout_.Start(h_, table); }
+    // The controls stand where the template puts them even when the window could not take the
+    // template's size (larger than the screen): the layout starts from the designed size and is
+    // applied to the size the window got.
+    void UseLayout(const LayoutTable& table) { layout_.Start(h_, table, DesignedClientSize()); }
     // These columns of the list hold registry or file paths: a cell too narrow for its text shows
     // the text's end (see PathCells). The list must use report style; call it once per list.
     void UsePathCells(HWND list, std::vector<int> columns) { pathCells_.emplace_back(list, std::move(columns)); }
@@ -60,6 +63,10 @@ private:
     LRESULT DrawPathCells(NMLVCUSTOMDRAW* draw, LRESULT ownResult);
     void FitOnScreen();
 
+    // The client size the template asks for, in pixels; the window's own client size when unknown.
+    SIZE DesignedClientSize() const;
+
+    int templateId_ = 0;
     Layout layout_;
     std::vector<PathCells> pathCells_;
 };

@@ -2,11 +2,13 @@
 #include "core/win/Layout.h"
 #include <algorithm>
 
-void Layout::Start(HWND dialog, const LayoutTable& table) {
+void Layout::Start(HWND dialog, const LayoutTable& table, SIZE designed) {
     if (Started() || table.anchors.empty()) return;
     RECT client{};
     GetClientRect(dialog, &client);
-    start_ = {client.right, client.bottom};
+    if (designed.cx <= 0 || designed.cy <= 0) designed = {client.right, client.bottom};
+    least_ = {std::min(client.right, designed.cx), std::min(client.bottom, designed.cy)};
+    start_ = {std::max(client.right, designed.cx), std::max(client.bottom, designed.cy)};
     RECT window{};
     GetWindowRect(dialog, &window);
     startWindow_ = {window.right - window.left, window.bottom - window.top};
@@ -20,6 +22,7 @@ void Layout::Start(HWND dialog, const LayoutTable& table) {
         controls_.push_back({control, r, a.follow});
     }
     dialog_ = dialog;
+    if (client.right != start_.cx || client.bottom != start_.cy) Apply(client.right, client.bottom);
 }
 
 RECT Layout::Place(const RECT& start, unsigned follow, int dw, int dh) {
@@ -35,8 +38,8 @@ void Layout::Apply(int width, int height) const {
     if (!Started()) return;
     int dw = width - start_.cx, dh = height - start_.cy;
     if (startIsMinimum_) {
-        dw = std::max(0, dw);
-        dh = std::max(0, dh);
+        dw = std::max<int>(least_.cx - start_.cx, dw);
+        dh = std::max<int>(least_.cy - start_.cy, dh);
     }
     HDWP moves = BeginDeferWindowPos(static_cast<int>(controls_.size()));
     for (const Placed& c : controls_) {

@@ -32,7 +32,10 @@ struct LayoutTable {
 // since then, all in one deferred move, and draws the dialog and its controls anew.
 class Layout {
 public:
-    void Start(HWND dialog, const LayoutTable& table);
+    // `designed` is the client size the controls' rectangles were laid out for; where the window
+    // got less (the screen is too small for it), the table is applied at once, and that size is
+    // the smallest a window whose start size is its smallest takes. Without it: the size it has.
+    void Start(HWND dialog, const LayoutTable& table, SIZE designed = {});
     bool Started() const { return dialog_ != nullptr; }
     // The dialog's client size when the layout started.
     SIZE StartSize() const { return start_; }
@@ -51,6 +54,7 @@ private:
     };
     HWND dialog_ = nullptr;
     SIZE start_{};
+    SIZE least_{};  // the smallest client size a window whose start is its smallest takes
     SIZE startWindow_{};  // the whole window, frame included, when the layout started
     bool startIsMinimum_ = false;
     std::vector<Placed> controls_;

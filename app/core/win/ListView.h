@@ -92,7 +92,8 @@ public:
         }
     }
     // Where all columns together are wider than the list, these give way, each in proportion to its
-    // width (none below 60 pixels), so that every column is in sight; their cells show their ends.
+    // width (none below 60 pixels or its caption), so that every column is in sight; their cells show
+    // their ends.
     void ShareOut(const std::vector<int>& yielding) const {
         RECT client{};
         GetClientRect(h_, &client);
@@ -102,8 +103,16 @@ public:
         for (int c : yielding) flexible += ListView_GetColumnWidth(h_, c);
         if (total <= room || flexible <= 0) return;
         const int fixed = total - flexible, left = std::max(0, room - fixed);
-        for (int c : yielding)
-            ListView_SetColumnWidth(h_, c, std::max(60, ListView_GetColumnWidth(h_, c) * left / flexible));
+        for (int c : yielding) {
+            wchar_t caption[256] = L"";
+            LVCOLUMNW col{};
+            col.mask = LVCF_TEXT;
+            col.pszText = caption;
+            col.cchTextMax = 256;
+            ListView_GetColumn(h_, c, &col);
+            const int least = std::max(60, ListView_GetStringWidth(h_, caption) + 16);
+            ListView_SetColumnWidth(h_, c, std::max(least, ListView_GetColumnWidth(h_, c) * left / flexible));
+        }
     }
     void DeleteRow(int row) const { ListView_DeleteItem(h_, row); }
     void Clear() const { ListView_DeleteAllItems(h_); }
