@@ -27,6 +27,15 @@ inline void Write(const std::wstring& text) {
     }
 }
 
+inline void Line(const std::wstring& s) { Write(s + L"\n"); }
+
+// "12.3 MB"
+inline std::wstring Mb(size_t bytes) {
+    wchar_t b[32];
+    swprintf(b, 32, L"%.1f MB", bytes / 1048576.0);
+    return b;
+}
+
 inline void Out(const wchar_t* format, ...) {
     wchar_t buf[2048];
     va_list args;

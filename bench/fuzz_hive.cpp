@@ -16,14 +16,6 @@
 #include <vector>
 
 namespace {
-void Line(const std::wstring& s) { Write(s + L"\n"); }
-
-std::wstring Mb(size_t bytes) {
-    wchar_t b[32];
-    swprintf(b, 32, L"%.1f MB", bytes / 1048576.0);
-    return b;
-}
-
 // Every file below the folder that is a hive (not a log): "regf" and file type 0.
 void FindHives(const std::wstring& folder, std::vector<std::wstring>& out) {
     WIN32_FIND_DATAW d;

@@ -17,16 +17,6 @@
 #include <cwchar>
 #include <string>
 
-namespace {
-void Line(const std::wstring& s) { Write(s + L"\n"); }
-
-std::wstring Mb(size_t bytes) {
-    wchar_t b[32];
-    swprintf(b, 32, L"%.1f MB", bytes / 1048576.0);
-    return b;
-}
-}  // namespace
-
 int wmain(int argc, wchar_t** argv) {
     ReportFuzzCrashes();
     InstallServices();

@@ -139,11 +139,19 @@ void frmMDI::Load() {
     MDIForm_Load();
 }
 
+namespace {
+// The tool bar's picture strips: size in pixels and resource.
+constexpr struct {
+    int size, resource;
+} kToolbarStrips[] = {{16, IDB_imlMDI16}, {20, IDB_imlMDI20}, {24, IDB_imlMDI24},
+                      {32, IDB_imlMDI32}, {36, IDB_imlMDI36}, {48, IDB_imlMDI48}};
+}  // namespace
+
 int frmMDI::ToolbarImageSize(UINT dpi, bool smallScreen) {
     const int want = MulDiv(smallScreen ? 16 : 24, static_cast<int>(dpi ? dpi : 96), 96);
-    int best = 16;
-    for (int size : {16, 20, 24, 32, 36, 48})
-        if (std::abs(size - want) < std::abs(best - want)) best = size;
+    int best = kToolbarStrips[0].size;
+    for (const auto& strip : kToolbarStrips)
+        if (std::abs(strip.size - want) < std::abs(best - want)) best = strip.size;
     return best;
 }
 
@@ -153,8 +161,9 @@ void frmMDI::SetToolbarImages() {
     // Small pictures on small screens, where the bar would take too much room.
     const bool smallScreen = MulDiv(GetSystemMetrics(SM_CYSCREEN), 96, static_cast<int>(dpi)) < 700;
     const int size = ToolbarImageSize(dpi, smallScreen);
-    const int resource = size == 16 ? IDB_imlMDI16 : size == 20 ? IDB_imlMDI20 : size == 24 ? IDB_imlMDI24
-                         : size == 32 ? IDB_imlMDI32 : size == 36 ? IDB_imlMDI36 : IDB_imlMDI48;
+    int resource = kToolbarStrips[0].resource;
+    for (const auto& strip : kToolbarStrips)
+        if (strip.size == size) resource = strip.resource;
     HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32, 7, 0);
     // The list copies the strip; the bitmap itself goes right after.
     if (const UniqueGdiObject<HBITMAP> strip{static_cast<HBITMAP>(

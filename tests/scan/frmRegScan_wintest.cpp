@@ -462,15 +462,7 @@ TEST_F(RegScanTest, TrayStartOpensTheScanWindowAndScansAndPopUpChoicesReachIt) {
 }
 
 namespace {
-std::wstring Caption(HWND list, int column) {
-    wchar_t buf[128] = L"";
-    LVCOLUMNW c{};
-    c.mask = LVCF_TEXT;
-    c.pszText = buf;
-    c.cchTextMax = 128;
-    ListView_GetColumn(list, column, &c);
-    return buf;
-}
+std::wstring Caption(HWND list, int column) { return ListView(list).Caption(column); }
 int RowOf(const ListView& list, const std::wstring& item) {
     for (int i = 0; i < list.Count(); ++i)
         if (list.Cell(i, 0) == item) return i;

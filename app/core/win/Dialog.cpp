@@ -110,16 +110,9 @@ void Dialog::FitOnScreen() {
 LRESULT Dialog::DrawPathCells(NMLVCUSTOMDRAW* draw, LRESULT ownResult) {
     for (const PathCells& cells : pathCells_) {
         if (cells.List() != draw->nmcd.hdr.hwndFrom) continue;
-        COLORREF colour = CLR_DEFAULT;
-        if (draw->nmcd.dwDrawStage == CDDS_ITEMPOSTPAINT) {
-            // The colour this window gives the row, as it says when the row is about to be drawn.
-            NMLVCUSTOMDRAW ask = *draw;
-            ask.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
-            ask.clrText = CLR_DEFAULT;
-            OnNotify(&ask.nmcd.hdr);
-            colour = ask.clrText;
-        }
-        return cells.Draw(draw, ownResult, colour);
+        // The colour this window gave the row as it was about to be drawn, for what is drawn over it.
+        if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) rowColour_ = draw->clrText;
+        return cells.Draw(draw, ownResult, rowColour_);
     }
     return ownResult;
 }

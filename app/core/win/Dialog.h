@@ -67,6 +67,7 @@ private:
     SIZE DesignedClientSize() const;
 
     int templateId_ = 0;
+    COLORREF rowColour_ = CLR_DEFAULT;  // of the list row being drawn (see DrawPathCells)
     Layout layout_;
     std::vector<PathCells> pathCells_;
 };

@@ -35,6 +35,15 @@ public:
             AddColumn(c.title, std::max(MulDiv(c.widthPx, dpi, 96), ListView_GetStringWidth(h_, c.title) + 16));
     }
     int ColumnCount() const { return Header_GetItemCount(ListView_GetHeader(h_)); }
+    std::wstring Caption(int column) const {
+        wchar_t caption[256] = L"";
+        LVCOLUMNW col{};
+        col.mask = LVCF_TEXT;
+        col.pszText = caption;
+        col.cchTextMax = 256;
+        ListView_GetColumn(h_, column, &col);
+        return caption;
+    }
     int Count() const { return ListView_GetItemCount(h_); }
     // Appends a row; returns its index. `data` is kept with the row (e.g. an index into the caller's records).
     int AddRow(const std::vector<std::wstring>& cells, LPARAM data = 0) const {
@@ -76,13 +85,7 @@ public:
         const int most = std::max<int>(60, (client.right - client.left) * share / 100);
         const int rows = std::min(Count(), 2000);
         for (int c : columns) {
-            wchar_t caption[256] = L"";
-            LVCOLUMNW col{};
-            col.mask = LVCF_TEXT;
-            col.pszText = caption;
-            col.cchTextMax = 256;
-            ListView_GetColumn(h_, c, &col);
-            int width = ListView_GetStringWidth(h_, caption) + 16;
+            int width = ListView_GetStringWidth(h_, Caption(c).c_str()) + 16;
             for (int r = 0; r < rows; ++r) {
                 const std::wstring text = Cell(r, c);
                 // The first column also holds the row's image or check box.
@@ -104,13 +107,7 @@ public:
         if (total <= room || flexible <= 0) return;
         const int fixed = total - flexible, left = std::max(0, room - fixed);
         for (int c : yielding) {
-            wchar_t caption[256] = L"";
-            LVCOLUMNW col{};
-            col.mask = LVCF_TEXT;
-            col.pszText = caption;
-            col.cchTextMax = 256;
-            ListView_GetColumn(h_, c, &col);
-            const int least = std::max(60, ListView_GetStringWidth(h_, caption) + 16);
+            const int least = std::max(60, ListView_GetStringWidth(h_, Caption(c).c_str()) + 16);
             ListView_SetColumnWidth(h_, c, std::max(least, ListView_GetColumnWidth(h_, c) * left / flexible));
         }
     }

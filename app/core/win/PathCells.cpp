@@ -1,5 +1,6 @@
 // app/core/win/PathCells.cpp
 #include "core/win/PathCells.h"
+#include "core/win/ListView.h"
 #include <algorithm>
 
 namespace {
@@ -94,21 +95,15 @@ LRESULT PathCells::Draw(NMLVCUSTOMDRAW* draw, LRESULT ownResult, COLORREF textCo
     const bool selected = ListView_GetItemState(list_, row, LVIS_SELECTED) != 0;
     const bool focused = GetFocus() == list_;
     const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list_, WM_GETFONT, 0, 0)));
-    wchar_t buffer[2048];
     for (int column : columns_) {
-        LVITEMW it{};
-        it.iSubItem = column;
-        it.pszText = buffer;
-        it.cchTextMax = static_cast<int>(std::size(buffer));
-        const int length = static_cast<int>(SendMessageW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&it)));
+        const std::wstring whole = ListView(list_).Cell(row, column);
         RECT cell{};
-        if (length <= 0 || !ListView_GetSubItemRect(list_, row, column, LVIR_LABEL, &cell)) continue;
+        if (whole.empty() || !ListView_GetSubItemRect(list_, row, column, LVIR_LABEL, &cell)) continue;
         // The list leaves a margin before the text (more in the columns after the first).
         RECT text = cell;
         text.left += column == 0 ? 2 : 6;
         text.right -= column == 0 ? 2 : 6;
         if (text.right <= text.left) continue;
-        const std::wstring_view whole(buffer, static_cast<size_t>(length));
         auto measure = [dc](std::wstring_view s) {
             SIZE size{};
             GetTextExtentPoint32W(dc, s.data(), static_cast<int>(s.size()), &size);
